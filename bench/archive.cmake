@@ -1,0 +1,1 @@
+# archive benchmark is added here

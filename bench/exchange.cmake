@@ -1,0 +1,1 @@
+# exchange benchmark is added here

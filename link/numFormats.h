@@ -1,0 +1,55 @@
+#pragma once
+// Numbers inside frames (packed BCD, 16-bit value codes) and the program-wide
+// conversions between numbers and text. Number texts always use "." as the
+// decimal separator, whatever the user's locale; dates and times follow the
+// system locale's short date and long time formats.
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "Errors.h"
+
+namespace zir {
+
+// 10 * high nibble + low nibble; digits above 9 are not refused (0xFF -> 165).
+int DecodeBcd(std::uint8_t byte);
+// True when both nibbles are decimal digits.
+bool IsPackedBcd(std::uint8_t byte);
+
+// Value code: bits 0..9 mantissa in hundredths, bits 10..15 signed power of ten.
+// Text in the general format: up to 15 significant digits, "5E-5", "0.0001", "10.23".
+QString ValueCodeToText(std::uint16_t code);
+
+// Positive x in [1E-32, 1E32) to a code holding x cut to three significant
+// digits. Throws EConvertError naming the value for 0, negatives, NaN,
+// infinities and values outside that range.
+std::uint16_t EncodeValueCode(double x);
+
+// General number-to-text format (15 significant digits, "." separator).
+QString FloatToText(long double value);
+
+// Typed text to numbers, "." only, blanks around the text allowed. Refuses
+// "inf", "nan", hexadecimal floats, "1,5", trailing garbage:
+//   "'%s' is not a valid floating point value" / "'%s' is not a valid integer value".
+double StrToFloat(const QString& text);
+int StrToInt(const QString& text);
+std::optional<double> TryStrToFloat(const QString& text);
+std::optional<int> TryStrToInt(const QString& text);
+
+// Sets "." as the decimal separator for the whole process (C locale for
+// numbers, Qt's default locale keeps the system's date formats).
+void InitNumberFormats();
+
+// System locale's short date format.
+QString ShortDateText(const QDate& date);
+// Parses a date written in the system locale's short date format (also with
+// month names and two-digit years, which read as 2000-2099).
+std::optional<QDate> ParseShortDate(const QString& text);
+// Short date, a blank, long time without the time-zone token; the date alone
+// when the time is exactly midnight.
+QString DateTimeToText(const QDateTime& moment);
+
+} // namespace zir

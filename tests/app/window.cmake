@@ -1,0 +1,1 @@
+# window tests are added here

@@ -1,0 +1,1 @@
+# app end-to-end tests are added here

@@ -1,0 +1,1 @@
+# archive end-to-end tests are added here

@@ -1,0 +1,1 @@
+# device end-to-end tests are added here

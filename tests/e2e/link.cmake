@@ -1,0 +1,1 @@
+# link end-to-end tests are added here

@@ -1,0 +1,1 @@
+# codec and encoding tests are added here

@@ -1,0 +1,1 @@
+# serial driver and exchange tests are added here
