@@ -1,0 +1,148 @@
+#pragma once
+// TFace, the main window. Components carry the names of the window design
+// (each widget's objectName is the same name, which the settings store and
+// the tests rely on). Handlers are a few lines each: read fields, call an
+// operation in device/ or archive/, write fields and the status line.
+//
+// Handlers live in three files: UFace.cpp (window behaviour, clock, about,
+// exit), UFace_device.cpp (current data, dimension, coefficients, service
+// parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
+// archive, time filters). UFace_settings.cpp creates the settings store.
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+
+namespace zir {
+
+class IDeviceLink;
+class IDialogs;
+class TFormStorage;
+struct DeviceContext;
+
+class TFace : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // --- top strip
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label11 = nullptr;
+    QSpinBox* RxSpinEdit_ComPort = nullptr;
+    QComboBox* CB_ComPort_Speed = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* LE_DeviceAdr = nullptr;
+    QLabel* Image1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QStatusBar* StatusBar = nullptr;
+
+    // --- page "Change of operating mode"
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit* Edit_Razmernost = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QLineEdit* Edit_Koeff_K = nullptr;
+    QLineEdit* Edit_Koeff_M = nullptr;
+    QLineEdit* Edit_Koeff_Porog = nullptr;
+    QPushButton* BitBtn5 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    QSpinBox* RxSpE_NumChanel = nullptr;
+    QGroupBox* GB_Hidden = nullptr;
+    QSpinBox* RxSpinEdit_Param_SN = nullptr;
+    QSpinBox* RxSpEdit_Param_NN = nullptr;
+    QSpinBox* RxSpEdit_Param_Z = nullptr;
+    QSpinBox* RxSpEdit_Param_VCom = nullptr;
+    QPushButton* BitBtn4 = nullptr;
+
+    // --- page "Measured data"
+    QGroupBox* GroupBox4 = nullptr;
+    QCheckBox* CB_Refresh = nullptr;
+    QCheckBox* CB_ReadToFile = nullptr;
+    QSpinBox* RxSpE_AutoTime = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    QLineEdit* LE_DataA = nullptr;
+    QLineEdit* LE_PogrA = nullptr;
+    QGroupBox* GroupBox9 = nullptr;
+    QLineEdit* LE_DataB = nullptr;
+    QLineEdit* LE_PogrB = nullptr;
+    QPushButton* BitBtn6 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QLabel* Edit_Time = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QGroupBox* GroupBox10 = nullptr;
+    QComboBox* CB_Bank = nullptr;          // editable: the operator may type a selection
+    QLineEdit* ME_TimeFrom = nullptr;      // input mask equivalent to "!90:00;1;_"
+    QLineEdit* ME_TimeTo = nullptr;
+    QCheckBox* CB_TimeFrom = nullptr;
+    QCheckBox* CB_TimeTo = nullptr;
+    QCheckBox* CB_ToExcel = nullptr;
+    QCheckBox* CB_ToFile = nullptr;
+    QCheckBox* CB_NoNull = nullptr;
+    QPushButton* BitBtn7 = nullptr;
+
+    // --- actions and menus
+    QAction* actGetTime = nullptr;
+    QAction* actAbout = nullptr;
+    QAction* actExit = nullptr;
+    QAction* actSetRazmernost = nullptr;
+    QAction* actSetKoeff = nullptr;
+    QAction* actSetParams = nullptr;
+    QAction* actReadCurrent = nullptr;
+    QAction* actGetBankN = nullptr;
+    QAction* actRefreshBanks = nullptr;
+    QAction* actReadAll = nullptr;
+    QMenu* N1 = nullptr;                   // "&Service"
+    QAction* NProgressCheck = nullptr;     // checkable, checked at creation
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu_Razmernost = nullptr;
+    QAction* N11 = nullptr;
+    QAction* N12 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* N14 = nullptr;
+    QTimer* Timer = nullptr;               // 1000 ms, runs from start to end
+
+    TFormStorage* FormStorage1 = nullptr;
+
+    // --- handlers (each runs under the application's error guard)
+    // UFace.cpp
+    void actGetTimeExecute();
+    void actAboutExecute();
+    void actExitExecute();
+    void PageControl1Change();
+    void FormKeyPress(QChar key);
+    // UFace_device.cpp
+    void actReadCurrentExecute();
+    void TimerTimer();
+    void CB_RefreshClick();
+    void actSetRazmernostExecute();
+    void N11Click();
+    void N12Click();
+    void N13Click();
+    void N14Click();
+    void actSetKoeffExecute();
+    void actSetParamsExecute();
+    // UFace_archive.cpp
+    void CB_BankDblClick();
+    void actGetBankNExecute();
+    void actReadAllExecute();
+    void CB_TimeFromClick();
+    void CB_TimeToClick();
+    // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
+    void CreateFormStorage();
+};
+
+} // namespace zir
