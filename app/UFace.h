@@ -117,6 +117,29 @@ public:
 
     TFormStorage* FormStorage1 = nullptr;
 
+    // --- services for the handlers (implemented in UFace.cpp)
+    // The link to the instrument (CommPort behind the request exchange), the
+    // address text of LE_DeviceAdr, the status line, the progress window and
+    // NProgressCheck, as of this moment.
+    DeviceContext MakeDeviceContext();
+    // Message boxes and questions; tests answer them without a modal loop.
+    IDialogs& Dialogs();
+    // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
+    QString AppDir() const;
+    void SetStatus(const QString& text);
+    QString Status() const;
+    // The archive list window.
+    class TArchive* ArchiveWindow();
+    // Bank list and bank reading let pending events run between requests.
+    // While one runs, LongOperationRunning() is true: other device actions
+    // started by the operator are refused with a status note, and closing the
+    // window first cancels it (CancelRequested() turns true and the exchange
+    // ends as on Escape), then closes.
+    bool LongOperationRunning() const;
+    bool CancelRequested() const;
+    void BeginLongOperation();
+    void EndLongOperation();   // closes the window if a close was asked for meanwhile
+
     // --- handlers (each runs under the application's error guard)
     // UFace.cpp
     void actGetTimeExecute();
