@@ -1,1 +1,161 @@
-// placeholder, replaced by its implementation
+#include "ZebusModTransport.h"
+
+#include "numFormats.h"
+
+namespace zir {
+
+namespace {
+
+constexpr int kHeaderBytes = 10;   // addresses, kind, control, data length
+constexpr int kChecksumSize = 4;
+
+bool IsBlankOrControl(QChar c) { return c.unicode() <= 32; }
+
+QStringView TrimBlanksAndControls(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && IsBlankOrControl(text[begin]))
+        ++begin;
+    while (end > begin && IsBlankOrControl(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+std::uint8_t ParseAddressPart(QStringView part)
+{
+    const std::optional<std::int64_t> value = ParseIntegerText(part);
+    if (!value || *value < 0 || *value > 255)
+        throw EFormatError();
+    return static_cast<std::uint8_t>(*value);
+}
+
+int DataLength(const QByteArray& frame)
+{
+    return static_cast<std::uint8_t>(frame[8]) + 256 * static_cast<std::uint8_t>(frame[9]);
+}
+
+bool HeaderChecksumMatches(const QByteArray& frame)
+{
+    return ChecksumBytes(frame.first(kHeaderBytes)) == frame.sliced(kHeaderBytes, kChecksumSize);
+}
+
+} // namespace
+
+std::uint32_t FrameChecksum(const QByteArray& data)
+{
+    std::uint32_t sum = 0;
+    qsizetype pos = 0;
+    const qsizetype length = data.size();
+    // The lone byte of an odd-length string is the first one, not the last.
+    if (length % 2 == 1) {
+        sum = static_cast<std::uint8_t>(data[0]);
+        pos = 1;
+    }
+    for (; pos + 1 < length; pos += 2) {
+        sum = (sum << 5) | (sum >> 27);
+        const std::uint32_t word = (static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[pos])) << 8)
+                                   | static_cast<std::uint8_t>(data[pos + 1]);
+        sum ^= word;
+    }
+    return sum;
+}
+
+QByteArray ChecksumBytes(const QByteArray& data)
+{
+    const std::uint32_t sum = FrameChecksum(data);
+    QByteArray bytes(kChecksumSize, '\0');
+    for (int i = 0; i < kChecksumSize; ++i)
+        bytes[i] = static_cast<char>((sum >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+BusAddress ParseBusAddress(const QString& text)
+{
+    const QStringView trimmed = TrimBlanksAndControls(text);
+    const qsizetype firstDot = trimmed.indexOf(u'.');
+    if (firstDot < 0)
+        throw EFormatError();
+    const QStringView remainder = trimmed.sliced(firstDot + 1);
+    const qsizetype secondDot = remainder.indexOf(u'.');
+    if (secondDot < 0)
+        throw EFormatError();
+    const QStringView third = remainder.sliced(secondDot + 1);
+    if (third.isEmpty())
+        throw EFormatError();
+    return {ParseAddressPart(trimmed.first(firstDot)),
+            ParseAddressPart(remainder.first(secondDot)),
+            ParseAddressPart(third)};
+}
+
+QByteArray BuildFrame(const QString& destination, const QString& source,
+                      std::uint8_t kind, std::uint8_t control, const QByteArray& data)
+{
+    const BusAddress to = ParseBusAddress(destination);
+    const BusAddress from = ParseBusAddress(source);
+    if (data.size() > 0xFFFF)
+        throw EZirError(QStringLiteral("Frame data of %1 bytes does not fit the length field (at most 65535)")
+                            .arg(data.size()));
+    const auto length = static_cast<std::uint16_t>(data.size());
+
+    QByteArray header;
+    header.reserve(kHeaderBytes);
+    for (std::uint8_t b : to)
+        header.append(static_cast<char>(b));
+    for (std::uint8_t b : from)
+        header.append(static_cast<char>(b));
+    header.append(static_cast<char>(kind));
+    header.append(static_cast<char>(control));
+    header.append(static_cast<char>(length & 0xFF));
+    header.append(static_cast<char>(length >> 8));
+
+    QByteArray frame = header + ChecksumBytes(header);
+    if (length > 0)
+        frame += data + ChecksumBytes(data);
+    return frame;
+}
+
+QByteArray AcknowledgementFrame(const QString& deviceAddress)
+{
+    const BusAddress host = ParseBusAddress(kHostAddress);
+    const BusAddress device = ParseBusAddress(deviceAddress);
+    QByteArray header;
+    header.reserve(kHeaderBytes);
+    for (std::uint8_t b : host)
+        header.append(static_cast<char>(b));
+    for (std::uint8_t b : device)
+        header.append(static_cast<char>(b));
+    header.append(static_cast<char>(kKindAck));
+    header.append(3, '\0');   // control 0, data length 0
+    return header + ChecksumBytes(header);
+}
+
+FrameVerdict ValidateFrame(const QByteArray& received)
+{
+    const qsizetype count = received.size();
+    if (count == 0)
+        return FrameVerdict::NoReply;
+    if (count < kFrameHeaderSize)
+        return FrameVerdict::PacketError;
+    if (!HeaderChecksumMatches(received))
+        return FrameVerdict::Rejected;
+    const int length = DataLength(received);
+    // A frame without data is complete after its header; what follows is ignored.
+    if (length == 0)
+        return FrameVerdict::Accepted;
+    if (count != length + kFrameHeaderSize + kChecksumSize)
+        return FrameVerdict::Rejected;
+    if (ChecksumBytes(received.sliced(kFrameHeaderSize, length)) != received.last(kChecksumSize))
+        return FrameVerdict::Rejected;
+    return FrameVerdict::Accepted;
+}
+
+std::optional<int> ExpectedFrameLength(const QByteArray& received)
+{
+    if (received.size() < kFrameHeaderSize || !HeaderChecksumMatches(received))
+        return std::nullopt;
+    const int length = DataLength(received);
+    return length == 0 ? kFrameHeaderSize : length + kFrameHeaderSize + kChecksumSize;
+}
+
+} // namespace zir

@@ -36,7 +36,8 @@ QByteArray ChecksumBytes(const QByteArray& data);
 // Each part must lie in 0..255 (decimal, or hexadecimal after "$").
 BusAddress ParseBusAddress(const QString& text);
 
-// A request frame; address texts are cut to 11 characters first.
+// A request frame. Each address text is read whole (never cut short, so a
+// long text cannot turn into another instrument's address).
 // Throws EFormatError when either address is malformed.
 QByteArray BuildFrame(const QString& destination, const QString& source,
                       std::uint8_t kind, std::uint8_t control, const QByteArray& data);

@@ -39,6 +39,11 @@ int StrToInt(const QString& text);
 std::optional<double> TryStrToFloat(const QString& text);
 std::optional<int> TryStrToInt(const QString& text);
 
+// The integer grammar shared by typed numbers and address parts: blanks
+// before it, an optional sign, decimal digits or "$" and hexadecimal digits,
+// nothing after. nullopt for anything else or a magnitude beyond 2^53.
+std::optional<std::int64_t> ParseIntegerText(QStringView text);
+
 // Sets "." as the decimal separator for the whole process (C locale for
 // numbers, Qt's default locale keeps the system's date formats).
 void InitNumberFormats();
