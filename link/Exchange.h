@@ -65,7 +65,14 @@ public:
     // every read waits for the input timeout of silence (for benchmarks).
     void SetPureSilenceRule(bool on) { pureSilence_ = on; }
 
+    // Reply windows of the six attempts, in ms.
+    static constexpr int kAttemptWindowsMs[6] = {1000, 1000, 1000, 1000, 1000, 2000};
+    static constexpr int kReadLimit = 280;
+
 private:
+    void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply);
+    [[noreturn]] void FailPortGone();
+
     IByteChannel& port_;
     IExchangeHost& host_;
     IClock& clock_;

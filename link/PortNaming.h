@@ -1,0 +1,21 @@
+#pragma once
+// Serial port number to device path. Port n is $XDG_CONFIG_HOME/zir/com<n>
+// (default ~/.config/zir/com<n>) when that name exists, even as a link whose
+// target is missing; otherwise /dev/ttyS<n-1>. There is no other fallback.
+
+#include <QString>
+
+namespace zir {
+
+// $XDG_CONFIG_HOME/zir, or ~/.config/zir when the variable is unset or not
+// an absolute path.
+QString ZirConfigDir();
+
+// Device path of port number n (1..256).
+QString PortDevicePath(int n);
+
+// The path, followed by " -> <target>" when it is a symbolic link, so a
+// message about a link also names what it points to.
+QString DescribeDevicePath(const QString& path);
+
+} // namespace zir
