@@ -1,1 +1,68 @@
-// placeholder, replaced by its implementation
+#include "archive/BankList.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "device/DeviceRequest.h"
+#include "link/numFormats.h"
+
+namespace zir {
+
+namespace {
+// Offsets in the header reply frame.
+constexpr int kLetterOffset = 14;
+constexpr int kDayOffset = 17;
+constexpr int kMonthOffset = 18;
+constexpr int kYearOffset = 19;
+constexpr int kHighestListableBank = 99;  // keeps the sort key's two digits
+
+QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+} // namespace
+
+std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply) {
+    if (reply.size() != kBankHeaderReplySize) return std::nullopt;
+    const auto byteAt = [&](int offset) { return std::uint8_t(reply.at(offset)); };
+    const std::uint8_t letter = byteAt(kLetterOffset);
+    if (letter < 0x41 || letter - 0x41 > kHighestListableBank) return std::nullopt;
+    for (int offset : {kDayOffset, kMonthOffset, kYearOffset}) {
+        if (!IsPackedBcd(byteAt(offset))) return std::nullopt;
+    }
+    const QDate date(2000 + DecodeBcd(byteAt(kYearOffset)), DecodeBcd(byteAt(kMonthOffset)),
+                     DecodeBcd(byteAt(kDayOffset)));
+    if (!date.isValid()) return std::nullopt;
+    return BankHeader{std::uint8_t(letter - 0x41), date};
+}
+
+QString BankSortKey(const BankHeader& header) {
+    return TwoDigits(header.date.year() - 2000) + TwoDigits(header.date.month()) +
+           TwoDigits(header.date.day()) + TwoDigits(header.bank);
+}
+
+QString BankEntryText(std::uint8_t bank, const QDate& date) {
+    return QString::number(bank) + QStringLiteral(":  ") + ShortDateText(date);
+}
+
+QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
+    ctx.status.SetStatus(QStringLiteral("Refreshing of bank list"));
+    std::vector<BankHeader> active;
+    {
+        ProgressGuard progress(ctx, kBankCount);
+        for (int n = 0; n < kBankCount; ++n) {
+            if (processEvents) processEvents();
+            const QByteArray request{BankLetter(std::uint8_t(n)), 'V'};
+            const QByteArray reply = RequestRead(ctx, request);
+            progress.Set(n);
+            if (auto header = DecodeBankHeader(reply)) active.push_back(*header);
+        }
+    }
+    std::stable_sort(active.begin(), active.end(), [](const BankHeader& a, const BankHeader& b) {
+        return BankSortKey(a) < BankSortKey(b);
+    });
+    QStringList entries;
+    for (const BankHeader& header : active) entries << BankEntryText(header.bank, header.date);
+    ctx.status.SetStatus(entries.isEmpty() ? kNoActiveBanks
+                                           : QStringLiteral("Bank list was refreshed"));
+    return entries;
+}
+
+} // namespace zir

@@ -1,0 +1,72 @@
+#include "archive/ArchiveRecord.h"
+
+#include "link/numFormats.h"
+
+namespace zir {
+
+namespace {
+// Offsets in the record reply frame.
+constexpr int kBankOffset = 14;
+constexpr int kIndexOffset = 15;  // four ASCII digits, most significant first
+constexpr int kUncertaintyBOffset = 20;
+constexpr int kValueBOffset = 21;  // low byte first
+constexpr int kUncertaintyAOffset = 23;
+constexpr int kValueAOffset = 24;  // low byte first
+
+std::uint8_t ByteAt(const QByteArray& bytes, int offset) { return std::uint8_t(bytes.at(offset)); }
+
+std::uint16_t CodeAt(const QByteArray& bytes, int offset) {
+    return std::uint16_t(ByteAt(bytes, offset) | (ByteAt(bytes, offset + 1) << 8));
+}
+
+bool IsEmptyUncertainty(int percent) { return percent == 0 || percent == 255; }
+
+// Wall-clock time of a minute of the bank's day. Kept free of any time zone,
+// so a day on which the clocks change still has 1440 evenly spaced minutes.
+QDateTime RecordTime(const QDate& bankDate, int index) {
+    const int days = index >= 0 ? index / kMinutesPerDay : -((-index + kMinutesPerDay - 1) / kMinutesPerDay);
+    const int minute = index - days * kMinutesPerDay;
+    return QDateTime(bankDate.addDays(days), QTime(minute / 60, minute % 60), Qt::UTC);
+}
+} // namespace
+
+QByteArray RecordRequestData(char bankLetter, int index) {
+    return QByteArray(1, bankLetter) + QByteArray::number(index).rightJustified(4, '0');
+}
+
+std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate) {
+    if (reply.size() != kRecordReplySize) return std::nullopt;
+    ArchiveRecord record;
+    record.bank = std::uint8_t(ByteAt(reply, kBankOffset) - 0x41);
+    for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (ByteAt(reply, kIndexOffset + i) - 0x30);
+    record.time = RecordTime(bankDate, record.index);
+    record.uncertaintyB = ByteAt(reply, kUncertaintyBOffset);
+    record.valueB = ValueCodeToText(CodeAt(reply, kValueBOffset));
+    record.uncertaintyA = ByteAt(reply, kUncertaintyAOffset);
+    record.valueA = ValueCodeToText(CodeAt(reply, kValueAOffset));
+    return record;
+}
+
+bool IsEmptyRecord(const ArchiveRecord& record) {
+    return record.valueA == QLatin1String("0") && record.valueB == QLatin1String("0") &&
+           IsEmptyUncertainty(record.uncertaintyA) && IsEmptyUncertainty(record.uncertaintyB);
+}
+
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
+                   const QString& dimensionB) {
+    return DateTimeToText(record.time) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
+           QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyA) +
+           QStringLiteral(" %     ") + record.valueB + u' ' + dimensionB +
+           QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
+}
+
+QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
+                    const QString& fromText, bool toOn, const QString& toText) {
+    QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
+                    ShortDateText(bankDate);
+    if (fromOn) title += QStringLiteral(" from ") + fromText;
+    if (toOn) title += QStringLiteral(" to ") + toText;
+    return title;
+}
+
+} // namespace zir

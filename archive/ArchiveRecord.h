@@ -1,0 +1,46 @@
+#pragma once
+// One archive record: the request for a minute of a bank, the decoding of the
+// 30-byte reply, and the texts made from it (record line, report title).
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace zir {
+
+inline constexpr int kRecordReplySize = 30;
+inline constexpr int kMinutesPerDay = 1440;
+
+struct ArchiveRecord {
+    std::uint8_t bank = 0;   // the bank the reply names
+    int index = 0;           // the minute the reply names
+    QDateTime time;          // bank date + index minutes
+    QString valueA;
+    int uncertaintyA = 0;    // percent
+    QString valueB;
+    int uncertaintyB = 0;
+};
+
+// Bank letter and the minute as exactly four digits: "A0075".
+QByteArray RecordRequestData(char bankLetter, int index);
+
+// nullopt unless the reply is exactly 30 bytes. The record time comes from the
+// index the reply carries, whatever was asked for.
+std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate);
+
+// Both values "0" and each uncertainty 0 or 255.
+bool IsEmptyRecord(const ArchiveRecord& record);
+
+// The line of the list window and of "Archive.txt":
+// "<time>    <A> <dimA> ± <uA> %     <B> <dimB> ± <uB> %".
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
+                   const QString& dimensionB);
+
+// "Report to ZIR <address> on <date>[ from <from>][ to <to>]".
+QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
+                    const QString& fromText, bool toOn, const QString& toText);
+
+} // namespace zir

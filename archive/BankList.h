@@ -1,0 +1,48 @@
+#pragma once
+// The list of active archive banks: one header request ("<letter>V") per bank
+// 0..13, the banks with a valid date sorted by date and then by number.
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "device/DeviceContext.h"
+
+namespace zir {
+
+inline constexpr int kBankCount = 14;
+inline constexpr int kBankHeaderReplySize = 24;
+inline const QString kNoActiveBanks = QStringLiteral("No active banks");
+
+// The letter a bank is asked by: "A" for bank 0 (8-bit arithmetic).
+inline char BankLetter(std::uint8_t bank) { return char(std::uint8_t(0x41 + bank)); }
+
+struct BankHeader {
+    std::uint8_t bank = 0;  // the number the reply names, not the one asked for
+    QDate date;
+};
+
+// Decodes a 24-byte bank header reply. nullopt for any other length, a bank
+// letter below "A", a bank number above 99, date bytes that are not packed
+// BCD, or a day, month and year (2000 + yy) that form no calendar date.
+std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply);
+
+// "yymmddnn": sorts by date, then by bank number.
+QString BankSortKey(const BankHeader& header);
+
+// "n:  " + the date in the system's short date form; the bank number without
+// leading zeros.
+QString BankEntryText(std::uint8_t bank, const QDate& date);
+
+// Asks the 14 bank headers, letting pending events run before each request,
+// and returns the entries of the active banks, oldest first. Sets the status
+// line ("Refreshing of bank list", then "Bank list was refreshed" or
+// "No active banks") and drives the progress (maximum 14). An address error
+// or a cancel passes out before anything is returned.
+QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents);
+
+} // namespace zir

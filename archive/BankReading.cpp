@@ -1,0 +1,113 @@
+#include "archive/BankReading.h"
+
+#include <optional>
+
+#include "archive/ArchiveRecord.h"
+#include "archive/BankList.h"
+#include "archive/ReadingInputs.h"
+#include "device/Clock.h"
+#include "device/DeviceRequest.h"
+#include "device/Dimension.h"
+
+namespace zir {
+
+namespace {
+constexpr std::uint8_t kNoBank = 255;
+constexpr int kChannelA = 1;
+constexpr int kChannelB = 2;
+// Two dimension reads come before the records in the progress.
+constexpr int kStepsBeforeRecords = 3;
+
+// The selection from the bank list box or, when it does not convert and the
+// operator agrees, the bank the instrument is filling today.
+std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const QString& bankText) {
+    if (auto selection = ParseBankSelection(bankText)) return selection;
+    const QString hint = QStringLiteral("You can refresh list of banks before using this request");
+    services.ctx.status.SetStatus(hint);
+    services.op.ShowMessage(hint);
+    BankSelection current{kNoBank, services.today ? services.today() : QDate::currentDate()};
+    if (services.op.AskYesNoCancel(QStringLiteral("Would you read values from current bank?")) ==
+        IArchiveOperator::Answer::Yes) {
+        if (auto letter = ReadCurrentBankLetter(services.ctx))
+            current.bank = std::uint8_t(*letter - 0x41);
+    }
+    if (current.bank == kNoBank) {
+        services.ctx.status.SetStatus(
+            QStringLiteral("Arhive reading was broken because number is wrong"));
+        return std::nullopt;
+    }
+    return current;
+}
+
+// Dimension texts, then one request per minute; returns the record line
+// built last.
+void ReadRecords(const ArchiveServices& services, const BankReadingInputs& inputs,
+                 const BankSelection& bank, const TimeWindow& window, IArchiveReport& report,
+                 QString& lastLine) {
+    const DeviceContext& ctx = services.ctx;
+    ProgressGuard progress(ctx, window.to - window.from + kStepsBeforeRecords);
+    const char letter = BankLetter(bank.bank);
+
+    ctx.status.SetStatus(QStringLiteral("Reading of dimension of chanel A"));
+    const QString dimensionA = ReadRazm(ctx, std::uint8_t(letter), kChannelA);
+    progress.Set(1);
+    ctx.status.SetStatus(QStringLiteral("Reading of dimension of chanel B"));
+    const QString dimensionB = ReadRazm(ctx, std::uint8_t(letter), kChannelB);
+    progress.Set(2);
+    report.Heads(dimensionA, dimensionB);
+
+    ctx.status.SetStatus(QStringLiteral("Reading of archive bank ") + QString::number(bank.bank));
+    for (int index = window.from; index <= window.to; ++index) {
+        if (services.processEvents) services.processEvents();
+        const QByteArray reply = RequestRead(ctx, RecordRequestData(letter, index));
+        const int row = index - window.from + kStepsBeforeRecords;
+        progress.Set(row);
+        const std::optional<ArchiveRecord> record = DecodeRecord(reply, bank.date);
+        if (!record) continue;
+        lastLine = RecordLine(*record, dimensionA, dimensionB);
+        if (inputs.noNull && IsEmptyRecord(*record)) continue;
+        report.Record(*record, lastLine, index, row);
+    }
+}
+} // namespace
+
+void ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
+              IArchiveReport& report) {
+    const DeviceContext& ctx = services.ctx;
+    ctx.status.SetStatus(QString());
+    const std::optional<BankSelection> bank = ChooseBank(services, inputs.bankText);
+    if (!bank) return;
+
+    const QString title = ReportTitle(ctx.deviceAddress, bank->date, inputs.timeFromOn,
+                                      inputs.timeFromText, inputs.timeToOn, inputs.timeToText);
+    ctx.status.SetStatus(title);
+    if (!report.Start({title, bank->bank, bank->date, inputs.toExcel, inputs.toFile})) return;
+    report.ShowList();
+
+    const TimeWindow window =
+        ReadTimeWindow(inputs.timeFromOn, inputs.timeFromText, inputs.timeToOn, inputs.timeToText);
+    if (window.from > window.to) {
+        services.op.ShowMessage(QStringLiteral("Time interval is wrong"));
+        report.Abandon();
+        return;
+    }
+
+    QString lastLine;
+    try {
+        ReadRecords(services, inputs, *bank, window, report, lastLine);
+    } catch (...) {
+        report.End(lastLine, true);
+        throw;
+    }
+    report.End(lastLine, false);
+}
+
+void ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
+                      const std::function<void(const QStringList&)>& applyBankList,
+                      const std::function<BankReadingInputs(int index)>& selectBank) {
+    const QStringList entries = RefreshBankList(services.ctx, services.processEvents);
+    applyBankList(entries);
+    for (int i = 0; i < entries.size(); ++i) ReadBank(services, selectBank(i), report);
+}
+
+} // namespace zir
