@@ -1,1 +1,4 @@
-# serial driver and exchange tests are added here
+# Serial port driver and request exchange.
+zir_add_gtest(zir_exchange_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ExchangeTest.cpp
+  LIBS zir_link)
