@@ -1,0 +1,92 @@
+#include "device/CurrentData.h"
+
+#include "device/Clock.h"
+#include "device/DeviceRequest.h"
+#include "device/Dimension.h"
+#include "device/LineFile.h"
+#include "link/numFormats.h"
+
+namespace zir {
+
+namespace {
+
+const QByteArray kCurrentValuesRequest = QByteArrayLiteral("XW");
+
+// Reply offsets (the frame data begin at 14); value codes low byte first.
+constexpr int kUncertaintyBOffset = 17;
+constexpr int kValueBOffset = 18;
+constexpr int kUncertaintyAOffset = 20;
+constexpr int kValueAOffset = 21;
+
+std::uint8_t ByteAt(const QByteArray& reply, int offset) {
+    return static_cast<std::uint8_t>(reply.at(offset));
+}
+
+std::uint16_t ValueCodeAt(const QByteArray& reply, int offset) {
+    return static_cast<std::uint16_t>(ByteAt(reply, offset) | (ByteAt(reply, offset + 1) << 8));
+}
+
+} // namespace
+
+CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& dimensionA,
+                                      const QString& dimensionB) {
+    CurrentDataFields fields;
+    fields.dataA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset)) + QLatin1Char(' ') + dimensionA;
+    fields.pogrA = QString::number(ByteAt(reply, kUncertaintyAOffset));
+    fields.dataB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset)) + QLatin1Char(' ') + dimensionB;
+    fields.pogrB = QString::number(ByteAt(reply, kUncertaintyBOffset));
+    return fields;
+}
+
+std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
+    ctx.status.SetStatus(QString());
+    ProgressGuard progress(ctx, 4);
+
+    std::uint8_t bankSelector = kUnknownBankSelector;
+    if (const auto letter = ReadCurrentBankLetter(ctx)) {
+        bankSelector = *letter;
+        progress.Set(1);
+    }
+    const QString dimensionA = ReadRazm(ctx, bankSelector, 1);
+    progress.Set(2);
+    const QString dimensionB = ReadRazm(ctx, bankSelector, 2);
+    progress.Set(3);
+
+    const QByteArray reply = RequestRead(ctx, kCurrentValuesRequest);
+    if (reply.size() != kCurrentValuesReplySize) {
+        ctx.status.SetStatus(QStringLiteral("Current measures wasn't written"));
+        return std::nullopt;
+    }
+    progress.Set(4);
+    CurrentDataFields fields = DecodeCurrentValues(reply, dimensionA, dimensionB);
+    ctx.status.SetStatus(QStringLiteral("Current measures was written successfully"));
+    return fields;
+}
+
+bool TRefreshSchedule::Tick(bool autoRefresh, std::int64_t periodSeconds) {
+    ++refreshTicks_;
+    if (!autoRefresh || periodSeconds <= 0) return false;
+    return refreshTicks_ % periodSeconds == 0;
+}
+
+QString CurrentDataLogLine(const QDateTime& now, const CurrentDataFields& fields) {
+    const QString plusMinus = QStringLiteral(" \u00B1 ");
+    return DateTimeToText(now) + QStringLiteral("  ") + fields.dataA + plusMinus + fields.pogrA +
+           QStringLiteral(" %   ") + fields.dataB + plusMinus + fields.pogrB + QStringLiteral(" %");
+}
+
+bool AppendCurrentDataLog(const QString& path, const QDateTime& now,
+                          const CurrentDataFields& fields, IStatusLine& status) {
+    TLineFile file;
+    if (!file.Open(path)) {
+        status.SetStatus(QStringLiteral("Can't save data to file"));
+        return false;
+    }
+    const QString line = CurrentDataLogLine(now, fields);
+    file.WriteLine(line);
+    file.Close();
+    status.SetStatus(QStringLiteral("Data at file ") + line + QStringLiteral(" was refreshed"));
+    return true;
+}
+
+} // namespace zir

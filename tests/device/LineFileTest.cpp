@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "device/LineFile.h"
+#include "link/Errors.h"
+
+namespace zir {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST(LineFile, CreatesMissingFileAndAppendsToExistingOne) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Archive.txt");
+    {
+        TLineFile file;
+        ASSERT_TRUE(file.Open(path));
+        file.WriteLine(QString::fromUtf8("Банк 1"));
+        file.Close();
+    }
+    TLineFile again;
+    ASSERT_TRUE(again.Open(path));
+    again.WriteLine("");
+    again.WriteLine("second");
+    again.Close();
+    EXPECT_EQ(ReadAll(path), QByteArray("\xC1\xE0\xED\xEA 1\r\n\r\nsecond\r\n"));
+}
+
+TEST(LineFile, UnopenablePathsAreRefusedWithAReason) {
+    QTemporaryDir dir;
+    for (const QString& path : {dir.path(), dir.filePath("no/such/folder.txt")}) {
+        TLineFile file;
+        EXPECT_FALSE(file.Open(path)) << path.toStdString();
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_FALSE(file.ErrorText().isEmpty());
+    }
+}
+
+TEST(LineFile, CharacterOutsideTheCodePageWritesNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ZIR.txt");
+    WriteAll(path, "kept\r\n");
+    TLineFile file;
+    ASSERT_TRUE(file.Open(path));
+    EXPECT_THROW(file.WriteLine(QString::fromUtf8("1 m³")), EConvertError);
+    file.Close();
+    EXPECT_EQ(ReadAll(path), "kept\r\n");
+}
+
+TEST(LineFile, PartialWriteIsTakenBackAndTheFileReleased) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ZIR.txt");
+    WriteAll(path, "0123456789");
+    TLineFile file;
+    ASSERT_TRUE(file.Open(path));
+
+    // Let the file grow by 5 bytes only: the 22-byte line is cut short.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 15;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool threw = false;
+    try {
+        file.WriteLine("a line of twenty bytes");
+    } catch (const EFileError&) {
+        threw = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(threw);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(ReadAll(path), "0123456789");
+}
+
+TEST(LineFile, FullDeviceRaisesFileError) {
+    TLineFile file;
+    ASSERT_TRUE(file.Open("/dev/full"));
+    EXPECT_THROW(file.WriteLine("x"), EFileError);
+    EXPECT_FALSE(file.IsOpen());
+}
+
+} // namespace
+} // namespace zir

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "device/Coefficients.h"
+#include "device/CurrentData.h"
+#include "device/Dimension.h"
+#include "device/ServiceParameters.h"
+#include "tests/device/FakeDevice.h"
+
+namespace zir::test {
+namespace {
+
+const CoefficientTexts kDefaultCoefficients{"1", "1E-5", "1000"};
+
+TEST(CoefficientData, ValueCodesLowByteFirstInOrderKMThreshold) {
+    EXPECT_EQ(CoefficientWriteData(kDefaultCoefficients, 1),
+              Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}));
+    EXPECT_EQ(CoefficientWriteData({" 2 ", "0.5", "1.5"}, 2),
+              Bytes({'T', '2', 0, 0xC8, 0x00, 0xF4, 0xFD, 0x96, 0x00}));
+}
+
+struct RefusedCase {
+    CoefficientTexts texts;
+    const char* message;  // nullptr: only the error type is checked
+};
+
+class CoefficientRefusal : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(CoefficientRefusal, SendsNothing) {
+    FakeDevice dev;
+    try {
+        WriteCoefficients(dev.Context(), GetParam().texts, 1);
+        FAIL() << "accepted";
+    } catch (const EConvertError& e) {
+        if (GetParam().message) {
+            EXPECT_EQ(e.message(), GetParam().message);
+        }
+    }
+    EXPECT_TRUE(dev.link.sent.empty());
+    EXPECT_EQ(dev.status.history, QStringList({""}));
+    EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 1", "Show", "Close"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CoefficientRefusal,
+    ::testing::Values(
+        RefusedCase{{"1", "1E-5", "1000,5"}, "'1000,5' is not a valid floating point value"},
+        RefusedCase{{"x", "y", "z"}, "'x' is not a valid floating point value"},  // K first
+        RefusedCase{{"1", "", "1000"}, "'' is not a valid floating point value"},
+        RefusedCase{{"0", "1E-5", "1000"}, nullptr},
+        RefusedCase{{"1", "-1E-5", "1000"}, nullptr},
+        RefusedCase{{"1", "1E-40", "1000"}, nullptr},
+        RefusedCase{{"1", "1E-5", "1E40"}, nullptr},
+        RefusedCase{{"nan", "1E-5", "1000"}, nullptr},
+        RefusedCase{{"1", "inf", "1000"}, nullptr}));
+
+struct ParamCase {
+    ServiceParameterTexts texts;
+    QByteArray data;
+};
+
+class ServiceData : public ::testing::TestWithParam<ParamCase> {};
+
+TEST_P(ServiceData, SerialHighByteFirstRateBeforeCharge) {
+    EXPECT_EQ(ServiceParameterWriteData(GetParam().texts), GetParam().data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ServiceData,
+    ::testing::Values(ParamCase{{"4660", "7", "1", "2"}, Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})},
+                      ParamCase{{"65535", "255", "6", "4"}, Bytes({'W', 0, 0xFF, 0xFF, 0xFF, 0x04, 0x06})},
+                      ParamCase{{"0", "0", "0", "0"}, Bytes({'W', 0, 0, 0, 0, 0, 0})}));
+
+TEST(ServiceData, RefusesTextThatIsNoInteger) {
+    try {
+        ServiceParameterWriteData({"12", "7a", "x", "1"});
+        FAIL() << "accepted";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.message(), "'7a' is not a valid integer value");
+    }
+}
+
+// The behaviour every write shares, run for each of them.
+struct WriteOperation {
+    const char* name;
+    std::function<bool(const DeviceContext&)> run;
+    QByteArray data;
+    const char* success;
+    const char* failure;
+};
+
+const WriteOperation kWrites[] = {
+    {"Dimension", [](const DeviceContext& c) { return WriteDimension(c, "Hz", 2); },
+     QByteArray("R2\0Hz      ", 11), "dimension was written successfully", "dimension wasn't written"},
+    {"Coefficients", [](const DeviceContext& c) { return WriteCoefficients(c, kDefaultCoefficients, 1); },
+     Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}), "The coefficients was written successfully",
+     "The coefficients wasn't written"},
+    {"Parameters",
+     [](const DeviceContext& c) { return WriteServiceParameters(c, {"4660", "7", "1", "2"}); },
+     Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01}), "The parameters was written successfully",
+     "The parameters wasn't written"},
+};
+
+class EveryWrite : public ::testing::TestWithParam<WriteOperation> {};
+
+TEST_P(EveryWrite, AcknowledgedWriteSendsKind8AndReportsSuccess) {
+    FakeDevice dev;
+    dev.link.replies = {dev.Ack()};
+    EXPECT_TRUE(GetParam().run(dev.Context()));
+    ASSERT_EQ(dev.link.sent.size(), 1u);
+    EXPECT_EQ(dev.link.sent[0], BuildFrame(kTestAddress, "1.1.1", 8, 2, GetParam().data));
+    EXPECT_EQ(dev.status.history, QStringList({"", GetParam().success}));
+    EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 1", "Show", "Set 1", "Close"}));
+}
+
+TEST_P(EveryWrite, AnythingButTheAcknowledgementIsFailure) {
+    for (const QByteArray& reply : {QByteArray(), ReplyWith({}, kKindRead), ReplyWith({}, 2),
+                                    BuildFrame(kTestAddress, "1.1.2", kKindAck, 0, {})}) {
+        FakeDevice dev;
+        dev.showProgress = false;
+        dev.link.replies = {reply};
+        EXPECT_FALSE(GetParam().run(dev.Context()));
+        EXPECT_EQ(dev.status.Status(), GetParam().failure);
+        EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 1", "Close"}));
+    }
+}
+
+TEST_P(EveryWrite, AddressErrorAndCancelPassOutWithProgressClosed) {
+    FakeDevice badAddress;
+    badAddress.address = "1.1.256";
+    EXPECT_THROW(GetParam().run(badAddress.Context()), EFormatError);
+    EXPECT_TRUE(badAddress.link.sent.empty());
+    EXPECT_EQ(badAddress.progress.calls.last(), "Close");
+
+    FakeDevice cancelled;
+    cancelled.link.answer = [](const QByteArray&) -> QByteArray { throw EProtocolCancel("Canceled"); };
+    EXPECT_THROW(GetParam().run(cancelled.Context()), EProtocolCancel);
+    EXPECT_EQ(cancelled.status.history, QStringList({""}));
+    EXPECT_EQ(cancelled.progress.calls.last(), "Close");
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, EveryWrite, ::testing::ValuesIn(kWrites),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace zir::test
