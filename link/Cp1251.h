@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+#include "Errors.h"
+
 namespace zir {
 
 QString Cp1251ToUnicode(const QByteArray& bytes);

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -45,16 +46,29 @@ std::optional<int> TryStrToInt(const QString& text);
 std::optional<std::int64_t> ParseIntegerText(QStringView text);
 
 // Sets "." as the decimal separator for the whole process (C locale for
-// numbers, Qt's default locale keeps the system's date formats).
+// numbers, Qt's default locale keeps the system's date formats). Call it
+// after the application object exists: constructing that object sets the
+// C library locale from the environment.
 void InitNumberFormats();
 
-// System locale's short date format.
+// Dates and times in the system locale (QLocale::system()); the overloads
+// taking a locale exist so that other locales can be tested without
+// changing the process locale.
+
+// Short date format.
 QString ShortDateText(const QDate& date);
-// Parses a date written in the system locale's short date format (also with
-// month names and two-digit years, which read as 2000-2099).
+QString ShortDateText(const QDate& date, const QLocale& locale);
+// Parses a date written in the short date format; also accepts one- or
+// two-digit days and months, two- or four-digit years (two digits read as
+// 2000-2099) and either length of month name. Blanks around are ignored.
 std::optional<QDate> ParseShortDate(const QString& text);
+std::optional<QDate> ParseShortDate(const QString& text, const QLocale& locale);
+// Long time format without the time-zone token.
+QString LongTimeText(const QTime& time);
+QString LongTimeText(const QTime& time, const QLocale& locale);
 // Short date, a blank, long time without the time-zone token; the date alone
 // when the time is exactly midnight.
 QString DateTimeToText(const QDateTime& moment);
+QString DateTimeToText(const QDateTime& moment, const QLocale& locale);
 
 } // namespace zir

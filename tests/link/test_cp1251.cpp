@@ -1,0 +1,67 @@
+// Windows-1251 text: every byte against the C library's converter, refusals.
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include "link/Cp1251.h"
+
+namespace zir {
+namespace {
+
+// The character glibc's converter gives for one byte (U+FFFD for none);
+// nullopt when the converter is not installed.
+std::optional<char32_t> ReferenceDecode(unsigned char byte)
+{
+    iconv_t converter = iconv_open("UTF-32LE", "CP1251");
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    char in = static_cast<char>(byte);
+    char32_t out = 0xFFFD;
+    char* inPtr = &in;
+    char* outPtr = reinterpret_cast<char*>(&out);
+    std::size_t inLeft = 1, outLeft = sizeof out;
+    if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+        out = 0xFFFD;
+    iconv_close(converter);
+    return out;
+}
+
+TEST(Cp1251, EveryByteDecodesAndEncodesBack)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        const QByteArray one(1, static_cast<char>(byte));
+        const QString text = Cp1251ToUnicode(one);
+        ASSERT_EQ(text.size(), 1);
+        if (const auto reference = ReferenceDecode(static_cast<unsigned char>(byte))) {
+            EXPECT_EQ(text[0].unicode(), *reference) << byte;
+        }
+        if (byte == 0x98) {
+            EXPECT_EQ(text[0].unicode(), 0xFFFD);
+            EXPECT_FALSE(TryUnicodeToCp1251(text));
+        } else {
+            EXPECT_EQ(UnicodeToCp1251(text), one) << byte;
+        }
+    }
+    EXPECT_EQ(UnicodeToCp1251(QString::fromUtf8("Привет, №1")), QByteArray::fromHex("cff0e8e2e5f22c20b931"));
+}
+
+TEST(Cp1251, RefusalNamesTheCharacter)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Grüße ä", "Character 'ü' (U+00FC) cannot be written in the Windows-1251 code page"},
+        {"ok \xF0\x9F\x98\x80", "Character '\xF0\x9F\x98\x80' (U+1F600) cannot be written in the Windows-1251 code page"},
+    };
+    for (auto [text, message] : cases) {
+        const QString unicode = QString::fromUtf8(text);
+        EXPECT_FALSE(TryUnicodeToCp1251(unicode));
+        try {
+            UnicodeToCp1251(unicode);
+            ADD_FAILURE() << text;
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
+} // namespace
+} // namespace zir
