@@ -2,3 +2,6 @@
 zir_add_gtest(zir_exchange_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ExchangeTest.cpp
   LIBS zir_link)
+zir_add_gtest(zir_cpdrv_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CPDrvTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortNamingTest.cpp
+  LIBS zir_link)
