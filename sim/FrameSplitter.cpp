@@ -1,0 +1,45 @@
+#include "sim/FrameSplitter.h"
+
+#include "link/ZebusModTransport.h"
+
+namespace zir::sim {
+
+void FrameSplitter::Feed(const QByteArray& bytes, SteadyTime arrivedAt) {
+    buffer_.append(bytes);
+    arrival_.insert(arrival_.end(), static_cast<std::size_t>(bytes.size()), arrivedAt);
+}
+
+LinePiece FrameSplitter::Take(LinePiece::Kind kind, int count) {
+    LinePiece piece{kind, buffer_.left(count), arrival_.front()};
+    buffer_.remove(0, count);
+    arrival_.erase(arrival_.begin(), arrival_.begin() + count);
+    return piece;
+}
+
+std::optional<LinePiece> FrameSplitter::Next() {
+    while (buffer_.size() - junkLength_ >= kFrameHeaderSize) {
+        const QByteArray rest = buffer_.mid(junkLength_);
+        const std::optional<int> length = ExpectedFrameLength(rest);
+        if (length && *length <= kMaxRequestLength) {
+            if (junkLength_ > 0) {
+                const int junk = junkLength_;
+                junkLength_ = 0;
+                return Take(LinePiece::Kind::Junk, junk);
+            }
+            if (buffer_.size() < *length)
+                return std::nullopt;
+            return Take(LinePiece::Kind::Frame, *length);
+        }
+        ++junkLength_;
+    }
+    return std::nullopt;
+}
+
+std::optional<LinePiece> FrameSplitter::DropStale(SteadyTime now, std::chrono::milliseconds gap) {
+    if (buffer_.isEmpty() || now - arrival_.back() < gap)
+        return std::nullopt;
+    junkLength_ = 0;
+    return Take(LinePiece::Kind::Junk, static_cast<int>(buffer_.size()));
+}
+
+} // namespace zir::sim
