@@ -1,1 +1,5 @@
-# link end-to-end tests are added here
+# The request exchange and the serial port together over real pseudo-terminals.
+zir_add_gtest(zir_link_pty_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/LinkPtyTest.cpp
+  LIBS zir_link
+  LABELS e2e)
