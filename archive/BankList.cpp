@@ -49,7 +49,7 @@ QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()
         ProgressGuard progress(ctx, kBankCount);
         for (int n = 0; n < kBankCount; ++n) {
             if (processEvents) processEvents();
-            const QByteArray request{BankLetter(std::uint8_t(n)), 'V'};
+            const QByteArray request = QByteArray(1, BankLetter(std::uint8_t(n))) + 'V';
             const QByteArray reply = RequestRead(ctx, request);
             progress.Set(n);
             if (auto header = DecodeBankHeader(reply)) active.push_back(*header);
