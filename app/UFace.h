@@ -9,11 +9,15 @@
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
 // archive, time filters). UFace_settings.cpp creates the settings store.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QAction;
+class QCloseEvent;
+class QKeyEvent;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -28,15 +32,28 @@ class QTimer;
 
 namespace zir {
 
+class IByteChannel;
 class IDeviceLink;
 class IDialogs;
+class IProgress;
+class IStatusLine;
+class TAboutBox;
+class TArchive;
+class TEscapeKey;
+class TExchange;
+class TFProgressBar;
 class TFormStorage;
+class THelpWindow;
+class SteadyClock;
 struct DeviceContext;
 
 class TFace : public QMainWindow {
     Q_OBJECT
 
 public:
+    explicit TFace(QWidget* parent = nullptr);
+    ~TFace() override;
+
     // --- top strip
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label11 = nullptr;
@@ -117,6 +134,33 @@ public:
 
     TFormStorage* FormStorage1 = nullptr;
 
+    // --- the auxiliary windows, created hidden by CreateAuxiliaryWindows()
+    // in this order; every user creates them on first need when the program
+    // entry has not done so yet.
+    TAboutBox* AboutBox = nullptr;
+    TFProgressBar* FProgressBar = nullptr;
+    TArchive* Archive = nullptr;
+    void CreateAuxiliaryWindows();
+
+    // --- seams for tests (nullptr restores the real ones; not owned)
+    // Message boxes and questions answered by a script.
+    void SetDialogs(IDialogs* dialogs);
+    // A link other than the exchange over CommPort.
+    void SetDeviceLink(IDeviceLink* link);
+    // The Escape key's state; the X display's keyboard map by default.
+    void SetEscapeProbe(std::function<bool()> probe);
+    // AppDir other than the computed one (must end in "/").
+    void SetAppDir(const QString& dir);
+
+    // Runs one handler under the application's error guard: an EZirError or
+    // std::exception ends the handler and shows its message in the error box.
+    void RunGuarded(const std::function<void()>& handler);
+    // The same for a device action the operator started: refused with a
+    // status note while a long operation runs.
+    void RunDeviceAction(const std::function<void()>& handler);
+    // The note shown when a device action is refused.
+    static QString BusyNote();
+
     // --- services for the handlers (implemented in UFace.cpp)
     // The link to the instrument (CommPort behind the request exchange), the
     // address text of LE_DeviceAdr, the status line, the progress window and
@@ -166,6 +210,62 @@ public:
     void CB_TimeToClick();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
+
+    // F1: the program's help page at "ZIR-Soft".
+    void ShowHelp();
+
+signals:
+    // The window is about to close for good (not emitted while a long
+    // operation holds the close back): the moment to save the settings.
+    void CloseAccepted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class ExchangeHost;
+    class StatusAdapter;
+    class ProgressAdapter;
+
+    void BuildTopStrip(QWidget* client);
+    QWidget* BuildPageMode();
+    QWidget* BuildPageMeasured();
+    void BuildActions();
+    void BuildMenus();
+    void ConnectHandlers();
+    void PreviewKey(QObject* receiver, QKeyEvent* key);
+    bool IsEscapeAfterCancel(const QKeyEvent* key) const;
+    bool EscapeProbe();
+    void NoteExchangeCancelled();
+
+    IDialogs* dialogs_ = nullptr;
+    std::unique_ptr<IDialogs> qtDialogs_;
+    IDeviceLink* injectedLink_ = nullptr;
+    std::unique_ptr<TEscapeKey> escapeKey_;
+    std::function<bool()> escapeProbe_;
+    QString appDirOverride_;
+
+    std::unique_ptr<IByteChannel> CommPort;
+    std::unique_ptr<SteadyClock> clock_;
+    std::unique_ptr<ExchangeHost> exchangeHost_;
+    std::unique_ptr<TExchange> exchange_;
+    std::unique_ptr<StatusAdapter> statusAdapter_;
+    std::unique_ptr<ProgressAdapter> progressAdapter_;
+    THelpWindow* helpWindow_ = nullptr;
+
+    // Hidden code capture ("KOTA" reveals GB_Hidden).
+    QString hiddenCodeBuffer_;
+    bool hiddenCodeCapture_ = false;
+
+    // Long operations (bank list, bank reading) and a close asked for meanwhile.
+    int longOperationDepth_ = 0;
+    bool cancelRequested_ = false;
+    bool closePending_ = false;
+
+    // When the Escape key last cancelled an exchange: the same press must
+    // not reach the window as a typed Escape.
+    QElapsedTimer sinceEscapeCancel_;
 };
 
 } // namespace zir

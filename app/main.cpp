@@ -1,1 +1,26 @@
-int main() { return 0; }
+// zir: start-up, message loop, shut-down.
+#include <QApplication>
+
+#include "app/AppEnvironment.h"
+#include "app/UFace.h"
+#include "link/numFormats.h"
+
+int main(int argc, char** argv) {
+    // Numbers in text use "." whatever the locale; dates keep the system's formats.
+    zir::InitNumberFormats();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zir"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ZIR"));
+    QApplication::setDesktopFileName(QStringLiteral("org.zirtool.Zir"));
+    QApplication::setFont(zir::DesignFont());
+
+    // The main window is shown first (which restores the stored settings),
+    // then the about, progress and archive windows are created hidden.
+    zir::TFace face;
+    face.show();
+    face.CreateAuxiliaryWindows();
+
+    // Ends when the main window has closed; closing has saved the settings.
+    return QApplication::exec();
+}

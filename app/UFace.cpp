@@ -1,0 +1,403 @@
+// TFace: construction, the services the handlers use, the window's own
+// handlers (clock, about, exit, page notes, typed characters) and its keys.
+#include "app/UFace.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/AppEnvironment.h"
+#include "app/ErrorBox.h"
+#include "app/HelpWindow.h"
+#include "app/QtDialogs.h"
+#include "app/windows/UAbout.h"
+#include "app/windows/UArchive.h"
+#include "app/windows/UProgressBar.h"
+#include "device/Clock.h"
+#include "device/DeviceContext.h"
+#include "link/CPDrv.h"
+#include "link/EscapeKey.h"
+#include "link/Exchange.h"
+
+namespace zir {
+
+namespace {
+const QString kHiddenCode = QStringLiteral("KOTA");
+constexpr QChar kEscape(27);
+// How long after an Escape cancel a further Escape press still counts as
+// the same press (its key event arrives once the exchange has ended).
+constexpr qint64 kEscapeEchoMs = 1000;
+} // namespace
+
+// What the request exchange reads from the window and reports to it.
+class TFace::ExchangeHost final : public IExchangeHost {
+public:
+    explicit ExchangeHost(TFace& face) : face_(face) {}
+    int PortNumber() const override { return face_.RxSpinEdit_ComPort->value(); }
+    QString SpeedText() const override { return face_.CB_ComPort_Speed->currentText(); }
+    void SetStatus(const QString& text) override { face_.SetStatus(text); }
+    bool EscapeHeld() override { return face_.EscapeProbe(); }
+
+private:
+    TFace& face_;
+};
+
+class TFace::StatusAdapter final : public IStatusLine {
+public:
+    explicit StatusAdapter(TFace& face) : face_(face) {}
+    void SetStatus(const QString& text) override { face_.SetStatus(text); }
+    QString Status() const override { return face_.Status(); }
+
+private:
+    TFace& face_;
+};
+
+// The progress window in the four steps every operation drives it in.
+class TFace::ProgressAdapter final : public IProgress {
+public:
+    explicit ProgressAdapter(TFace& face) : face_(face) {}
+    void Prepare(int maxValue) override {
+        TGauge& gauge = Gauge();
+        gauge.SetProgress(0);
+        gauge.SetMaxValue(maxValue);
+        gauge.SetProgress(0);
+    }
+    void Show() override { Window().ShowOver(&face_); }
+    void SetProgress(int position) override { Gauge().SetProgress(position); }
+    void Close() override { Window().close(); }
+
+private:
+    TFProgressBar& Window() {
+        face_.CreateAuxiliaryWindows();
+        return *face_.FProgressBar;
+    }
+    TGauge& Gauge() { return *Window().Gauge; }
+    TFace& face_;
+};
+
+TFace::TFace(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint),
+      qtDialogs_(std::make_unique<QtDialogs>(this)),
+      clock_(std::make_unique<SteadyClock>()),
+      exchangeHost_(std::make_unique<ExchangeHost>(*this)),
+      statusAdapter_(std::make_unique<StatusAdapter>(*this)),
+      progressAdapter_(std::make_unique<ProgressAdapter>(*this)) {
+    InitResources();
+    setObjectName(QStringLiteral("Face"));
+    setWindowTitle(QStringLiteral("ZIR"));
+    setFont(DesignFont());
+    dialogs_ = qtDialogs_.get();
+    escapeKey_ = std::make_unique<TEscapeKey>();
+    escapeProbe_ = [this] { return escapeKey_->Held(); };
+
+    auto port = std::make_unique<TCPDrv>();
+    ConfigureAsCommPort(*port);
+    CommPort = std::move(port);
+    exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *clock_);
+
+    BuildActions();
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    // Designed client area 537 x 466, of which 19 for the status bar.
+    client->setMinimumSize(537, 447);
+    BuildTopStrip(client);
+    setCentralWidget(client);
+    BuildMenus();
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(1000);
+
+    ConnectHandlers();
+    CreateFormStorage();
+
+    // Not resizable: the layout fixes the size so that no caption is clipped.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    qApp->installEventFilter(this);
+    Timer->start();
+}
+
+TFace::~TFace() {
+    qApp->removeEventFilter(this);
+}
+
+void TFace::ConnectHandlers() {
+    const auto device = [this](QAction* action, void (TFace::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { RunDeviceAction([this, handler] { (this->*handler)(); }); });
+    };
+    const auto plain = [this](QAction* action, void (TFace::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    };
+    device(actGetTime, &TFace::actGetTimeExecute);
+    device(actReadCurrent, &TFace::actReadCurrentExecute);
+    device(actSetRazmernost, &TFace::actSetRazmernostExecute);
+    device(actSetKoeff, &TFace::actSetKoeffExecute);
+    device(actSetParams, &TFace::actSetParamsExecute);
+    device(actGetBankN, &TFace::actGetBankNExecute);
+    device(actRefreshBanks, &TFace::CB_BankDblClick);
+    device(actReadAll, &TFace::actReadAllExecute);
+    plain(actAbout, &TFace::actAboutExecute);
+    plain(actExit, &TFace::actExitExecute);
+    plain(N11, &TFace::N11Click);
+    plain(N12, &TFace::N12Click);
+    plain(N13, &TFace::N13Click);
+    plain(N14, &TFace::N14Click);
+
+    connect(CB_Refresh, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_RefreshClick(); }); });
+    connect(CB_TimeFrom, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
+    connect(CB_TimeTo, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
+    // The timer's reading also runs between the requests of a long operation.
+    connect(Timer, &QTimer::timeout, this, [this] { RunGuarded([this] { TimerTimer(); }); });
+
+    // Double click on the bank list: on the combo box and on its edit field.
+    CB_Bank->installEventFilter(this);
+    if (CB_Bank->lineEdit()) CB_Bank->lineEdit()->installEventFilter(this);
+
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    connect(help, &QShortcut::activated, this, [this] { RunGuarded([this] { ShowHelp(); }); });
+}
+
+void TFace::CreateAuxiliaryWindows() {
+    if (!AboutBox) AboutBox = new TAboutBox(this);
+    if (!FProgressBar) {
+        FProgressBar = new TFProgressBar(this);
+        FProgressBar->setFont(DesignFont());
+    }
+    if (!Archive) {
+        Archive = new TArchive(Dialogs(), this);
+        Archive->setFont(DesignFont());
+    }
+    AboutBox->setFont(DesignFont());
+}
+
+// --- services
+
+DeviceContext TFace::MakeDeviceContext() {
+    IDeviceLink& link = injectedLink_ ? *injectedLink_ : static_cast<IDeviceLink&>(*exchange_);
+    return DeviceContext{link, LE_DeviceAdr->text(), *statusAdapter_, *progressAdapter_, NProgressCheck->isChecked()};
+}
+
+IDialogs& TFace::Dialogs() { return *dialogs_; }
+
+void TFace::SetDialogs(IDialogs* dialogs) {
+    dialogs_ = dialogs ? dialogs : qtDialogs_.get();
+    if (Archive) Archive->SetDialogs(*dialogs_);
+}
+
+void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }
+
+void TFace::SetEscapeProbe(std::function<bool()> probe) {
+    escapeProbe_ = probe ? std::move(probe) : [this] { return escapeKey_->Held(); };
+}
+
+void TFace::SetAppDir(const QString& dir) { appDirOverride_ = dir; }
+
+QString TFace::AppDir() const {
+    const QString dir = appDirOverride_.isEmpty() ? ProgramAppDir() : appDirOverride_;
+    // Created on first use (the data folder of an installed program).
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void TFace::SetStatus(const QString& text) {
+    StatusBar->showMessage(text);
+    // Shown at once, also while an exchange keeps the event loop waiting.
+    if (StatusBar->isVisible()) StatusBar->repaint();
+}
+
+QString TFace::Status() const { return StatusBar->currentMessage(); }
+
+TArchive* TFace::ArchiveWindow() {
+    CreateAuxiliaryWindows();
+    return Archive;
+}
+
+bool TFace::LongOperationRunning() const { return longOperationDepth_ > 0; }
+
+bool TFace::CancelRequested() const { return cancelRequested_; }
+
+void TFace::BeginLongOperation() {
+    if (longOperationDepth_++ == 0) cancelRequested_ = false;
+}
+
+void TFace::EndLongOperation() {
+    if (longOperationDepth_ == 0 || --longOperationDepth_ > 0) return;
+    cancelRequested_ = false;
+    if (closePending_) {
+        closePending_ = false;
+        // After the handler that ran the operation has returned.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+QString TFace::BusyNote() { return QStringLiteral("Wait until the archive operation is over"); }
+
+void TFace::RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        Dialogs().ShowError(ErrorBoxText(ExceptionMessage(error)));
+    }
+}
+
+void TFace::RunDeviceAction(const std::function<void()>& handler) {
+    if (LongOperationRunning()) {
+        SetStatus(BusyNote());
+        return;
+    }
+    RunGuarded(handler);
+}
+
+bool TFace::EscapeProbe() {
+    const bool held = escapeProbe_ && escapeProbe_();
+    if (held) NoteExchangeCancelled();
+    return held || CancelRequested();
+}
+
+void TFace::NoteExchangeCancelled() {
+    sinceEscapeCancel_.start();
+}
+
+// --- the window's handlers
+
+void TFace::actGetTimeExecute() {
+    if (const auto text = ReadDeviceTime(MakeDeviceContext())) Edit_Time->setText(*text);
+}
+
+void TFace::actAboutExecute() {
+    CreateAuxiliaryWindows();
+    AboutBox->adjustSize();
+    if (const QScreen* screen = this->screen()) {
+        AboutBox->move(screen->availableGeometry().center() - AboutBox->rect().center());
+    }
+    AboutBox->exec();
+}
+
+void TFace::actExitExecute() { close(); }
+
+void TFace::PageControl1Change() {
+    switch (PageControl1->currentIndex()) {
+    case 0: SetStatus(QStringLiteral("You can use this mode if ZIR started with Enter и Esc keys on device")); break;
+    case 1: SetStatus(QStringLiteral("You can use this mode if ZIR started in normal mode")); break;
+    default: break;
+    }
+}
+
+void TFace::FormKeyPress(QChar key) {
+    if (key == kEscape) {
+        if (Dialogs().ConfirmWarning(QStringLiteral("Would you like to finish the program?"))) close();
+    }
+    if (key == kHiddenCode.front()) {
+        hiddenCodeCapture_ = true;
+        hiddenCodeBuffer_.clear();
+    }
+    if (hiddenCodeCapture_) {
+        hiddenCodeBuffer_ += key;
+        if (!kHiddenCode.contains(hiddenCodeBuffer_, Qt::CaseSensitive)) {
+            hiddenCodeBuffer_.clear();
+            hiddenCodeCapture_ = false;
+        } else if (hiddenCodeBuffer_.size() == kHiddenCode.size()) {
+            hiddenCodeBuffer_.clear();
+            hiddenCodeCapture_ = false;
+            GB_Hidden->setVisible(true);
+        }
+    }
+}
+
+void TFace::ShowHelp() {
+    if (!helpWindow_) helpWindow_ = new THelpWindow(this);
+    helpWindow_->ShowKeyword(QStringLiteral("ZIR-Soft"));
+}
+
+// --- events
+
+void TFace::closeEvent(QCloseEvent* event) {
+    if (LongOperationRunning()) {
+        // The running operation ends as on Escape; EndLongOperation closes.
+        cancelRequested_ = true;
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    emit CloseAccepted();
+    if (FProgressBar) FProgressBar->close();
+    if (helpWindow_) helpWindow_->close();
+    event->accept();
+}
+
+bool TFace::IsEscapeAfterCancel(const QKeyEvent* key) const {
+    return key->key() == Qt::Key_Escape && sinceEscapeCancel_.isValid() &&
+           (sinceEscapeCancel_.elapsed() < kEscapeEchoMs || key->isAutoRepeat());
+}
+
+bool TFace::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // The Escape that cancelled an exchange is swallowed wherever it lands
+        // (the window, an error box that followed the cancel).
+        if (IsEscapeAfterCancel(key)) return true;
+        if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() && event->type() == QEvent::KeyPress) {
+            sinceEscapeCancel_.invalidate();
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != this) break;
+        if (event->type() == QEvent::ShortcutOverride) {
+            // The window's own shortcuts win over an edit field's Cut and Select all.
+            const QKeySequence pressed(key->keyCombination());
+            for (const QAction* action : {actGetTime, actAbout, actExit}) {
+                if (action->shortcut() == pressed) {
+                    event->ignore();
+                    return true;
+                }
+            }
+            break;
+        }
+        PreviewKey(watched, key);
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched == CB_Bank || (CB_Bank->lineEdit() && watched == CB_Bank->lineEdit())) {
+            RunDeviceAction([this] { CB_BankDblClick(); });
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFace::PreviewKey(QObject* receiver, QKeyEvent* key) {
+    // A key event climbs from the focused control to the window; preview it
+    // only at its first receiver.
+    QWidget* first = focusWidget() ? focusWidget() : this;
+    if (receiver != first) return;
+    QChar typed;
+    if (key->key() == Qt::Key_Escape) {
+        typed = kEscape;
+    } else if (!key->text().isEmpty()) {
+        typed = key->text().front();
+    } else {
+        return;
+    }
+    RunGuarded([this, typed] { FormKeyPress(typed); });
+}
+
+} // namespace zir

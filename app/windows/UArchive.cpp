@@ -1,0 +1,133 @@
+#include "app/windows/UArchive.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include "app/Dialogs.h"
+#include "app/ErrorBox.h"
+#include "link/Cp1251.h"
+#include "link/Errors.h"
+
+namespace zir {
+
+TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), dialogs_(&dialogs) {
+    setObjectName(QStringLiteral("Archive"));
+    setWindowTitle(QStringLiteral("Archive"));
+    resize(361, 285);
+
+    ListBox = new QListWidget(this);
+    ListBox->setObjectName(QStringLiteral("ListBox"));
+    ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox->setUniformItemSizes(true);
+    ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(19);
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Raised);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ListBox);
+    layout->addWidget(Panel1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N2 = PopupMenu1->addAction(QStringLiteral("О&чиcтить список"));
+    N2->setObjectName(QStringLiteral("N2"));
+    N1 = PopupMenu1->addAction(QStringLiteral("Сохранить в &файл"));
+    N1->setObjectName(QStringLiteral("N1"));
+    connect(N2, &QAction::triggered, this, [this] { Guarded([this] { N2Click(); }); });
+    connect(N1, &QAction::triggered, this, [this] { Guarded([this] { N1Click(); }); });
+    ListBox->installEventFilter(this);
+    connect(ListBox, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(ListBox->viewport()->mapToGlobal(at)); });
+}
+
+void TArchive::AddLine(const QString& line) { ListBox->addItem(line); }
+
+QStringList TArchive::Lines() const {
+    QStringList lines;
+    lines.reserve(ListBox->count());
+    for (int i = 0; i < ListBox->count(); ++i) lines << ListBox->item(i)->text();
+    return lines;
+}
+
+void TArchive::ShowModeless() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void TArchive::FormKeyPress(QChar key) {
+    if (key.unicode() != 27) return;
+    if (dialogs_->ConfirmWarning(QStringLiteral("Would you like to close window?"))) close();
+}
+
+void TArchive::N1Click() {
+    const QString path = dialogs_->GetSaveFileName();
+    if (path.isEmpty()) return;
+    SaveLinesToFile(Lines(), path);
+}
+
+void TArchive::N2Click() { ListBox->clear(); }
+
+void TArchive::keyPressEvent(QKeyEvent* event) {
+    PreviewKey(event);
+    QWidget::keyPressEvent(event);
+}
+
+bool TArchive::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListBox && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        PreviewKey(key);
+        // Escape means nothing else to the list; keep it from reaching the
+        // window a second time.
+        if (key->key() == Qt::Key_Escape) return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TArchive::PreviewKey(const QKeyEvent* event) {
+    const QChar key = event->key() == Qt::Key_Escape ? QChar(27)
+                      : event->text().isEmpty()       ? QChar()
+                                                      : event->text().at(0);
+    if (!key.isNull()) Guarded([this, key] { FormKeyPress(key); });
+}
+
+void TArchive::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        dialogs_->ShowError(ErrorBoxText(ExceptionMessage(error)));
+    }
+}
+
+void SaveLinesToFile(const QStringList& lines, const QString& path) {
+    const QString fullName = QFileInfo(path).absoluteFilePath();
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += UnicodeToCp1251(line);
+        bytes += "\r\n";
+    }
+    QSaveFile file(fullName);
+    // A file in a folder we may not create files in is still replaced in place.
+    file.setDirectWriteFallback(true);
+    const auto fail = [&](const QString& reason) {
+        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(fullName, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
+    if (file.write(bytes) != bytes.size()) fail(file.errorString());
+    if (!file.commit()) fail(file.errorString());
+}
+
+} // namespace zir

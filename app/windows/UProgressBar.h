@@ -1,0 +1,65 @@
+#pragma once
+// The progress window of device operations: a bar gauge with its percentage.
+
+#include <QWidget>
+
+#include "link/Errors.h"
+
+namespace zir {
+
+// A gauge maximum below the minimum: "Value must be between %d and %d".
+class ERangeError : public EZirError {
+public:
+    using EZirError::EZirError;
+};
+
+// Horizontal bar gauge: black bar filling from the left on a white ground,
+// the whole percentage centred as "%d%%".
+class TGauge : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TGauge(QWidget* parent = nullptr);
+
+    int MinValue() const { return minValue_; }
+    int MaxValue() const { return maxValue_; }
+    int Progress() const { return progress_; }
+    // Throws ERangeError below the minimum; lowers Progress to the new maximum.
+    void SetMaxValue(int value);
+    // Kept within minimum and maximum.
+    void SetProgress(int value);
+    // (Progress - min) * 100 / (max - min), truncated; 0 when max equals min.
+    int PercentDone() const;
+    // Times the gauge asked to be repainted (only when the percentage changes).
+    int RepaintRequests() const { return repaintRequests_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void ChangeValues(int maxValue, int progress);
+
+    int minValue_ = 0;
+    int maxValue_ = 100;
+    int progress_ = 0;
+    int repaintRequests_ = 0;
+};
+
+class TFProgressBar : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TFProgressBar(QWidget* parent = nullptr);
+
+    TGauge* Gauge = nullptr;
+
+    // Shows the window without modality, centred over `owner`.
+    void ShowOver(const QWidget* owner);
+    // Characters typed here do nothing.
+    void FormKeyPress(QChar key);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+} // namespace zir
