@@ -1,0 +1,262 @@
+#include "app/settings/FormPlacement.h"
+
+#include "app/settings/IniFile.h"
+#include "app/settings/IniLocation.h"
+#include "link/Errors.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QWidget>
+
+#include <cmath>
+
+namespace zir {
+
+namespace {
+
+// The maximised position a save writes: minus the thin border's width and
+// height, as a window of a single fixed border has it.
+constexpr QPoint ResetMaximizedPosition{-1, -1};
+
+QString SizeSuffix(const ScreenInfo& screen) {
+    return QStringLiteral("(%1x%2)").arg(screen.size.width()).arg(screen.size.height());
+}
+
+QString FourNumbers(int a, int b, int c, int d) {
+    return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d);
+}
+
+// The value's words, separated by commas and blanks; a missing word or one
+// that is no integer gives the fallback.
+class Words {
+public:
+    explicit Words(const QString& value)
+        : words_(value.split(QRegularExpression(QStringLiteral("[, ]")), Qt::SkipEmptyParts)) {}
+    int At(qsizetype index, int fallback) const {
+        if (index >= words_.size()) return fallback;
+        bool ok = false;
+        const int number = words_[index].toInt(&ok, 10);
+        return ok ? number : fallback;
+    }
+
+private:
+    QStringList words_;
+};
+
+// The key's value under the screen-size suffix, or under the plain key when
+// that is empty.
+QString ReadSuffixedOrPlain(const IniFile& ini, const QString& section, const QString& key, const QString& suffix) {
+    const QString suffixed = ini.ReadString(section, key + suffix, QString());
+    return suffixed.isEmpty() ? ini.ReadString(section, key, QString()) : suffixed;
+}
+
+} // namespace
+
+ScreenInfo PrimaryScreenInfo() {
+    ScreenInfo info;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        info.size = screen->size();
+        info.pixelsPerInch = static_cast<int>(std::lround(screen->logicalDotsPerInch()));
+        info.available = screen->availableVirtualGeometry();
+    }
+    return info;
+}
+
+TFormPlacement::TFormPlacement(QWidget* form)
+    : QObject(form), form_(form), screen_(&PrimaryScreenInfo) {}
+
+void TFormPlacement::SetScreenProbe(std::function<ScreenInfo()> probe) { screen_ = std::move(probe); }
+
+void TFormPlacement::SetErrorReporter(std::function<void(const QString&)> report) { report_ = std::move(report); }
+
+QString TFormPlacement::IniFilePath() const { return ResolveIniFilePath(IniFileName); }
+
+QString TFormPlacement::Section() const {
+    if (!IniSection.isEmpty() || !form_) return IniSection;
+    QString name = QString::fromLatin1(form_->metaObject()->className());
+    const qsizetype scope = name.lastIndexOf(QStringLiteral("::"));
+    return scope < 0 ? name : name.mid(scope + 2);
+}
+
+void TFormPlacement::Attach() {
+    if (attached_ || !form_) return;
+    attached_ = true;
+    Loaded();
+    form_->installEventFilter(this);
+    // Program end without a close of the window still saves, as the
+    // destroy hook would.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &TFormPlacement::FormDestroy);
+}
+
+bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != form_) return false;
+    if (event->type() == QEvent::Show && !shown_) {
+        shown_ = true;
+        if (Active) Restore();
+    } else if (event->type() == QEvent::Close) {
+        return CloseQuery(event);
+    }
+    return false;
+}
+
+// The window decides first whether it may close (its own close handling may
+// refuse, for instance while a long operation is being cancelled); the save
+// runs only when the close is allowed.
+bool TFormPlacement::CloseQuery(QEvent* event) {
+    if (forwardingClose_) return false;
+    forwardingClose_ = true;
+    QCoreApplication::sendEvent(form_, event);
+    forwardingClose_ = false;
+    if (event->isAccepted() && Active && form_ && form_->testAttribute(Qt::WA_WState_Created)) SaveReporting();
+    return true;  // the window has handled this close already
+}
+
+void TFormPlacement::FormDestroy() {
+    if (!Active || saved_ || !form_) return;
+    destroying_ = true;
+    SaveReporting();
+    destroying_ = false;
+}
+
+void TFormPlacement::SaveReporting() {
+    try {
+        Save();
+    } catch (const EZirError& error) {
+        // The attempt counts as the save of this close: the window closes
+        // and a second attempt at program end would only repeat the box.
+        saved_ = true;
+        if (report_) report_(error.message());
+        else qWarning().noquote() << error.message();
+    }
+}
+
+void TFormPlacement::Restore() {
+    saved_ = false;
+    try {
+        IniFile ini(IniFilePath());
+        ini.Load();
+        const QString section = Section();
+        if (ini.ReadInteger(section, QStringLiteral("FormVersion"), 0) >= Version) {
+            if (Options.testFlag(fpPosition)) RestorePosition(ini, section, screen_());
+            restored_ = true;
+            RestoreProperties(ini, section);
+        }
+    } catch (const std::exception& error) {
+        // Settings that cannot be read never keep the program from starting.
+        qWarning().noquote() << "Settings not restored:" << error.what();
+    }
+    restored_ = true;
+    maximizedPosition_ = ResetMaximizedPosition;
+}
+
+void TFormPlacement::RestorePosition(const IniFile& ini, const QString& section, const ScreenInfo& screen) {
+    const QString suffix = SizeSuffix(screen);
+    const QRect frame = form_->frameGeometry();
+
+    // Flags are read as the placement's flags; X11 has nothing to apply them to.
+    (void)ini.ReadInteger(section, QStringLiteral("Flags"), 0);
+
+    bool found = false;
+    QPoint minimized = minimizedPosition_;
+    const QString minMax = ReadSuffixedOrPlain(ini, section, QStringLiteral("MinMaxPos"), suffix);
+    if (!minMax.isEmpty()) {
+        found = true;
+        const Words words(minMax);
+        minimized = QPoint(words.At(0, 0), words.At(1, 0));
+    }
+
+    int left = frame.left(), top = frame.top();
+    int right = left + frame.width(), bottom = top + frame.height();
+    const QString norm = ReadSuffixedOrPlain(ini, section, QStringLiteral("NormPos"), suffix);
+    if (!norm.isEmpty()) {
+        found = true;
+        const Words words(norm);
+        left = words.At(0, left);
+        top = words.At(1, top);
+        right = words.At(2, right);
+        bottom = words.At(3, bottom);
+    }
+
+    const int pixelsPerInch = ini.ReadInteger(section, QStringLiteral("PixelsPerInch"), screen.pixelsPerInch);
+    if (!found || pixelsPerInch != screen.pixelsPerInch) return;
+    // A stored rectangle that is empty or turned over is no position.
+    if (right <= left) return;
+
+    const bool fixed = FixedSize();
+    if (fixed) {
+        // Only the top-left corner comes back; the size stays as designed.
+        right = left + frame.width();
+        bottom = top + frame.height();
+    }
+    QRect target(QPoint(left, top), QSize(right - left, std::max(bottom - top, 1)));
+    // A position on a screen that is no longer there would leave the window
+    // out of sight: it is brought back onto the desktop.
+    if (!screen.available.isEmpty() && !target.intersects(screen.available)) {
+        target.moveLeft(std::clamp(target.left(), screen.available.left(),
+                                   std::max(screen.available.left(), screen.available.right() + 1 - target.width())));
+        target.moveTop(std::clamp(target.top(), screen.available.top(),
+                                  std::max(screen.available.top(), screen.available.bottom() + 1 - target.height())));
+    }
+
+    minimizedPosition_ = minimized;
+    form_->move(target.topLeft());
+    if (!fixed) form_->resize(target.size() - (frame.size() - form_->size()));
+    form_->update();
+}
+
+void TFormPlacement::Save() {
+    if (!restored_ || !form_) return;
+    IniFile ini(IniFilePath());
+    ini.Load();
+    const QString section = Section();
+    ini.WriteString(section, QStringLiteral("FormVersion"), QString::number(Version));
+    SavePosition(ini, section, screen_());
+    ini.WriteString(section, QStringLiteral("Visible"), destroying_ ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveProperties(ini, section);
+    ini.Save();
+    saved_ = true;
+}
+
+void TFormPlacement::SavePosition(IniFile& ini, const QString& section, const ScreenInfo& screen) const {
+    const QString suffix = SizeSuffix(screen);
+    const bool minimized = form_->isMinimized();
+    const int showCmd = minimized ? 2 : form_->isMaximized() ? 3 : 1;
+    const int flags = minimized && form_->windowState().testFlag(Qt::WindowMaximized) ? 2 : 0;
+    const QRect normal = NormalFrameRect();
+    const QString minMax = FourNumbers(minimizedPosition_.x(), minimizedPosition_.y(), maximizedPosition_.x(),
+                                       maximizedPosition_.y());
+    const QString norm =
+        FourNumbers(normal.left(), normal.top(), normal.left() + normal.width(), normal.top() + normal.height());
+
+    ini.WriteString(section, QStringLiteral("Flags"), QString::number(flags));
+    ini.WriteString(section, QStringLiteral("ShowCmd"), QString::number(showCmd));
+    ini.WriteString(section, QStringLiteral("PixelsPerInch"), QString::number(screen.pixelsPerInch));
+    ini.WriteString(section, QStringLiteral("MinMaxPos") + suffix, minMax);
+    ini.WriteString(section, QStringLiteral("MinMaxPos"), minMax);
+    ini.WriteString(section, QStringLiteral("NormPos") + suffix, norm);
+    ini.WriteString(section, QStringLiteral("NormPos"), norm);
+}
+
+// The frame rectangle the window has, or would have again when it is
+// minimised or maximised.
+QRect TFormPlacement::NormalFrameRect() const {
+    const QRect frame = form_->frameGeometry();
+    if (!form_->isMinimized() && !form_->isMaximized()) return frame;
+    const QRect client = form_->geometry();
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
+    return form_->normalGeometry().marginsAdded(margins);
+}
+
+bool TFormPlacement::FixedSize() const { return form_->minimumSize() == form_->maximumSize(); }
+
+void TFormPlacement::RestoreProperties(const IniFile&, const QString&) {}
+
+void TFormPlacement::SaveProperties(IniFile&, const QString&) {}
+
+} // namespace zir
