@@ -28,7 +28,11 @@ std::optional<LinePiece> FrameSplitter::Next() {
             }
             if (buffer_.size() < *length)
                 return std::nullopt;
-            return Take(LinePiece::Kind::Frame, *length);
+            // A frame cut short on the line has a good header but swallows
+            // the start of the next frame; its data checksum then fails and
+            // the search for a frame goes on from its second byte.
+            if (ValidateFrame(buffer_.left(*length)) == FrameVerdict::Accepted)
+                return Take(LinePiece::Kind::Frame, *length);
         }
         ++junkLength_;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // Cuts the byte stream that arrives on the line into request frames, using
 // each header's own length field. Bytes that cannot start a frame (a bad
-// header checksum, a length no request has) are skipped one at a time until
+// header checksum, a length no request has, a bad data checksum) are skipped one at a time until
 // a frame lines up again, and handed out as junk so they can be logged.
 
 #include <QByteArray>
