@@ -1,0 +1,80 @@
+// The program's own port and exchange against zir-sim: the two sides of the
+// line must agree on framing, timing and the port's life between commands.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+
+#include "e2e/SimProcess.h"
+#include "link/CPDrv.h"
+#include "link/Exchange.h"
+#include "link/ZebusModTransport.h"
+
+using namespace zir;
+
+namespace {
+
+class Host final : public IExchangeHost {
+public:
+    int PortNumber() const override { return 4; }
+    QString SpeedText() const override { return QStringLiteral("19200"); }
+    void SetStatus(const QString&) override {}
+    bool EscapeHeld() override { return false; }
+};
+
+class ExchangeWithSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+        ConfigureAsCommPort(port_);
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
+
+    QByteArray Ask(SimProcess& sim, const QByteArray& data, std::uint8_t kind = kKindRead) {
+        sim.LinkAsCom(config_.path(), host_.PortNumber());
+        return exchange_.Request(BuildFrame(QStringLiteral("255.255.255"), kHostAddress, kind, kControlRequest, data));
+    }
+
+    QTemporaryDir config_;
+    QByteArray saved_;
+    TCPDrv port_;
+    Host host_;
+    SteadyClock clock_;
+    TExchange exchange_{port_, host_, clock_};
+};
+
+TEST_F(ExchangeWithSim, EveryCommandGetsItsReplyLengthInOneFrame) {
+    SimProcess sim({QStringLiteral("--clock"), QStringLiteral("2007-12-25 14:30")});
+    const struct {
+        QByteArray data;
+        std::uint8_t kind;
+        int length;
+    } cases[] = {
+        {"XT", kKindRead, 27},
+        {"XW", kKindRead, 27},
+        {"DR1", kKindRead, 30},
+        {"DV", kKindRead, 24},
+        {"D0720", kKindRead, 30},
+        {QByteArray("R1\0A       ", 11), kKindWrite, 14},
+        {QByteArray("T1\0\x64\x00\x64\xEC\x64\x0C", 9), kKindWrite, 14},
+        {QByteArray("W\0\x12\x34\x07\x02\x01", 7), kKindWrite, 14},
+    };
+    for (const auto& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const QByteArray reply = Ask(sim, c.data, c.kind);
+        EXPECT_EQ(reply.size(), c.length) << c.data.toHex().constData();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400))
+            << "a whole frame ends the read: " << c.data.toHex().constData();
+    }
+    EXPECT_EQ(Ask(sim, QByteArray("R1\0A       ", 11), kKindWrite), AcknowledgementFrame(QStringLiteral("255.255.255")));
+    EXPECT_EQ(sim.ReceivedFrames().size(), 9) << "one frame a command";
+}
+
+TEST_F(ExchangeWithSim, ShortPacketIsAbsorbedAndTheFrameSentAgain) {
+    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("short"), QStringLiteral("--fault-count"), QStringLiteral("1")});
+    EXPECT_EQ(Ask(sim, "AV").size(), 24);
+    EXPECT_EQ(sim.ReceivedFrames().size(), 2);
+}
+
+} // namespace
