@@ -1,1 +1,6 @@
-# device end-to-end tests are added here
+# Device operations through the exchange and serial port against zir-sim.
+zir_add_gtest(zir_device_sim_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/DeviceSimTest.cpp
+  LIBS zir_device zir_test_sim
+  LABELS e2e
+  TIMEOUT 120)
