@@ -4,4 +4,5 @@ zir_add_gtest(zir_exchange_test
   LIBS zir_link)
 zir_add_gtest(zir_cpdrv_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CPDrvTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortNamingTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/EscapeKeyTest.cpp
   LIBS zir_link)
