@@ -1,10 +1,170 @@
-// Handlers of the archive operations: filled in with those operations.
+// Handlers of the archive operations: bank list, bank reading, whole archive
+// and the two time filters. The operations live in archive/; these read the
+// window's fields, adapt the window to the operations' small interfaces and
+// write the bank list back.
+#include "app/UFace_archive.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QUrl>
+
+#include "app/Dialogs.h"
 #include "app/UFace.h"
+#include "app/windows/UArchive.h"
+#include "archive/BankList.h"
+#include "archive/BankReading.h"
+#include "device/DeviceContext.h"
 
 namespace zir {
-void TFace::CB_BankDblClick() {}
-void TFace::actGetBankNExecute() {}
-void TFace::actReadAllExecute() {}
-void TFace::CB_TimeFromClick() {}
-void TFace::CB_TimeToClick() {}
+
+namespace {
+
+// Per-window state of the archive handlers (a child of the window).
+class ArchiveHandlersState final : public QObject {
+public:
+    explicit ArchiveHandlersState(QObject* owner) : QObject(owner) { setObjectName(kName); }
+    static constexpr const char* kName = "zirArchiveHandlersState";
+    std::function<void(const QString&)> openWorkbook;
+};
+
+ArchiveHandlersState& StateOf(TFace& face) {
+    auto* state = face.findChild<QObject*>(ArchiveHandlersState::kName, Qt::FindDirectChildrenOnly);
+    if (!state) state = new ArchiveHandlersState(&face);
+    return *static_cast<ArchiveHandlersState*>(state);
+}
+
+void OpenWithDefaultApplication(const QString& path) {
+    // Where no application is registered for .xlsx the workbook simply stays
+    // in the data folder.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+class OperatorAdapter final : public IArchiveOperator {
+public:
+    explicit OperatorAdapter(IDialogs& dialogs) : dialogs_(dialogs) {}
+    Answer AskYesNoCancel(const QString& text) override {
+        switch (dialogs_.AskYesNoCancel(text)) {
+        case IDialogs::Answer::Yes: return Answer::Yes;
+        case IDialogs::Answer::No: return Answer::No;
+        case IDialogs::Answer::Cancel: break;
+        }
+        return Answer::Cancel;
+    }
+    void ShowMessage(const QString& text) override { dialogs_.ShowMessage(text); }
+
+private:
+    IDialogs& dialogs_;
+};
+
+class ArchiveListAdapter final : public IArchiveList {
+public:
+    explicit ArchiveListAdapter(TArchive& window) : window_(window) {}
+    void Show() override { window_.ShowModeless(); }
+    void AddLine(const QString& line) override { window_.AddLine(line); }
+
+private:
+    TArchive& window_;
+};
+
+// Marks the window busy while a bank list or reading runs, so that device
+// actions wait and a close first cancels the operation.
+class LongOperationScope {
+public:
+    explicit LongOperationScope(TFace& face) : face_(face) { face_.BeginLongOperation(); }
+    ~LongOperationScope() { face_.EndLongOperation(); }
+    LongOperationScope(const LongOperationScope&) = delete;
+    LongOperationScope& operator=(const LongOperationScope&) = delete;
+
+private:
+    TFace& face_;
+};
+
+// The text of a masked time field as the operator sees it, an empty place
+// as a blank: " 7:05".
+QString MaskedText(const QLineEdit* edit) {
+    QString text = edit->displayText();
+    text.replace(u'_', u' ');
+    return text;
+}
+
+BankReadingInputs ReadInputs(const TFace& face) {
+    BankReadingInputs inputs;
+    inputs.bankText = face.CB_Bank->currentText();
+    inputs.timeFromOn = face.CB_TimeFrom->isChecked();
+    inputs.timeFromText = MaskedText(face.ME_TimeFrom);
+    inputs.timeToOn = face.CB_TimeTo->isChecked();
+    inputs.timeToText = MaskedText(face.ME_TimeTo);
+    inputs.noNull = face.CB_NoNull->isChecked();
+    inputs.toExcel = face.CB_ToExcel->isChecked();
+    inputs.toFile = face.CB_ToFile->isChecked();
+    return inputs;
+}
+
+void ApplyBankList(TFace& face, const QStringList& entries) {
+    face.CB_Bank->clear();
+    face.CB_Bank->addItems(entries);
+    if (entries.isEmpty()) {
+        face.CB_Bank->setEditText(kNoActiveBanks);
+    } else {
+        face.CB_Bank->setCurrentIndex(0);
+    }
+}
+
+// Runs an archive operation with the window's services.
+template <typename Operation>
+void RunArchiveOperation(TFace& face, Operation&& operation) {
+    LongOperationScope busy(face);
+    OperatorAdapter op(face.Dialogs());
+    const ArchiveServices services{
+        face.MakeDeviceContext(), op,
+        [&face] {
+            QCoreApplication::processEvents();
+            // A close asked for meanwhile ends the operation as a cancel.
+            if (face.CancelRequested()) throw EProtocolCancel(QStringLiteral("Canceled"));
+        },
+        [] { return QDate::currentDate(); }};
+    ArchiveListAdapter list(*face.ArchiveWindow());
+    ArchiveHandlersState& state = StateOf(face);
+    TArchiveReport report({list, services.ctx.status, face.AppDir(),
+                           state.openWorkbook ? state.openWorkbook : OpenWithDefaultApplication,
+                           [] { return QDateTime::currentDateTime(); }});
+    operation(services, report);
+}
+
+} // namespace
+
+void SetWorkbookOpener(TFace& face, std::function<void(const QString&)> opener) {
+    StateOf(face).openWorkbook = std::move(opener);
+}
+
+void TFace::CB_BankDblClick() {
+    RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport&) {
+        ApplyBankList(*this, RefreshBankList(services.ctx, services.processEvents));
+    });
+}
+
+void TFace::actGetBankNExecute() {
+    RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport& report) {
+        ReadBank(services, ReadInputs(*this), report);
+    });
+}
+
+void TFace::actReadAllExecute() {
+    RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport& report) {
+        ReadWholeArchive(
+            services, report, [this](const QStringList& entries) { ApplyBankList(*this, entries); },
+            [this](int index) {
+                CB_Bank->setCurrentIndex(index);
+                return ReadInputs(*this);
+            });
+    });
+}
+
+void TFace::CB_TimeFromClick() { ME_TimeFrom->setEnabled(CB_TimeFrom->isChecked()); }
+
+void TFace::CB_TimeToClick() { ME_TimeTo->setEnabled(CB_TimeTo->isChecked()); }
+
 } // namespace zir

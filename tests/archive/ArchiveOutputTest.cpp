@@ -1,0 +1,227 @@
+// The three outputs with real files: "Archive.txt" byte for byte, the
+// workbook read back from its XML, and their refusals and failures.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "ArchiveFakes.h"
+#include "XlsxReadBack.h"
+#include "archive/ArchiveTextFile.h"
+#include "archive/ArchiveWorkbook.h"
+#include "link/Cp1251.h"
+#include "link/numFormats.h"
+
+namespace zir::test {
+namespace {
+
+const QDate kBankDate(2024, 5, 17);
+const QDateTime kNow(QDate(2024, 5, 18), QTime(14, 30, 5));
+const QString kTitle = QStringLiteral("Report to ZIR 1.2.3 on 17.05.24 from 08:00 to 08:02");
+
+ArchiveRecord MakeRecord(int minute, const char* a, int ua, const char* b, int ub) {
+    ArchiveRecord r;
+    r.bank = 2;
+    r.index = minute;
+    r.time = QDateTime(kBankDate, QTime(minute / 60, minute % 60), Qt::UTC);
+    r.valueA = a;
+    r.uncertaintyA = ua;
+    r.valueB = b;
+    r.uncertaintyB = ub;
+    return r;
+}
+
+struct OutputRig {
+    QTemporaryDir dir;
+    RecordingList list;
+    RecordingStatus status;
+    QStringList opened;
+    QString appDir = dir.path() + "/";
+    TArchiveReport report{{list, status, appDir, [this](const QString& p) { opened << p; }, [] { return kNow; }}};
+
+    QByteArray FileBytes() const {
+        QFile f(appDir + kArchiveFileName);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // Start, heads and the records at 08:00 and 08:02; 08:01 left out.
+    void ReadTwoRecords(bool toExcel, bool toFile) {
+        ASSERT_TRUE(report.Start({kTitle, 2, kBankDate, toExcel, toFile}));
+        report.ShowList();
+        report.Heads("Bq/h", QString::fromUtf8("мк"));
+        report.Record(MakeRecord(480, "1.23", 5, "4E-5", 12), Line(480), 480, 3);
+        report.Record(MakeRecord(482, "0", 0, "0", 7), Line(482), 482, 5);
+        report.End(Line(482), false);
+    }
+    static QString Line(int minute) {
+        return RecordLine(MakeRecord(minute, "1.23", 5, "4E-5", 12), "Bq/h", QString::fromUtf8("мк"));
+    }
+};
+
+QByteArray Cp1251Line(const QString& text) { return UnicodeToCp1251(text) + "\r\n"; }
+
+TEST(ArchiveTextFile, AppendsTitleAndRecordsByteForByte) {
+    OutputRig rig;
+    {
+        QFile existing(rig.appDir + kArchiveFileName);
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("earlier reading\r\n");
+    }
+    rig.ReadTwoRecords(false, true);
+    const QByteArray expected = "earlier reading\r\n" + Cp1251Line(kTitle) + Cp1251Line(OutputRig::Line(480)) +
+                                Cp1251Line(OutputRig::Line(482));
+    EXPECT_EQ(rig.FileBytes(), expected);
+    EXPECT_TRUE(expected.contains("\xB1 5 %"));            // "±" in Windows-1251
+    EXPECT_TRUE(expected.contains("4E-5 \xEC\xEA \xB1"));  // "мк"
+    EXPECT_EQ(rig.status.Status(), "Data file " + OutputRig::Line(482) + " refreshed");
+    EXPECT_EQ(rig.list.lines, QStringList({OutputRig::Line(480), OutputRig::Line(482)}));  // no title
+    EXPECT_EQ(rig.list.shown, 1);
+    EXPECT_TRUE(rig.opened.isEmpty());
+}
+
+TEST(ArchiveTextFile, CreatedWhenMissingThenAppendedTo) {
+    OutputRig rig;
+    rig.ReadTwoRecords(false, true);
+    const QByteArray first = rig.FileBytes();
+    ASSERT_TRUE(first.startsWith(Cp1251Line(kTitle)));
+    rig.ReadTwoRecords(false, true);
+    EXPECT_EQ(rig.FileBytes(), first + first);
+    EXPECT_EQ(rig.list.lines.size(), 4);
+}
+
+TEST(ArchiveTextFile, EndMessageWithoutRecordsNamesTheFile) {
+    OutputRig rig;
+    ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, false, true}));
+    rig.report.End(QString(), true);  // e.g. cancelled during the dimension reads
+    EXPECT_EQ(rig.status.Status(), "Data file " + rig.appDir + kArchiveFileName + " refreshed");
+    EXPECT_EQ(rig.FileBytes(), Cp1251Line(kTitle));
+}
+
+TEST(ArchiveOutputs, RefusalsAtStart) {
+    struct Case {
+        const char* name;
+        bool toExcel;
+        bool toFile;
+        bool blockTextFile;  // "Archive.txt" is a folder: the workbook can be made, the file not
+        QString status;      // relative to appDir for the file message
+        bool workbookKept;
+    };
+    const Case cases[] = {
+        {"folder missing, workbook", true, false, false, "Can't start Excel", false},
+        {"folder missing, both", true, true, false, "Can't start Excel", false},
+        {"folder missing, file", false, true, false, "Can't save archive data to the file %1Archive.txt", false},
+        {"file blocked, both", true, true, true, "Can't save archive data to the file %1Archive.txt", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OutputRig rig;
+        if (c.blockTextFile) {
+            ASSERT_TRUE(QDir(rig.appDir).mkdir(kArchiveFileName));
+        } else {
+            rig.appDir = rig.dir.path() + "/missing/";
+        }
+        TArchiveReport report({rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; },
+                               [] { return kNow; }});
+        EXPECT_FALSE(report.Start({kTitle, 2, kBankDate, c.toExcel, c.toFile}));
+        EXPECT_EQ(rig.status.Status(), c.status.contains("%1") ? c.status.arg(rig.appDir) : c.status);
+        ASSERT_EQ(rig.opened.size(), c.workbookKept ? 1 : 0);
+        if (c.workbookKept) {
+            const SheetReadBack sheet = ReadSheet(rig.opened[0]);
+            EXPECT_EQ(sheet.At("A1"), kTitle);
+            EXPECT_EQ(sheet.At("F2"), "Record index");
+            EXPECT_EQ(sheet.rows, std::set<int>({1, 2}));
+        }
+    }
+}
+
+TEST(ArchiveTextFile, FailedTitleWriteEndsAtOnceKeepingTheWorkbook) {
+    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    OutputRig rig;
+    ASSERT_TRUE(QFile::link("/dev/full", rig.appDir + kArchiveFileName));
+    EXPECT_THROW(rig.report.Start({kTitle, 2, kBankDate, true, true}), EFileError);
+    EXPECT_FALSE(rig.status.Status().startsWith("Data file"));
+    ASSERT_EQ(rig.opened.size(), 1);
+    EXPECT_EQ(ReadSheet(rig.opened[0]).At("A1"), kTitle);
+}
+
+TEST(ArchiveWorkbook, CellsFontAndBlankRows) {
+    OutputRig rig;
+    rig.ReadTwoRecords(true, false);
+    ASSERT_EQ(rig.opened.size(), 1);
+    const QString path = rig.opened[0];
+    EXPECT_EQ(QFileInfo(path).absolutePath() + "/", rig.appDir);
+    EXPECT_EQ(QFileInfo(path).fileName(), "ZIR_archive_2024-05-17_bank2_read_2024-05-18_14-30-05.xlsx");
+
+    const SheetReadBack sheet = ReadSheet(path);
+    EXPECT_EQ(sheet.At("A1"), kTitle);
+    EXPECT_EQ(sheet.fontSize.at("A1"), 14);
+    const std::map<QString, QString> expected = {
+        {"A2", "Date, time"},
+        {"B2", "Value at chanel A,Bq/h"},
+        {"C2", "Uncertainty of measurement in chanel A,%"},
+        {"D2", QString::fromUtf8("Value at chanel B,мк")},
+        {"E2", "Uncertainty of measurement in chanel B,%"},
+        {"F2", "Record index"},
+        {"A3", DateTimeToText(MakeRecord(480, "", 0, "", 0).time)},
+        {"B3", "1.23"},
+        {"C3", "5"},
+        {"D3", "4E-5"},
+        {"E3", "12"},
+        {"F3", "480(2)"},
+        {"A5", DateTimeToText(MakeRecord(482, "", 0, "", 0).time)},
+        {"B5", "0"},
+        {"C5", "0"},
+        {"D5", "0"},
+        {"E5", "7"},
+        {"F5", "482(2)"},
+    };
+    for (const auto& [cell, text] : expected) EXPECT_EQ(sheet.At(cell), text) << cell.toStdString();
+    EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 5}));  // row 4: the minute left out
+    EXPECT_EQ(sheet.text.size(), expected.size() + 1);
+}
+
+TEST(ArchiveWorkbook, NeverReplacesAFile) {
+    OutputRig rig;
+    const QString taken = TArchiveWorkbook::FreeFileName(rig.appDir, 2, kBankDate, kNow);
+    {
+        QFile f(taken);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("someone else's");
+    }
+    rig.ReadTwoRecords(true, false);
+    rig.ReadTwoRecords(true, false);
+    ASSERT_EQ(rig.opened.size(), 2);
+    EXPECT_TRUE(rig.opened[0].endsWith("_14-30-05_2.xlsx"));
+    EXPECT_TRUE(rig.opened[1].endsWith("_14-30-05_3.xlsx"));
+    QFile f(taken);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("someone else's"));
+}
+
+TEST(ArchiveOutputs, AbandonClosesFileSilentlyAndKeepsWorkbookHeads) {
+    OutputRig rig;
+    ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, true, true}));
+    rig.report.ShowList();
+    rig.status.SetStatus("before");
+    rig.report.Abandon();
+    EXPECT_EQ(rig.status.Status(), "before");
+    EXPECT_EQ(rig.FileBytes(), Cp1251Line(kTitle));
+    ASSERT_EQ(rig.opened.size(), 1);
+    const SheetReadBack sheet = ReadSheet(rig.opened[0]);
+    EXPECT_EQ(sheet.At("B2"), "Value in chanel A");  // heads never came
+    EXPECT_EQ(sheet.At("D2"), "Value in chanel B");
+}
+
+TEST(ArchiveOutputs, FailingEndStillClosesAndSaves) {
+    OutputRig rig;
+    ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, true, true}));
+    rig.report.Heads("Bq/h", "Bq/h");
+    rig.report.Record(MakeRecord(480, "1", 1, "2", 2), OutputRig::Line(480), 480, 3);
+    rig.report.End(OutputRig::Line(480), true);
+    EXPECT_EQ(rig.status.Status(), "Data file " + OutputRig::Line(480) + " refreshed");
+    ASSERT_EQ(rig.opened.size(), 1);
+    EXPECT_EQ(ReadSheet(rig.opened[0]).At("F3"), "480(2)");
+}
+
+} // namespace
+} // namespace zir::test
