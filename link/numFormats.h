@@ -24,8 +24,9 @@ bool IsPackedBcd(std::uint8_t byte);
 // Text in the general format: up to 15 significant digits, "5E-5", "0.0001", "10.23".
 QString ValueCodeToText(std::uint16_t code);
 
-// Positive x in [1E-32, 1E32) to a code holding x cut to three significant
-// digits. Throws EConvertError naming the value for 0, negatives, NaN,
+// Positive x in [1E-32, 1E32) to a code holding x cut (not rounded) to three
+// significant digits of its shortest decimal text, so a typed 9940 is 994E1
+// and a value just below 1 is 0.999. Throws EConvertError naming the value for 0, negatives, NaN,
 // infinities and values outside that range.
 std::uint16_t EncodeValueCode(double x);
 
