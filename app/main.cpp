@@ -6,10 +6,11 @@
 #include "link/numFormats.h"
 
 int main(int argc, char** argv) {
-    // Numbers in text use "." whatever the locale; dates keep the system's formats.
-    zir::InitNumberFormats();
-
     QApplication app(argc, argv);
+    // Numbers in text use "." whatever the locale; dates keep the system's formats.
+    // After the application object, whose constructor sets the C locale from
+    // the environment.
+    zir::InitNumberFormats();
     QApplication::setApplicationName(QStringLiteral("zir"));
     QApplication::setApplicationDisplayName(QStringLiteral("ZIR"));
     QApplication::setDesktopFileName(QStringLiteral("org.zirtool.Zir"));
