@@ -79,28 +79,6 @@ TEST_F(LinkOverPty, AnswerInTheFirstWindowCostsOneFrameAndAboutItsWireTime)
     EXPECT_EQ(instrument.Received().size(), 2);
 }
 
-TEST_F(LinkOverPty, AnswerOnlyToTheThirdRequestCostsThreeFrames)
-{
-    PtyInstrument instrument([](int n, const QByteArray&) { return n >= 3 ? Answers{{kReply}} : Answers{}; });
-    LinkAsCom(instrument, 2);
-    host_.portNumber = 2;
-
-    EXPECT_EQ(exchange_.Request(kRequest), kReply);
-    EXPECT_EQ(instrument.Received().size(), 3);
-}
-
-TEST_F(LinkOverPty, ShortPacketIsAbsorbedAndTheFrameSentAgain)
-{
-    PtyInstrument instrument([](int n, const QByteArray&) {
-        return n == 1 ? Answers{{kReply.left(8)}} : Answers{{kReply}};
-    });
-    LinkAsCom(instrument, 1);
-
-    EXPECT_EQ(exchange_.Request(kRequest), kReply);
-    EXPECT_EQ(instrument.Received().size(), 2);
-    EXPECT_EQ(host_.status, QString());
-}
-
 TEST_F(LinkOverPty, BadHeaderIsDroppedAndReadingGoesOn)
 {
     QByteArray bad = kReply;
@@ -140,23 +118,6 @@ TEST_F(LinkOverPty, MissingPortIsReportedAtOnce)
                                    ": cannot be opened (No such file or directory)");
     }
     EXPECT_LT(ElapsedMs(start), 100);
-}
-
-TEST_F(LinkOverPty, InstrumentThatGoesAwayEndsTheCommand)
-{
-    auto instrument = std::make_unique<PtyInstrument>([](int, const QByteArray&) { return Answers{}; });
-    LinkAsCom(*instrument, 1);
-    int probes = 0;
-    host_.escape = [&] {
-        // The instrument goes away as the second attempt starts.
-        if (++probes == 2) instrument.reset();
-        return false;
-    };
-
-    const auto start = Clock::now();
-    EXPECT_THROW(exchange_.Request(kRequest), EPortError);
-    EXPECT_LT(ElapsedMs(start), 2500);
-    EXPECT_FALSE(port_.IsOpen());
 }
 
 // The one real-time run of the whole schedule.

@@ -1,0 +1,119 @@
+// The program's link (TExchange over the termios port) against zir-sim on a
+// pseudo-terminal, found as com1 in a private config folder.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "e2e/SimProcess.h"
+#include "link/CPDrv.h"
+#include "link/Exchange.h"
+#include "link/PtyPair.h"
+#include "link/ZebusModTransport.h"
+
+namespace zir {
+namespace {
+
+using test::ElapsedMs;
+using Clock = std::chrono::steady_clock;
+
+const QByteArray kClockRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
+
+class Host final : public IExchangeHost {
+public:
+    QString status;
+    std::function<bool()> escape = [] { return false; };
+    int PortNumber() const override { return 1; }
+    QString SpeedText() const override { return "19200"; }
+    void SetStatus(const QString& text) override { status = text; }
+    bool EscapeHeld() override { return escape(); }
+};
+
+class LinkWithSim : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+        ConfigureAsCommPort(port_);
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
+
+    std::unique_ptr<SimProcess> StartSim(const QStringList& args)
+    {
+        auto sim = std::make_unique<SimProcess>(args);
+        sim->LinkAsCom(config_.path(), 1);
+        return sim;
+    }
+
+    QTemporaryDir config_;
+    QByteArray saved_;
+    TCPDrv port_;
+    SteadyClock clock_;
+    Host host_;
+    TExchange exchange_{port_, host_, clock_};
+};
+
+struct SimCase {
+    const char* name;
+    QStringList simArgs;
+    int expectedFrames;
+};
+
+class SimSchedule : public LinkWithSim, public ::testing::WithParamInterface<SimCase> {};
+
+TEST_P(SimSchedule, ClockReplyAfterTheExpectedNumberOfFrames)
+{
+    const SimCase& c = GetParam();
+    auto sim = StartSim(c.simArgs);
+
+    const QByteArray reply = exchange_.Request(kClockRequest);
+
+    EXPECT_EQ(reply.size(), 27);
+    EXPECT_EQ(ValidateFrame(reply), FrameVerdict::Accepted);
+    EXPECT_EQ(sim->ReceivedFrames().size(), c.expectedFrames);
+    EXPECT_FALSE(port_.IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, SimSchedule, ::testing::Values(
+    SimCase{"prompt", {}, 1},
+    SimCase{"third_request", {"--answer-from", "3"}, 3},
+    // The short packet ends attempt 1 at once; attempt 2 is answered well.
+    SimCase{"short_packet", {"--fault", "short", "--fault-count", "1"}, 2},
+    // The bad frame is dropped, attempt 1 waits out its window.
+    SimCase{"bad_header", {"--fault", "bad-header", "--fault-count", "1"}, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkWithSim, GoodExchangeTakesAboutItsWireTimeAndPortIsFreeAfterwards)
+{
+    auto sim = StartSim({});
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        EXPECT_EQ(exchange_.Request(kClockRequest).size(), 27);
+        // 20 + 27 bytes at 19200 baud are about 25 ms on the wire.
+        EXPECT_LT(ElapsedMs(start), 250);
+    }
+    EXPECT_EQ(sim->ReceivedFrames().size(), 3);
+}
+
+TEST_F(LinkWithSim, SimulatorThatStopsEndsTheCommandWithAPortError)
+{
+    auto sim = StartSim({"--fault", "silent"});
+    int probes = 0;
+    host_.escape = [&] {
+        if (++probes == 2) sim->Stop();
+        return false;
+    };
+    const auto start = Clock::now();
+    try {
+        exchange_.Request(kClockRequest);
+        FAIL() << "no error";
+    } catch (const EPortError& e) {
+        EXPECT_TRUE(e.message().startsWith("COM-port 1 stopped working: ")) << e.what();
+    }
+    EXPECT_LT(ElapsedMs(start), 2500);
+    EXPECT_FALSE(port_.IsOpen());
+}
+
+} // namespace
+} // namespace zir
