@@ -17,7 +17,10 @@ checksum or an unknown command are not answered; neither is a record request
 for a minute above 1439 or a bank letter other than A..N.
 
 With --pty (the default) it creates a pseudo-terminal and prints one line
-"PTY <path>" on standard output, then serves until SIGTERM or SIGINT.
+"PTY <path>" on standard output, then serves until SIGTERM or SIGINT (or
+SIGHUP), and saves its state when --save-state is given. With --device it
+prints nothing. --link $XDG_CONFIG_HOME/zir/com1 lets the tool find the line as
+COM-port 1.
 
 Timing: a request is answered after its own wire time (10 bits a byte at the
 baud rate, counted from its first byte) plus a turnaround of 2 ms, and the
@@ -26,11 +29,18 @@ reply's bytes are paced at the same rate. --no-pacing answers at once.
 Instrument clock: "now" follows the computer's clock; a fixed moment
 "YYYY-MM-DD hh:mm" stands still (repeatable replies). Banks: 14 banks A..N;
 the --active-banks banks ending at the current bank hold consecutive days
-ending today (the instrument clock's date) and have data in every minute; the
-other banks are erased: their header carries the date bytes 00 00 00 and their
-records are empty (value 0, uncertainty 255). A dimension write changes the
-unit text of the channel in the current bank; a dimension read with a selector
-that is no bank letter (0x01) gets the current bank's text.
+ending today (the instrument clock's date, taken at start; the bank in use
+does not change at midnight). Every minute of an active bank holds a record,
+also the minutes of today still ahead of the clock, so readings repeat: the
+values depend only on seed, bank and minute, span several powers of ten, carry
+uncertainties of 1..30 %, and about one minute in 50 is empty (value 0,
+uncertainty 0 or 255). "XW" gives the record of the clock's minute in the bank
+in use (the next non-empty one). The other banks are erased: their header
+carries the date bytes 00 00 00 and their records are empty (value 0,
+uncertainty 255). A dimension write changes the unit text of the channel in
+the current bank; a dimension read with a selector that is no bank letter
+(0x01) gets the current bank's text. A service parameter write keeps the bus
+address (the net number is a setting of its own).
 
 Faults (--fault) apply to the commands named by --fault-command (default all):
   silent        never answer
@@ -52,7 +62,7 @@ is JSON: address, clock {fixed, offsetSeconds}, currentBank, seed, 14 banks
 {active, date, optional headerBytes "dd mm yy", dimensions [2 x 8 hex bytes in
 the instrument's character set]}, coefficients [2 x {k, m, threshold} as
 hexadecimal value codes], service {serialNumber, netNumber, rateIndex,
-chargeParameter}.)";
+chargeParameter}. Options given beside --state override what the file says.)";
 
 std::optional<int> IntValue(const QString& text, int low, int high) {
     bool ok = false;
