@@ -10,12 +10,19 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "archive/ArchiveReport.h"
 #include "archive/BankReading.h"
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
+
+// Readable failure output for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{' << list.join(QStringLiteral("|")).toStdString() << '}';
+}
 
 namespace zir::test {
 
@@ -79,20 +86,6 @@ public:
     QStringList history;
     void SetStatus(const QString& text) override { history << text; }
     QString Status() const override { return history.isEmpty() ? QString() : history.last(); }
-};
-
-class RecordingProgress final : public IProgress {
-public:
-    QStringList events;
-    int maxValue = -1;
-    int position = -1;
-    void Prepare(int max) override {
-        maxValue = max;
-        events << QStringLiteral("prepare %1").arg(max);
-    }
-    void Show() override { events << QStringLiteral("show"); }
-    void SetProgress(int p) override { position = p; }
-    void Close() override { events << QStringLiteral("close"); }
 };
 
 class ScriptedOperator final : public IArchiveOperator {
