@@ -2,6 +2,8 @@
 
 #include "sim/Measurements.h"
 
+#include <algorithm>
+
 namespace zir::sim {
 namespace {
 
@@ -83,6 +85,7 @@ Answer Instrument::Handle(const QByteArray& frame) {
         if (static_cast<std::uint8_t>(frame[i]) != state_.address[static_cast<std::size_t>(i)])
             return answer;
     answer.addressed = true;
+    RollOverDays();
     const QByteArray data = frame.mid(kFrameHeaderSize, frame.size() - kFrameHeaderSize - 4);
     answer.command = Classify(data);
     switch (answer.command) {
@@ -97,6 +100,27 @@ Answer Instrument::Handle(const QByteArray& frame) {
     case Command::Unknown: break;
     }
     return answer;
+}
+
+void Instrument::RollOverDays() {
+    const Bank& current = state_.banks[static_cast<std::size_t>(state_.currentBank)];
+    if (!current.active || !current.date.isValid())
+        return;
+    const QDate today = ClockNow().date();
+    const qint64 days = current.date.daysTo(today);
+    if (days <= 0)
+        return;
+    const int steps = static_cast<int>(std::min<qint64>(days, kBankCount));
+    for (int step = steps - 1; step >= 0; --step) {
+        const Bank& from = state_.banks[static_cast<std::size_t>(state_.currentBank)];
+        const int next = (state_.currentBank + 1) % kBankCount;
+        Bank& to = state_.banks[static_cast<std::size_t>(next)];
+        to.dimensions = from.dimensions;
+        to.active = true;
+        to.date = today.addDays(-step);
+        to.headerBytes.reset();
+        state_.currentBank = next;
+    }
 }
 
 std::optional<QByteArray> Instrument::ClockReply() const {

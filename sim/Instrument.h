@@ -63,6 +63,10 @@ public:
     QByteArray Acknowledgement() const;
 
 private:
+    // With a running clock, each new day moves the instrument on to the next
+    // bank, which takes the date and the unit texts in use and overwrites
+    // what that bank held.
+    void RollOverDays();
     std::optional<QByteArray> ClockReply() const;
     std::optional<QByteArray> CurrentReply() const;
     std::optional<QByteArray> DimensionReply(const QByteArray& data) const;

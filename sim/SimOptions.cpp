@@ -29,8 +29,9 @@ reply's bytes are paced at the same rate. --no-pacing answers at once.
 Instrument clock: "now" follows the computer's clock; a fixed moment
 "YYYY-MM-DD hh:mm" stands still (repeatable replies). Banks: 14 banks A..N;
 the --active-banks banks ending at the current bank hold consecutive days
-ending today (the instrument clock's date, taken at start; the bank in use
-does not change at midnight). Every minute of an active bank holds a record,
+ending today (the instrument clock's date). With a running clock each new
+day moves the instrument on to the next bank, which takes that day's date and
+the unit texts in use (a state file saved days ago catches up when loaded). Every minute of an active bank holds a record,
 also the minutes of today still ahead of the clock, so readings repeat: the
 values depend only on seed, bank and minute, span several powers of ten, carry
 uncertainties of 1..30 %, and about one minute in 50 is empty (value 0,

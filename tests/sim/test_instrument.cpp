@@ -158,3 +158,36 @@ TEST(Instrument, RunningClockKeepsItsOffsetAndOverridesReplaceBytes) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Instrument, EachNewDayMovesOnToTheNextBank) {
+    QDateTime now(QDate(2024, 3, 1), QTime(23, 59));
+    InstrumentState state = DefaultState(now.date(), 13, 3);  // banks 11, 12, 13 active
+    state.banks[13].dimensions[0] = QByteArray("\x08P\x0B     ", 8);
+    Instrument instrument(state, [&now] { return now; });
+
+    const struct {
+        QDateTime at;
+        int bank;  // in use afterwards
+        QByteArray header;
+    } steps[] = {
+        {QDateTime(QDate(2024, 3, 1), QTime(23, 59)), 13, Bytes({0x01, 0x03, 0x24})},
+        {QDateTime(QDate(2024, 3, 2), QTime(0, 0)), 0, Bytes({0x02, 0x03, 0x24})},
+        {QDateTime(QDate(2024, 3, 5), QTime(8, 0)), 3, Bytes({0x05, 0x03, 0x24})},
+    };
+    for (const auto& step : steps) {
+        now = step.at;
+        const auto clock = instrument.Handle(Request("XT")).reply;
+        ASSERT_TRUE(clock);
+        EXPECT_EQ(DataOf(*clock)[8], char('A' + step.bank)) << step.at.toString().toStdString();
+        const auto header = instrument.Handle(Request(QByteArray(1, char('A' + step.bank)) + "V")).reply;
+        ASSERT_TRUE(header);
+        EXPECT_EQ(DataOf(*header).mid(3), step.header);
+    }
+    EXPECT_EQ(instrument.State().banks[2].date, QDate(2024, 3, 4)) << "the days in between get their banks";
+    EXPECT_EQ(instrument.State().banks[3].dimensions[0], QByteArray("\x08P\x0B     ", 8)) << "unit text carries on";
+    EXPECT_EQ(instrument.State().banks[12].date, QDate(2024, 2, 29)) << "older banks keep their day";
+}
+
+} // namespace
