@@ -4,3 +4,11 @@ zir_add_gtest(zir_archive_sim_test
   LIBS zir_archive zir_test_sim
   LABELS e2e
   TIMEOUT 120)
+
+# The archive actions of the main window against zir-sim.
+zir_add_gtest(zir_archive_window_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ArchiveWindowTest.cpp
+  LIBS zir_app zir_test_sim Qt6::Test
+  QT_MAIN
+  LABELS e2e
+  TIMEOUT 120)

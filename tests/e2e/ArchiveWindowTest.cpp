@@ -1,0 +1,154 @@
+// The archive actions of the main window against zir-sim on a pseudo-terminal
+// linked as COM1: the bank list box, a reading into the list window, the file
+// and a workbook, the whole archive, and closing the program mid-reading.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/UFace.h"
+#include "app/UFace_archive.h"
+#include "app/windows/UArchive.h"
+#include "archive/ArchiveTextFile.h"
+#include "archive/BankList.h"
+#include "link/Cp1251.h"
+#include "link/ZebusModTransport.h"
+#include "link/numFormats.h"
+#include "tests/app/ScriptedDialogs.h"
+#include "tests/archive/XlsxReadBack.h"
+#include "tests/e2e/SimProcess.h"
+
+namespace zir::test {
+namespace {
+
+const QDate kSimToday(2024, 5, 17);
+
+struct ConfigHome {
+    ConfigHome() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path())); }
+    QTemporaryDir dir;
+};
+
+class ArchiveWindow {
+public:
+    explicit ArchiveWindow(QStringList simArgs)
+        : sim(simArgs << "--clock" << "2024-05-17 12:00" << "--active-banks" << "3" << "--current-bank" << "2") {
+        sim.LinkAsCom(config.dir.path(), 1);
+        face = std::make_unique<TFace>();
+        face->SetDialogs(&dialogs);
+        face->SetAppDir(data.path() + QLatin1Char('/'));
+        SetWorkbookOpener(*face, [this](const QString& path) { opened << path; });
+        face->RxSpinEdit_ComPort->setValue(1);
+        face->CB_ComPort_Speed->setCurrentIndex(0);  // 19200
+        face->LE_DeviceAdr->setText(QStringLiteral("255.255.255"));
+        face->CB_Refresh->setChecked(false);
+        face->NProgressCheck->setChecked(false);
+        face->CB_ToFile->setChecked(true);
+        face->CB_ToExcel->setChecked(true);
+        face->CB_NoNull->setChecked(false);
+    }
+    ~ArchiveWindow() {
+        if (face) face->SetDialogs(nullptr);
+    }
+    void Window(const QString& from, const QString& to) {
+        face->CB_TimeFrom->click();
+        face->CB_TimeTo->click();
+        face->ME_TimeFrom->setText(from);
+        face->ME_TimeTo->setText(to);
+    }
+    QByteArray ArchiveFile() const {
+        QFile f(data.path() + "/" + kArchiveFileName);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList ListLines() const { return face->ArchiveWindow()->Lines(); }
+    int FramesStartingWith(const QByteArray& data) const {
+        int n = 0;
+        for (const QByteArray& f : sim.ReceivedFrames()) n += f.mid(kFrameHeaderSize).startsWith(data);
+        return n;
+    }
+
+    ConfigHome config;
+    QTemporaryDir data;
+    SimProcess sim;
+    ScriptedDialogs dialogs;
+    QStringList opened;
+    std::unique_ptr<TFace> face;
+};
+
+TEST(ArchiveWindow, FiltersEnableTheirTimeFields) {
+    ArchiveWindow w({"--no-pacing"});
+    EXPECT_FALSE(w.face->ME_TimeFrom->isEnabled());
+    w.face->CB_TimeFrom->click();
+    EXPECT_TRUE(w.face->ME_TimeFrom->isEnabled());
+    EXPECT_FALSE(w.face->ME_TimeTo->isEnabled());
+    w.face->CB_TimeTo->click();
+    w.face->CB_TimeFrom->click();
+    EXPECT_FALSE(w.face->ME_TimeFrom->isEnabled());
+    EXPECT_TRUE(w.face->ME_TimeTo->isEnabled());
+}
+
+TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
+    ArchiveWindow w({"--no-pacing"});
+    w.face->actRefreshBanks->trigger();
+    ASSERT_EQ(w.face->CB_Bank->count(), 3);
+    EXPECT_EQ(w.face->CB_Bank->currentText(), BankEntryText(0, kSimToday.addDays(-2)));
+    EXPECT_EQ(w.face->Status(), "Bank list was refreshed");
+
+    w.Window("08:00", "08:04");
+    w.face->actGetBankN->trigger();
+    EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
+    const QStringList lines = w.ListLines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
+    EXPECT_EQ(w.face->Status(), "Data file " + lines.last() + " refreshed");
+    EXPECT_TRUE(w.ArchiveFile().startsWith("Report to ZIR 255.255.255 on "));
+    EXPECT_TRUE(w.ArchiveFile().endsWith("\r\n"));
+    ASSERT_EQ(w.opened.size(), 1);
+    EXPECT_EQ(ReadSheet(w.opened[0]).At("F7"), "484(0)");
+}
+
+TEST(ArchiveWindow, WholeArchiveLeavesTheLastBankSelected) {
+    ArchiveWindow w({"--no-pacing"});
+    w.face->CB_ToExcel->setChecked(false);
+    w.Window("12:00", "12:01");
+    w.face->actReadAll->trigger();
+    EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
+    EXPECT_EQ(w.face->CB_Bank->currentIndex(), 2);
+    EXPECT_EQ(w.ListLines().size(), 6);
+    EXPECT_EQ(w.ArchiveFile().count("Report to ZIR"), 3);
+}
+
+TEST(ArchiveWindow, ClosingDuringAReadingCancelsItKeepsTheFilesThenCloses) {
+    ArchiveWindow w({"--baud", "19200"});  // paced: a whole day takes about 40 s
+    w.face->show();
+    w.face->CB_Bank->setEditText(BankEntryText(2, kSimToday));
+    int closeAccepted = 0;
+    QObject::connect(w.face.get(), &TFace::CloseAccepted, [&] { ++closeAccepted; });
+    // Meanwhile the operator asks for the clock (refused), then closes.
+    QTimer::singleShot(150, w.face.get(), [&] { w.face->actGetTime->trigger(); });
+    QTimer::singleShot(300, w.face.get(), [&] { w.face->close(); });
+
+    w.face->actGetBankN->trigger();
+    QApplication::processEvents();  // the close held back until the reading ended
+
+    EXPECT_FALSE(w.face->isVisible());
+    EXPECT_EQ(closeAccepted, 1);
+    EXPECT_EQ(w.FramesStartingWith("XT"), 0);
+    const QStringList lines = w.ListLines();
+    ASSERT_GE(lines.size(), 1);
+    ASSERT_LT(lines.size(), 1440);
+    // The file ends with the last record whole; the workbook was saved.
+    EXPECT_TRUE(w.ArchiveFile().endsWith(UnicodeToCp1251(lines.last()) + "\r\n"));
+    ASSERT_EQ(w.opened.size(), 1);
+    const SheetReadBack sheet = ReadSheet(w.opened[0]);
+    EXPECT_EQ(int(sheet.rows.size()), lines.size() + 2);
+}
+
+} // namespace
+} // namespace zir::test
