@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "e2e/SimProcess.h"
@@ -23,7 +25,8 @@ class Host final : public IExchangeHost {
 public:
     QString status;
     std::function<bool()> escape = [] { return false; };
-    int PortNumber() const override { return 1; }
+    int portNumber = 1;
+    int PortNumber() const override { return portNumber; }
     QString SpeedText() const override { return "19200"; }
     void SetStatus(const QString& text) override { status = text; }
     bool EscapeHeld() override { return escape(); }
@@ -113,6 +116,38 @@ TEST_F(LinkWithSim, SimulatorThatStopsEndsTheCommandWithAPortError)
     }
     EXPECT_LT(ElapsedMs(start), 2500);
     EXPECT_FALSE(port_.IsOpen());
+}
+
+TEST_F(LinkWithSim, MissingPortIsReportedAtOnce)
+{
+    host_.portNumber = 9;   // com9 links to an adapter that is not plugged in
+    QDir(config_.path()).mkpath("zir");
+    const QString link = config_.filePath("zir/com9");
+    const QString target = config_.filePath("unplugged-adapter");
+    ASSERT_TRUE(QFile::link(target, link));
+
+    const auto start = Clock::now();
+    try {
+        exchange_.Request(kClockRequest);
+        FAIL() << "no error";
+    } catch (const EPortError& e) {
+        EXPECT_EQ(e.message(), "COM-port 9 can't be opened: " + link + " -> " + target +
+                                   ": cannot be opened (No such file or directory)");
+    }
+    EXPECT_LT(ElapsedMs(start), 100);
+}
+
+// The one real-time run of the whole schedule.
+TEST_F(LinkWithSim, SilentInstrumentGetsSixFramesAndAnEmptyReplyAfterSevenSeconds)
+{
+    auto sim = StartSim({"--fault", "silent"});
+
+    const auto start = Clock::now();
+    EXPECT_EQ(exchange_.Request(kClockRequest), QByteArray());
+    const auto took = ElapsedMs(start);
+    EXPECT_GE(took, 7000);
+    EXPECT_LT(took, 8500);
+    EXPECT_EQ(sim->ReceivedFrames().size(), 6);
 }
 
 } // namespace
