@@ -4,7 +4,6 @@
 #include "app/settings/IniLocation.h"
 #include "link/Errors.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -94,26 +93,15 @@ void TFormPlacement::Attach() {
 }
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != form_) return false;
-    if (event->type() == QEvent::Show && !shown_) {
+    if (watched == form_ && event->type() == QEvent::Show && !shown_) {
         shown_ = true;
         if (Active) Restore();
-    } else if (event->type() == QEvent::Close) {
-        return CloseQuery(event);
     }
     return false;
 }
 
-// The window decides first whether it may close (its own close handling may
-// refuse, for instance while a long operation is being cancelled); the save
-// runs only when the close is allowed.
-bool TFormPlacement::CloseQuery(QEvent* event) {
-    if (forwardingClose_) return false;
-    forwardingClose_ = true;
-    QCoreApplication::sendEvent(form_, event);
-    forwardingClose_ = false;
-    if (event->isAccepted() && Active && form_ && form_->testAttribute(Qt::WA_WState_Created)) SaveReporting();
-    return true;  // the window has handled this close already
+void TFormPlacement::CloseQuery() {
+    if (Active && form_ && form_->testAttribute(Qt::WA_WState_Created)) SaveReporting();
 }
 
 void TFormPlacement::FormDestroy() {

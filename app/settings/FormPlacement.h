@@ -65,10 +65,14 @@ public:
     QString IniFilePath() const;
     QString Section() const;
 
-    // Hooks the window: restore on its first show, save when a close is
-    // allowed, save on program end when no close has saved. Call once the
-    // window's components exist.
+    // Hooks the window: restore on its first show, save on program end when
+    // no close has saved. Call once the window's components exist.
     void Attach();
+
+    // The close-query hook: the window calls it when it has allowed its close
+    // (from its closeEvent, before it accepts), so a close that the window
+    // refuses saves nothing. Reports a failure instead of throwing.
+    void CloseQuery();
 
     // Restore never throws: an unreadable file is an empty one.
     void Restore();
@@ -95,7 +99,6 @@ protected:
 private:
     void RestorePosition(const IniFile& ini, const QString& section, const ScreenInfo& screen);
     void SavePosition(IniFile& ini, const QString& section, const ScreenInfo& screen) const;
-    bool CloseQuery(QEvent* event);
     void SaveReporting();
     QRect NormalFrameRect() const;
     bool FixedSize() const;
@@ -105,7 +108,6 @@ private:
     std::function<void(const QString&)> report_;
     bool attached_ = false;
     bool shown_ = false;
-    bool forwardingClose_ = false;
     bool restored_ = false;
     bool saved_ = false;
     bool destroying_ = false;
