@@ -56,12 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
         ClockCase{"NoAnswer", QByteArray(), "Device didn't answer", std::nullopt, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ClockRead, MidnightShowsTheDateAlone) {
-    FakeDevice dev;
-    dev.link.replies = {ClockReply(0x00, 0x00, 0x31, 0x01, 0x23, 'A')};
-    EXPECT_EQ(ReadDeviceTime(dev.Context()), ShortDateText(QDate(2023, 1, 31)) + "   (0)");
-}
-
 struct InvalidCase {
     QByteArray reply;
     const char* message;

@@ -149,14 +149,5 @@ TEST_F(DeviceWindow, WriteActionsSendTheFieldsAndReport) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
-TEST_F(DeviceWindow, RefusedCoefficientShowsTheErrorBox) {
-    face.Edit_Koeff_Porog->setText("1000,5");
-    face.actSetKoeff->trigger();
-    EXPECT_TRUE(link.sent.empty());
-    ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].startsWith("'1000,5' is not a valid floating point value"));
-    EXPECT_EQ(face.Status(), QString());
-}
-
 } // namespace
 } // namespace zir::test

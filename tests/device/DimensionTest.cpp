@@ -132,39 +132,6 @@ TEST(ReadRazm, AsksForBankAndChannelAndDecodesA30ByteReply) {
     EXPECT_EQ(FrameData(dev.link.sent[1]), QByteArray("\x01R1"));
 }
 
-struct WriteCase {
-    const char* name;
-    QByteArray reply;  // empty: no answer; "ack": the acknowledgement
-    bool written;
-};
-
-class WriteDimensionReply : public ::testing::TestWithParam<WriteCase> {};
-
-TEST_P(WriteDimensionReply, ReportsByAcknowledgement) {
-    const WriteCase& c = GetParam();
-    FakeDevice dev;
-    dev.link.replies = {c.reply == "ack" ? dev.Ack() : c.reply};
-    EXPECT_EQ(WriteDimension(dev.Context(), "A\x08", 1), c.written);
-    ASSERT_EQ(dev.link.sent.size(), 1u);
-    EXPECT_EQ(dev.link.sent[0], BuildFrame(kTestAddress, "1.1.1", 8, 2, QByteArray("R1\0A\x08      ", 11)));
-    EXPECT_EQ(dev.status.history.first(), QString());
-    EXPECT_EQ(dev.status.Status(),
-              c.written ? "dimension was written successfully" : "dimension wasn't written");
-    const QStringList done = {"Prepare 1", "Show", "Set 1", "Close"};
-    const QStringList failed = {"Prepare 1", "Show", "Close"};
-    EXPECT_EQ(dev.progress.calls, c.written ? done : failed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Replies, WriteDimensionReply,
-    ::testing::Values(
-        WriteCase{"Acknowledged", "ack", true},
-        WriteCase{"NoAnswer", QByteArray(), false},
-        WriteCase{"ReadKind", ReplyWith({}, kKindRead), false},
-        WriteCase{"AckWithData", ReplyWith("x", kKindAck), false},
-        WriteCase{"AckFromOtherDevice", BuildFrame("9.9.9", "1.1.1", kKindAck, 0, {}), false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 TEST(WriteDimension, RefusedTextSendsNothingAndClosesProgress) {
     FakeDevice dev;
     dev.showProgress = false;

@@ -88,12 +88,5 @@ TEST(LineFile, PartialWriteIsTakenBackAndTheFileReleased) {
     EXPECT_EQ(ReadAll(path), "0123456789");
 }
 
-TEST(LineFile, FullDeviceRaisesFileError) {
-    TLineFile file;
-    ASSERT_TRUE(file.Open("/dev/full"));
-    EXPECT_THROW(file.WriteLine("x"), EFileError);
-    EXPECT_FALSE(file.IsOpen());
-}
-
 } // namespace
 } // namespace zir

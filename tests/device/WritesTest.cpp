@@ -113,7 +113,8 @@ TEST_P(EveryWrite, AcknowledgedWriteSendsKind8AndReportsSuccess) {
 }
 
 TEST_P(EveryWrite, AnythingButTheAcknowledgementIsFailure) {
-    for (const QByteArray& reply : {QByteArray(), ReplyWith({}, kKindRead), ReplyWith({}, 2),
+    // No answer, another kind, an acknowledgement with data, one to another host.
+    for (const QByteArray& reply : {QByteArray(), ReplyWith({}, kKindRead), ReplyWith("x", kKindAck),
                                     BuildFrame(kTestAddress, "1.1.2", kKindAck, 0, {})}) {
         FakeDevice dev;
         dev.showProgress = false;

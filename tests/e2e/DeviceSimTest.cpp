@@ -11,7 +11,6 @@
 #include "device/ServiceParameters.h"
 #include "e2e/SimProcess.h"
 #include "link/CPDrv.h"
-#include "link/numFormats.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -103,25 +102,6 @@ TEST(DeviceSim, CurrentDataOfTheExampleReply) {
     ASSERT_TRUE(fields.has_value());
     EXPECT_EQ(*fields, (CurrentDataFields{"0.0015 ", "12", "1.23 1/s", "5"}));
     EXPECT_EQ(dev.status.Status(), "Current measures was written successfully");
-}
-
-TEST(DeviceSim, ClockReplies) {
-    {
-        SimDevice dev({"--clock-bytes", "30 14 25 12 07 43"});
-        EXPECT_EQ(ReadDeviceTime(dev.Context()),
-                  DateTimeToText(QDateTime(QDate(2007, 12, 25), QTime(14, 30))) + "   (2)");
-        EXPECT_EQ(dev.status.Status(), "Time readed");
-    }
-    {
-        SimDevice dev({"--clock-bytes", "30 14 25 13 07 43"});
-        EXPECT_THROW(ReadDeviceTime(dev.Context()), EConvertError);
-        EXPECT_EQ(dev.status.Status(), "Reading time error");
-    }
-    {
-        SimDevice dev({"--fault", "wrong-length", "--fault-command", "XT"});
-        EXPECT_EQ(ReadDeviceTime(dev.Context()), std::nullopt);
-        EXPECT_EQ(dev.status.Status(), "Reading time error");
-    }
 }
 
 } // namespace
