@@ -49,14 +49,6 @@ TEST(BankHeader, DecodesOrLeavesOut) {
     EXPECT_FALSE(DecodeBankHeader(QByteArray()));
 }
 
-TEST(BankHeader, SortKeyAndEntry) {
-    EXPECT_EQ(BankSortKey({3, QDate(2024, 5, 7)}), "24050703");
-    EXPECT_EQ(BankSortKey({12, QDate(2099, 12, 31)}), "99123112");
-    // The entry has no leading zero, whatever the key pads.
-    EXPECT_EQ(BankEntryText(0, QDate(2024, 5, 7)), "0:  " + ShortDateText(QDate(2024, 5, 7)));
-    EXPECT_EQ(BankEntryText(13, QDate(2024, 5, 7)), "13:  " + ShortDateText(QDate(2024, 5, 7)));
-}
-
 TEST(Record, RequestDataHasFourDigits) {
     EXPECT_EQ(RecordRequestData('A', 75), QByteArray("A0075"));
     EXPECT_EQ(RecordRequestData('A', 0), QByteArray("A0000"));
@@ -125,16 +117,6 @@ TEST(Record, LineLayout) {
     record.uncertaintyB = 12;
     EXPECT_EQ(RecordLine(record, "mSv/h", QString::fromUtf8("мк")),
               DateTimeToText(record.time) + QString::fromUtf8("    1.23 mSv/h ± 5 %     4E-5 мк ± 12 %"));
-}
-
-TEST(Record, ReportTitle) {
-    const QDate day(2024, 5, 17);
-    const QString date = ShortDateText(day);
-    EXPECT_EQ(ReportTitle("1.2.3", day, false, "08:00", false, "09:00"), "Report to ZIR 1.2.3 on " + date);
-    EXPECT_EQ(ReportTitle("1.2.3", day, true, "08:00", false, "09:00"), "Report to ZIR 1.2.3 on " + date + " from 08:00");
-    EXPECT_EQ(ReportTitle("1.2.3", day, false, "08:00", true, "09:00"), "Report to ZIR 1.2.3 on " + date + " to 09:00");
-    EXPECT_EQ(ReportTitle("1.2.3", day, true, " 8:00", true, "09:00"),
-              "Report to ZIR 1.2.3 on " + date + " from  8:00 to 09:00");
 }
 
 TEST(Selection, ParsesTypedAndListedEntries) {

@@ -97,6 +97,7 @@ TEST(BankList, OrdersByDateThenNumberAndUsesTheRepliedNumber) {
     EXPECT_EQ(entries, QStringList({BankEntryText(1, QDate(2023, 12, 31)), BankEntryText(0, QDate(2024, 1, 2)),
                                     BankEntryText(4, QDate(2024, 1, 2)), BankEntryText(5, QDate(2024, 1, 2)),
                                     BankEntryText(12, QDate(2099, 1, 1))}));
+    EXPECT_EQ(entries[1], "0:  " + ShortDateText(QDate(2024, 1, 2)));  // no leading zero
     std::vector<QByteArray> asked;
     for (char letter = 'A'; letter <= 'N'; ++letter) asked.push_back(QByteArray(1, letter) + 'V');
     EXPECT_EQ(rig.link.requests, asked);
@@ -268,15 +269,6 @@ TEST(BankReading, UnreadableSelectionAsksForTheCurrentBank) {
     }
 }
 
-TEST(BankReading, HandTypedSelection) {
-    Rig rig;
-    rig.Read(Inputs("  2 :   " + ShortDateText(QDate(2024, 5, 17)) + " ", "00:00", "00:00"));
-    EXPECT_TRUE(rig.op.questions.isEmpty());
-    ASSERT_EQ(rig.report.starts.size(), 1u);
-    EXPECT_EQ(rig.report.starts[0].bank, 2);
-    EXPECT_EQ(rig.report.starts[0].bankDate, QDate(2024, 5, 17));
-}
-
 TEST(BankReading, RefusedStartEndsBeforeAnyRequest) {
     Rig rig;
     rig.report.refuseStart = true;
@@ -294,29 +286,6 @@ TEST(BankReading, CancelEndsTheReportThenPassesOut) {
     EXPECT_EQ(rig.report.records.size(), 3u);
     EXPECT_EQ(rig.log.mid(rig.log.size() - 2), QStringList({"close", "end failing"}));
     EXPECT_EQ(rig.report.lastLine, rig.report.records.back().line);
-}
-
-TEST(WholeArchive, ReadsEveryBankOldestFirst) {
-    Rig rig;
-    rig.banks = {
-        {'A', HeaderData('A', 0x03, 0x01, 0x24)},
-        {'B', HeaderData('B', 0x01, 0x01, 0x24)},
-        {'C', HeaderData('C', 0x02, 0x01, 0x24)},
-    };
-    QStringList applied;
-    std::vector<int> selected;
-    const auto select = [&](int i) {
-        selected.push_back(i);
-        return Inputs(applied.at(i), "00:00", "00:01");
-    };
-    ReadWholeArchive(rig.Services(), rig.report, [&](const QStringList& e) { applied = e; }, select);
-    EXPECT_EQ(selected, std::vector<int>({0, 1, 2}));
-    ASSERT_EQ(rig.report.starts.size(), 3u);
-    EXPECT_EQ(rig.report.starts[0].bank, 1);
-    EXPECT_EQ(rig.report.starts[1].bank, 2);
-    EXPECT_EQ(rig.report.starts[2].bank, 0);
-    EXPECT_EQ(rig.report.records.size(), 6u);
-    EXPECT_EQ(rig.report.records[5].record.bank, 0);
 }
 
 TEST(WholeArchive, RefusalEndsOneBankCancelEndsAll) {

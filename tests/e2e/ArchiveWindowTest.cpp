@@ -38,7 +38,7 @@ struct ConfigHome {
 class ArchiveWindow {
 public:
     explicit ArchiveWindow(QStringList simArgs)
-        : sim(simArgs << "--clock" << "2024-05-17 12:00" << "--active-banks" << "3" << "--current-bank" << "2") {
+        : sim(simArgs << "--clock" << "2024-05-17 12:00" << "--active-banks" << "3" << "--current-bank" << "1") {
         sim.LinkAsCom(config.dir.path(), 1);
         face = std::make_unique<TFace>();
         face->SetDialogs(&dialogs);
@@ -96,38 +96,61 @@ TEST(ArchiveWindow, FiltersEnableTheirTimeFields) {
 TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
     ArchiveWindow w({"--no-pacing"});
     w.face->actRefreshBanks->trigger();
-    ASSERT_EQ(w.face->CB_Bank->count(), 3);
-    EXPECT_EQ(w.face->CB_Bank->currentText(), BankEntryText(0, kSimToday.addDays(-2)));
+    // Consecutive days ending today at the current bank 1; bank 13 comes before bank 0.
+    QStringList entries;
+    for (int i = 0; i < w.face->CB_Bank->count(); ++i) entries << w.face->CB_Bank->itemText(i);
+    EXPECT_EQ(entries, QStringList({BankEntryText(13, kSimToday.addDays(-2)), BankEntryText(0, kSimToday.addDays(-1)),
+                                    BankEntryText(1, kSimToday)}));
+    EXPECT_EQ(w.face->CB_Bank->currentText(), entries.value(0));
     EXPECT_EQ(w.face->Status(), "Bank list was refreshed");
 
     w.Window("08:00", "08:04");
     w.face->actGetBankN->trigger();
     EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
+    EXPECT_EQ(w.FramesStartingWith("N0"), 5);
     const QStringList lines = w.ListLines();
     ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[0].startsWith(DateTimeToText(QDateTime(kSimToday.addDays(-2), QTime(8, 0)))));
     EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
     EXPECT_EQ(w.face->Status(), "Data file " + lines.last() + " refreshed");
-    EXPECT_TRUE(w.ArchiveFile().startsWith("Report to ZIR 255.255.255 on "));
-    EXPECT_TRUE(w.ArchiveFile().endsWith("\r\n"));
+
+    const QString title =
+        "Report to ZIR 255.255.255 on " + ShortDateText(kSimToday.addDays(-2)) + " from 08:00 to 08:04";
+    QByteArray expected = UnicodeToCp1251(title) + "\r\n";
+    for (const QString& line : lines) expected += UnicodeToCp1251(line) + "\r\n";
+    EXPECT_EQ(w.ArchiveFile(), expected);
+
     ASSERT_EQ(w.opened.size(), 1);
-    EXPECT_EQ(ReadSheet(w.opened[0]).At("F7"), "484(0)");
+    const SheetReadBack sheet = ReadSheet(w.opened[0]);
+    EXPECT_EQ(sheet.At("A1"), title);
+    EXPECT_EQ(sheet.fontSize.at("A1"), 14);
+    EXPECT_TRUE(sheet.At("B2").startsWith("Value at chanel A,"));
+    EXPECT_EQ(sheet.At("A3"), DateTimeToText(QDateTime(kSimToday.addDays(-2), QTime(8, 0))));
+    EXPECT_EQ(sheet.At("F7"), "484(13)");
+    EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 4, 5, 6, 7}));
 }
 
-TEST(ArchiveWindow, WholeArchiveLeavesTheLastBankSelected) {
+TEST(ArchiveWindow, WholeArchiveOldestBankFirst) {
     ArchiveWindow w({"--no-pacing"});
     w.face->CB_ToExcel->setChecked(false);
     w.Window("12:00", "12:01");
     w.face->actReadAll->trigger();
     EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
-    EXPECT_EQ(w.face->CB_Bank->currentIndex(), 2);
+    EXPECT_EQ(w.face->CB_Bank->currentIndex(), 2);  // the last bank stays selected
     EXPECT_EQ(w.ListLines().size(), 6);
-    EXPECT_EQ(w.ArchiveFile().count("Report to ZIR"), 3);
+    QStringList titles;
+    for (const QByteArray& line : w.ArchiveFile().split('\n'))
+        if (line.startsWith("Report to ZIR")) titles << QString::fromLatin1(line.trimmed());
+    const QString on = QStringLiteral("Report to ZIR 255.255.255 on "), window = QStringLiteral(" from 12:00 to 12:01");
+    EXPECT_EQ(titles, QStringList({on + ShortDateText(kSimToday.addDays(-2)) + window,
+                                   on + ShortDateText(kSimToday.addDays(-1)) + window,
+                                   on + ShortDateText(kSimToday) + window}));
 }
 
 TEST(ArchiveWindow, ClosingDuringAReadingCancelsItKeepsTheFilesThenCloses) {
     ArchiveWindow w({"--baud", "19200"});  // paced: a whole day takes about 40 s
     w.face->show();
-    w.face->CB_Bank->setEditText(BankEntryText(2, kSimToday));
+    w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
     int closeAccepted = 0;
     QObject::connect(w.face.get(), &TFace::CloseAccepted, [&] { ++closeAccepted; });
     // Meanwhile the operator asks for the clock (refused), then closes.

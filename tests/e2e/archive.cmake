@@ -1,11 +1,5 @@
-# The archive against zir-sim through the real exchange and serial port.
-zir_add_gtest(zir_archive_sim_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ArchiveSimTest.cpp
-  LIBS zir_archive zir_test_sim
-  LABELS e2e
-  TIMEOUT 120)
-
-# The archive actions of the main window against zir-sim.
+# The archive actions of the main window against zir-sim through the real
+# exchange and serial port.
 zir_add_gtest(zir_archive_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ArchiveWindowTest.cpp
   LIBS zir_app zir_test_sim Qt6::Test
