@@ -79,24 +79,6 @@ TEST(ArchiveTextFile, AppendsTitleAndRecordsByteForByte) {
     EXPECT_TRUE(rig.opened.isEmpty());
 }
 
-TEST(ArchiveTextFile, CreatedWhenMissingThenAppendedTo) {
-    OutputRig rig;
-    rig.ReadTwoRecords(false, true);
-    const QByteArray first = rig.FileBytes();
-    ASSERT_TRUE(first.startsWith(Cp1251Line(kTitle)));
-    rig.ReadTwoRecords(false, true);
-    EXPECT_EQ(rig.FileBytes(), first + first);
-    EXPECT_EQ(rig.list.lines.size(), 4);
-}
-
-TEST(ArchiveTextFile, EndMessageWithoutRecordsNamesTheFile) {
-    OutputRig rig;
-    ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, false, true}));
-    rig.report.End(QString(), true);  // e.g. cancelled during the dimension reads
-    EXPECT_EQ(rig.status.Status(), "Data file " + rig.appDir + kArchiveFileName + " refreshed");
-    EXPECT_EQ(rig.FileBytes(), Cp1251Line(kTitle));
-}
-
 TEST(ArchiveOutputs, RefusalsAtStart) {
     struct Case {
         const char* name;
@@ -210,17 +192,6 @@ TEST(ArchiveOutputs, AbandonClosesFileSilentlyAndKeepsWorkbookHeads) {
     const SheetReadBack sheet = ReadSheet(rig.opened[0]);
     EXPECT_EQ(sheet.At("B2"), "Value in chanel A");  // heads never came
     EXPECT_EQ(sheet.At("D2"), "Value in chanel B");
-}
-
-TEST(ArchiveOutputs, FailingEndStillClosesAndSaves) {
-    OutputRig rig;
-    ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, true, true}));
-    rig.report.Heads("Bq/h", "Bq/h");
-    rig.report.Record(MakeRecord(480, "1", 1, "2", 2), OutputRig::Line(480), 480, 3);
-    rig.report.End(OutputRig::Line(480), true);
-    EXPECT_EQ(rig.status.Status(), "Data file " + OutputRig::Line(480) + " refreshed");
-    ASSERT_EQ(rig.opened.size(), 1);
-    EXPECT_EQ(ReadSheet(rig.opened[0]).At("F3"), "480(2)");
 }
 
 } // namespace

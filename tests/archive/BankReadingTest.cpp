@@ -109,13 +109,6 @@ TEST(BankList, OrdersByDateThenNumberAndUsesTheRepliedNumber) {
     EXPECT_EQ(RefreshBankList(rig.Services().ctx, {}), entries);
 }
 
-TEST(BankList, NoBankAnswers) {
-    Rig rig;
-    rig.banks.clear();
-    EXPECT_TRUE(RefreshBankList(rig.Services().ctx, {}).isEmpty());
-    EXPECT_EQ(rig.status.Status(), kNoActiveBanks);
-}
-
 TEST(BankList, CancelEndsRefreshWithProgressClosed) {
     Rig rig;
     rig.link.beforeRequest = [](int n) {
