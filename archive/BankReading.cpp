@@ -39,8 +39,8 @@ std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const Q
     return current;
 }
 
-// Dimension texts, then one request per minute; returns the record line
-// built last.
+// Dimension texts, then one request per minute; lastLine receives each record
+// line as it is built, so the report end has it however the loop ends.
 void ReadRecords(const ArchiveServices& services, const BankReadingInputs& inputs,
                  const BankSelection& bank, const TimeWindow& window, IArchiveReport& report,
                  QString& lastLine) {

@@ -37,7 +37,9 @@ struct BankReadingInputs {
 struct ArchiveServices {
     DeviceContext ctx;
     IArchiveOperator& op;
-    std::function<void()> processEvents;   // lets pending events run between requests
+    // Lets pending events run before each request; may throw to end the
+    // operation (a close of the program asked for meanwhile).
+    std::function<void()> processEvents;
     std::function<QDate()> today;          // the computer's date
 };
 
