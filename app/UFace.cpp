@@ -162,7 +162,15 @@ void TFace::ConnectHandlers() {
     connect(CB_TimeFrom, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
     connect(CB_TimeTo, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
     // The timer's reading also runs between the requests of a long operation.
-    connect(Timer, &QTimer::timeout, this, [this] { RunGuarded([this] { TimerTimer(); }); });
+    // A tick that comes while the previous one is still inside its handler
+    // (an error box of the previous reading is open) is skipped, so error
+    // boxes never pile up.
+    connect(Timer, &QTimer::timeout, this, [this] {
+        if (timerTickRunning_) return;
+        timerTickRunning_ = true;
+        RunGuarded([this] { TimerTimer(); });
+        timerTickRunning_ = false;
+    });
 
     // Double click on the bank list: on the combo box and on its edit field.
     CB_Bank->installEventFilter(this);

@@ -258,6 +258,8 @@ private:
     QString hiddenCodeBuffer_;
     bool hiddenCodeCapture_ = false;
 
+    bool timerTickRunning_ = false;
+
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;
     bool cancelRequested_ = false;

@@ -12,7 +12,6 @@ int main(int argc, char** argv) {
     // the environment.
     zir::InitNumberFormats();
     QApplication::setApplicationName(QStringLiteral("zir"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ZIR"));
     QApplication::setDesktopFileName(QStringLiteral("org.zirtool.Zir"));
     QApplication::setFont(zir::DesignFont());
 

@@ -23,6 +23,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setLineWidth(2);
+    Panel1->setMinimumSize(281, 169);
 
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
@@ -70,7 +71,6 @@ TAboutBox::TAboutBox(QWidget* parent)
     layout->addWidget(Panel1);
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
     // Designed as 298 x 220; wider fonts may need a little more room.
-    setMinimumSize(298, 220);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -16,9 +16,11 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include "app/ErrorBox.h"
+#include "app/HelpWindow.h"
 #include "app/UFace.h"
 #include "app/windows/UAbout.h"
 #include "app/windows/UProgressBar.h"
@@ -274,6 +276,17 @@ TEST_F(Window, ProgressWindowShownOnlyWhileTheMenuItemIsChecked) {
         }
         EXPECT_FALSE(face.FProgressBar->isVisible());
     }
+}
+
+TEST_F(Window, F1OpensTheHelpPageAtItsKeyword) {
+    Focus(face.LE_DeviceAdr);
+    QTest::keyClick(Focused(), Qt::Key_F1);
+    auto* help = face.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->Browser()->source().fragment(), "ZIR-Soft");
+    EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("Connecting an instrument")));
+    EXPECT_EQ(face.LE_DeviceAdr->text(), "255.255.255");
 }
 
 TEST_F(Window, NProgressCheckTogglesWhenChosen) {
