@@ -1,5 +1,6 @@
 #include "archive/ArchiveRecord.h"
 
+#include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 
 namespace zir {
@@ -12,12 +13,6 @@ constexpr int kUncertaintyBOffset = 20;
 constexpr int kValueBOffset = 21;  // low byte first
 constexpr int kUncertaintyAOffset = 23;
 constexpr int kValueAOffset = 24;  // low byte first
-
-std::uint8_t ByteAt(const QByteArray& bytes, int offset) { return std::uint8_t(bytes.at(offset)); }
-
-std::uint16_t CodeAt(const QByteArray& bytes, int offset) {
-    return std::uint16_t(ByteAt(bytes, offset) | (ByteAt(bytes, offset + 1) << 8));
-}
 
 bool IsEmptyUncertainty(int percent) { return percent == 0 || percent == 255; }
 
@@ -37,13 +32,13 @@ QByteArray RecordRequestData(char bankLetter, int index) {
 std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate) {
     if (reply.size() != kRecordReplySize) return std::nullopt;
     ArchiveRecord record;
-    record.bank = std::uint8_t(ByteAt(reply, kBankOffset) - 0x41);
-    for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (ByteAt(reply, kIndexOffset + i) - 0x30);
+    record.bank = std::uint8_t(FrameByte(reply, kBankOffset) - 0x41);
+    for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (FrameByte(reply, kIndexOffset + i) - 0x30);
     record.time = RecordTime(bankDate, record.index);
-    record.uncertaintyB = ByteAt(reply, kUncertaintyBOffset);
-    record.valueB = ValueCodeToText(CodeAt(reply, kValueBOffset));
-    record.uncertaintyA = ByteAt(reply, kUncertaintyAOffset);
-    record.valueA = ValueCodeToText(CodeAt(reply, kValueAOffset));
+    record.uncertaintyB = FrameByte(reply, kUncertaintyBOffset);
+    record.valueB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset));
+    record.uncertaintyA = FrameByte(reply, kUncertaintyAOffset);
+    record.valueA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset));
     return record;
 }
 

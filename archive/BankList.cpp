@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "device/DeviceRequest.h"
+#include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 
 namespace zir {
@@ -21,7 +22,7 @@ QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLa
 
 std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply) {
     if (reply.size() != kBankHeaderReplySize) return std::nullopt;
-    const auto byteAt = [&](int offset) { return std::uint8_t(reply.at(offset)); };
+    const auto byteAt = [&](int offset) { return FrameByte(reply, offset); };
     const std::uint8_t letter = byteAt(kLetterOffset);
     if (letter < 0x41 || letter - 0x41 > kHighestListableBank) return std::nullopt;
     for (int offset : {kDayOffset, kMonthOffset, kYearOffset}) {

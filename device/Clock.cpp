@@ -4,6 +4,7 @@
 #include <QTime>
 
 #include "device/DeviceRequest.h"
+#include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 
 namespace zir {
@@ -20,9 +21,7 @@ constexpr int kMonthOffset = 20;
 constexpr int kYearOffset = 21;
 constexpr int kBankOffset = 22;
 
-int BcdAt(const QByteArray& reply, int offset) {
-    return DecodeBcd(static_cast<std::uint8_t>(reply.at(offset)));
-}
+int BcdAt(const QByteArray& reply, int offset) { return DecodeBcd(FrameByte(reply, offset)); }
 
 } // namespace
 
@@ -42,7 +41,7 @@ ClockReading DecodeClockReply(const QByteArray& reply) {
                                               "is not a valid date and time",
                                               year, month, day, hour, minute, 0, 0));
     }
-    const auto letter = static_cast<std::uint8_t>(reply.at(kBankOffset));
+    const std::uint8_t letter = FrameByte(reply, kBankOffset);
     return ClockReading{QDateTime(date, time), letter,
                         static_cast<std::uint8_t>(letter - 'A')};
 }
@@ -78,7 +77,7 @@ std::optional<QString> ReadDeviceTime(const DeviceContext& ctx) {
 std::optional<std::uint8_t> ReadCurrentBankLetter(const DeviceContext& ctx) {
     const QByteArray reply = RequestRead(ctx, kClockRequest);
     if (reply.size() != kClockReplySize) return std::nullopt;
-    return static_cast<std::uint8_t>(reply.at(kBankOffset));
+    return FrameByte(reply, kBankOffset);
 }
 
 } // namespace zir

@@ -9,10 +9,8 @@ namespace zir {
 
 namespace {
 
-void AppendValueCode(QByteArray& data, const QString& text) {
-    const std::uint16_t code = EncodeValueCode(StrToFloat(text));
-    data.append(static_cast<char>(code & 0xFF));
-    data.append(static_cast<char>(code >> 8));
+void AppendCoefficient(QByteArray& data, const QString& text) {
+    AppendValueCode(data, EncodeValueCode(StrToFloat(text)));
 }
 
 } // namespace
@@ -20,23 +18,16 @@ void AppendValueCode(QByteArray& data, const QString& text) {
 QByteArray CoefficientWriteData(const CoefficientTexts& texts, int channel) {
     QByteArray data = QByteArrayLiteral("T") + QByteArray::number(channel);
     data.append('\0');
-    AppendValueCode(data, texts.k);
-    AppendValueCode(data, texts.m);
-    AppendValueCode(data, texts.threshold);
+    AppendCoefficient(data, texts.k);
+    AppendCoefficient(data, texts.m);
+    AppendCoefficient(data, texts.threshold);
     return data;
 }
 
 bool WriteCoefficients(const DeviceContext& ctx, const CoefficientTexts& texts, int channel) {
-    ctx.status.SetStatus(QString());
-    ProgressGuard progress(ctx, 1);
-    const QByteArray data = CoefficientWriteData(texts, channel);
-    if (RequestWrite(ctx, data)) {
-        progress.Set(1);
-        ctx.status.SetStatus(QStringLiteral("The coefficients was written successfully"));
-        return true;
-    }
-    ctx.status.SetStatus(QStringLiteral("The coefficients wasn't written"));
-    return false;
+    return RunSettingsWrite(ctx, [&] { return CoefficientWriteData(texts, channel); },
+                            QStringLiteral("The coefficients was written successfully"),
+                            QStringLiteral("The coefficients wasn't written"));
 }
 
 } // namespace zir

@@ -4,6 +4,7 @@
 #include "device/DeviceRequest.h"
 #include "device/Dimension.h"
 #include "device/LineFile.h"
+#include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 
 namespace zir {
@@ -18,23 +19,15 @@ constexpr int kValueBOffset = 18;
 constexpr int kUncertaintyAOffset = 20;
 constexpr int kValueAOffset = 21;
 
-std::uint8_t ByteAt(const QByteArray& reply, int offset) {
-    return static_cast<std::uint8_t>(reply.at(offset));
-}
-
-std::uint16_t ValueCodeAt(const QByteArray& reply, int offset) {
-    return static_cast<std::uint16_t>(ByteAt(reply, offset) | (ByteAt(reply, offset + 1) << 8));
-}
-
 } // namespace
 
 CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& dimensionA,
                                       const QString& dimensionB) {
     CurrentDataFields fields;
     fields.dataA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset)) + QLatin1Char(' ') + dimensionA;
-    fields.pogrA = QString::number(ByteAt(reply, kUncertaintyAOffset));
+    fields.pogrA = QString::number(FrameByte(reply, kUncertaintyAOffset));
     fields.dataB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset)) + QLatin1Char(' ') + dimensionB;
-    fields.pogrB = QString::number(ByteAt(reply, kUncertaintyBOffset));
+    fields.pogrB = QString::number(FrameByte(reply, kUncertaintyBOffset));
     return fields;
 }
 

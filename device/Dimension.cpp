@@ -58,16 +58,9 @@ QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, int channe
 }
 
 bool WriteDimension(const DeviceContext& ctx, const QString& text, int channel) {
-    ctx.status.SetStatus(QString());
-    ProgressGuard progress(ctx, 1);
-    const QByteArray data = DimensionWriteData(text, channel);
-    if (RequestWrite(ctx, data)) {
-        progress.Set(1);
-        ctx.status.SetStatus(QStringLiteral("dimension was written successfully"));
-        return true;
-    }
-    ctx.status.SetStatus(QStringLiteral("dimension wasn't written"));
-    return false;
+    return RunSettingsWrite(ctx, [&] { return DimensionWriteData(text, channel); },
+                            QStringLiteral("dimension was written successfully"),
+                            QStringLiteral("dimension wasn't written"));
 }
 
 } // namespace zir

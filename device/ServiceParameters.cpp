@@ -23,16 +23,9 @@ QByteArray ServiceParameterWriteData(const ServiceParameterTexts& texts) {
 }
 
 bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterTexts& texts) {
-    ctx.status.SetStatus(QString());
-    ProgressGuard progress(ctx, 1);
-    const QByteArray data = ServiceParameterWriteData(texts);
-    if (RequestWrite(ctx, data)) {
-        progress.Set(1);
-        ctx.status.SetStatus(QStringLiteral("The parameters was written successfully"));
-        return true;
-    }
-    ctx.status.SetStatus(QStringLiteral("The parameters wasn't written"));
-    return false;
+    return RunSettingsWrite(ctx, [&] { return ServiceParameterWriteData(texts); },
+                            QStringLiteral("The parameters was written successfully"),
+                            QStringLiteral("The parameters wasn't written"));
 }
 
 } // namespace zir

@@ -108,6 +108,14 @@ TCPDrv::~TCPDrv()
     Close();
 }
 
+template <typename T>
+void TCPDrv::SetLineSetting(T& setting, T value)
+{
+    setting = value;
+    if (IsOpen())
+        ApplySettings();
+}
+
 void TCPDrv::SetPort(int n)
 {
     if (IsOpen())
@@ -137,45 +145,18 @@ void TCPDrv::SetBaudRate(TBaudRate rate)
 void TCPDrv::SetBaudRateValue(std::uint32_t baud)
 {
     baudRate_ = brCustom;
-    baudRateValue_ = baud;
-    if (IsOpen())
-        ApplySettings();
+    SetLineSetting(baudRateValue_, baud);
 }
 
-void TCPDrv::SetDataBits(TDataBits bits)
-{
-    dataBits_ = bits;
-    if (IsOpen())
-        ApplySettings();
-}
+void TCPDrv::SetDataBits(TDataBits bits) { SetLineSetting(dataBits_, bits); }
 
-void TCPDrv::SetStopBits(TStopBits bits)
-{
-    stopBits_ = bits;
-    if (IsOpen())
-        ApplySettings();
-}
+void TCPDrv::SetStopBits(TStopBits bits) { SetLineSetting(stopBits_, bits); }
 
-void TCPDrv::SetParity(TParity parity)
-{
-    parity_ = parity;
-    if (IsOpen())
-        ApplySettings();
-}
+void TCPDrv::SetParity(TParity parity) { SetLineSetting(parity_, parity); }
 
-void TCPDrv::SetHwFlow(THwFlowControl flow)
-{
-    hwFlow_ = flow;
-    if (IsOpen())
-        ApplySettings();
-}
+void TCPDrv::SetHwFlow(THwFlowControl flow) { SetLineSetting(hwFlow_, flow); }
 
-void TCPDrv::SetSwFlow(TSwFlowControl flow)
-{
-    swFlow_ = flow;
-    if (IsOpen())
-        ApplySettings();
-}
+void TCPDrv::SetSwFlow(TSwFlowControl flow) { SetLineSetting(swFlow_, flow); }
 
 void TCPDrv::SetInBufSize(std::uint32_t size)
 {

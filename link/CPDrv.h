@@ -117,6 +117,9 @@ public:
     void SetPortNumber(int n) override { SetPort(n); }
 
 private:
+    // Stores a line setting and applies it at once while open.
+    template <typename T>
+    void SetLineSetting(T& setting, T value);
     bool ApplyLine();
     void ApplyModemLines();
     void NoteFailure(const QString& what, int err);

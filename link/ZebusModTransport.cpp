@@ -30,9 +30,26 @@ std::uint8_t ParseAddressPart(QStringView part)
     return static_cast<std::uint8_t>(*value);
 }
 
+// The 10 header bytes followed by their checksum.
+QByteArray Header(const BusAddress& to, const BusAddress& from, std::uint8_t kind,
+                  std::uint8_t control, std::uint16_t dataLength)
+{
+    QByteArray header;
+    header.reserve(kFrameHeaderSize);
+    for (std::uint8_t b : to)
+        header.append(static_cast<char>(b));
+    for (std::uint8_t b : from)
+        header.append(static_cast<char>(b));
+    header.append(static_cast<char>(kind));
+    header.append(static_cast<char>(control));
+    header.append(static_cast<char>(dataLength & 0xFF));
+    header.append(static_cast<char>(dataLength >> 8));
+    return header + ChecksumBytes(header);
+}
+
 int DataLength(const QByteArray& frame)
 {
-    return static_cast<std::uint8_t>(frame[8]) + 256 * static_cast<std::uint8_t>(frame[9]);
+    return FrameByte(frame, 8) + 256 * FrameByte(frame, 9);
 }
 
 bool HeaderChecksumMatches(const QByteArray& frame)
@@ -97,19 +114,7 @@ QByteArray BuildFrame(const QString& destination, const QString& source,
         throw EZirError(QStringLiteral("Frame data of %1 bytes does not fit the length field (at most 65535)")
                             .arg(data.size()));
     const auto length = static_cast<std::uint16_t>(data.size());
-
-    QByteArray header;
-    header.reserve(kHeaderBytes);
-    for (std::uint8_t b : to)
-        header.append(static_cast<char>(b));
-    for (std::uint8_t b : from)
-        header.append(static_cast<char>(b));
-    header.append(static_cast<char>(kind));
-    header.append(static_cast<char>(control));
-    header.append(static_cast<char>(length & 0xFF));
-    header.append(static_cast<char>(length >> 8));
-
-    QByteArray frame = header + ChecksumBytes(header);
+    QByteArray frame = Header(to, from, kind, control, length);
     if (length > 0)
         frame += data + ChecksumBytes(data);
     return frame;
@@ -117,17 +122,8 @@ QByteArray BuildFrame(const QString& destination, const QString& source,
 
 QByteArray AcknowledgementFrame(const QString& deviceAddress)
 {
-    const BusAddress host = ParseBusAddress(kHostAddress);
-    const BusAddress device = ParseBusAddress(deviceAddress);
-    QByteArray header;
-    header.reserve(kHeaderBytes);
-    for (std::uint8_t b : host)
-        header.append(static_cast<char>(b));
-    for (std::uint8_t b : device)
-        header.append(static_cast<char>(b));
-    header.append(static_cast<char>(kKindAck));
-    header.append(3, '\0');   // control 0, data length 0
-    return header + ChecksumBytes(header);
+    // Control byte 0, no data.
+    return Header(ParseBusAddress(kHostAddress), ParseBusAddress(deviceAddress), kKindAck, 0, 0);
 }
 
 FrameVerdict ValidateFrame(const QByteArray& received)

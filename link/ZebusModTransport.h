@@ -46,6 +46,12 @@ QByteArray BuildFrame(const QString& destination, const QString& source,
 // with: from the device address to 1.1.1, kind 1, control 0, no data.
 QByteArray AcknowledgementFrame(const QString& deviceAddress);
 
+// A byte of a frame by its offset (replies are judged by fixed offsets).
+inline std::uint8_t FrameByte(const QByteArray& frame, qsizetype offset)
+{
+    return static_cast<std::uint8_t>(frame.at(offset));
+}
+
 enum class FrameVerdict { NoReply, PacketError, Rejected, Accepted };
 FrameVerdict ValidateFrame(const QByteArray& received);
 

@@ -234,6 +234,18 @@ std::uint16_t EncodeValueCode(double x)
     return static_cast<std::uint16_t>(mantissa | ((power & 0x3F) << 10));
 }
 
+std::uint16_t ValueCodeAt(const QByteArray& bytes, qsizetype offset)
+{
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes.at(offset))
+                                      | (static_cast<std::uint8_t>(bytes.at(offset + 1)) << 8));
+}
+
+void AppendValueCode(QByteArray& bytes, std::uint16_t code)
+{
+    bytes.append(static_cast<char>(code & 0xFF));
+    bytes.append(static_cast<char>(code >> 8));
+}
+
 std::optional<double> TryStrToFloat(const QString& text)
 {
     const QString trimmed = text.trimmed();

@@ -4,6 +4,7 @@
 // decimal separator, whatever the user's locale; dates and times follow the
 // system locale's short date and long time formats.
 
+#include <QByteArray>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -29,6 +30,10 @@ QString ValueCodeToText(std::uint16_t code);
 // and a value just below 1 is 0.999. Throws EConvertError naming the value for 0, negatives, NaN,
 // infinities and values outside that range.
 std::uint16_t EncodeValueCode(double x);
+
+// Value codes travel in frame data low byte first.
+std::uint16_t ValueCodeAt(const QByteArray& bytes, qsizetype offset);
+void AppendValueCode(QByteArray& bytes, std::uint16_t code);
 
 // General number-to-text format (15 significant digits, "." separator).
 QString FloatToText(long double value);

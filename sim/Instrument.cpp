@@ -1,6 +1,7 @@
 #include "sim/Instrument.h"
 
 #include "sim/Measurements.h"
+#include "link/numFormats.h"
 
 #include <algorithm>
 
@@ -19,13 +20,7 @@ std::optional<int> ChannelIndex(char c) {
 
 void AppendReading(QByteArray& data, const ChannelReading& r) {
     data.append(static_cast<char>(r.uncertainty));
-    data.append(static_cast<char>(r.valueCode & 0xFF));  // value codes go low byte first
-    data.append(static_cast<char>(r.valueCode >> 8));
-}
-
-std::uint16_t Code(const QByteArray& data, int at) {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(data[at]) |
-                                      (static_cast<std::uint8_t>(data[at + 1]) << 8));
+    AppendValueCode(data, r.valueCode);
 }
 
 } // namespace
@@ -217,9 +212,9 @@ std::optional<QByteArray> Instrument::WriteCoefficients(const QByteArray& data) 
     if (!channel)
         return std::nullopt;
     Coefficients& c = state_.coefficients[static_cast<std::size_t>(*channel)];
-    c.k = Code(data, 3);
-    c.m = Code(data, 5);
-    c.threshold = Code(data, 7);
+    c.k = ValueCodeAt(data, 3);
+    c.m = ValueCodeAt(data, 5);
+    c.threshold = ValueCodeAt(data, 7);
     return Acknowledgement();
 }
 

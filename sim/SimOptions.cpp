@@ -127,25 +127,29 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         result.error = text;
         return result;
     };
-    auto intOption = [&](const QCommandLineOption& option, int low, int high) -> std::optional<int> {
-        return IntValue(parser.value(option), low, high);
+    // Reads a whole-number option into target when it is given; false (with
+    // the message as the error) when it is no number in low..high.
+    auto readInt = [&](const QCommandLineOption& option, int low, int high, auto& target, const char* message) {
+        if (!parser.isSet(option))
+            return true;
+        const std::optional<int> value = IntValue(parser.value(option), low, high);
+        if (!value) {
+            result.error = QString::fromUtf8(message);
+            return false;
+        }
+        target = *value;
+        return true;
     };
 
     if (parser.isSet(device) && parser.isSet(pty))
         return fail(QStringLiteral("--pty and --device exclude each other"));
     o.devicePath = parser.value(device);
     o.linkPath = parser.value(link);
-    if (parser.isSet(baud)) {
-        const auto v = intOption(baud, 50, 4000000);
-        if (!v) return fail(QStringLiteral("--baud needs a rate from 50 to 4000000"));
-        o.baud = *v;
-    }
+    if (!readInt(baud, 50, 4000000, o.baud, "--baud needs a rate from 50 to 4000000"))
+        return result;
     o.pacing = !parser.isSet(noPacing);
-    if (parser.isSet(turnaround)) {
-        const auto v = intOption(turnaround, 0, 10000);
-        if (!v) return fail(QStringLiteral("--turnaround needs milliseconds from 0 to 10000"));
-        o.turnaroundMs = *v;
-    }
+    if (!readInt(turnaround, 0, 10000, o.turnaroundMs, "--turnaround needs milliseconds from 0 to 10000"))
+        return result;
     if (parser.isSet(address)) {
         try {
             ParseBusAddress(parser.value(address));
@@ -164,14 +168,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
             o.fixedClock = fixed;
         }
     }
-    if (parser.isSet(currentBank)) {
-        o.currentBank = intOption(currentBank, 0, kBankCount - 1);
-        if (!o.currentBank) return fail(QStringLiteral("--current-bank needs a bank from 0 to 13"));
-    }
-    if (parser.isSet(activeBanks)) {
-        o.activeBanks = intOption(activeBanks, 0, kBankCount);
-        if (!o.activeBanks) return fail(QStringLiteral("--active-banks needs a count from 0 to 14"));
-    }
+    if (!readInt(currentBank, 0, kBankCount - 1, o.currentBank, "--current-bank needs a bank from 0 to 13") ||
+        !readInt(activeBanks, 0, kBankCount, o.activeBanks, "--active-banks needs a count from 0 to 14"))
+        return result;
     o.stateFile = parser.value(state);
     o.saveStateFile = parser.value(saveState);
     o.logFile = parser.value(log);
@@ -191,21 +190,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         if (!groups) return fail(QStringLiteral("--fault-command needs XT, XW, R, V, REC, WRITE, WRITE-R, WRITE-T or WRITE-W"));
         o.faults.commands = *groups;
     }
-    if (parser.isSet(answerFrom)) {
-        const auto v = intOption(answerFrom, 1, 1000000);
-        if (!v) return fail(QStringLiteral("--answer-from needs a count from 1"));
-        o.faults.answerFrom = *v;
-    }
-    if (parser.isSet(faultCount)) {
-        const auto v = intOption(faultCount, 0, 1000000);
-        if (!v) return fail(QStringLiteral("--fault-count needs a count from 0"));
-        o.faults.faultCount = *v;
-    }
-    if (parser.isSet(delay)) {
-        const auto v = intOption(delay, 0, 600000);
-        if (!v) return fail(QStringLiteral("--delay needs milliseconds from 0 to 600000"));
-        o.faults.delayMs = *v;
-    }
+    if (!readInt(answerFrom, 1, 1000000, o.faults.answerFrom, "--answer-from needs a count from 1") ||
+        !readInt(faultCount, 0, 1000000, o.faults.faultCount, "--fault-count needs a count from 0") ||
+        !readInt(delay, 0, 600000, o.faults.delayMs, "--delay needs milliseconds from 0 to 600000"))
+        return result;
     if (parser.isSet(clockBytes)) {
         o.clockBytes = ParseHexBytes(parser.value(clockBytes));
         if (!o.clockBytes || o.clockBytes->size() != 6)
