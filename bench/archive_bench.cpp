@@ -6,10 +6,7 @@
 //   archive_bench [zir-sim path]
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -18,6 +15,7 @@
 #include <cstdio>
 
 #include "archive/ArchiveTextFile.h"
+#include "bench/BenchSim.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "link/CPDrv.h"
@@ -26,8 +24,8 @@
 namespace {
 
 using namespace zir;
+using namespace zir::bench;
 
-constexpr int kBaud = 19200;
 constexpr int kRecords = 1440;
 constexpr int kSampleRecords = 20;
 constexpr int kRequestBytes = 23;  // record request: 14 header + 5 data + 4 checksum
@@ -35,14 +33,6 @@ constexpr int kReplyBytes = 30;
 constexpr double kTarget = 1.3;
 constexpr long kRssLimitKb = 150 * 1024;
 const QDate kBankDate(2024, 5, 17);
-
-class BenchHost final : public IExchangeHost {
-public:
-    int PortNumber() const override { return 1; }
-    QString SpeedText() const override { return QString::number(kBaud); }
-    void SetStatus(const QString&) override {}
-    bool EscapeHeld() override { return false; }
-};
 
 class StatusLine final : public IStatusLine {
 public:
@@ -103,23 +93,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QString simPath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ZIR_SIM_PATH);
 
-    QProcess sim;
-    sim.start(simPath, {"--pty", "--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
-                        "--current-bank", "3", "--active-banks", "7"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "zir-sim did not start: %s\n", qPrintable(simPath));
+    BenchSim sim(simPath, {"--clock", "2024-05-17 23:59", "--current-bank", "3", "--active-banks", "7"});
+    if (!sim.Started())
         return 1;
-    }
-    const QByteArray ptyLine = sim.readLine().trimmed();
-    if (!ptyLine.startsWith("PTY ")) {
-        std::fprintf(stderr, "unexpected first line from zir-sim: %s\n", ptyLine.constData());
-        return 1;
-    }
-    QTemporaryDir config;
     QTemporaryDir data;
-    QDir(config.path()).mkpath("zir");
-    QFile::link(QString::fromLocal8Bit(ptyLine.mid(4)), config.filePath("zir/com1"));
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
 
     TCPDrv port;
     ConfigureAsCommPort(port);
@@ -177,8 +154,6 @@ int main(int argc, char** argv) {
     std::printf("  silence / early:    %.1fx; a full day under the silence rule would take about %.0f s\n",
                 perRecordSilence / perRecordEarly, perRecordSilence * kRecords / 1000);
 
-    sim.terminate();
-    sim.waitForFinished(3000);
     const bool complete = day.lines == kRecords && sampleEarly.lines == kSampleRecords &&
                           sampleSilence.lines == kSampleRecords && workbooks.size() == 3;
     return complete ? 0 : 1;

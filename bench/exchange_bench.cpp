@@ -5,16 +5,13 @@
 //   exchange_bench [N] [zir-sim path]
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchSim.h"
 #include "link/CPDrv.h"
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
@@ -22,17 +19,9 @@
 namespace {
 
 using namespace zir;
+using namespace zir::bench;
 
-constexpr int kBaud = 19200;
 constexpr double kSimTurnaroundMs = 2.0;   // zir-sim's pause before it answers
-
-class BenchHost final : public IExchangeHost {
-public:
-    int PortNumber() const override { return 1; }
-    QString SpeedText() const override { return QString::number(kBaud); }
-    void SetStatus(const QString&) override {}
-    bool EscapeHeld() override { return false; }
-};
 
 struct Figures {
     double meanMs = 0;
@@ -64,23 +53,9 @@ int main(int argc, char** argv)
     const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 40;
     const QString simPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ZIR_SIM_PATH);
 
-    QProcess sim;
-    sim.start(simPath, {"--pty", "--baud", QString::number(kBaud)});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "zir-sim did not start: %s\n", qPrintable(simPath));
+    BenchSim sim(simPath, {});
+    if (!sim.Started())
         return 1;
-    }
-    const QByteArray line = sim.readLine().trimmed();
-    if (!line.startsWith("PTY ")) {
-        std::fprintf(stderr, "unexpected first line from zir-sim: %s\n", line.constData());
-        return 1;
-    }
-
-    // The program's port naming: com1 in a private config folder.
-    QTemporaryDir config;
-    QDir(config.path()).mkpath("zir");
-    QFile::link(QString::fromLocal8Bit(line.mid(4)), config.filePath("zir/com1"));
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
 
     TCPDrv port;
     ConfigureAsCommPort(port);
@@ -114,7 +89,5 @@ int main(int argc, char** argv)
                 "pure silence rule:", silence.meanMs, silence.worstMs, silence.meanMs / boundMs, silence.failures);
     std::printf("silence rule / early end: %.1fx\n", silence.meanMs / early.meanMs);
 
-    sim.terminate();
-    sim.waitForFinished(3000);
     return early.failures + silence.failures == 0 ? 0 : 1;
 }
