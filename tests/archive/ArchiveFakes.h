@@ -10,19 +10,13 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "archive/ArchiveReport.h"
 #include "archive/BankReading.h"
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
-
-// Readable failure output for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '{' << list.join(QStringLiteral("|")).toStdString() << '}';
-}
+#include "support/RecordingStatus.h"
 
 namespace zir::test {
 
@@ -79,13 +73,6 @@ public:
         for (const QByteArray& r : requests) n += r.startsWith(c) ? 1 : 0;
         return n;
     }
-};
-
-class RecordingStatus final : public IStatusLine {
-public:
-    QStringList history;
-    void SetStatus(const QString& text) override { history << text; }
-    QString Status() const override { return history.isEmpty() ? QString() : history.last(); }
 };
 
 class ScriptedOperator final : public IArchiveOperator {

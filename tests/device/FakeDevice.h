@@ -7,18 +7,11 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
-#include <ostream>
 #include <vector>
 
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
-
-// Readable failure output for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '{' << list.join(QStringLiteral("|")).toStdString() << '}';
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << bytes.toHex(' ').toStdString(); }
+#include "support/RecordingStatus.h"
 
 namespace zir::test {
 
@@ -63,12 +56,7 @@ public:
     }
 };
 
-class FakeStatus final : public IStatusLine {
-public:
-    QStringList history;
-    void SetStatus(const QString& text) override { history << text; }
-    QString Status() const override { return history.isEmpty() ? QString() : history.last(); }
-};
+using FakeStatus = RecordingStatus;
 
 class FakeProgress final : public IProgress {
 public:

@@ -2,49 +2,30 @@
 // zir-sim on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include "device/Clock.h"
 #include "device/Coefficients.h"
 #include "device/CurrentData.h"
 #include "device/Dimension.h"
 #include "device/ServiceParameters.h"
-#include "e2e/SimProcess.h"
-#include "link/CPDrv.h"
+#include "e2e/SimLink.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
 namespace {
 
-class PtyHost final : public IExchangeHost {
-public:
-    int PortNumber() const override { return 1; }
-    QString SpeedText() const override { return QStringLiteral("19200"); }
-    void SetStatus(const QString&) override {}
-    bool EscapeHeld() override { return false; }
-};
-
 // The instrument on COM1 of a private configuration folder.
 class SimDevice {
 public:
-    explicit SimDevice(QStringList args = {})
-        : sim_((args << "--address" << kTestAddress)) {
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        sim_.LinkAsCom(config_.path(), 1);
-    }
-    DeviceContext Context() { return DeviceContext{exchange_, kTestAddress, status, progress, false}; }
+    explicit SimDevice(QStringList args = {}) : sim_((args << "--address" << kTestAddress)) { link_.Connect(sim_); }
+    DeviceContext Context() { return DeviceContext{link_.exchange, kTestAddress, status, progress, false}; }
     QList<QByteArray> Received() const { return sim_.ReceivedFrames(); }
 
     FakeStatus status;
     FakeProgress progress;
 
 private:
-    QTemporaryDir config_;
     SimProcess sim_;
-    TCPDrv port_;
-    PtyHost host_;
-    SteadyClock clock_;
-    TExchange exchange_{port_, host_, clock_};
+    SimLink link_;
 };
 
 QByteArray WriteFrame(const QByteArray& data) { return BuildFrame(kTestAddress, "1.1.1", 8, 2, data); }

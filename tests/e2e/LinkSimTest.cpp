@@ -5,11 +5,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
-#include "e2e/SimProcess.h"
-#include "link/CPDrv.h"
-#include "link/Exchange.h"
+#include "e2e/SimLink.h"
 #include "link/PtyPair.h"
 #include "link/ZebusModTransport.h"
 
@@ -21,40 +18,19 @@ using Clock = std::chrono::steady_clock;
 
 const QByteArray kClockRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
 
-class Host final : public IExchangeHost {
-public:
-    QString status;
-    std::function<bool()> escape = [] { return false; };
-    int portNumber = 1;
-    int PortNumber() const override { return portNumber; }
-    QString SpeedText() const override { return "19200"; }
-    void SetStatus(const QString& text) override { status = text; }
-    bool EscapeHeld() override { return escape(); }
-};
-
 class LinkWithSim : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        ConfigureAsCommPort(port_);
-    }
-    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
-
     std::unique_ptr<SimProcess> StartSim(const QStringList& args)
     {
         auto sim = std::make_unique<SimProcess>(args);
-        sim->LinkAsCom(config_.path(), 1);
+        link_.Connect(*sim);
         return sim;
     }
 
-    QTemporaryDir config_;
-    QByteArray saved_;
-    TCPDrv port_;
-    SteadyClock clock_;
-    Host host_;
-    TExchange exchange_{port_, host_, clock_};
+    test::SimLink link_;
+    TCPDrv& port_ = link_.port;
+    test::SimLink::Host& host_ = link_.host;
+    TExchange& exchange_ = link_.exchange;
 };
 
 struct SimCase {
@@ -121,9 +97,10 @@ TEST_F(LinkWithSim, SimulatorThatStopsEndsTheCommandWithAPortError)
 TEST_F(LinkWithSim, MissingPortIsReportedAtOnce)
 {
     host_.portNumber = 9;   // com9 links to an adapter that is not plugged in
-    QDir(config_.path()).mkpath("zir");
-    const QString link = config_.filePath("zir/com9");
-    const QString target = config_.filePath("unplugged-adapter");
+    const QDir config(link_.ConfigPath());
+    config.mkpath("zir");
+    const QString link = config.filePath("zir/com9");
+    const QString target = config.filePath("unplugged-adapter");
     ASSERT_TRUE(QFile::link(target, link));
 
     const auto start = Clock::now();

@@ -2,46 +2,25 @@
 // line must agree on framing, timing and the port's life between commands.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <chrono>
 
-#include "e2e/SimProcess.h"
-#include "link/CPDrv.h"
-#include "link/Exchange.h"
+#include "e2e/SimLink.h"
 #include "link/ZebusModTransport.h"
 
 using namespace zir;
 
 namespace {
 
-class Host final : public IExchangeHost {
-public:
-    int PortNumber() const override { return 4; }
-    QString SpeedText() const override { return QStringLiteral("19200"); }
-    void SetStatus(const QString&) override {}
-    bool EscapeHeld() override { return false; }
-};
-
 class ExchangeWithSim : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        ConfigureAsCommPort(port_);
-    }
-    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
+    void SetUp() override { link_.host.portNumber = 4; }
 
     QByteArray Ask(SimProcess& sim, const QByteArray& data, std::uint8_t kind = kKindRead) {
-        sim.LinkAsCom(config_.path(), host_.PortNumber());
-        return exchange_.Request(BuildFrame(QStringLiteral("255.255.255"), kHostAddress, kind, kControlRequest, data));
+        link_.Connect(sim);
+        return link_.exchange.Request(BuildFrame(QStringLiteral("255.255.255"), kHostAddress, kind, kControlRequest, data));
     }
 
-    QTemporaryDir config_;
-    QByteArray saved_;
-    TCPDrv port_;
-    Host host_;
-    SteadyClock clock_;
-    TExchange exchange_{port_, host_, clock_};
+    test::SimLink link_;
 };
 
 TEST_F(ExchangeWithSim, EveryCommandGetsItsReplyLengthInOneFrame) {
