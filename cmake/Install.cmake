@@ -12,6 +12,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir-48.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
         RENAME org.zirtool.Zir.png)
 
+# The operator's guide and the help page (the program shows the same page from
+# its built-in resources; this copy is for reading outside the program). The
+# guide's pictures keep their relative place next to it.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md
+              ${PROJECT_SOURCE_DIR}/app/resources/help/zir.html
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.png")
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zir)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -21,8 +31,12 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Reads the clock, the current values and the archive of a ZIR instrument,\nwrites its unit text, coefficients and service parameters.\nIncludes the instrument simulator zir-sim.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_STRIP_FILES ON)
+# Library dependencies come from the binaries; the platform plugin that draws
+# the windows (xcb) is loaded at run time, so no binary names its package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Opening a new workbook with the desktop's spreadsheet program goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)
