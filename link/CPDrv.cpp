@@ -470,13 +470,6 @@ QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
     return received;
 }
 
-int TCPDrv::ReadBytes(char* buffer, int count)
-{
-    const QByteArray got = ReadBytes(count);
-    std::memcpy(buffer, got.constData(), static_cast<std::size_t>(got.size()));
-    return static_cast<int>(got.size());
-}
-
 void ConfigureAsCommPort(TCPDrv& port)
 {
     port.SetPort(pnCustom);

@@ -112,7 +112,6 @@ public:
     // byte (counted from the start or the last byte received), or when
     // `complete` accepts what has arrived.
     QByteArray ReadBytes(int count, const CompletePredicate& complete = {}) override;
-    int ReadBytes(char* buffer, int count);
 
     void SetPortNumber(int n) override { SetPort(n); }
 

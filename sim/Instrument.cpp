@@ -73,8 +73,8 @@ QByteArray Instrument::Acknowledgement() const { return AcknowledgementFrame(sta
 
 Answer Instrument::Handle(const QByteArray& frame) {
     Answer answer;
-    if (frame.size() < kFrameHeaderSize || ExpectedFrameLength(frame) != frame.size() ||
-        ValidateFrame(frame) != FrameVerdict::Accepted)
+    // Only a whole valid frame, nothing after it, is a request.
+    if (ExpectedFrameLength(frame) != frame.size() || ValidateFrame(frame) != FrameVerdict::Accepted)
         return answer;
     for (int i = 0; i < 3; ++i)
         if (static_cast<std::uint8_t>(frame[i]) != state_.address[static_cast<std::size_t>(i)])

@@ -45,11 +45,6 @@ void Server::Log(const char* direction, const QByteArray& bytes) {
         log_->Write(QString::fromLatin1(direction), bytes);
 }
 
-bool Server::StopRequested() const {
-    pollfd p{stopFd_, POLLIN, 0};
-    return poll(&p, 1, 0) > 0;
-}
-
 bool Server::WaitUntil(SteadyTime deadline) {
     for (;;) {
         const auto remaining = deadline - Clock::now();

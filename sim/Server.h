@@ -39,7 +39,6 @@ private:
     bool Send(const QByteArray& bytes);
     // Waits until `deadline`; false when told to stop meanwhile.
     bool WaitUntil(SteadyTime deadline);
-    bool StopRequested() const;
     void Log(const char* direction, const QByteArray& bytes);
 
     int lineFd_;
