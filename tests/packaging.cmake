@@ -8,3 +8,9 @@ add_test(NAME packaging_metainfo
 # Validators print warnings but exit 0 on them; any output line naming an error fails too.
 set_tests_properties(packaging_desktop_entry packaging_metainfo PROPERTIES
   FAIL_REGULAR_EXPRESSION "error|E:")
+
+# What `cmake --install` lays down: programs, menu entry, icons, metainfo, help.
+add_test(NAME packaging_install_layout
+         COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+                 -DDEST=${CMAKE_CURRENT_BINARY_DIR}/install-layout -DVERSION=${PROJECT_VERSION}
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/packaging_layout.cmake)
