@@ -53,7 +53,14 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
             [this](const QPoint& at) { PopupMenu1->popup(ListBox->viewport()->mapToGlobal(at)); });
 }
 
-void TArchive::AddLine(const QString& line) { ListBox->addItem(line); }
+void TArchive::AddLine(const QString& line) {
+    ListBox->addItem(line);
+    // Every insertion throws the list's item layout away and only schedules
+    // a new one, which runs after the next paint. While a reading adds a line
+    // between each two passes of the event loop, every paint would then find
+    // no layout and show an empty list until the reading ends.
+    if (ListBox->isVisible()) ListBox->doItemsLayout();
+}
 
 QStringList TArchive::Lines() const {
     QStringList lines;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,6 +151,30 @@ TEST_F(ArchiveWindow, EscapeAsksAndOkHidesWithTheLinesKept) {
     EXPECT_EQ(dialogs.warnings, QStringList(2, "Would you like to close window?"));
     archive.ShowModeless();
     EXPECT_EQ(archive.Lines(), QStringList{"one"});
+}
+
+// The lines must be painted as they arrive, not only once the event loop is idle.
+TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
+    archive.ShowModeless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
+    const auto inkedRows = [this] {
+        const QImage image = archive.ListBox->viewport()->grab().toImage();
+        int rows = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 128) {
+                    ++rows;
+                    break;
+                }
+            }
+        }
+        return rows;
+    };
+    archive.AddLine(QStringLiteral("00:00:00  0.315 1/s"));
+    const int oneLine = inkedRows();
+    EXPECT_GT(oneLine, 0);
+    archive.AddLine(QStringLiteral("00:01:00  0.301 1/s"));
+    EXPECT_GT(inkedRows(), oneLine);
 }
 
 TEST(AppDir, ExecutableFolderWhenWritableElseTheDataFolder) {
