@@ -96,6 +96,11 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
     if (watched == form_ && event->type() == QEvent::Show && !shown_) {
         shown_ = true;
         if (Active) Restore();
+    } else if (watched == form_ && event->type() == QEvent::Paint && pendingFrameCorner_) {
+        // The window manager has framed the window by its first paint.
+        const QPoint corner = *pendingFrameCorner_;
+        pendingFrameCorner_.reset();
+        if (form_->frameGeometry().topLeft() != form_->geometry().topLeft()) form_->move(corner);
     }
     return false;
 }
@@ -193,6 +198,11 @@ void TFormPlacement::RestorePosition(const IniFile& ini, const QString& section,
 
     minimizedPosition_ = minimized;
     form_->move(target.topLeft());
+    // Until the window manager has framed the window (the restore runs as it
+    // is being shown), move() takes the point for the client area's corner:
+    // the window would come back lower by its title bar at every start. The
+    // corner is set again once the frame is known.
+    if (!form_->testAttribute(Qt::WA_Mapped)) pendingFrameCorner_ = target.topLeft();
     if (!fixed) form_->resize(target.size() - (frame.size() - form_->size()));
     form_->update();
 }

@@ -26,6 +26,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 namespace zir {
 
@@ -113,6 +114,7 @@ private:
     bool destroying_ = false;
     QPoint minimizedPosition_{-1, -1};
     QPoint maximizedPosition_{-1, -1};
+    std::optional<QPoint> pendingFrameCorner_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::PlacementOptions)
