@@ -28,6 +28,7 @@
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
+#include "device/CurrentData.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
 #include "link/EscapeKey.h"
@@ -96,7 +97,8 @@ TFace::TFace(QWidget* parent)
       clock_(std::make_unique<SteadyClock>()),
       exchangeHost_(std::make_unique<ExchangeHost>(*this)),
       statusAdapter_(std::make_unique<StatusAdapter>(*this)),
-      progressAdapter_(std::make_unique<ProgressAdapter>(*this)) {
+      progressAdapter_(std::make_unique<ProgressAdapter>(*this)),
+      refreshSchedule_(std::make_unique<TRefreshSchedule>()) {
     InitResources();
     setObjectName(QStringLiteral("Face"));
     setWindowTitle(QStringLiteral("ZIR"));

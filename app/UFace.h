@@ -43,6 +43,7 @@ class TEscapeKey;
 class TExchange;
 class TFProgressBar;
 class TFormStorage;
+class TRefreshSchedule;
 class THelpWindow;
 class SteadyClock;
 struct DeviceContext;
@@ -151,6 +152,10 @@ public:
     void SetEscapeProbe(std::function<bool()> probe);
     // AppDir other than the computed one (must end in "/").
     void SetAppDir(const QString& dir);
+    // How a saved workbook is opened for the operator; the desktop's default
+    // application for .xlsx when empty.
+    void SetWorkbookOpener(std::function<void(const QString& path)> opener) { openWorkbook_ = std::move(opener); }
+    const std::function<void(const QString& path)>& WorkbookOpener() const { return openWorkbook_; }
 
     // Runs one handler under the application's error guard: an EZirError or
     // std::exception ends the handler and shows its message in the error box.
@@ -259,6 +264,10 @@ private:
     bool hiddenCodeCapture_ = false;
 
     bool timerTickRunning_ = false;
+    // Auto refresh: the timer's tick count, and whether the last reading gave values.
+    std::unique_ptr<TRefreshSchedule> refreshSchedule_;
+    bool currentDataValid_ = false;
+    std::function<void(const QString&)> openWorkbook_;
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;

@@ -2,8 +2,6 @@
 // and the two time filters. The operations live in archive/; these read the
 // window's fields, adapt the window to the operations' small interfaces and
 // write the bank list back.
-#include "app/UFace_archive.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -21,20 +19,6 @@
 namespace zir {
 
 namespace {
-
-// Per-window state of the archive handlers (a child of the window).
-class ArchiveHandlersState final : public QObject {
-public:
-    explicit ArchiveHandlersState(QObject* owner) : QObject(owner) { setObjectName(kName); }
-    static constexpr const char* kName = "zirArchiveHandlersState";
-    std::function<void(const QString&)> openWorkbook;
-};
-
-ArchiveHandlersState& StateOf(TFace& face) {
-    auto* state = face.findChild<QObject*>(ArchiveHandlersState::kName, Qt::FindDirectChildrenOnly);
-    if (!state) state = new ArchiveHandlersState(&face);
-    return *static_cast<ArchiveHandlersState*>(state);
-}
 
 void OpenWithDefaultApplication(const QString& path) {
     // Where no application is registered for .xlsx the workbook simply stays
@@ -127,18 +111,13 @@ void RunArchiveOperation(TFace& face, Operation&& operation) {
         },
         [] { return QDate::currentDate(); }};
     ArchiveListAdapter list(*face.ArchiveWindow());
-    ArchiveHandlersState& state = StateOf(face);
     TArchiveReport report({list, services.ctx.status, face.AppDir(),
-                           state.openWorkbook ? state.openWorkbook : OpenWithDefaultApplication,
+                           face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
                            [] { return QDateTime::currentDateTime(); }});
     operation(services, report);
 }
 
 } // namespace
-
-void SetWorkbookOpener(TFace& face, std::function<void(const QString&)> opener) {
-    StateOf(face).openWorkbook = std::move(opener);
-}
 
 void TFace::CB_BankDblClick() {
     RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport&) {

@@ -15,44 +15,21 @@
 
 namespace zir {
 
-namespace {
-
-// State of the current-data reading that lives as long as the window: the
-// tick count of the auto refresh and whether the last reading gave values.
-class CurrentDataState final : public QObject {
-public:
-    explicit CurrentDataState(QObject* owner) : QObject(owner) { setObjectName(kName); }
-    static constexpr const char* kName = "zirCurrentDataState";
-
-    TRefreshSchedule schedule;
-    bool currentDataValid = false;
-};
-
-CurrentDataState& StateOf(TFace& face) {
-    auto* state = face.findChild<QObject*>(CurrentDataState::kName, Qt::FindDirectChildrenOnly);
-    if (!state) state = new CurrentDataState(&face);
-    return *static_cast<CurrentDataState*>(state);
-}
-
-} // namespace
-
 void TFace::actReadCurrentExecute() {
-    CurrentDataState& state = StateOf(*this);
-    state.currentDataValid = false;
+    currentDataValid_ = false;
     const auto fields = ReadCurrentData(MakeDeviceContext());
     if (!fields) return;
     LE_DataA->setText(fields->dataA);
     LE_PogrA->setText(fields->pogrA);
     LE_DataB->setText(fields->dataB);
     LE_PogrB->setText(fields->pogrB);
-    state.currentDataValid = true;
+    currentDataValid_ = true;
 }
 
 void TFace::TimerTimer() {
-    CurrentDataState& state = StateOf(*this);
-    if (!state.schedule.Tick(CB_Refresh->isChecked(), RxSpE_AutoTime->value())) return;
+    if (!refreshSchedule_->Tick(CB_Refresh->isChecked(), RxSpE_AutoTime->value())) return;
     actReadCurrentExecute();
-    if (!state.currentDataValid || !CB_ReadToFile->isChecked()) return;
+    if (!currentDataValid_ || !CB_ReadToFile->isChecked()) return;
     const CurrentDataFields shown{LE_DataA->text(), LE_PogrA->text(), LE_DataB->text(), LE_PogrB->text()};
     AppendCurrentDataLog(AppDir() + kCurrentDataLogName, QDateTime::currentDateTime(), shown,
                          MakeDeviceContext().status);

@@ -79,6 +79,12 @@ QPushButton* GlyphButton(const char* name, const char* caption, QAction* action,
     return button;
 }
 
+// A group box whose controls stand one below the other.
+void Stack(QGroupBox* group, std::initializer_list<QWidget*> widgets) {
+    auto* column = new QVBoxLayout(group);
+    for (QWidget* widget : widgets) column->addWidget(widget);
+}
+
 // An edit with its label above it, as a labelled edit.
 QVBoxLayout* Labelled(QLabel* label, QWidget* field) {
     auto* column = new QVBoxLayout;
@@ -119,7 +125,7 @@ void TFace::BuildTopStrip(QWidget* client) {
 
     GroupBox2 = Group("GroupBox2", "ZIR Address (xxx.yyy.zzz)");
     LE_DeviceAdr = Edit("LE_DeviceAdr", QStringLiteral("255.255.255"), QStringLiteral("ZeBUS ADDRESS"));
-    (new QVBoxLayout(GroupBox2))->addWidget(LE_DeviceAdr);
+    Stack(GroupBox2, {LE_DeviceAdr});
 
     Image1 = Named(new QLabel, "Image1");
     // The 216 x 95 logo in a 193 x 89 frame, proportions kept.
@@ -161,11 +167,7 @@ QWidget* TFace::BuildPageMode() {
     Edit_Razmernost = Edit("Edit_Razmernost", QString());
     Edit_Razmernost->setContextMenuPolicy(Qt::CustomContextMenu);
     BitBtn3 = GlyphButton("BitBtn3", "Save &Dimension to divice", actSetRazmernost, QStyle::SP_DialogSaveButton);
-    {
-        auto* box = new QVBoxLayout(GroupBox3);
-        box->addWidget(Edit_Razmernost);
-        box->addWidget(BitBtn3);
-    }
+    Stack(GroupBox3, {Edit_Razmernost, BitBtn3});
 
     GroupBox6 = Group("GroupBox6", "Coefficients");
     Edit_Koeff_K = Edit("Edit_Koeff_K", QStringLiteral("1"), QStringLiteral("Sensitivity factor"));
@@ -183,7 +185,7 @@ QWidget* TFace::BuildPageMode() {
     GroupBox7 = Group("GroupBox7", "№ of channel");
     RxSpE_NumChanel = Spin("RxSpE_NumChanel", 1, 2, 1,
                            Lines({"Number of channel", "1 - channel  \"A\"", "2 - channel \"B\""}));
-    (new QVBoxLayout(GroupBox7))->addWidget(RxSpE_NumChanel);
+    Stack(GroupBox7, {RxSpE_NumChanel});
 
     GB_Hidden = Group("GB_Hidden", "Parameters");
     RxSpinEdit_Param_SN = Spin("RxSpinEdit_Param_SN", 0, 65535, 0, QStringLiteral("Background information"));
@@ -273,11 +275,7 @@ QWidget* TFace::BuildPageMeasured() {
     Edit_Time->setToolTip(QStringLiteral("Считанное из прибора текущее время и и ндекс банка данных"));
     Edit_Time->setTextInteractionFlags(Qt::TextSelectableByMouse);
     BitBtn1 = GlyphButton("BitBtn1", "Read &Time", actGetTime, QStyle::SP_BrowserReload);
-    {
-        auto* box = new QVBoxLayout(GroupBox5);
-        box->addWidget(Edit_Time);
-        box->addWidget(BitBtn1);
-    }
+    Stack(GroupBox5, {Edit_Time, BitBtn1});
 
     GroupBox10 = Group("GroupBox10", "Archive data");
     CB_Bank = Named(new QComboBox, "CB_Bank");

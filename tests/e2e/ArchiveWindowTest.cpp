@@ -14,7 +14,6 @@
 #include <QTimer>
 
 #include "app/UFace.h"
-#include "app/UFace_archive.h"
 #include "app/windows/UArchive.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/BankList.h"
@@ -43,7 +42,7 @@ public:
         face = std::make_unique<TFace>();
         face->SetDialogs(&dialogs);
         face->SetAppDir(data.path() + QLatin1Char('/'));
-        SetWorkbookOpener(*face, [this](const QString& path) { opened << path; });
+        face->SetWorkbookOpener([this](const QString& path) { opened << path; });
         face->RxSpinEdit_ComPort->setValue(1);
         face->CB_ComPort_Speed->setCurrentIndex(0);  // 19200
         face->LE_DeviceAdr->setText(QStringLiteral("255.255.255"));
