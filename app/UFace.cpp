@@ -337,6 +337,13 @@ void TFace::ShowHelp() {
 
 // --- events
 
+bool TFace::event(QEvent* event) {
+    // Menu items report their (empty) status tips as the mouse passes over
+    // them; the status line shows only what the operations write.
+    if (event->type() == QEvent::StatusTip) return true;
+    return QMainWindow::event(event);
+}
+
 void TFace::closeEvent(QCloseEvent* event) {
     if (LongOperationRunning()) {
         // The running operation ends as on Escape; EndLongOperation closes.

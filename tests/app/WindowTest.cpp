@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -208,6 +209,17 @@ TEST_F(Window, PageNotesOnlyWhenTheOperatorChangesThePage) {
     face.SetStatus(QString());
     face.PageControl1->setCurrentIndex(0);
     EXPECT_EQ(face.Status(), "");
+}
+
+// A result message stays until the next operation writes: passing over menu
+// items (which carry no status tips) must not wipe it.
+TEST_F(Window, MenuItemsLeaveTheStatusLineAlone) {
+    face.SetStatus(QStringLiteral("Time readed"));
+    // Where a menu reports the item under the mouse: the menu bar, or the
+    // window for its context menu.
+    for (QAction* item : {face.actGetTime, face.NProgressCheck, face.actAbout}) item->showStatusText(face.menuBar());
+    face.actExit->showStatusText(&face);
+    EXPECT_EQ(face.Status(), "Time readed");
 }
 
 TEST_F(Window, ErrorOfAHandlerEndsInTheErrorBoxAndTheWindowGoesOn) {
