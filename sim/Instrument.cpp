@@ -18,6 +18,8 @@ std::optional<int> ChannelIndex(char c) {
     return std::nullopt;
 }
 
+int MinuteOfDay(const QTime& time) { return time.hour() * 60 + time.minute(); }
+
 void AppendReading(QByteArray& data, const ChannelReading& r) {
     data.append(static_cast<char>(r.uncertainty));
     AppendValueCode(data, r.valueCode);
@@ -138,8 +140,8 @@ std::optional<QByteArray> Instrument::ClockReply() const {
 std::optional<QByteArray> Instrument::CurrentReply() const {
     if (currentBytes_)
         return ReplyFrame(*currentBytes_);
-    const QTime time = ClockNow().time();
-    const Measurement m = CurrentReading(state_.seed, state_.currentBank, time.hour() * 60 + time.minute());
+    const QDateTime now = ClockNow();
+    const Measurement m = CurrentReading(state_.seed, now.date().toJulianDay(), MinuteOfDay(now.time()));
     QByteArray data("XW", 2);
     data.append('\0');
     AppendReading(data, m.b);
@@ -185,16 +187,34 @@ std::optional<QByteArray> Instrument::RecordReply(const QByteArray& data) const 
     if (!bank || minute >= kMinutesPerDay)
         return std::nullopt;
     const Bank& b = state_.banks[static_cast<std::size_t>(*bank)];
-    Measurement m;
-    if (b.active)
-        m = ArchiveRecord(state_.seed, *bank, minute);
-    else
-        m = {{0, 255}, {0, 255}};  // an erased bank holds empty records
+    Measurement m = kUnwrittenRecord;  // an erased bank holds empty records
+    if (b.active && !NotMeasuredYet(*bank, minute))
+        m = ArchiveRecord(state_.seed, DayOfBank(*bank), minute);
     QByteArray reply = data;
     reply.append('\0');
     AppendReading(reply, m.b);
     AppendReading(reply, m.a);
     return ReplyFrame(reply);
+}
+
+std::int64_t Instrument::DayOfBank(int bank) const {
+    // A bank without a date (possible in a state file) still holds a day of
+    // its own.
+    const QDate date = state_.banks[static_cast<std::size_t>(bank)].date;
+    return date.isValid() ? date.toJulianDay() : bank;
+}
+
+bool Instrument::NotMeasuredYet(int bank, int minute) const {
+    if (bank != state_.currentBank)
+        return false;
+    const QDate date = state_.banks[static_cast<std::size_t>(bank)].date;
+    if (!date.isValid())
+        return false;
+    // The minute the clock is in counts as measured: the present reading
+    // ("XW") shows its value.
+    const QDateTime now = ClockNow();
+    const qint64 days = now.date().daysTo(date);
+    return days > 0 || (days == 0 && minute > MinuteOfDay(now.time()));
 }
 
 std::optional<QByteArray> Instrument::WriteDimension(const QByteArray& data) {

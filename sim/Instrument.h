@@ -72,6 +72,11 @@ private:
     std::optional<QByteArray> DimensionReply(const QByteArray& data) const;
     std::optional<QByteArray> BankHeaderReply(const QByteArray& data) const;
     std::optional<QByteArray> RecordReply(const QByteArray& data) const;
+    // The day number whose measurements a bank holds: its date's Julian day.
+    std::int64_t DayOfBank(int bank) const;
+    // The minutes of the bank in use after the instrument clock have no
+    // record yet.
+    bool NotMeasuredYet(int bank, int minute) const;
     std::optional<QByteArray> WriteDimension(const QByteArray& data);
     std::optional<QByteArray> WriteCoefficients(const QByteArray& data);
     std::optional<QByteArray> WriteParameters(const QByteArray& data);

@@ -1,9 +1,14 @@
 #pragma once
-// Deterministic measurements of the simulated instrument: what each archive
-// minute holds and what the channels read at present. The values look like
-// real counts: they drift slowly over the day, span several powers of ten
-// from bank to bank, carry uncertainties of 1 to 30 %, and a few minutes are
-// empty (value 0, uncertainty 0 or 255), as when the instrument was off.
+// What the simulated instrument measures: a plausible day of a radiation
+// monitor on each channel. A steady background that drifts a little from day
+// to day and over the day, the counting noise of a one-minute measurement, and
+// now and then a rise (a quick climb, then a slow decay, as after rain or a
+// passing source) that both channels see. On some days the instrument was off
+// for a few minutes: those records are empty (value 0, uncertainty 0 or 255).
+//
+// Everything is a pure function of the seed, the day (a day number, normally
+// the bank date's Julian day) and the minute of the day, so a test can predict
+// every record and a plot of consecutive days has no step at midnight.
 
 #include <cstdint>
 
@@ -20,18 +25,21 @@ struct Measurement {
     bool Empty() const { return a.valueCode == 0 && b.valueCode == 0; }
 };
 
-// The archive record of `minute` (0..1439) in `bank`. Depends only on its
-// arguments, so a test can predict every record.
-Measurement ArchiveRecord(std::uint32_t seed, int bank, int minute);
+// The record of `minute` (0..1439) of `day`: the minute's measurement, or an
+// empty record where the instrument was off.
+Measurement ArchiveRecord(std::uint32_t seed, std::int64_t day, int minute);
 
-// The present reading at `minute` of the day in the bank in use: the archive
-// value of that minute, or of the next non-empty minute, since a running
-// instrument always has a present value.
-Measurement CurrentReading(std::uint32_t seed, int bank, int minute);
+// The present reading during `minute` of `day`: the minute's measurement,
+// also where the archive has an outage (a running instrument always has a
+// present value).
+Measurement CurrentReading(std::uint32_t seed, std::int64_t day, int minute);
 
-// A value code from mantissa (100..999 for a normalised value) and power.
-constexpr std::uint16_t MakeValueCode(int mantissa, int power) {
-    return static_cast<std::uint16_t>((mantissa & 0x3FF) | ((power & 0x3F) << 10));
-}
+// A record the instrument has not written (yet): both values 0, both
+// uncertainties 255.
+inline constexpr Measurement kUnwrittenRecord{{0, 255}, {0, 255}};
+
+// The expected value of a channel (0 = A, 1 = B) at that minute, before the
+// counting noise: the background with its drifts plus the rises.
+double ExpectedValue(std::uint32_t seed, std::int64_t day, int minute, int channel);
 
 } // namespace zir::sim

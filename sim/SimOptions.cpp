@@ -31,17 +31,28 @@ Instrument clock: "now" follows the computer's clock; a fixed moment
 the --active-banks banks ending at the current bank hold consecutive days
 ending today (the instrument clock's date). With a running clock each new
 day moves the instrument on to the next bank, which takes that day's date and
-the unit texts in use (a state file saved days ago catches up when loaded). Every minute of an active bank holds a record,
-also the minutes of today still ahead of the clock, so readings repeat: the
-values depend only on seed, bank and minute, span several powers of ten, carry
-uncertainties of 1..30 %, and about one minute in 50 is empty (value 0,
-uncertainty 0 or 255). "XW" gives the record of the clock's minute in the bank
-in use (the next non-empty one). The other banks are erased: their header
-carries the date bytes 00 00 00 and their records are empty (value 0,
-uncertainty 255). A dimension write changes the unit text of the channel in
-the current bank; a dimension read with a selector that is no bank letter
-(0x01) gets the current bank's text. A service parameter write keeps the bus
-address (the net number is a setting of its own).
+the unit texts in use (a state file saved days ago catches up when loaded).
+
+Archive values: each channel follows a plausible day of a radiation monitor,
+channel A about 0.12 (a dose rate), channel B about 18 (a count rate): a
+background that drifts a little from day to day and over the day, the
+counting noise of a one-minute measurement (uncertainty about 12 % on A and
+6 % on B at background, smaller as the value rises, 1..30 %), and on about
+four days in ten a rise of up to 30 times the background that climbs within
+minutes and decays over hours, seen by both channels. About one day in seven
+has an outage of 2..20 minutes whose records are empty (value 0, uncertainty 0
+or 255). The values depend only on --seed, the bank's date and the minute, so
+readings repeat and consecutive days join without a step. The minutes of the
+bank in use after the instrument clock have not been measured yet: their
+records are empty (value 0, uncertainty 255); the clock's own minute is
+measured. "XW" gives the measurement of the clock's minute (also during an
+outage). The other banks are erased: their header carries the date bytes
+00 00 00 and their records are empty (value 0, uncertainty 255).
+
+A dimension write changes the unit text of the channel in the current bank; a
+dimension read with a selector that is no bank letter (0x01) gets the current
+bank's text. A service parameter write keeps the bus address (the net number
+is a setting of its own).
 
 Faults (--fault) apply to the commands named by --fault-command (default all):
   silent        never answer
@@ -94,7 +105,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption state(QStringLiteral("state"), QStringLiteral("Load the instrument state from a JSON file."), QStringLiteral("FILE"));
     const QCommandLineOption saveState(QStringLiteral("save-state"), QStringLiteral("Save the state to this file at exit."), QStringLiteral("FILE"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Log every frame received and sent."), QStringLiteral("FILE"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the archive values (default 1)."), QStringLiteral("N"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the simulated days: background, noise, rises (default 1)."), QStringLiteral("N"));
     const QCommandLineOption fault(QStringLiteral("fault"),
         QStringLiteral("silent|short|bad-header|bad-data|trailing|wrong-length."), QStringLiteral("KIND"));
     const QCommandLineOption faultCommand(QStringLiteral("fault-command"), QStringLiteral("Commands the faults apply to."), QStringLiteral("CMD"));

@@ -13,6 +13,9 @@ namespace {
 
 const QDateTime kClock(QDate(2007, 12, 25), QTime(14, 30, 17));
 
+// The day number whose measurements a bank dated `back` days before the clock holds.
+std::int64_t DayBefore(int back) { return kClock.date().addDays(-back).toJulianDay(); }
+
 // Bank 2 in use, banks 2, 1, 0 active (25, 24, 23 December 2007).
 Instrument MakeInstrument() {
     InstrumentState state = DefaultState(kClock.date(), 2, 3);
@@ -65,16 +68,68 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReadCase{"ClockBcdAndBankLetter", "XT", 27, 3, Bytes({0x30, 0x14, 0x25, 0x12, 0x07, 'C'})},
         ReadCase{"CurrentValuesChannelBFirst", "XW", 27, 3,
-                 ReadingBytes(CurrentReading(1, 2, 14 * 60 + 30))},
+                 ReadingBytes(CurrentReading(1, DayBefore(0), 14 * 60 + 30))},
         ReadCase{"DimensionOfBankAndChannel", "AR2", 30, 0, QByteArray("AR2\0", 4) + DefaultDimension(0, 1)},
         ReadCase{"DimensionWithoutBankIsCurrentBank", QByteArray("\x01R1"), 30, 4, DefaultDimension(2, 0)},
         ReadCase{"HeaderOfCurrentBankIsToday", "CV", 24, 0, Bytes({'C', 'V', 0, 0x25, 0x12, 0x07})},
         ReadCase{"HeaderOfOldestActiveBank", "AV", 24, 3, Bytes({0x23, 0x12, 0x07})},
         ReadCase{"HeaderOfErasedBankHasNoDate", "NV", 24, 3, Bytes({0, 0, 0})},
-        ReadCase{"RecordEchoesIndex", "B0075", 30, 0, QByteArray("B0075\0", 6) + ReadingBytes(ArchiveRecord(1, 1, 75))},
-        ReadCase{"LastMinuteOfDay", "A1439", 30, 6, ReadingBytes(ArchiveRecord(1, 0, 1439))},
+        ReadCase{"RecordEchoesIndex", "B0075", 30, 0, QByteArray("B0075\0", 6) + ReadingBytes(ArchiveRecord(1, DayBefore(1), 75))},
+        ReadCase{"LastMinuteOfDay", "A1439", 30, 6, ReadingBytes(ArchiveRecord(1, DayBefore(2), 1439))},
         ReadCase{"RecordOfErasedBankIsEmpty", "D0000", 30, 6, Bytes({255, 0, 0, 255, 0, 0})}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Instrument, MinutesOfTheBankInUseAfterTheClockAreNotMeasuredYet) {
+    // Clock 14:30:17 in bank C (2), banks A and B hold the two days before.
+    // Seed 2 has no outage around the clock's minute.
+    constexpr std::uint32_t seed = 2;
+    const QByteArray unwritten = Bytes({255, 0, 0, 255, 0, 0});
+    const Measurement measured = ArchiveRecord(seed, DayBefore(0), 870);
+    ASSERT_FALSE(measured.Empty());
+    const struct {
+        const char* request;
+        QByteArray expected;
+    } cases[] = {
+        {"C0000", ReadingBytes(ArchiveRecord(seed, DayBefore(0), 0))},
+        {"C0869", ReadingBytes(ArchiveRecord(seed, DayBefore(0), 869))},
+        {"C0870", ReadingBytes(measured)},  // the clock's own minute
+        {"C0871", unwritten},
+        {"C1439", unwritten},
+        {"B1439", ReadingBytes(ArchiveRecord(seed, DayBefore(1), 1439))},
+        {"A0871", ReadingBytes(ArchiveRecord(seed, DayBefore(2), 871))},
+    };
+    InstrumentState state = DefaultState(kClock.date(), 2, 3);
+    state.clock.fixedMoment = kClock;
+    state.seed = seed;
+    Instrument instrument(state, [] { return QDateTime(QDate(2030, 1, 1), QTime(0, 0)); });
+    for (const auto& c : cases) {
+        const auto reply = instrument.Handle(Request(c.request)).reply;
+        ASSERT_TRUE(reply) << c.request;
+        EXPECT_EQ(DataOf(*reply).mid(6).toHex(' '), c.expected.toHex(' ')) << c.request;
+    }
+    const auto current = instrument.Handle(Request("XW")).reply;
+    ASSERT_TRUE(current);
+    EXPECT_EQ(DataOf(*current).mid(3), ReadingBytes(measured)) << "the present reading is the clock minute's record";
+}
+
+TEST(Instrument, ARunningClockFillsTheMinutesAsItPassesThem) {
+    QDateTime now(QDate(2024, 5, 17), QTime(9, 59, 40));
+    InstrumentState state = DefaultState(now.date(), 4, 2);
+    Instrument instrument(state, [&now] { return now; });
+    const std::int64_t today = now.date().toJulianDay();
+    const auto record = [&](const char* request) {
+        const auto reply = instrument.Handle(Request(request)).reply;
+        return reply ? DataOf(*reply).mid(6) : QByteArray();
+    };
+    EXPECT_EQ(record("E0600"), Bytes({255, 0, 0, 255, 0, 0}));
+    now = now.addSecs(20);  // 10:00:00
+    EXPECT_EQ(record("E0600"), ReadingBytes(ArchiveRecord(1, today, 600)));
+    EXPECT_EQ(record("E0601"), Bytes({255, 0, 0, 255, 0, 0}));
+    now = QDateTime(QDate(2024, 5, 18), QTime(0, 0, 5));  // the next day moves on to bank F
+    EXPECT_EQ(record("E0601"), ReadingBytes(ArchiveRecord(1, today, 601))) << "yesterday is whole";
+    EXPECT_EQ(record("F0001"), Bytes({255, 0, 0, 255, 0, 0}));
+    EXPECT_EQ(record("F0000"), ReadingBytes(ArchiveRecord(1, today + 1, 0)));
+}
 
 TEST(Instrument, StaysSilentToWhatItCannotAnswer) {
     const struct {

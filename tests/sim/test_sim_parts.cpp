@@ -4,9 +4,13 @@
 
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
 #include <set>
+#include <vector>
 
 #include "link/ZebusModTransport.h"
+#include "link/numFormats.h"
 #include "sim/FrameLog.h"
 #include "sim/FrameSplitter.h"
 #include "sim/Measurements.h"
@@ -62,35 +66,180 @@ TEST(FrameSplitter, CutsFramesByTheirLengthAndSkipsJunk) {
     EXPECT_TRUE(splitter.Empty());
 }
 
-TEST(Measurements, ArchiveLooksLikeRealCountsAndIsRepeatable) {
-    std::set<int> powers;
-    int empty = 0;
-    for (int bank = 0; bank < kBankCount; ++bank) {
+// Days of seed 7 from 1 May 2024 on, decoded to numbers.
+struct SimDay {
+    std::int64_t day = 0;
+    std::vector<Measurement> records;  // 1440
+};
+
+double ValueOf(const ChannelReading& r) { return StrToFloat(ValueCodeToText(r.valueCode)); }
+
+// The value below which `share` of the values lie.
+double Quantile(std::vector<double> values, double share) {
+    if (values.empty()) return 0.0;
+    const auto at = std::size_t(share * double(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(at), values.end());
+    return values[at];
+}
+
+double Median(const std::vector<double>& values) { return Quantile(values, 0.5); }
+
+std::vector<SimDay> Days(std::uint32_t seed, int count) {
+    std::vector<SimDay> days;
+    const std::int64_t first = QDate(2024, 5, 1).toJulianDay();
+    for (int d = 0; d < count; ++d) {
+        SimDay day{first + d, {}};
+        for (int minute = 0; minute < kMinutesPerDay; ++minute) day.records.push_back(ArchiveRecord(seed, day.day, minute));
+        days.push_back(day);
+    }
+    return days;
+}
+
+// Values of one channel (0 = A) over the day's non-empty records.
+std::vector<double> Values(const SimDay& day, int channel) {
+    std::vector<double> values;
+    for (const Measurement& m : day.records)
+        if (!m.Empty()) values.push_back(ValueOf(channel == 0 ? m.a : m.b));
+    return values;
+}
+
+TEST(Measurements, RecordsAreWellFormedRepeatableAndSeeded) {
+    int differing = 0;
+    for (const SimDay& day : Days(7, 3)) {
         for (int minute = 0; minute < kMinutesPerDay; ++minute) {
-            const Measurement m = ArchiveRecord(7, bank, minute);
-            ASSERT_EQ(m.a.valueCode, ArchiveRecord(7, bank, minute).a.valueCode);
-            if (m.Empty()) {
-                ++empty;
-                for (auto u : {m.a.uncertainty, m.b.uncertainty})
-                    EXPECT_TRUE(u == 0 || u == 255);
-                continue;
-            }
+            const Measurement& m = day.records[std::size_t(minute)];
+            const Measurement again = ArchiveRecord(7, day.day, minute);
+            ASSERT_EQ(m.a.valueCode, again.a.valueCode);
+            ASSERT_EQ(m.b.uncertainty, again.b.uncertainty);
+            differing += ArchiveRecord(8, day.day, minute).a.valueCode != m.a.valueCode;
+            if (m.Empty()) continue;
             for (const ChannelReading& r : {m.a, m.b}) {
                 const int mantissa = r.valueCode & 0x3FF;
                 EXPECT_GE(mantissa, 100);
                 EXPECT_LE(mantissa, 999);
                 EXPECT_GE(r.uncertainty, 1);
                 EXPECT_LE(r.uncertainty, 30);
-                const int p = r.valueCode >> 10;
-                powers.insert(p >= 32 ? p - 64 : p);
             }
         }
     }
-    EXPECT_GE(powers.size(), 4u) << "values span several powers of ten";
-    EXPECT_GT(empty, 0);
-    EXPECT_LT(empty, kBankCount * kMinutesPerDay / 10);
-    EXPECT_FALSE(CurrentReading(7, 0, 0).Empty());
-    EXPECT_NE(ArchiveRecord(7, 0, 100).a.valueCode, ArchiveRecord(8, 0, 100).a.valueCode) << "the seed matters";
+    EXPECT_GT(differing, 3 * kMinutesPerDay * 9 / 10) << "the seed matters";
+}
+
+TEST(Measurements, BackgroundIsSteadyFromDayToDay) {
+    const struct {
+        int channel;
+        double low, high;  // the plausible band of a day's quiet level
+    } channels[] = {{0, 0.06, 0.24}, {1, 9.0, 36.0}};
+    const std::vector<SimDay> days = Days(7, 30);
+    for (const auto& c : channels) {
+        double previous = 0.0;
+        for (const SimDay& day : days) {
+            // The lower quartile: the quiet level, whatever rise the day has.
+            const double quiet = Quantile(Values(day, c.channel), 0.25);
+            EXPECT_GE(quiet, c.low) << c.channel << " day " << day.day;
+            EXPECT_LE(quiet, c.high) << c.channel << " day " << day.day;
+            if (previous > 0.0) {
+                EXPECT_GT(quiet / previous, 0.7) << c.channel << " day " << day.day;
+                EXPECT_LT(quiet / previous, 1.45) << c.channel << " day " << day.day;
+            }
+            previous = quiet;
+        }
+    }
+}
+
+TEST(Measurements, NoiseMatchesTheStatedUncertainty) {
+    // The stated uncertainty is two standard deviations: about 95 % of the
+    // minutes lie within it of the expected value, and the noise is real.
+    for (int channel : {0, 1}) {
+        int within = 0, total = 0;
+        double spread = 0.0;
+        for (const SimDay& day : Days(7, 5)) {
+            for (int minute = 0; minute < kMinutesPerDay; ++minute) {
+                const Measurement& m = day.records[std::size_t(minute)];
+                if (m.Empty()) continue;
+                const ChannelReading& r = channel == 0 ? m.a : m.b;
+                const double deviation = ValueOf(r) / ExpectedValue(7, day.day, minute, channel) - 1.0;
+                within += std::fabs(deviation) <= (r.uncertainty + 0.5) / 100.0;
+                spread += deviation * deviation;
+                ++total;
+            }
+        }
+        EXPECT_GT(double(within) / total, 0.92) << channel;
+        EXPECT_LT(double(within) / total, 0.985) << channel;
+        EXPECT_GT(std::sqrt(spread / total), channel == 0 ? 0.03 : 0.015) << channel;
+    }
+}
+
+TEST(Measurements, RisesAreOccasionalSeenByBothChannelsAndSharpenTheUncertainty) {
+    int daysWithRise = 0, bigRises = 0;
+    const std::vector<SimDay> days = Days(7, 60);
+    for (const SimDay& day : days) {
+        const std::vector<double> a = Values(day, 0), b = Values(day, 1);
+        const double medianA = Median(a), medianB = Median(b);
+        std::size_t peak = 0;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (a[i] > a[peak]) peak = i;
+        if (a[peak] < 2.5 * medianA) continue;
+        ++daysWithRise;
+        bigRises += a[peak] >= 8 * medianA;
+        EXPECT_GT(b[peak], 1.5 * medianB) << "channel B rises with A, day " << day.day;
+        std::vector<double> uncertainties;
+        const Measurement* peakRecord = nullptr;
+        std::size_t seen = 0;
+        for (const Measurement& m : day.records) {
+            if (m.Empty()) continue;
+            uncertainties.push_back(m.a.uncertainty);
+            if (seen++ == peak) peakRecord = &m;
+        }
+        ASSERT_TRUE(peakRecord);
+        EXPECT_LT(peakRecord->a.uncertainty, Median(uncertainties)) << day.day;
+    }
+    EXPECT_GE(daysWithRise, 60 / 10) << "a rise now and then";
+    EXPECT_LE(daysWithRise, 60 * 6 / 10) << "but most days are quiet";
+    EXPECT_GE(bigRises, 1);
+}
+
+TEST(Measurements, ConsecutiveDaysJoinWithoutAStepAtMidnight) {
+    const std::int64_t first = QDate(2024, 5, 1).toJulianDay();
+    for (std::int64_t day = first; day < first + 60; ++day) {
+        for (int channel : {0, 1}) {
+            const double before = ExpectedValue(7, day, kMinutesPerDay - 1, channel);
+            const double after = ExpectedValue(7, day + 1, 0, channel);
+            EXPECT_NEAR(after / before, 1.0, 0.03) << "day " << day << " channel " << channel;
+        }
+    }
+}
+
+TEST(Measurements, OutagesAreShortRunsOfEmptyRecords) {
+    int empty = 0, runs = 0;
+    std::set<int> marksA;
+    for (const SimDay& day : Days(7, 60)) {
+        int run = 0;
+        for (int minute = 0; minute <= kMinutesPerDay; ++minute) {
+            const bool isEmpty = minute < kMinutesPerDay && day.records[std::size_t(minute)].Empty();
+            if (isEmpty) {
+                const Measurement& m = day.records[std::size_t(minute)];
+                EXPECT_TRUE(m.a.uncertainty == 0 || m.a.uncertainty == 255);
+                EXPECT_EQ(m.b.uncertainty, 255);
+                marksA.insert(m.a.uncertainty);
+                EXPECT_FALSE(CurrentReading(7, day.day, minute).Empty()) << "a running instrument reads";
+                ++empty;
+                ++run;
+            } else if (run > 0) {
+                EXPECT_GE(run, 2) << day.day;
+                EXPECT_LE(run, 20) << day.day;
+                ++runs;
+                run = 0;
+            }
+            if (!isEmpty && minute < kMinutesPerDay) {
+                const Measurement now = CurrentReading(7, day.day, minute);
+                EXPECT_EQ(now.a.valueCode, day.records[std::size_t(minute)].a.valueCode);
+            }
+        }
+    }
+    EXPECT_GE(runs, 3);
+    EXPECT_LT(empty, 60 * kMinutesPerDay / 100);
+    EXPECT_EQ(marksA, (std::set<int>{0, 255})) << "both forms of an empty record";
 }
 
 TEST(InstrumentState, ActiveBanksEndTodayAtTheCurrentBankAndWrap) {
