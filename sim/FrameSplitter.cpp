@@ -16,25 +16,34 @@ LinePiece FrameSplitter::Take(LinePiece::Kind kind, int count) {
     return piece;
 }
 
-std::optional<LinePiece> FrameSplitter::Next() {
+std::optional<LinePiece> FrameSplitter::Next() { return Scan(false); }
+
+std::optional<LinePiece> FrameSplitter::Scan(bool lineSilent) {
     while (buffer_.size() - junkLength_ >= kFrameHeaderSize) {
-        const QByteArray rest = buffer_.mid(junkLength_);
-        const std::optional<int> length = ExpectedFrameLength(rest);
+        const std::optional<int> length = ExpectedFrameLength(buffer_.sliced(junkLength_, kFrameHeaderSize));
         if (length && *length <= kMaxRequestLength) {
             if (junkLength_ > 0) {
                 const int junk = junkLength_;
                 junkLength_ = 0;
                 return Take(LinePiece::Kind::Junk, junk);
             }
-            if (buffer_.size() < *length)
-                return std::nullopt;
+            if (buffer_.size() < *length) {
+                // Still arriving, unless the line has gone silent: then the
+                // header was a false one, and a whole frame may lie behind it.
+                if (!lineSilent)
+                    return std::nullopt;
+            } else if (ValidateFrame(buffer_.left(*length)) == FrameVerdict::Accepted) {
+                return Take(LinePiece::Kind::Frame, *length);
+            }
             // A frame cut short on the line has a good header but swallows
             // the start of the next frame; its data checksum then fails and
             // the search for a frame goes on from its second byte.
-            if (ValidateFrame(buffer_.left(*length)) == FrameVerdict::Accepted)
-                return Take(LinePiece::Kind::Frame, *length);
         }
         ++junkLength_;
+    }
+    if (lineSilent && !buffer_.isEmpty()) {
+        junkLength_ = 0;
+        return Take(LinePiece::Kind::Junk, static_cast<int>(buffer_.size()));
     }
     return std::nullopt;
 }
@@ -42,8 +51,7 @@ std::optional<LinePiece> FrameSplitter::Next() {
 std::optional<LinePiece> FrameSplitter::DropStale(SteadyTime now, std::chrono::milliseconds gap) {
     if (buffer_.isEmpty() || now - arrival_.back() < gap)
         return std::nullopt;
-    junkLength_ = 0;
-    return Take(LinePiece::Kind::Junk, static_cast<int>(buffer_.size()));
+    return Scan(true);
 }
 
 } // namespace zir::sim

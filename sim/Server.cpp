@@ -134,8 +134,11 @@ void Server::Run() {
             if (stopping_)
                 return;
         }
-        if (auto stale = splitter_.DropStale(Clock::now(), kStaleGap))
+        while (auto stale = splitter_.DropStale(Clock::now(), kStaleGap)) {
             Serve(*stale);
+            if (stopping_)
+                return;
+        }
     }
 }
 

@@ -177,7 +177,12 @@ void TFormPlacement::RestorePosition(const IniFile& ini, const QString& section,
 
     const int pixelsPerInch = ini.ReadInteger(section, QStringLiteral("PixelsPerInch"), screen.pixelsPerInch);
     if (!found || pixelsPerInch != screen.pixelsPerInch) return;
-    // A stored rectangle that is empty or turned over is no position.
+    // A stored rectangle that is empty or turned over is no position; nor is
+    // one far beyond any desktop, whose edges a window rectangle cannot even
+    // hold (near the ends of the integer range they overflow).
+    constexpr int kFarOut = 1 << 24;
+    for (const int edge : {left, top, right, bottom})
+        if (edge < -kFarOut || edge > kFarOut) return;
     if (right <= left) return;
 
     const bool fixed = FixedSize();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -105,7 +106,10 @@ void IniFile::Load() {
         unreadable_ = true;
         return;
     }
-    data_ = file.read(MaxFileSize + 1);
+    // As much as the file holds, and one byte more to see one that has grown
+    // past the limit since: asking for the limit itself would reserve 64 MB
+    // at every load.
+    data_ = file.read(std::min(file.size(), MaxFileSize) + 1);
     if (file.error() != QFileDevice::NoError || data_.size() > MaxFileSize) {
         data_.clear();
         unreadable_ = true;

@@ -64,6 +64,17 @@ TEST(FrameSplitter, CutsFramesByTheirLengthAndSkipsJunk) {
     ASSERT_TRUE(piece);
     EXPECT_EQ(piece->kind, K::Junk);
     EXPECT_TRUE(splitter.Empty());
+
+    // A false header that announces a longer frame than ever comes: once the
+    // line is silent, the whole request behind it is still served.
+    const QByteArray falseHeader = Request(QByteArray(100, 'x')).left(kFrameHeaderSize);
+    splitter.Feed(falseHeader + xt, t0);
+    EXPECT_FALSE(splitter.Next()) << "waits while the long frame may still be arriving";
+    std::vector<std::pair<K, QByteArray>> stale;
+    while (auto p = splitter.DropStale(t0 + 1000ms, 1000ms))
+        stale.emplace_back(p->kind, p->bytes);
+    EXPECT_EQ(stale, (std::vector<std::pair<K, QByteArray>>{{K::Junk, falseHeader}, {K::Frame, xt}}));
+    EXPECT_TRUE(splitter.Empty());
 }
 
 // Days of seed 7 from 1 May 2024 on, decoded to numbers.

@@ -173,6 +173,10 @@ TEST_F(FaceSettings, PositionFollowsTheRulesOfThePlacementKeys) {
         {"no position keys leave the window alone", "Flags=0\nPixelsPerInch=96\n", kScreen1024, kSystemPlace},
         {"a missing word keeps the current right edge", "NormPos=300\n", kScreen1024, {300, kSystemPlace.y()}},
         {"words split at blanks too", "NormPos=  310 , 210,,999 999\n", kScreen1024, {310, 210}},
+        {"a left edge at the integer minimum leaves the window alone", "NormPos=-2147483648,0,2147483647,600\n",
+         kScreen1024, kSystemPlace},
+        {"edges near the integer maximum leave the window alone", "NormPos=2147483637,0,2147483647,600\n",
+         kScreen1024, kSystemPlace},
         {"a position off every screen comes back into view", "NormPos=5000,4000,5600,4500\n", kScreen1024,
          {-1, -1}},  // checked separately below
     };
