@@ -69,12 +69,16 @@ N spoils only N replies and then answers well; --delay adds a wait before each
 matching reply.
 
 --log FILE writes one line per frame: "<ISO time> RX|TX <hex bytes>"; bytes
-that form no frame are logged as "DROP". The state file (--state, --save-state)
-is JSON: address, clock {fixed, offsetSeconds}, currentBank, seed, 14 banks
-{active, date, optional headerBytes "dd mm yy", dimensions [2 x 8 hex bytes in
-the instrument's character set]}, coefficients [2 x {k, m, threshold} as
-hexadecimal value codes], service {serialNumber, netNumber, rateIndex,
-chargeParameter}. Options given beside --state override what the file says.)";
+that form no frame are logged as "DROP". A header whose frame has not come whole
+after 1 s of silence on the line is given up byte by byte, so that a whole
+request behind a false header is still answered.
+
+The state file (--state, --save-state) is JSON: address, clock {fixed,
+offsetSeconds}, currentBank, seed, 14 banks {active, date, optional
+headerBytes "dd mm yy", dimensions [2 x 8 hex bytes in the instrument's
+character set]}, coefficients [2 x {k, m, threshold} as hexadecimal value
+codes], service {serialNumber, netNumber, rateIndex, chargeParameter}.
+Options given beside --state override what the file says.)";
 
 std::optional<int> IntValue(const QString& text, int low, int high) {
     bool ok = false;
