@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,8 +26,15 @@ void TrimRange(const QByteArray& data, qsizetype& begin, qsizetype& end) {
     while (end > begin && IsBlank(data[end - 1])) --end;
 }
 
+// The text of the bytes. A byte order mark there (a value may begin with
+// one) is a character like any other: the decoder would drop it.
+QString TextOf(const QByteArray& data, qsizetype begin, qsizetype end) {
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decode(QByteArrayView(data.constData() + begin, end - begin));
+}
+
 bool SameName(const QByteArray& data, qsizetype begin, qsizetype end, const QString& name) {
-    return QString::fromUtf8(data.constData() + begin, end - begin).compare(name, Qt::CaseInsensitive) == 0;
+    return TextOf(data, begin, end).compare(name, Qt::CaseInsensitive) == 0;
 }
 
 // One enclosing pair of matching quotation marks comes off, as the profile
@@ -189,7 +197,7 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     if (!found.found) return Truncated(def);
     qsizetype begin = found.valueBegin, end = found.line.end;
     TrimRange(data_, begin, end);
-    return Truncated(WithoutEnclosingQuotes(QString::fromUtf8(data_.constData() + begin, end - begin)));
+    return Truncated(WithoutEnclosingQuotes(TextOf(data_, begin, end)));
 }
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int def) const {

@@ -62,6 +62,7 @@ TEST_F(IniFileTest, ReadsValuesAsTheProfileFunctionsDo) {
         {"first of two equal keys", "[TFace]\nk=1\nK=2\n", "k", "1"},
         {"CR LF lines", "[TFace]\r\nk=v\r\nj=w\r\n", "k", "v"},
         {"byte order mark", "\xEF\xBB\xBF[TFace]\nk=v\n", "k", "v"},
+        {"a value that begins with a byte order mark keeps it", "[TFace]\nk=\xEF\xBB\xBFv\n", "k", QStringLiteral("\uFEFFv")},
         {"no final line break", "[TFace]\nk=v", "k", "v"},
         {"Cyrillic", "[TFace]\nk=\xD0\xBC\xD0\xBA\xD0\xA0\n", "k", QString::fromUtf8("мкР")},
         {"equals sign inside the value", "[TFace]\nk=a=b\n", "k", "a=b"},
