@@ -118,10 +118,20 @@ void CheckIniLayer(const QByteArray& input)
     Require(!ini.Unreadable() && ini.Contents() == input, "the file loads byte for byte");
 
     std::vector<Candidate> names = Candidates(input);
+    // A name found in the file is written as well, if it is one a save could
+    // write: a line break in a name becomes a blank, as in a value.
+    Candidate found{QStringLiteral("ZirFuzz"), QStringLiteral("Key")};
+    for (const Candidate& c : names) {
+        const QString joined = c.section + c.key;
+        if (!joined.contains(u'\r') && !joined.contains(u'\n')) {
+            found = c;
+            break;
+        }
+    }
     const std::vector<Candidate> writes = {
         {kSection, QStringLiteral("FormVersion")},
         {kSection, QStringLiteral("Edit_Razmernost_Text")},
-        names.empty() ? Candidate{QStringLiteral("ZirFuzz"), QStringLiteral("Key")} : names.front(),
+        found,
         {QStringLiteral("ZirFuzz"), QStringLiteral("Key")},
     };
     for (const Candidate& w : writes)
