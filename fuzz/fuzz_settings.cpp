@@ -187,8 +187,13 @@ std::pair<QStringList, QByteArray> StartAndClose(const QByteArray& file)
 
 void CheckRestore(const QByteArray& input)
 {
-    const auto [fields, saved] = StartAndClose(input);
+    const auto [restored, saved] = StartAndClose(input);
     const auto [fieldsAgain, savedAgain] = StartAndClose(saved);
+    // A text restored with a line break in it (a lone CR inside a line of
+    // the file) is saved with a blank there, as every value is written.
+    QStringList fields = restored;
+    for (QString& field : fields)
+        field.replace(u'\r', u' ').replace(u'\n', u' ');
     Require(fieldsAgain == fields, "the saved file restores the same fields and place",
             fields.join(u'|') + QStringLiteral(" <> ") + fieldsAgain.join(u'|'));
     Require(savedAgain == saved, "saving again writes the same bytes",
