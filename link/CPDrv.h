@@ -9,8 +9,11 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "ByteChannel.h"
+
+struct serial_struct;
 
 namespace zir {
 
@@ -115,6 +118,11 @@ public:
 
     void SetPortNumber(int n) override { SetPort(n); }
 
+    // The driver's serial settings calls (TIOCGSERIAL, TIOCSSERIAL) through
+    // which Open asks for low latency; tests put a scripted driver here.
+    using SerialInfoCall = std::function<int(int fd, unsigned long request, serial_struct* info)>;
+    void SetSerialInfoCall(SerialInfoCall call);
+
 private:
     // Stores a line setting and applies it at once while open.
     template <typename T>
@@ -123,6 +131,8 @@ private:
     void ApplyModemLines();
     void NoteFailure(const QString& what, int err);
     void NoteIoError(int err);
+    void RequestLowLatency();
+    void RestoreLatency();
 
     int fd_ = -1;
     int port_ = pnCOM2;
@@ -138,6 +148,9 @@ private:
     std::uint32_t outBufSize_ = 2048;
     QString lastError_;
     bool deviceGone_ = false;
+    SerialInfoCall serialInfo_;
+    // Open switched the driver's low-latency mode on; Close switches it off.
+    bool lowLatencySet_ = false;
 };
 
 // The settings the main window gives its CommPort: device named by the port

@@ -4,5 +4,6 @@ zir_add_gtest(zir_exchange_test
   LIBS zir_link)
 zir_add_gtest(zir_cpdrv_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CPDrvTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortNamingTest.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/EscapeKeyTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/EscapeKeyTest.cpp ${CMAKE_CURRENT_LIST_DIR}/LowLatencyTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/PortAccessTest.cpp
   LIBS zir_link)
