@@ -2,6 +2,7 @@
 zir_add_gtest(zir_app_e2e_tests
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/ClockWindowTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/SerialPortsFindTest.cpp
     ${PROJECT_SOURCE_DIR}/tests/app/ScriptedDialogs.h
   LIBS zir_app zir_test_sim Qt6::Test
   QT_MAIN
