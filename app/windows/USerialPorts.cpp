@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
 #include "app/settings/FormPlacement.h"
@@ -31,6 +33,23 @@ QString ComText(const SerialPortEntry& entry)
     if (entry.defaultCom > 0)
         numbers << QStringLiteral("COM%1 (default)").arg(entry.defaultCom);
     return numbers.join(QStringLiteral(", "));
+}
+
+const QString kByIdFolder = QStringLiteral("/dev/serial/by-id/");
+
+// Widest a column grows to fit its texts; longer ones are elided in the
+// middle (the whole text is the cell's tooltip).
+constexpr int kColumnCaps[TSerialPorts::colCount] = {140, 200, 360, 360, 90, 0};
+
+// An unplugged adapter is known only by its stable name.
+QString DeviceText(const SerialPortEntry& entry)
+{
+    return entry.kind == PortKind::LinkOnly && entry.device == entry.stableName ? QString() : entry.device;
+}
+
+QString StableNameText(const SerialPortEntry& entry)
+{
+    return entry.stableName.startsWith(kByIdFolder) ? entry.stableName.mid(kByIdFolder.size()) : entry.stableName;
 }
 
 QString AccessText(const SerialPortEntry& entry)
@@ -70,22 +89,22 @@ TSerialPorts::TSerialPorts(std::unique_ptr<ISerialPortsHost> host, QWidget* pare
     : QWidget(parent, Qt::Window), host_(std::move(host)) {
     setObjectName(QStringLiteral("SerialPorts"));
     setWindowTitle(QStringLiteral("Serial ports"));
-    resize(820, 360);
+    resize(960, 360);
 
     ListPorts = new QTableWidget(0, colCount, this);
     ListPorts->setObjectName(QStringLiteral("ListPorts"));
     ListPorts->setHorizontalHeaderLabels(
-        {QStringLiteral("COM"), QStringLiteral("Device"), QStringLiteral("Stable name"), QStringLiteral("Description"),
-         QStringLiteral("Present"), QStringLiteral("Access")});
+        {QStringLiteral("COM"), QStringLiteral("Device"), QStringLiteral("Stable name in ") + kByIdFolder,
+         QStringLiteral("Description"), QStringLiteral("Present"), QStringLiteral("Access")});
     ListPorts->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListPorts->setSelectionMode(QAbstractItemView::SingleSelection);
     ListPorts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListPorts->setWordWrap(false);
+    ListPorts->setTextElideMode(Qt::ElideMiddle);
     ListPorts->verticalHeader()->setVisible(false);
     ListPorts->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ListPorts->horizontalHeader()->setStretchLastSection(true);
-    ListPorts->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    ListPorts->horizontalHeader()->setSectionResizeMode(colAccess, QHeaderView::Stretch);
+    ListPorts->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
     Label_ComNumber = new QLabel(QStringLiteral("COM &number"), this);
     Label_ComNumber->setObjectName(QStringLiteral("Label_ComNumber"));
@@ -105,6 +124,7 @@ TSerialPorts::TSerialPorts(std::unique_ptr<ISerialPortsHost> host, QWidget* pare
     Memo_Find = new QPlainTextEdit(this);
     Memo_Find->setObjectName(QStringLiteral("Memo_Find"));
     Memo_Find->setReadOnly(true);
+    Memo_Find->setPlaceholderText(QStringLiteral("What \"Find the instrument\" tries is shown here."));
     Memo_Find->setMaximumBlockCount(200);
     Memo_Find->setFixedHeight(Memo_Find->fontMetrics().lineSpacing() * 5 + 10);
     Label_Status = new QLabel(this);
@@ -183,15 +203,23 @@ void TSerialPorts::Fill(const QString& selectedKey) {
     int keep = -1;
     for (int row = 0; row < ListPorts->rowCount(); ++row) {
         const SerialPortEntry& entry = entries_[static_cast<std::size_t>(row)];
-        const QString texts[colCount] = {ComText(entry), entry.device, entry.stableName, entry.Description(),
+        const QString texts[colCount] = {ComText(entry), DeviceText(entry), StableNameText(entry),
+                                         entry.Description(),
                                          entry.present ? QStringLiteral("yes") : QStringLiteral("unplugged"),
                                          AccessText(entry)};
+        const QString tips[colCount] = {texts[colCom], entry.device, entry.stableName, texts[colDescription],
+                                        texts[colPresent], texts[colAccess]};
         for (int column = 0; column < colCount; ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
-            item->setToolTip(texts[column]);
+            item->setToolTip(tips[column]);
             ListPorts->setItem(row, column, item);
         }
         if (entry.Key() == selectedKey) keep = row;
+    }
+    // The last column takes the rest of the width.
+    for (int column = 0; column + 1 < colCount; ++column) {
+        ListPorts->resizeColumnToContents(column);
+        ListPorts->setColumnWidth(column, std::min(ListPorts->columnWidth(column), kColumnCaps[column]));
     }
     if (keep >= 0) ListPorts->selectRow(keep);
     else ListPorts->clearSelection();

@@ -23,6 +23,7 @@
 #include "link/PortNaming.h"
 #include "ports/ComLinks.h"
 #include "support/FakeDeviceTree.h"
+#include "support/RecordingStatus.h"
 #include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
@@ -77,6 +78,11 @@ protected:
             if (window_->ListPorts->item(row, TSerialPorts::colDevice)->text() == device) return row;
         return -1;
     }
+    int RowOfStableName(const QString& path) const {
+        for (int row = 0; row < window_->ListPorts->rowCount(); ++row)
+            if (window_->ListPorts->item(row, TSerialPorts::colStableName)->toolTip() == path) return row;
+        return -1;
+    }
     int SelectedRow() const {
         const auto ranges = window_->ListPorts->selectedRanges();
         return ranges.isEmpty() ? -1 : ranges.front().topRow();
@@ -103,11 +109,13 @@ TEST_F(SerialPortsWindow, ListsEachDeviceWithNumberDescriptionPresenceAndAccess)
     window_->ShowModeless();
     EXPECT_EQ(window_->windowTitle(), "Serial ports");
     ASSERT_EQ(window_->ListPorts->rowCount(), 3);
-    EXPECT_EQ(Row(0), (QStringList{"COM1", "/dev/ttyUSB0", FakeDeviceTree::ByIdPath(ftdi_),
+    EXPECT_EQ(Row(0), (QStringList{"COM1", "/dev/ttyUSB0", FakeDeviceTree::ByIdName(ftdi_),
                                    "FTDI FT232R USB UART, serial A1B2C3, USB 0403:6001", "yes", "yes"}));
-    EXPECT_EQ(Row(1), (QStringList{"", "/dev/ttyUSB1", FakeDeviceTree::ByIdPath(ch340_),
+    EXPECT_EQ(Row(1), (QStringList{"", "/dev/ttyUSB1", FakeDeviceTree::ByIdName(ch340_),
                                    "QinHeng USB Serial, USB 1a86:7523", "yes", "yes"}));
-    EXPECT_EQ(Row(2), (QStringList{"COM5", gone_, gone_, "", "unplugged", ""}));
+    // An unplugged adapter is known by its stable name only.
+    EXPECT_EQ(Row(2), (QStringList{"COM5", "", "usb-Silicon_Labs_CP2102_0001-if00-port0", "", "unplugged", ""}));
+    EXPECT_EQ(window_->ListPorts->item(2, TSerialPorts::colStableName)->toolTip(), gone_);
     EXPECT_EQ(SelectedRow(), 0) << "the device of the port field is chosen";
     EXPECT_EQ(window_->SpinEdit_ComNumber->value(), 1);
 }
@@ -170,10 +178,11 @@ TEST_F(SerialPortsWindow, RemoveTakesOnlyTheChosenDevicesLink) {
     EXPECT_EQ(SelectedRow(), RowOf("/dev/ttyUSB0")) << "the chosen device stays chosen";
 
     // An unplugged adapter's link is removed the same way.
-    Choose(gone_);
+    ASSERT_TRUE(window_->SelectDevice(gone_));
+    EXPECT_EQ(window_->SpinEdit_ComNumber->value(), 5);
     QTest::mouseClick(window_->Btn_Remove, Qt::LeftButton);
     EXPECT_FALSE(ReadComLink(5).exists);
-    EXPECT_EQ(RowOf(gone_), -1);
+    EXPECT_EQ(window_->ListPorts->rowCount(), 2);
 }
 
 TEST_F(SerialPortsWindow, FollowsPluggingAndUnpluggingWhileOpen) {
@@ -185,8 +194,9 @@ TEST_F(SerialPortsWindow, FollowsPluggingAndUnpluggingWhileOpen) {
     window_->Rescan();
     ASSERT_EQ(window_->ListPorts->rowCount(), 3);
     EXPECT_EQ(RowOf("/dev/ttyUSB0"), -1);
-    const int unplugged = RowOf(FakeDeviceTree::ByIdPath(ftdi_));
+    const int unplugged = RowOfStableName(FakeDeviceTree::ByIdPath(ftdi_));
     ASSERT_GE(unplugged, 0) << "its link keeps it listed";
+    EXPECT_EQ(window_->ListPorts->item(unplugged, TSerialPorts::colDevice)->text(), "");
     EXPECT_EQ(window_->ListPorts->item(unplugged, TSerialPorts::colCom)->text(), "COM1");
     EXPECT_EQ(window_->ListPorts->item(unplugged, TSerialPorts::colPresent)->text(), "unplugged");
 

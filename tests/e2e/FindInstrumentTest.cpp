@@ -15,6 +15,7 @@
 #include "link/ZebusModTransport.h"
 #include "ports/FindInstrument.h"
 #include "support/FakeDeviceTree.h"
+#include "support/RecordingStatus.h"
 
 namespace zir {
 namespace {

@@ -19,6 +19,7 @@
 #include "link/PtyPair.h"
 #include "ports/ComLinks.h"
 #include "support/FakeDeviceTree.h"
+#include "support/RecordingStatus.h"
 #include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {

@@ -15,6 +15,7 @@
 #include "ports/SerialPorts.h"
 #include "support/AsOtherUser.h"
 #include "support/FakeDeviceTree.h"
+#include "support/RecordingStatus.h"
 
 namespace zir {
 namespace {
