@@ -35,6 +35,11 @@ public:
         QByteArray reply;
         try {
             reply = exchange_.SendOnce(frame, kProbeWindowMs);
+        } catch (const EPortError&) {
+            // The device went away: the port's own reason names it, where
+            // the exchange's message would name a port number it has not.
+            port_.Close();
+            throw EPortError(port_.LastError());
         } catch (...) {
             port_.Close();
             throw;

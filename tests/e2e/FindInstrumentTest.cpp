@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "ports/FindInstrument.h"
 #include "support/FakeDeviceTree.h"
 #include "support/RecordingStatus.h"
+
+#include <poll.h>
 
 namespace zir {
 namespace {
@@ -130,6 +133,37 @@ TEST(FindInstrument, PassesOverWhatCannotBeTriedAndStopsWhenAsked)
     EXPECT_EQ(recorder.notes[3], "/dev/ttyUSB2 at 9600: no answer");
     // The stop came before the request at 4800 was sent.
     EXPECT_EQ(silent.ReadUntilQuiet(100), ClockRequest() + ClockRequest());
+}
+
+TEST(FindInstrument, DeviceGoingAwayDuringAnAttemptIsPassedOver)
+{
+    test::PtyPair vanishing;
+    SimProcess ours({"--no-pacing"});
+    FakeDeviceTree tree;
+    Usb first;
+    first.nodeTarget = vanishing.SlavePath();
+    Usb second{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("FTDI"), QStringLiteral("FT232R"),
+               QStringLiteral("B1"), QStringLiteral("0403"), QStringLiteral("6001"), ours.PtyPath()};
+    tree.AddUsb(first);
+    tree.AddUsb(second);
+    // Unplugged as soon as the first request has come.
+    std::thread unplug([&] {
+        pollfd request{vanishing.Master(), POLLIN, 0};
+        ::poll(&request, 1, 5000);
+        vanishing.CloseMaster();
+    });
+    Recorder recorder;
+    SteadyClock clock;
+    const FindResult result = FindInstrument(ListSerialPorts(tree.Tree()), tree.Tree(), kAddress, recorder, clock);
+    unplug.join();
+
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(*result.found, 1u);
+    EXPECT_EQ(result.baud, 19200u);
+    ASSERT_EQ(recorder.notes.size(), 2);
+    EXPECT_EQ(recorder.notes[0], "/dev/ttyUSB0: passed over: " + tree.At("/dev/ttyUSB0") + " -> " +
+                                     vanishing.SlavePath() + ": the device has gone");
+    EXPECT_EQ(recorder.notes[1], "/dev/ttyUSB1 at 19200: the instrument answered");
 }
 
 TEST(FindInstrument, MalformedAddressOpensNothing)
