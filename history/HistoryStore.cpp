@@ -793,8 +793,12 @@ std::optional<StoreCounts> THistoryStore::Import(const QString& filePath, const 
 // --- queries
 
 QStringList THistoryStore::Addresses() {
+    readError_.clear();
     QStringList list;
-    if (!Open()) return list;
+    if (!Open()) {
+        readError_ = problem_;
+        return list;
+    }
     try {
         QSqlQuery q = Prepared(db_->db, QStringLiteral(
             "SELECT address FROM addresses a WHERE EXISTS (SELECT 1 FROM records r WHERE r.address_id = a.id) "
@@ -803,6 +807,7 @@ QStringList THistoryStore::Addresses() {
         while (q.next()) list << q.value(0).toString();
     } catch (const SqlFailure& f) {
         Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
     }
     return list;
 }
@@ -833,8 +838,12 @@ private:
 } // namespace
 
 HistorySeries THistoryStore::Records(const QString& address, const QDateTime& from, const QDateTime& to) {
+    readError_.clear();
     HistorySeries series;
-    if (!Open()) return series;
+    if (!Open()) {
+        readError_ = problem_;
+        return series;
+    }
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return series;
@@ -859,13 +868,18 @@ HistorySeries THistoryStore::Records(const QString& address, const QDateTime& fr
         if (q.lastError().isValid()) throw FailureOf(q.lastError());
     } catch (const SqlFailure& f) {
         Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
     }
     return series;
 }
 
 CurrentSeries THistoryStore::CurrentReadings(const QString& address, const QDateTime& from, const QDateTime& to) {
+    readError_.clear();
     CurrentSeries series;
-    if (!Open()) return series;
+    if (!Open()) {
+        readError_ = problem_;
+        return series;
+    }
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return series;
@@ -887,12 +901,17 @@ CurrentSeries THistoryStore::CurrentReadings(const QString& address, const QDate
         if (q.lastError().isValid()) throw FailureOf(q.lastError());
     } catch (const SqlFailure& f) {
         Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
     }
     return series;
 }
 
 std::optional<std::pair<QDateTime, QDateTime>> THistoryStore::RecordSpan(const QString& address) {
-    if (!Open()) return std::nullopt;
+    readError_.clear();
+    if (!Open()) {
+        readError_ = problem_;
+        return std::nullopt;
+    }
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return std::nullopt;
@@ -904,14 +923,19 @@ std::optional<std::pair<QDateTime, QDateTime>> THistoryStore::RecordSpan(const Q
         return std::pair{TimeOfMinute(q.value(0).toLongLong()), TimeOfMinute(q.value(1).toLongLong())};
     } catch (const SqlFailure& f) {
         Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
     }
     return std::nullopt;
 }
 
 std::vector<HistoryRevision> THistoryStore::Revisions(const QString& address, const QDateTime& from,
                                                       const QDateTime& to) {
+    readError_.clear();
     std::vector<HistoryRevision> list;
-    if (!Open()) return list;
+    if (!Open()) {
+        readError_ = problem_;
+        return list;
+    }
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return list;
@@ -937,12 +961,17 @@ std::vector<HistoryRevision> THistoryStore::Revisions(const QString& address, co
         }
     } catch (const SqlFailure& f) {
         Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
     }
     return list;
 }
 
 std::optional<HistorySource> THistoryStore::Source(std::int64_t id) {
-    if (!Open()) return std::nullopt;
+    readError_.clear();
+    if (!Open()) {
+        readError_ = problem_;
+        return std::nullopt;
+    }
     try {
         QSqlQuery q = Prepared(db_->db, QStringLiteral("SELECT kind, at, detail FROM sources WHERE id = ?"));
         q.addBindValue(static_cast<qlonglong>(id));
@@ -958,6 +987,7 @@ std::optional<HistorySource> THistoryStore::Source(std::int64_t id) {
         return s;
     } catch (const SqlFailure& f) {
         Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
     }
     return std::nullopt;
 }

@@ -112,6 +112,8 @@ public:
     std::vector<HistoryRevision> Revisions(const QString& address, const QDateTime& from,
                                            const QDateTime& to);
     std::optional<HistorySource> Source(std::int64_t id);
+    // Why the last of the queries above gave nothing ("" when it succeeded).
+    QString ReadError() const { return readError_; }
 
     // The SQLite handle's name for other queries on this store's connection
     // (QSqlDatabase::database(ConnectionName())); opens the store first.
@@ -167,6 +169,7 @@ private:
     QTimer commitTimer_;
 
     QString problem_;
+    QString readError_;
     bool problemSticky_ = false;  // a damaged file set aside or records dropped: told even after a later success
     QString lastTold_;
 };
