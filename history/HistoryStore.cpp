@@ -528,12 +528,7 @@ bool THistoryStore::OpenFile() {
             damaged = IsDamage(failure.code, failure.text);
         } else {
             try {
-                const QString mode = ScalarOf(db_->db, QStringLiteral("PRAGMA journal_mode=WAL")).toString();
-                if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                    throw SqlFailure{QString(), QStringLiteral("write-ahead logging is not available (journal mode %1)").arg(mode)};
-                ExecText(db_->db, QStringLiteral("PRAGMA synchronous=NORMAL"));
-                const QString check = ScalarOf(db_->db, QStringLiteral("PRAGMA quick_check(1)")).toString();
-                if (check != QLatin1String("ok")) throw SqlFailure{kSqliteCorrupt, check};
+                // A file of a newer program is left exactly as it is.
                 const int version = ScalarOf(db_->db, QStringLiteral("PRAGMA user_version")).toInt();
                 const int known = static_cast<int>(Migrations().size());
                 if (version > known) {
@@ -542,6 +537,12 @@ bool THistoryStore::OpenFile() {
                     CloseFile();
                     return false;
                 }
+                const QString mode = ScalarOf(db_->db, QStringLiteral("PRAGMA journal_mode=WAL")).toString();
+                if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+                    throw SqlFailure{QString(), QStringLiteral("write-ahead logging is not available (journal mode %1)").arg(mode)};
+                ExecText(db_->db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+                const QString check = ScalarOf(db_->db, QStringLiteral("PRAGMA quick_check(1)")).toString();
+                if (check != QLatin1String("ok")) throw SqlFailure{kSqliteCorrupt, check};
                 if (version < known) {
                     ExecText(db_->db, QStringLiteral("BEGIN IMMEDIATE"));
                     try {
