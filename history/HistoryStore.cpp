@@ -253,7 +253,7 @@ public:
         insertCurrent = Prepared(db, QStringLiteral(
             "INSERT OR IGNORE INTO current_readings(address_id, at_ms, code_a, unc_a, value_a, unit_a, "
             "code_b, unc_b, value_b, unit_b) VALUES(?,?,?,?,?,?,?,?,?,?)"));
-        insertSource = Prepared(db, QStringLiteral("INSERT INTO sources(kind, at, detail) VALUES(?,?,?)"));
+        insertSource = Prepared(db, QStringLiteral("INSERT INTO sources(kind, at, detail) VALUES(?,?,COALESCE(?, ''))"));
     }
 
     void ForgetCaches() {
@@ -265,14 +265,15 @@ public:
     std::int64_t IdOf(std::unordered_map<QString, std::int64_t>& cache, const QString& table,
                       const QString& column, const QString& text) {
         if (const auto it = cache.find(text); it != cache.end()) return it->second;
-        QSqlQuery select = Prepared(db, QStringLiteral("SELECT id FROM %1 WHERE %2 = ?").arg(table, column));
+        // A null text (an unanswered dimension request) is the empty text.
+        QSqlQuery select = Prepared(db, QStringLiteral("SELECT id FROM %1 WHERE %2 = COALESCE(?, '')").arg(table, column));
         select.addBindValue(text);
         Exec(select);
         std::int64_t id = 0;
         if (select.next()) {
             id = select.value(0).toLongLong();
         } else {
-            QSqlQuery insert = Prepared(db, QStringLiteral("INSERT INTO %1(%2) VALUES(?)").arg(table, column));
+            QSqlQuery insert = Prepared(db, QStringLiteral("INSERT INTO %1(%2) VALUES(COALESCE(?, ''))").arg(table, column));
             insert.addBindValue(text);
             Exec(insert);
             id = insert.lastInsertId().toLongLong();
