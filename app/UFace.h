@@ -183,8 +183,9 @@ public:
     // The history ($XDG_DATA_HOME/zir/history.sqlite), made on first use;
     // every bank reading and current reading adds to it.
     THistoryStore& History();
-    // Shows the history's message about its file, if it has one (once per cause).
-    void TellHistoryProblem();
+    // Shows the history's message about its file, if it has one: at the end
+    // of every bank reading, once per cause for current readings.
+    void TellHistoryProblem(bool everyTime);
     // Bank list and bank reading let pending events run between requests.
     // While one runs, LongOperationRunning() is true: other device actions
     // started by the operator are refused with a status note, and closing the

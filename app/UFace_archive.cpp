@@ -120,10 +120,10 @@ void RunArchiveOperation(TFace& face, Operation&& operation) {
     try {
         operation(services, history);
     } catch (...) {
-        face.TellHistoryProblem();
+        face.TellHistoryProblem(true);
         throw;
     }
-    face.TellHistoryProblem();
+    face.TellHistoryProblem(true);
 }
 
 } // namespace
@@ -133,9 +133,10 @@ THistoryStore& TFace::History() {
     return *history_;
 }
 
-void TFace::TellHistoryProblem() {
+void TFace::TellHistoryProblem(bool everyTime) {
     if (!history_) return;
-    const QString problem = history_->TakeProblem();
+    const QString problem = history_->TakeProblem(everyTime ? THistoryStore::Repeat::EveryTime
+                                                            : THistoryStore::Repeat::OncePerCause);
     if (!problem.isEmpty()) Dialogs().ShowMessage(problem);
 }
 

@@ -27,7 +27,7 @@ void TFace::actReadCurrentExecute() {
     LE_PogrB->setText(fields->pogrB);
     currentDataValid_ = true;
     RecordCurrentReading(History(), LE_DeviceAdr->text(), values, QDateTime::currentDateTime());
-    if (!LongOperationRunning()) TellHistoryProblem();  // a reading running tells at its end
+    if (!LongOperationRunning()) TellHistoryProblem(false);  // a reading running tells at its end
 }
 
 void TFace::TimerTimer() {

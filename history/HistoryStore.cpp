@@ -623,12 +623,12 @@ StoreCounts THistoryStore::ReadingCounts(int reading) const {
     return it == readings_.end() ? StoreCounts{} : it->second.counts;
 }
 
-QString THistoryStore::TakeProblem() {
+QString THistoryStore::TakeProblem(Repeat repeat) {
     if (problem_.isEmpty()) return QString();
     QString message = problem_;
     problem_.clear();
     problemSticky_ = false;
-    if (message == lastTold_) return QString();
+    if (repeat == Repeat::OncePerCause && message == lastTold_) return QString();
     lastTold_ = message;
     return message;
 }

@@ -79,10 +79,12 @@ public:
     // What storing the committed records of a reading did so far.
     StoreCounts ReadingCounts(int reading) const;
 
-    // The message for the operator about the file ("" when there is none),
-    // given once per cause: the same cause again is not repeated until a
-    // commit has succeeded in between.
-    QString TakeProblem();
+    // The message for the operator about the file ("" when there is none).
+    // OncePerCause (auto refresh): the same cause again is not repeated until
+    // a commit has succeeded in between. EveryTime (the end of a bank
+    // reading): given whenever there is one.
+    enum class Repeat { OncePerCause, EveryTime };
+    QString TakeProblem(Repeat repeat = Repeat::OncePerCause);
 
     // --- writing: an import (one transaction per call)
 
