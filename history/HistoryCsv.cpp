@@ -1,6 +1,9 @@
 #include "history/HistoryCsv.h"
 
 #include <QSaveFile>
+#include <limits>
+#include <unordered_map>
+#include <vector>
 
 #include "link/numFormats.h"
 
@@ -11,6 +14,7 @@ namespace {
 // Rows are read a month at a time, so an export of years needs little memory.
 constexpr std::int64_t kChunkMinutes = std::int64_t{31} * 1440;
 constexpr qsizetype kFlushBytes = 1 << 20;
+
 
 void SetError(QString* error, const QString& text) {
     if (error) *error = text;
@@ -26,12 +30,52 @@ bool Flush(QIODevice& out, QByteArray& buffer, QString* error) {
     return true;
 }
 
+// The texts that repeat from row to row, made once.
+class RowTexts {
+public:
+    // "2007-12-24T08:05".
+    void AppendTime(QByteArray& out, std::int64_t minute) {
+        const std::int64_t day = minute >= 0 ? minute / 1440 : -((-minute + 1439) / 1440);
+        if (day != day_) {
+            day_ = day;
+            date_ = TimeOfMinute(day * 1440).date().toString(Qt::ISODate).toLatin1();
+        }
+        const int inDay = static_cast<int>(minute - day * 1440);
+        const int hour = inDay / 60;
+        const int min = inDay % 60;
+        out += date_;
+        const char clock[] = {'T', static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':',
+                              static_cast<char>('0' + min / 10), static_cast<char>('0' + min % 10)};
+        out.append(clock, sizeof clock);
+    }
+    const QByteArray& Value(const HistoryChannel& c) {
+        if (c.code) {
+            auto [it, added] = codes_.try_emplace(*c.code);
+            if (added) it->second = ValueCodeToText(*c.code).toLatin1();
+            return it->second;
+        }
+        auto [it, added] = values_.try_emplace(c.value);
+        if (added) it->second = FloatToText(c.value).toLatin1();
+        return it->second;
+    }
+
+private:
+    std::int64_t day_ = std::numeric_limits<std::int64_t>::min();
+    QByteArray date_;
+    std::unordered_map<std::uint16_t, QByteArray> codes_;
+    std::unordered_map<double, QByteArray> values_;
+};
+
 // Writes the rows; the count of rows through `rows`.
 bool WriteRows(THistoryStore& store, QIODevice& out, const QString& address, const QDateTime& from,
                const QDateTime& to, qint64& rows, QString* error) {
     QByteArray buffer = kHistoryCsvHeader;
+    buffer.reserve(kFlushBytes + 4096);
     const QStringList addresses = address.trimmed().isEmpty() ? store.Addresses() : QStringList{address.trimmed()};
     const std::int64_t last = MinuteOf(to);
+    RowTexts texts;
+    std::vector<QByteArray> uncertainties;
+    for (int u = 0; u <= 255; ++u) uncertainties.push_back(QByteArray::number(u));
     for (const QString& a : addresses) {
         const QByteArray addressField = CsvField(a).toUtf8();
         for (std::int64_t start = MinuteOf(from); start < last; start += kChunkMinutes) {
@@ -45,18 +89,21 @@ bool WriteRows(THistoryStore& store, QIODevice& out, const QString& address, con
             std::vector<QByteArray> units;
             for (const QString& unit : series.units) units.push_back(CsvField(unit).toUtf8());
             for (const HistoryRecord& r : series.records) {
-                buffer += r.Time().toString(QStringLiteral("yyyy-MM-ddTHH:mm")).toLatin1();
+                texts.AppendTime(buffer, r.minute);
                 buffer += ',';
                 buffer += addressField;
                 buffer += ',';
                 if (r.bank >= 0) buffer += QByteArray::number(r.bank);
                 for (const HistoryChannel* c : {&r.a, &r.b}) {
                     buffer += ',';
-                    if (!r.gap) buffer += HistoryValueText(*c).toLatin1();
+                    if (!r.gap) buffer += texts.Value(*c);
                     buffer += ',';
                     buffer += units[static_cast<std::size_t>(c->unit)];
                     buffer += ',';
-                    buffer += QByteArray::number(c->uncertainty);
+                    if (c->uncertainty >= 0 && c->uncertainty <= 255)
+                        buffer += uncertainties[static_cast<std::size_t>(c->uncertainty)];
+                    else
+                        buffer += QByteArray::number(c->uncertainty);
                 }
                 buffer += "\r\n";
                 ++rows;
