@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     exchange.SetPureSilenceRule(true);
     const Figures silence = Run(exchange, request, n);
 
-    const double wireMs = (request.size() + 30) * 10.0 * 1000.0 / kBaud;
+    const double wireMs = static_cast<double>(request.size() + 30) * 10.0 * 1000.0 / kBaud;
     const double boundMs = wireMs + kSimTurnaroundMs;
     std::printf("record exchange, %d baud, %d exchanges each, request %lld bytes, reply 30 bytes\n",
                 kBaud, n, static_cast<long long>(request.size()));

@@ -263,8 +263,8 @@ bool TCPDrv::ApplyLine()
         return false;
     }
     ::cfmakeraw(&tio);
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= CREAD | CLOCAL;
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag |= kSizes[std::clamp<int>(dataBits_, db5BITS, db8BITS)];
@@ -302,7 +302,7 @@ bool TCPDrv::ApplyLine()
             return false;
         }
         // No separate input rate (CIBAUD clear): input runs at the output rate.
-        tio2.c_cflag &= ~(CBAUD | CIBAUD);
+        tio2.c_cflag &= ~static_cast<tcflag_t>(CBAUD | CIBAUD);
         tio2.c_cflag |= kBother;
         tio2.c_ispeed = baudRateValue_;
         tio2.c_ospeed = baudRateValue_;
@@ -391,7 +391,7 @@ int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
     while (written < count) {
         const int free = OutputFree();
         if (free > 0) {
-            const ssize_t n = ::write(fd_, data + written, std::min(count - written, free));
+            const ssize_t n = ::write(fd_, data + written, static_cast<std::size_t>(std::min(count - written, free)));
             if (n > 0) {
                 written += static_cast<int>(n);
                 lastProgress = NowMs();

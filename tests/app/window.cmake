@@ -1,5 +1,5 @@
 # Main window and auxiliary windows, real widgets under the offscreen platform.
-zir_add_gtest(zir_window_tests
+zir_add_gtest(app_window_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/ScriptedDialogs.h
     ${CMAKE_CURRENT_SOURCE_DIR}/WindowTest.cpp

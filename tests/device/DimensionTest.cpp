@@ -41,12 +41,16 @@ const char* const kPrintedDeviceToWin[] = {
 template <size_t N>
 std::array<int, 256> ExpectedTable(const char* const (&rows)[N], std::map<int, int> exceptions) {
     std::array<int, 256> table{};
-    for (int i = 0; i < 256; ++i) table[i] = exceptions.count(i) ? exceptions[i] : i;
+    for (std::size_t i = 0; i < 256; ++i) {
+        const int code = static_cast<int>(i);
+        table[i] = exceptions.count(code) ? exceptions[code] : code;
+    }
     for (const char* row : rows) {
         const QStringList cells = QString::fromLatin1(row).split(QLatin1Char('|'));
         EXPECT_EQ(cells.size(), 17) << row;
-        const int base = cells[0].trimmed().toInt(nullptr, 16);
-        for (int col = 0; col < 16; ++col) table[base + col] = cells[col + 1].trimmed().toInt(nullptr, 16);
+        const auto base = static_cast<std::size_t>(cells[0].trimmed().toInt(nullptr, 16));
+        for (qsizetype col = 0; col < 16; ++col)
+            table[base + static_cast<std::size_t>(col)] = cells[col + 1].trimmed().toInt(nullptr, 16);
     }
     return table;
 }
@@ -54,7 +58,7 @@ std::array<int, 256> ExpectedTable(const char* const (&rows)[N], std::map<int, i
 TEST(DimensionTables, EveryEntryMatchesThePrintedTables) {
     const auto winToDevice = ExpectedTable(kPrintedWinToDevice, {});
     const auto deviceToWin = ExpectedTable(kPrintedDeviceToWin, {{0x09, 0xB1}});
-    for (int i = 0; i < 256; ++i) {
+    for (std::size_t i = 0; i < 256; ++i) {
         EXPECT_EQ(kWinToDeviceTable[i], winToDevice[i]) << "computer code " << i;
         EXPECT_EQ(kDeviceToWinTable[i], deviceToWin[i]) << "device code " << i;
     }

@@ -140,7 +140,7 @@ TEST_P(EveryWrite, AddressErrorAndCancelPassOutWithProgressClosed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, EveryWrite, ::testing::ValuesIn(kWrites),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace
 } // namespace zir::test

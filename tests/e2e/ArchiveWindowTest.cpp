@@ -66,9 +66,9 @@ public:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QStringList ListLines() const { return face->ArchiveWindow()->Lines(); }
-    int FramesStartingWith(const QByteArray& data) const {
+    int FramesStartingWith(const QByteArray& request) const {
         int n = 0;
-        for (const QByteArray& f : sim.ReceivedFrames()) n += f.mid(kFrameHeaderSize).startsWith(data);
+        for (const QByteArray& f : sim.ReceivedFrames()) n += f.mid(kFrameHeaderSize).startsWith(request);
         return n;
     }
 

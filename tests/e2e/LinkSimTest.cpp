@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Link, SimSchedule, ::testing::Values(
     SimCase{"short_packet", {"--fault", "short", "--fault-count", "1"}, 2},
     // The bad frame is dropped, attempt 1 waits out its window.
     SimCase{"bad_header", {"--fault", "bad-header", "--fault-count", "1"}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(LinkWithSim, GoodExchangeTakesAboutItsWireTimeAndPortIsFreeAfterwards)
 {

@@ -1,5 +1,5 @@
 # The clock read from the main window against zir-sim through a pseudo-terminal.
-zir_add_gtest(zir_app_e2e_tests
+zir_add_gtest(e2e_clock_window_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/ClockWindowTest.cpp
     ${PROJECT_SOURCE_DIR}/tests/app/ScriptedDialogs.h

@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Exchange, Schedule, ::testing::Values(
     ScheduleCase{"sixth_answered", 6, false, 6, true, 5 * 1002 + 30},
     ScheduleCase{"never_answered", 0, false, 6, false, 5 * 1002 + 2004},
     ScheduleCase{"never_answered_silence_rule", 0, true, 6, false, 5 * 1002 + 2004}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct ReplyCase {
     const char* name;
@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Exchange, Replies, ::testing::Values(
     // An answer to the first request that comes after its window (1002 ms)
     // is read by the second attempt, ahead of the second answer (1032 ms).
     ReplyCase{"late_answer_read_by_next_attempt", {{kReply, 1010}}, 2, kReply, 1010}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
 {
