@@ -31,7 +31,7 @@
 #include "device/CurrentData.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
-#include "link/EscapeKey.h"
+#include "app/EscapeKey.h"
 #include "link/Exchange.h"
 
 namespace zir {

@@ -2,6 +2,7 @@
 
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 

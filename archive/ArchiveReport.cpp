@@ -4,8 +4,8 @@
 
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "link/Errors.h"
-#include "link/numFormats.h"
+#include "core/Errors.h"
+#include "core/DateText.h"
 
 namespace zir {
 

@@ -1,6 +1,7 @@
 #include "archive/ReadingInputs.h"
 
-#include "link/numFormats.h"
+#include "core/NumberText.h"
+#include "core/DateText.h"
 
 namespace zir {
 

@@ -6,6 +6,7 @@
 #include "device/DeviceRequest.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 

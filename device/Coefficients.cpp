@@ -4,6 +4,7 @@
 
 #include "device/DeviceRequest.h"
 #include "link/numFormats.h"
+#include "core/NumberText.h"
 
 namespace zir {
 

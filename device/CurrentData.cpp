@@ -3,9 +3,10 @@
 #include "device/Clock.h"
 #include "device/DeviceRequest.h"
 #include "device/Dimension.h"
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 

@@ -2,7 +2,8 @@
 
 #include "device/DeviceRequest.h"
 #include "device/DimensionTables.h"
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
+#include "core/Text.h"
 
 namespace zir {
 
@@ -22,8 +23,6 @@ void ReplaceFirst(QByteArray& bytes, char code, const QByteArray& replacement) {
     if (at >= 0) bytes.replace(at, 1, replacement);
 }
 
-bool IsBlankOrControl(char c) { return static_cast<std::uint8_t>(c) <= 0x20; }
-
 QByteArray ChannelCharacter(int channel) { return QByteArray::number(channel); }
 
 } // namespace
@@ -33,11 +32,7 @@ QString DecodeDimensionText(const QByteArray& deviceBytes) {
     ReplaceFirst(text, 0x08, QByteArrayLiteral("\xEC\xEA"));  // "мк"
     ReplaceFirst(text, 0x0A, QByteArrayLiteral("^2"));
     ReplaceFirst(text, 0x0B, QByteArrayLiteral("/\xF7"));     // "/ч"
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && IsBlankOrControl(text.at(begin))) ++begin;
-    while (end > begin && IsBlankOrControl(text.at(end - 1))) --end;
-    return Cp1251ToUnicode(text.mid(begin, end - begin));
+    return Cp1251ToUnicode(TrimBlanksAndControls(text).toByteArray());
 }
 
 QByteArray DimensionWriteData(const QString& text, int channel) {

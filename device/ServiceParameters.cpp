@@ -1,7 +1,7 @@
 #include "device/ServiceParameters.h"
 
 #include "device/DeviceRequest.h"
-#include "link/numFormats.h"
+#include "core/NumberText.h"
 
 namespace zir {
 

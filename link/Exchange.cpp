@@ -2,7 +2,7 @@
 
 #include "PortNaming.h"
 #include "ZebusModTransport.h"
-#include "numFormats.h"
+#include "core/NumberText.h"
 
 #include <chrono>
 

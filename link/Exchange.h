@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "ByteChannel.h"
-#include "Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 

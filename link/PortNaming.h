@@ -7,10 +7,6 @@
 
 namespace zir {
 
-// $XDG_CONFIG_HOME/zir, or ~/.config/zir when the variable is unset or not
-// an absolute path.
-QString ZirConfigDir();
-
 // Device path of port number n (1..256).
 QString PortDevicePath(int n);
 

@@ -2,7 +2,7 @@
 
 #include "app/settings/IniFile.h"
 #include "app/settings/IniLocation.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,6 +1,7 @@
 #include "app/settings/IniFile.h"
 
-#include "link/Errors.h"
+#include "core/Errors.h"
+#include "core/Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,10 +20,7 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
 // [begin, end) without the blanks at either side.
-void TrimRange(const QByteArray& data, qsizetype& begin, qsizetype& end) {
-    while (begin < end && IsBlank(data[begin])) ++begin;
-    while (end > begin && IsBlank(data[end - 1])) --end;
-}
+void TrimRange(const QByteArray& data, qsizetype& begin, qsizetype& end) { TrimBounds(data, begin, end, IsBlank); }
 
 bool SameName(const QByteArray& data, qsizetype begin, qsizetype end, const QString& name) {
     return QString::fromUtf8(data.constData() + begin, end - begin).compare(name, Qt::CaseInsensitive) == 0;

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 

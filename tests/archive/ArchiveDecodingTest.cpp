@@ -7,6 +7,7 @@
 #include "archive/BankList.h"
 #include "archive/ReadingInputs.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {

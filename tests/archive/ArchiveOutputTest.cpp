@@ -10,8 +10,8 @@
 #include "XlsxReadBack.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "link/Cp1251.h"
-#include "link/numFormats.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {

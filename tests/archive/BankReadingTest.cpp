@@ -6,7 +6,7 @@
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "device/Dimension.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {

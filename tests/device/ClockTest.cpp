@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/Clock.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/UFace.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/e2e/SimProcess.h"
 

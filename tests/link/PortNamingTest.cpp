@@ -8,6 +8,7 @@
 
 #include "link/CPDrv.h"
 #include "link/PortNaming.h"
+#include "core/XdgFolders.h"
 
 namespace zir {
 namespace {

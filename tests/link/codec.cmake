@@ -5,9 +5,6 @@ zir_add_gtest(link_codec_test
 zir_add_gtest(link_numformats_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_numformats.cpp
   LIBS zir_link)
-zir_add_gtest(link_cp1251_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cp1251.cpp
-  LIBS zir_link)
 
 # Fuzz target (clang's libFuzzer); scripts/fuzz builds and runs it.
 if(ZIR_BUILD_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")

@@ -3,7 +3,9 @@
 #include "app/settings/IniFile.h"
 #include "app/settings/IniLocation.h"
 #include "app/settings/StoredProperty.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
+#include "core/NumberText.h"
+#include "core/XdgFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -237,22 +239,21 @@ TEST(IniLocationTest, NameFollowsTheExecutable) {
 TEST(IniLocationTest, FolderFollowsXdgConfigHome) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "/tmp/cfg");
-    EXPECT_EQ(ConfigFolder(), "/tmp/cfg/zir");
+    EXPECT_EQ(ZirConfigDir(), "/tmp/cfg/zir");
     EXPECT_EQ(ResolveIniFilePath("my.INI"), "/tmp/cfg/zir/my.INI");
     EXPECT_EQ(ResolveIniFilePath("/etc/x.INI"), "/etc/x.INI");
     qputenv("XDG_CONFIG_HOME", "relative/path");  // not absolute: ignored
-    EXPECT_EQ(ConfigFolder(), QDir::homePath() + "/.config/zir");
+    EXPECT_EQ(ZirConfigDir(), QDir::homePath() + "/.config/zir");
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST(StoredValueFormTest, RealNumbersAndQuoting) {
     const std::pair<double, QString> reals[] = {
         {65535, "65535"}, {0, "0"}, {-3, "-3"}, {0.5, "0.5"}, {1e-5, "1E-5"}, {1e20, "1E20"}, {2.5e-12, "2.5E-12"}};
-    for (const auto& [value, expected] : reals) EXPECT_EQ(FormatReal(value), expected) << value;
+    for (const auto& [value, expected] : reals) EXPECT_EQ(FloatToText(value), expected) << value;
     const std::pair<QString, QString> quoted[] = {
         {"\"a\"", "\"\"a\"\""}, {"'a'", "\"'a'\""}, {"\"a'", "\"a'"}, {"a", "a"}, {"\"", "\""}, {"", ""}};
     for (const auto& [value, expected] : quoted) EXPECT_EQ(QuotedForIni(value), expected) << value.toStdString();
-    EXPECT_EQ(TrimBlanks(" \t a b \r\n"), "a b");
 }
 
 } // namespace

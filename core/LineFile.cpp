@@ -1,4 +1,4 @@
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 
 #include <QFile>
 #include <cerrno>
@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Cp1251.h"
+#include "core/Errors.h"
 
 namespace zir {
 

@@ -5,8 +5,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
-#include "device/LineFile.h"
-#include "link/Errors.h"
+#include "core/LineFile.h"
+#include "core/Errors.h"
 
 namespace zir {
 namespace {
