@@ -1,6 +1,7 @@
 #include "CPDrv.h"
 
 #include "PortNaming.h"
+#include "core/SystemIo.h"
 
 #include <QFile>
 
@@ -8,7 +9,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -81,11 +81,6 @@ bool IsGoneError(int err)
 std::uint32_t ClampBufSize(std::uint32_t size)
 {
     return std::clamp(size, kMinBufSize, kMaxBufSize);
-}
-
-QString SystemReason(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 } // namespace
@@ -174,7 +169,7 @@ void TCPDrv::NoteFailure(const QString& what, int err)
 {
     lastError_ = DescribeDevicePath(portName_) + QStringLiteral(": ") + what;
     if (err != 0)
-        lastError_ += QStringLiteral(" (") + SystemReason(err) + QStringLiteral(")");
+        lastError_ += QStringLiteral(" (") + SystemErrorText(err) + QStringLiteral(")");
 }
 
 void TCPDrv::NoteIoError(int err)

@@ -1,6 +1,7 @@
 #include "app/settings/IniFile.h"
 
 #include "core/Errors.h"
+#include "core/SystemIo.h"
 #include "core/Text.h"
 
 #include <QDir>
@@ -61,21 +62,6 @@ QString ResolvedTarget(const QString& path) {
         target = info.symLinkTarget();
     }
     return target;
-}
-
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
 }
 
 void SyncFolder(const QString& folder) {
@@ -251,7 +237,7 @@ void IniFile::Save() const {
     struct stat old {};
     if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
 
-    bool written = WriteAll(fd, data_) && ::fsync(fd) == 0;
+    bool written = WriteWhole(fd, data_) == 0 && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
         ::unlink(temporary.constData());
