@@ -20,6 +20,7 @@
 
 #include "app/PageControl.h"
 #include "app/UFace.h"
+#include "link/PortNaming.h"
 
 namespace zir {
 
@@ -110,7 +111,7 @@ QLineEdit* TimeEdit(const char* name, const char* text, const char* hint) {
 
 void TFace::BuildTopStrip(QWidget* client) {
     GroupBox1 = Group("GroupBox1", "COM-port");
-    RxSpinEdit_ComPort = Spin("RxSpinEdit_ComPort", 1, 256, 1);
+    RxSpinEdit_ComPort = Spin("RxSpinEdit_ComPort", kMinPortNumber, kMaxPortNumber, 1);
     Label11 = BuddyLabel("Label11", "COM-&port №", RxSpinEdit_ComPort);
     CB_ComPort_Speed = Named(new QComboBox, "CB_ComPort_Speed");
     CB_ComPort_Speed->addItems({"19200", "9600", "4800", "2400", "1200"});

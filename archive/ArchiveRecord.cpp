@@ -1,5 +1,6 @@
 #include "archive/ArchiveRecord.h"
 
+#include "device/BankLetter.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 #include "core/DateText.h"
@@ -33,7 +34,7 @@ QByteArray RecordRequestData(char bankLetter, int index) {
 std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate) {
     if (reply.size() != kRecordReplySize) return std::nullopt;
     ArchiveRecord record;
-    record.bank = std::uint8_t(FrameByte(reply, kBankOffset) - 0x41);
+    record.bank = BankNumberOf(FrameByte(reply, kBankOffset));
     for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (FrameByte(reply, kIndexOffset + i) - 0x30);
     record.time = RecordTime(bankDate, record.index);
     record.uncertaintyB = FrameByte(reply, kUncertaintyBOffset);

@@ -25,14 +25,14 @@ std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply) {
     if (reply.size() != kBankHeaderReplySize) return std::nullopt;
     const auto byteAt = [&](int offset) { return FrameByte(reply, offset); };
     const std::uint8_t letter = byteAt(kLetterOffset);
-    if (letter < 0x41 || letter - 0x41 > kHighestListableBank) return std::nullopt;
+    if (letter < kBankLetterBase || BankNumberOf(letter) > kHighestListableBank) return std::nullopt;
     for (int offset : {kDayOffset, kMonthOffset, kYearOffset}) {
         if (!IsPackedBcd(byteAt(offset))) return std::nullopt;
     }
     const QDate date(2000 + DecodeBcd(byteAt(kYearOffset)), DecodeBcd(byteAt(kMonthOffset)),
                      DecodeBcd(byteAt(kDayOffset)));
     if (!date.isValid()) return std::nullopt;
-    return BankHeader{std::uint8_t(letter - 0x41), date};
+    return BankHeader{BankNumberOf(letter), date};
 }
 
 QString BankSortKey(const BankHeader& header) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "device/BankLetter.h"
 #include "device/DeviceContext.h"
 
 namespace zir {
@@ -17,9 +18,6 @@ namespace zir {
 inline constexpr int kBankCount = 14;
 inline constexpr int kBankHeaderReplySize = 24;
 inline const QString kNoActiveBanks = QStringLiteral("No active banks");
-
-// The letter a bank is asked by: "A" for bank 0 (8-bit arithmetic).
-inline char BankLetter(std::uint8_t bank) { return char(std::uint8_t(0x41 + bank)); }
 
 struct BankHeader {
     std::uint8_t bank = 0;  // the number the reply names, not the one asked for

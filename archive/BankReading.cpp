@@ -29,7 +29,7 @@ std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const Q
     if (services.op.AskYesNoCancel(QStringLiteral("Would you read values from current bank?")) ==
         IArchiveOperator::Answer::Yes) {
         if (auto letter = ReadCurrentBankLetter(services.ctx))
-            current.bank = std::uint8_t(*letter - 0x41);
+            current.bank = BankNumberOf(*letter);
     }
     if (current.bank == kNoBank) {
         services.ctx.status.SetStatus(

@@ -20,7 +20,6 @@ enum TPortNumber : int {
     pnCOM1, pnCOM2, pnCOM3, pnCOM4, pnCOM5, pnCOM6, pnCOM7, pnCOM8,
     pnCOM9, pnCOM10, pnCOM11, pnCOM12, pnCOM13, pnCOM14, pnCOM15, pnCOM16
 };
-inline constexpr int kMaxPortNumber = 256;
 
 enum TBaudRate : int {
     brCustom = 0, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,

@@ -22,8 +22,11 @@ TExchange::TExchange(IByteChannel& port, IExchangeHost& host, IClock& clock)
 void TExchange::OpenComPort()
 {
     const int n = host_.PortNumber();
-    if (n < 1 || n > 256)
-        throw EPortError(QStringLiteral("COM-port %1 does not exist (ports are 1 to 256)").arg(n));
+    if (n < kMinPortNumber || n > kMaxPortNumber)
+        throw EPortError(QStringLiteral("COM-port %1 does not exist (ports are %2 to %3)")
+                             .arg(n)
+                             .arg(kMinPortNumber)
+                             .arg(kMaxPortNumber));
     // The port number is given first and stays set even when the speed text
     // does not convert.
     port_.SetPortNumber(n);

@@ -7,6 +7,10 @@
 
 namespace zir {
 
+// The numbers the "COM-port №" field offers.
+inline constexpr int kMinPortNumber = 1;
+inline constexpr int kMaxPortNumber = 256;
+
 // Device path of port number n (1..256).
 QString PortDevicePath(int n);
 

@@ -72,7 +72,7 @@ TFProgressBar::TFProgressBar(QWidget* parent)
     setFixedSize(578, 68);
     Gauge = new TGauge(this);
     Gauge->setGeometry(8, 8, 561, 52);
-    Gauge->SetMaxValue(288);
+    Gauge->SetMaxValue(kGaugeInitialMax);
 }
 
 void TFProgressBar::ShowOver(const QWidget* owner) {

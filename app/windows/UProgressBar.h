@@ -13,6 +13,9 @@ public:
     using EZirError::EZirError;
 };
 
+// The gauge's maximum until an operation prepares it.
+inline constexpr int kGaugeInitialMax = 288;
+
 // Horizontal bar gauge: black bar filling from the left on a white ground,
 // the whole percentage centred as "%d%%".
 class TGauge : public QWidget {
