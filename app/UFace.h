@@ -45,7 +45,8 @@ class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
 class THelpWindow;
-class SteadyClock;
+class IClock;
+class SystemClock;
 struct DeviceContext;
 
 class TFace : public QMainWindow {
@@ -173,6 +174,8 @@ public:
     DeviceContext MakeDeviceContext();
     // Message boxes and questions; tests answer them without a modal loop.
     IDialogs& Dialogs();
+    // The computer's clock, for the exchange, the port and the operations.
+    IClock& Clock();
     // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
     QString AppDir() const;
     void SetStatus(const QString& text);
@@ -253,7 +256,7 @@ private:
     QString appDirOverride_;
 
     std::unique_ptr<IByteChannel> CommPort;
-    std::unique_ptr<SteadyClock> clock_;
+    std::unique_ptr<SystemClock> clock_;
     std::unique_ptr<ExchangeHost> exchangeHost_;
     std::unique_ptr<TExchange> exchange_;
     std::unique_ptr<StatusAdapter> statusAdapter_;

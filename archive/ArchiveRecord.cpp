@@ -57,12 +57,11 @@ QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
 }
 
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText) {
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter) {
     QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
                     ShortDateText(bankDate);
-    if (fromOn) title += QStringLiteral(" from ") + fromText;
-    if (toOn) title += QStringLiteral(" to ") + toText;
+    if (filter.from) title += QStringLiteral(" from ") + filter.from->label;
+    if (filter.to) title += QStringLiteral(" to ") + filter.to->label;
     return title;
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "archive/ReadingInputs.h"
+
 namespace zir {
 
 inline constexpr int kRecordReplySize = 30;
@@ -39,8 +41,8 @@ bool IsEmptyRecord(const ArchiveRecord& record);
 QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
                    const QString& dimensionB);
 
-// "Report to ZIR <address> on <date>[ from <from>][ to <to>]".
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText);
+// "Report to ZIR <address> on <date>[ from <from>][ to <to>]", with the
+// labels of the filter's limits.
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter);
 
 } // namespace zir

@@ -1,12 +1,10 @@
 #include "archive/BankList.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "device/DeviceRequest.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
-#include "core/DateText.h"
 
 namespace zir {
 
@@ -40,13 +38,9 @@ QString BankSortKey(const BankHeader& header) {
            TwoDigits(header.date.day()) + TwoDigits(header.bank);
 }
 
-QString BankEntryText(std::uint8_t bank, const QDate& date) {
-    return QString::number(bank) + QStringLiteral(":  ") + ShortDateText(date);
-}
-
-QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
+QList<BankHeader> RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
     ctx.status.SetStatus(QStringLiteral("Refreshing of bank list"));
-    std::vector<BankHeader> active;
+    QList<BankHeader> active;
     {
         ProgressGuard progress(ctx, kBankCount);
         for (int n = 0; n < kBankCount; ++n) {
@@ -60,11 +54,9 @@ QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()
     std::stable_sort(active.begin(), active.end(), [](const BankHeader& a, const BankHeader& b) {
         return BankSortKey(a) < BankSortKey(b);
     });
-    QStringList entries;
-    for (const BankHeader& header : active) entries << BankEntryText(header.bank, header.date);
-    ctx.status.SetStatus(entries.isEmpty() ? kNoActiveBanks
-                                           : QStringLiteral("Bank list was refreshed"));
-    return entries;
+    ctx.status.SetStatus(active.isEmpty() ? kNoActiveBanks
+                                          : QStringLiteral("Bank list was refreshed"));
+    return active;
 }
 
 } // namespace zir

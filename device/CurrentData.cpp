@@ -41,9 +41,9 @@ std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
         bankSelector = *letter;
         progress.Set(1);
     }
-    const QString dimensionA = ReadRazm(ctx, bankSelector, 1);
+    const QString dimensionA = ReadRazm(ctx, bankSelector, Channel::A);
     progress.Set(2);
-    const QString dimensionB = ReadRazm(ctx, bankSelector, 2);
+    const QString dimensionB = ReadRazm(ctx, bankSelector, Channel::B);
     progress.Set(3);
 
     const QByteArray reply = RequestRead(ctx, kCurrentValuesRequest);

@@ -23,8 +23,6 @@ void ReplaceFirst(QByteArray& bytes, char code, const QByteArray& replacement) {
     if (at >= 0) bytes.replace(at, 1, replacement);
 }
 
-QByteArray ChannelCharacter(int channel) { return QByteArray::number(channel); }
-
 } // namespace
 
 QString DecodeDimensionText(const QByteArray& deviceBytes) {
@@ -35,15 +33,16 @@ QString DecodeDimensionText(const QByteArray& deviceBytes) {
     return Cp1251ToUnicode(TrimBlanksAndControls(text).toByteArray());
 }
 
-QByteArray DimensionWriteData(const QString& text, int channel) {
+QByteArray DimensionWriteData(const QString& text, Channel channel) {
     const QString fitted = text.left(kDimensionLength).leftJustified(kDimensionLength, QLatin1Char(' '));
-    QByteArray data = QByteArrayLiteral("R") + ChannelCharacter(channel);
+    QByteArray data = QByteArrayLiteral("R");
+    data.append(ChannelCharacter(channel));
     data.append('\0');
     data.append(UnicodeToCp1251(fitted));
     return Translate(data, kWinToDeviceTable);
 }
 
-QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, int channel) {
+QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, Channel channel) {
     QByteArray request(1, static_cast<char>(bankSelector));
     request.append('R');
     request.append(ChannelCharacter(channel));
@@ -52,7 +51,7 @@ QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, int channe
     return DecodeDimensionText(reply.mid(kDimensionOffset, kDimensionLength));
 }
 
-bool WriteDimension(const DeviceContext& ctx, const QString& text, int channel) {
+bool WriteDimension(const DeviceContext& ctx, const QString& text, Channel channel) {
     return RunSettingsWrite(ctx, [&] { return DimensionWriteData(text, channel); },
                             QStringLiteral("dimension was written successfully"),
                             QStringLiteral("dimension wasn't written"));

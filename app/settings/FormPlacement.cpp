@@ -151,9 +151,6 @@ void TFormPlacement::RestorePosition(const IniFile& ini, const QString& section,
     const QString suffix = SizeSuffix(screen);
     const QRect frame = form_->frameGeometry();
 
-    // Flags are read as the placement's flags; X11 has nothing to apply them to.
-    (void)ini.ReadInteger(section, QStringLiteral("Flags"), 0);
-
     bool found = false;
     QPoint minimized = minimizedPosition_;
     const QString minMax = ReadSuffixedOrPlain(ini, section, QStringLiteral("MinMaxPos"), suffix);

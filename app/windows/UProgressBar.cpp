@@ -84,11 +84,6 @@ void TFProgressBar::ShowOver(const QWidget* owner) {
     raise();
 }
 
-void TFProgressBar::FormKeyPress(QChar) {}
-
-void TFProgressBar::keyPressEvent(QKeyEvent* event) {
-    if (!event->text().isEmpty()) FormKeyPress(event->text().at(0));
-    event->accept();
-}
+void TFProgressBar::keyPressEvent(QKeyEvent* event) { event->accept(); }
 
 } // namespace zir

@@ -58,10 +58,9 @@ public:
 
     // Shows the window without modality, centred over `owner`.
     void ShowOver(const QWidget* owner);
-    // Characters typed here do nothing.
-    void FormKeyPress(QChar key);
 
 protected:
+    // Keys typed here do nothing.
     void keyPressEvent(QKeyEvent* event) override;
 };
 

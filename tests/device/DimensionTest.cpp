@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct EncodeCase {
     const char* text;  // UTF-8
-    int channel;
+    Channel channel;
     QByteArray expectedData;
 };
 
@@ -108,15 +108,15 @@ TEST_P(DimensionData, IsCutOrPaddedAndTranslated) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, DimensionData,
     ::testing::Values(
-        EncodeCase{"", 1, QByteArray("R1\0        ", 11)},
-        EncodeCase{"A\x08", 1, QByteArray("R1\0A\x08      ", 11)},
-        EncodeCase{"abcdefghij", 2, QByteArray("R2\0abcdefgh", 11)},
-        EncodeCase{"мА/ч", 1, QByteArray("R1\0\xBC\x41/\xC0    ", 11)},
-        EncodeCase{"Ёё\x09\x0A\x0B", 2, QByteArray("R2\0\xA2\xB5\x09\x0A\x0B   ", 11)}));
+        EncodeCase{"", Channel::A, QByteArray("R1\0        ", 11)},
+        EncodeCase{"A\x08", Channel::A, QByteArray("R1\0A\x08      ", 11)},
+        EncodeCase{"abcdefghij", Channel::B, QByteArray("R2\0abcdefgh", 11)},
+        EncodeCase{"мА/ч", Channel::A, QByteArray("R1\0\xBC\x41/\xC0    ", 11)},
+        EncodeCase{"Ёё\x09\x0A\x0B", Channel::B, QByteArray("R2\0\xA2\xB5\x09\x0A\x0B   ", 11)}));
 
 TEST(DimensionData, RefusesACharacterOutsideTheCodePageNamingIt) {
     try {
-        DimensionWriteData(QString::fromUtf8("m€²"), 1);  // € is in the code page, ² is not
+        DimensionWriteData(QString::fromUtf8("m€²"), Channel::A);  // € is in the code page, ² is not
         FAIL() << "accepted";
     } catch (const EConvertError& e) {
         EXPECT_TRUE(e.message().contains(QString::fromUtf8("²"))) << e.what();
@@ -127,10 +127,10 @@ TEST(ReadRazm, AsksForBankAndChannelAndDecodesA30ByteReply) {
     FakeDevice dev;
     dev.link.replies = {ReplyWith(QByteArray("\0\0\0\0", 4) + Padded("A\x08")),
                         ReplyWith(QByteArray(13, ' ')), ReplyWith({}), QByteArray()};
-    EXPECT_EQ(ReadRazm(dev.Context(), 'C', 2), QString::fromUtf8("Амк"));
-    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, 1), QString());
-    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, 1), QString());
-    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, 1), QString());
+    EXPECT_EQ(ReadRazm(dev.Context(), 'C', Channel::B), QString::fromUtf8("Амк"));
+    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
+    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
+    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
     ASSERT_EQ(dev.link.sent.size(), 4u);
     EXPECT_EQ(dev.link.sent[0], BuildFrame(kTestAddress, "1.1.1", 6, 2, "CR2"));
     EXPECT_EQ(FrameData(dev.link.sent[1]), QByteArray("\x01R1"));
@@ -139,7 +139,7 @@ TEST(ReadRazm, AsksForBankAndChannelAndDecodesA30ByteReply) {
 TEST(WriteDimension, RefusedTextSendsNothingAndClosesProgress) {
     FakeDevice dev;
     dev.showProgress = false;
-    EXPECT_THROW(WriteDimension(dev.Context(), QString::fromUtf8("日"), 1), EConvertError);
+    EXPECT_THROW(WriteDimension(dev.Context(), QString::fromUtf8("日"), Channel::A), EConvertError);
     EXPECT_TRUE(dev.link.sent.empty());
     EXPECT_EQ(dev.status.Status(), QString());
     EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 1", "Close"}));

@@ -16,13 +16,14 @@
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
 #include "archive/ArchiveTextFile.h"
+#include "app/FieldText.h"
 #include "archive/BankList.h"
 #include "core/Cp1251.h"
 #include "link/ZebusModTransport.h"
 #include "core/DateText.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/archive/XlsxReadBack.h"
-#include "tests/e2e/SimProcess.h"
+#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {

@@ -14,7 +14,7 @@
 #include "app/UFace.h"
 #include "core/DateText.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/e2e/SimProcess.h"
+#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {

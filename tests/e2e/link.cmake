@@ -2,4 +2,4 @@
 # real pseudo-terminals.
 zir_add_gtest(e2e_link_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/LinkSimTest.cpp
-  LIBS zir_link zir_test_sim)
+  LIBS zir_link zir_test_support)
