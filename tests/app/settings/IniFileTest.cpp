@@ -12,28 +12,22 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/Files.h"
+
 #include <csignal>
 #include <sys/resource.h>
 
 namespace zir {
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using test::ReadFileBytes;
+using test::WriteFileBytes;
 
 class IniFileTest : public ::testing::Test {
 protected:
     QString PathOf(const QString& name) const { return dir_.filePath(name); }
     IniFile Loaded(const QByteArray& contents) {
-        WriteBytes(PathOf("t.INI"), contents);
+        WriteFileBytes(PathOf("t.INI"), contents);
         IniFile ini(PathOf("t.INI"));
         ini.Load();
         return ini;
@@ -137,7 +131,7 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndKeepsTheFileMode) {
     ini.Load();
     ini.WriteString("TFace", "k", "v");
     ini.Save();
-    EXPECT_EQ(ReadBytes(path), "[TFace]\nk=v\n");
+    EXPECT_EQ(ReadFileBytes(path), "[TFace]\nk=v\n");
 
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ini.WriteString("TFace", "k", "w");
@@ -147,14 +141,14 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndKeepsTheFileMode) {
 }
 
 TEST_F(IniFileTest, SaveThroughALinkWritesTheLinkedFile) {
-    WriteBytes(PathOf("real.INI"), "[TFace]\nk=1\n");
+    WriteFileBytes(PathOf("real.INI"), "[TFace]\nk=1\n");
     ASSERT_TRUE(QFile::link(PathOf("real.INI"), PathOf("link.INI")));
     IniFile ini(PathOf("link.INI"));
     ini.Load();
     ini.WriteString("TFace", "k", "2");
     ini.Save();
     EXPECT_TRUE(QFileInfo(PathOf("link.INI")).isSymLink());
-    EXPECT_EQ(ReadBytes(PathOf("real.INI")), "[TFace]\nk=2\n");
+    EXPECT_EQ(ReadFileBytes(PathOf("real.INI")), "[TFace]\nk=2\n");
 }
 
 // A disk that fills up during the save: the file size limit makes the
@@ -162,7 +156,7 @@ TEST_F(IniFileTest, SaveThroughALinkWritesTheLinkedFile) {
 TEST_F(IniFileTest, FailedSaveLeavesTheOldFileIntact) {
     const QString path = PathOf("zir.INI");
     const QByteArray old = "[TFace]\nk=old\n";
-    WriteBytes(path, old);
+    WriteFileBytes(path, old);
     IniFile ini(path);
     ini.Load();
     ini.WriteString("TFace", "k", QString(4096, 'n'));
@@ -183,7 +177,7 @@ TEST_F(IniFileTest, FailedSaveLeavesTheOldFileIntact) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(message, "Unable to write to " + path);
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
 }
 
@@ -223,7 +217,7 @@ TEST_F(IniFileTest, TenMegabytesOfJunkAreReadAndKept) {
     EXPECT_EQ(ini.ReadString("TFace", "k", "def"), "def");
     ini.WriteString("TFace", "k", "v");
     ini.Save();
-    const QByteArray saved = ReadBytes(PathOf("t.INI"));
+    const QByteArray saved = ReadFileBytes(PathOf("t.INI"));
     EXPECT_TRUE(saved.startsWith(junk));
     IniFile back(PathOf("t.INI"));
     back.Load();
