@@ -3,7 +3,9 @@
 namespace zir {
 
 TimeLimit TimeLimitAt(int minute) {
-    return {minute, QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0'))};
+    return {
+        minute,
+        QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0'))};
 }
 
 TimeWindow WindowOf(const TimeFilter& filter) {

@@ -24,7 +24,7 @@ struct TimeWindow {
 // One end of the time filter: its minute and how the report title names it.
 struct TimeLimit {
     int minute = 0;
-    QString label;   // "07:05", or the time as the operator typed it
+    QString label; // "07:05", or the time as the operator typed it
 };
 // "07:05" for minute 425 (hours above 23 as they are: "25:00").
 TimeLimit TimeLimitAt(int minute);

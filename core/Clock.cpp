@@ -1,12 +1,11 @@
 #include "core/Clock.h"
 
-#include <chrono>
 #include <poll.h>
+#include <chrono>
 
 namespace zir {
 
-std::int64_t SystemClock::NowMs()
-{
+std::int64_t SystemClock::NowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }

@@ -6,9 +6,11 @@
 
 namespace zir {
 
-inline constexpr std::uint8_t kBankLetterBase = 0x41;   // "A"
+inline constexpr std::uint8_t kBankLetterBase = 0x41; // "A"
 
-constexpr char BankLetter(std::uint8_t bank) { return static_cast<char>(static_cast<std::uint8_t>(kBankLetterBase + bank)); }
+constexpr char BankLetter(std::uint8_t bank) {
+    return static_cast<char>(static_cast<std::uint8_t>(kBankLetterBase + bank));
+}
 
 // The bank a letter names (8-bit arithmetic: a letter below "A" wraps round).
 constexpr std::uint8_t BankNumberOf(std::uint8_t letter) { return static_cast<std::uint8_t>(letter - kBankLetterBase); }

@@ -17,18 +17,10 @@ TEST(Selection, ParsesTypedAndListedEntries) {
         std::optional<int> bank;
     };
     const Case cases[] = {
-        {BankEntryText(2, day), 2},
-        {"2: " + date, 2},
-        {"2:" + date, 2},
-        {"   2   :     " + date + "   ", 2},
-        {"0:  " + date, 0},
-        {"258:  " + date, 2},  // only the low 8 bits count
-        {kNoActiveBanks, std::nullopt},
-        {"", std::nullopt},
-        {"x:  " + date, std::nullopt},
-        {":  " + date, std::nullopt},
-        {"2:  ", std::nullopt},
-        {"2:  not a date", std::nullopt},
+        {BankEntryText(2, day), 2},          {"2: " + date, 2},      {"2:" + date, 2},
+        {"   2   :     " + date + "   ", 2}, {"0:  " + date, 0},     {"258:  " + date, 2}, // only the low 8 bits count
+        {kNoActiveBanks, std::nullopt},      {"", std::nullopt},     {"x:  " + date, std::nullopt},
+        {":  " + date, std::nullopt},        {"2:  ", std::nullopt}, {"2:  not a date", std::nullopt},
         {"2  " + date, std::nullopt},
     };
     for (const Case& c : cases) {
@@ -47,9 +39,19 @@ TEST(TimeWindow, ParsesMaskedFields) {
         std::optional<int> minutes;
     };
     const Case cases[] = {
-        {"00:00", 0},   {"23:59", 1439}, {" 7:05", 425}, {"07:05", 425}, {"_7:05", 425},
-        {"25:00", 1500}, {"99:99", 6039}, {"  :  ", 0},   {"__:__", 0},   {"7:05", std::nullopt},
-        {"ab:00", std::nullopt}, {"-1:00", std::nullopt}, {"12:+5", std::nullopt},
+        {"00:00", 0},
+        {"23:59", 1439},
+        {" 7:05", 425},
+        {"07:05", 425},
+        {"_7:05", 425},
+        {"25:00", 1500},
+        {"99:99", 6039},
+        {"  :  ", 0},
+        {"__:__", 0},
+        {"7:05", std::nullopt},
+        {"ab:00", std::nullopt},
+        {"-1:00", std::nullopt},
+        {"12:+5", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -67,11 +69,9 @@ TEST(TimeWindow, FiltersAndFallbacks) {
         int to;
     };
     const Case cases[] = {
-        {false, "08:00", false, "09:00", 0, 1439},
-        {true, "08:00", false, "09:00", 480, 1439},
-        {false, "08:00", true, "09:00", 0, 540},
-        {true, "08:00", true, "08:09", 480, 489},
-        {true, "xx:00", true, "yy:00", 0, 1439},  // a field that does not convert keeps its default
+        {false, "08:00", false, "09:00", 0, 1439}, {true, "08:00", false, "09:00", 480, 1439},
+        {false, "08:00", true, "09:00", 0, 540},   {true, "08:00", true, "08:09", 480, 489},
+        {true, "xx:00", true, "yy:00", 0, 1439}, // a field that does not convert keeps its default
         {true, "10:00", true, "09:00", 600, 540},
     };
     for (const Case& c : cases) {
@@ -90,8 +90,8 @@ TEST(TimeWindow, FiltersAndFallbacks) {
 }
 
 TEST(TimeLimitAt, LabelsAMinuteAsHoursAndMinutes) {
-    for (const auto& [minute, label] : {std::pair{0, "00:00"}, std::pair{425, "07:05"}, std::pair{1439, "23:59"},
-                                        std::pair{1500, "25:00"}}) {
+    for (const auto& [minute, label] :
+         {std::pair{0, "00:00"}, std::pair{425, "07:05"}, std::pair{1439, "23:59"}, std::pair{1500, "25:00"}}) {
         EXPECT_EQ(TimeLimitAt(minute).minute, minute);
         EXPECT_EQ(TimeLimitAt(minute).label, label);
     }
@@ -102,7 +102,7 @@ TEST(Coefficients, FieldsConvertInTheOrderKMThresholdAndTheFirstBadOneIsReported
         const char* k;
         const char* m;
         const char* threshold;
-        const char* message;  // nullptr: accepted
+        const char* message; // nullptr: accepted
     };
     const Case cases[] = {
         {"1", "1E-5", "1000", nullptr},
@@ -111,8 +111,10 @@ TEST(Coefficients, FieldsConvertInTheOrderKMThresholdAndTheFirstBadOneIsReported
         {"x", "y", "z", "'x' is not a valid floating point value"},
         {"1", "", "1000", "'' is not a valid floating point value"},
         // A number the instrument cannot hold counts as bad in its place.
-        {"0", "y", "1000", "The value 0 cannot be sent to the instrument: it must lie from 1E-32 up to, not including, 1E32"},
-        {"1", "-1E-5", "z", "The value -1E-5 cannot be sent to the instrument: it must lie from 1E-32 up to, not including, 1E32"},
+        {"0", "y", "1000",
+         "The value 0 cannot be sent to the instrument: it must lie from 1E-32 up to, not including, 1E32"},
+        {"1", "-1E-5", "z",
+         "The value -1E-5 cannot be sent to the instrument: it must lie from 1E-32 up to, not including, 1E32"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.k << "|" << c.m << "|" << c.threshold);

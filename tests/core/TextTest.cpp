@@ -12,12 +12,11 @@
 namespace zir {
 namespace {
 
-TEST(TrimBlanksAndControls, EveryCodeUpToTheBlankComesOffBothEndsOnly)
-{
+TEST(TrimBlanksAndControls, EveryCodeUpToTheBlankComesOffBothEndsOnly) {
     const std::pair<QString, QString> cases[] = {
         {" \t a b \r\n", "a b"},
-        {QString::fromUtf8("\x01\x1f\x20x\x7f"), QString::fromUtf8("x\x7f")},   // DEL is no control here
-        {QStringLiteral("\u00A0x\u00A0"), QStringLiteral("\u00A0x\u00A0")},     // nor a no-break space
+        {QString::fromUtf8("\x01\x1f\x20x\x7f"), QString::fromUtf8("x\x7f")}, // DEL is no control here
+        {QStringLiteral("\u00A0x\u00A0"), QStringLiteral("\u00A0x\u00A0")},   // nor a no-break space
         {"", ""},
         {" \x0b ", ""},
         {"a \x01 b", "a \x01 b"},
@@ -31,8 +30,7 @@ TEST(TrimBlanksAndControls, EveryCodeUpToTheBlankComesOffBothEndsOnly)
     EXPECT_EQ(TrimBlanksAndControls(QByteArray("\xA0 x \xFF")).toByteArray(), QByteArray("\xA0 x \xFF"));
 }
 
-TEST(TrimBounds, NarrowsARangeByAnyRule)
-{
+TEST(TrimBounds, NarrowsARangeByAnyRule) {
     const QByteArray line = "  [ a ]\t";
     qsizetype begin = 2, end = line.size();
     TrimBounds(line, begin, end, [](char c) { return c == ' ' || c == '\t' || c == '['; });
@@ -44,19 +42,19 @@ TEST(TrimBounds, NarrowsARangeByAnyRule)
     EXPECT_EQ(end, 3);
 }
 
-TEST(ZirFolderIn, AbsoluteVariableOrTheDefaultUnderHome)
-{
-    struct Case { QString value, expected; };
-    for (const Case& c : {Case{"/tmp/cfg", "/tmp/cfg/zir"}, Case{"/tmp/cfg/", "/tmp/cfg/zir"},
-                          Case{"", "/home/op/.config/zir"}, Case{"relative/dir", "/home/op/.config/zir"},
-                          Case{"/a/../b", "/b/zir"}}) {
+TEST(ZirFolderIn, AbsoluteVariableOrTheDefaultUnderHome) {
+    struct Case {
+        QString value, expected;
+    };
+    for (const Case& c :
+         {Case{"/tmp/cfg", "/tmp/cfg/zir"}, Case{"/tmp/cfg/", "/tmp/cfg/zir"}, Case{"", "/home/op/.config/zir"},
+          Case{"relative/dir", "/home/op/.config/zir"}, Case{"/a/../b", "/b/zir"}}) {
         EXPECT_EQ(ZirFolderIn(c.value, "/home/op", ".config"), c.expected) << c.value.toStdString();
     }
     EXPECT_EQ(ZirFolderIn("", "/home/op", ".local/share"), "/home/op/.local/share/zir");
 }
 
-TEST(ZirFolderIn, TheProgramsFoldersFollowTheirVariables)
-{
+TEST(ZirFolderIn, TheProgramsFoldersFollowTheirVariables) {
     const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
     const QByteArray savedData = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_CONFIG_HOME", "/tmp/cfg");

@@ -20,8 +20,7 @@ struct OpenPort {
     PtyPair pty;
     VirtualClock clock;
     TCPDrv port{clock};
-    explicit OpenPort(std::uint32_t inputTimeout = 100)
-    {
+    explicit OpenPort(std::uint32_t inputTimeout = 100) {
         port.SetPortName(pty.SlavePath());
         port.InputTimeout = inputTimeout;
         if (!port.Open()) throw std::runtime_error(port.LastError().toStdString());
@@ -29,8 +28,7 @@ struct OpenPort {
     std::int64_t Elapsed(std::int64_t since) const { return clock.now - since; }
 };
 
-TEST(CPDrv, DefaultsAreTheWindowsPortSettings)
-{
+TEST(CPDrv, DefaultsAreTheWindowsPortSettings) {
     VirtualClock clock;
     TCPDrv port(clock);
     EXPECT_EQ(port.BaudRateValue(), 19200u);
@@ -39,8 +37,7 @@ TEST(CPDrv, DefaultsAreTheWindowsPortSettings)
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST(CPDrv, NameIsFixedWhileOpenAndOpenTwiceChangesNothing)
-{
+TEST(CPDrv, NameIsFixedWhileOpenAndOpenTwiceChangesNothing) {
     OpenPort open;
     const QString name = open.pty.SlavePath();
     open.port.SetPortNumber(5);
@@ -61,8 +58,7 @@ TEST(CPDrv, NameIsFixedWhileOpenAndOpenTwiceChangesNothing)
     EXPECT_TRUE(open.port.Open()) << open.port.LastError().toStdString();
 }
 
-TEST(CPDrv, EveryByteValueCrossesUnchangedBothWays)
-{
+TEST(CPDrv, EveryByteValueCrossesUnchangedBothWays) {
     OpenPort open;
     QByteArray all;
     for (int b = 0; b < 256; ++b) all.append(static_cast<char>(b));
@@ -80,8 +76,7 @@ TEST(CPDrv, EveryByteValueCrossesUnchangedBothWays)
     EXPECT_EQ(open.port.ReadBytes(256).toHex(), all.toHex());
 }
 
-TEST(CPDrv, SilenceEndsAReadOneMillisecondPastTheTimeout)
-{
+TEST(CPDrv, SilenceEndsAReadOneMillisecondPastTheTimeout) {
     for (const std::uint32_t timeout : {100u, 500u}) {
         OpenPort open(timeout);
         const std::int64_t start = open.clock.now;
@@ -90,8 +85,7 @@ TEST(CPDrv, SilenceEndsAReadOneMillisecondPastTheTimeout)
     }
 }
 
-TEST(CPDrv, BytesBeforeTheTimeoutKeepTheReadGoingUntilTheCount)
-{
+TEST(CPDrv, BytesBeforeTheTimeoutKeepTheReadGoingUntilTheCount) {
     // A byte every 40 ms with a silence limit of 100 ms: the read ends on its
     // count, when the eighth byte is in, not on silence.
     OpenPort open(100);
@@ -108,8 +102,7 @@ TEST(CPDrv, BytesBeforeTheTimeoutKeepTheReadGoingUntilTheCount)
     EXPECT_EQ(open.Elapsed(start), 50 + 101);
 }
 
-TEST(CPDrv, ACompleteReplyEndsTheReadAtOnce)
-{
+TEST(CPDrv, ACompleteReplyEndsTheReadAtOnce) {
     OpenPort open(100);
     open.pty.Write("abcdefgh");
     const std::int64_t start = open.clock.now;
@@ -121,8 +114,7 @@ TEST(CPDrv, ACompleteReplyEndsTheReadAtOnce)
     EXPECT_EQ(open.port.InputCount(), 6u);
 }
 
-TEST(CPDrv, NewRateWhileOpenDiscardsPendingInput)
-{
+TEST(CPDrv, NewRateWhileOpenDiscardsPendingInput) {
     OpenPort open;
     open.pty.Write("stale");
     ASSERT_EQ(open.port.InputCount(), 5u);
@@ -131,8 +123,7 @@ TEST(CPDrv, NewRateWhileOpenDiscardsPendingInput)
     EXPECT_EQ(open.port.ActualBaudRate(), 9600u);
 }
 
-TEST(CPDrv, RatesReachTheDeviceStandardOrNot)
-{
+TEST(CPDrv, RatesReachTheDeviceStandardOrNot) {
     OpenPort open;
     for (const std::uint32_t baud : {1200u, 19200u, 14400u, 56000u, 128000u, 250000u}) {
         open.port.SetBaudRateValue(baud);
@@ -140,8 +131,7 @@ TEST(CPDrv, RatesReachTheDeviceStandardOrNot)
     }
 }
 
-TEST(CPDrv, OpenFailuresNameThePathAndTheReason)
-{
+TEST(CPDrv, OpenFailuresNameThePathAndTheReason) {
     QTemporaryDir dir;
     const QString plainFile = dir.filePath("plain");
     QFile(plainFile).open(QIODevice::WriteOnly);
@@ -151,10 +141,14 @@ TEST(CPDrv, OpenFailuresNameThePathAndTheReason)
     holder.SetPortName(busy.SlavePath());
     ASSERT_TRUE(holder.Open());
 
-    struct Case { QString path; QString expected; };
-    for (const Case& c : {Case{dir.filePath("missing"), dir.filePath("missing") + ": cannot be opened (No such file or directory)"},
-                          Case{plainFile, plainFile + ": not a serial port"},
-                          Case{busy.SlavePath(), busy.SlavePath() + ": in use by another program"}}) {
+    struct Case {
+        QString path;
+        QString expected;
+    };
+    for (const Case& c :
+         {Case{dir.filePath("missing"), dir.filePath("missing") + ": cannot be opened (No such file or directory)"},
+          Case{plainFile, plainFile + ": not a serial port"},
+          Case{busy.SlavePath(), busy.SlavePath() + ": in use by another program"}}) {
         TCPDrv port(clock);
         port.SetPortName(c.path);
         EXPECT_FALSE(port.Open()) << c.path.toStdString();
@@ -163,8 +157,7 @@ TEST(CPDrv, OpenFailuresNameThePathAndTheReason)
     }
 }
 
-TEST(CPDrv, OtherSideClosingIsReportedAsGoneAtOnce)
-{
+TEST(CPDrv, OtherSideClosingIsReportedAsGoneAtOnce) {
     OpenPort open(2000);
     open.clock.At(50, [&open] { open.pty.CloseMaster(); });
     EXPECT_EQ(open.port.ReadBytes(280), QByteArray());

@@ -1,10 +1,10 @@
 #pragma once
 // Whole files for tests: what a file holds, and a file laid down with given bytes.
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <gtest/gtest.h>
 
 namespace zir::test {
 

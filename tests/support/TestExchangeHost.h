@@ -34,7 +34,8 @@ struct HeldSpan {
 inline std::function<bool()> EscapeHeldDuring(IClock& clock, QList<HeldSpan> spans) {
     return [&clock, spans] {
         const std::int64_t now = clock.NowMs();
-        return std::any_of(spans.begin(), spans.end(), [&](const HeldSpan& s) { return now >= s.fromMs && now < s.toMs; });
+        return std::any_of(spans.begin(), spans.end(),
+                           [&](const HeldSpan& s) { return now >= s.fromMs && now < s.toMs; });
     };
 }
 
