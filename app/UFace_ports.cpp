@@ -25,6 +25,7 @@ public:
     }
     QString DeviceAddress() const override { return face_.LE_DeviceAdr->text(); }
     IDialogs& Dialogs() override { return face_.Dialogs(); }
+    IClock& Clock() override { return face_.Clock(); }
     bool BeginSearch() override {
         if (face_.LongOperationRunning()) return false;
         face_.BeginLongOperation();

@@ -1,20 +1,12 @@
 #include "PortNaming.h"
 
-#include <QDir>
 #include <QFile>
-#include <QtGlobal>
+
+#include "core/XdgFolders.h"
 
 #include <sys/stat.h>
 
 namespace zir {
-
-QString ZirConfigDir()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/zir");
-}
 
 QString ComLinkPath(int n)
 {
@@ -32,7 +24,7 @@ int ComLinkNumber(const QString& fileName)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return 0;
     const int n = digits.toInt();
-    return n <= 256 ? n : 0;
+    return n <= kMaxPortNumber ? n : 0;
 }
 
 QString PortDevicePath(int n)

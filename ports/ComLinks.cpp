@@ -4,19 +4,18 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/Errors.h"
+#include "core/Errors.h"
+#include "core/SystemIo.h"
+#include "core/XdgFolders.h"
 #include "link/PortNaming.h"
 
 namespace zir {
 
 namespace {
-
-QString Reason(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 [[noreturn]] void NotALink(const QString& path)
 {
@@ -56,12 +55,12 @@ void AssignComLink(int n, const QString& target)
     ::unlink(temporaryName.constData());
     if (::symlink(QFile::encodeName(target).constData(), temporaryName.constData()) != 0) {
         const int err = errno;
-        throw EFileError(QStringLiteral("Cannot make the link %1: %2").arg(path, Reason(err)));
+        throw EFileError(QStringLiteral("Cannot make the link %1: %2").arg(path, SystemErrorText(err)));
     }
     if (::rename(temporaryName.constData(), QFile::encodeName(path).constData()) != 0) {
         const int err = errno;
         ::unlink(temporaryName.constData());
-        throw EFileError(QStringLiteral("Cannot make the link %1: %2").arg(path, Reason(err)));
+        throw EFileError(QStringLiteral("Cannot make the link %1: %2").arg(path, SystemErrorText(err)));
     }
 }
 
@@ -75,7 +74,7 @@ void RemoveComLink(int n)
         NotALink(path);
     if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
         const int err = errno;
-        throw EFileError(QStringLiteral("Cannot remove the link %1: %2").arg(path, Reason(err)));
+        throw EFileError(QStringLiteral("Cannot remove the link %1: %2").arg(path, SystemErrorText(err)));
     }
 }
 

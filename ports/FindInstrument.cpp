@@ -1,9 +1,10 @@
 #include "ports/FindInstrument.h"
 
 #include "device/Clock.h"
+#include "core/Errors.h"
+#include "core/StatusLine.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
-#include "link/Errors.h"
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
 
@@ -11,14 +12,14 @@ namespace zir {
 
 namespace {
 
-// The exchange's view of the search: no window fields; stopping stands in
-// for the Escape key.
+// The exchange's view of the search: no window fields (SendOnce asks for
+// neither port number nor speed; the search names the device and sets the
+// rate on the port itself); stopping stands in for the Escape key.
 class ProbeHost final : public IExchangeHost {
 public:
     explicit ProbeHost(IFindObserver& observer) : observer_(observer) {}
     int PortNumber() const override { return 0; }
-    QString SpeedText() const override { return {}; }
-    void SetStatus(const QString&) override {}
+    int BaudRate() const override { return 0; }
     bool EscapeHeld() override { return observer_.StopRequested(); }
 
 private:
@@ -53,7 +54,7 @@ private:
     TExchange& exchange_;
 };
 
-// The clock request reports to neither.
+// The clock request and the exchange's "Canceled" report to neither.
 class NoStatus final : public IStatusLine {
 public:
     void SetStatus(const QString&) override {}
@@ -75,13 +76,13 @@ FindResult FindInstrument(const std::vector<SerialPortEntry>& ports, const Devic
 {
     ParseBusAddress(deviceAddress);
 
-    TCPDrv port;
-    ConfigureAsCommPort(port);
+    // The port's defaults are the main window's line settings.
+    TCPDrv port(clock);
     port.InputTimeout = kProbeWindowMs;
     ProbeHost host(observer);
-    TExchange exchange(port, host, clock);
-    SingleAttemptLink link(port, exchange);
     NoStatus status;
+    TExchange exchange(port, host, status, clock);
+    SingleAttemptLink link(port, exchange);
     NoProgress progress;
     const DeviceContext ctx{link, deviceAddress, status, progress, false};
 

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/XdgFolders.h"
 #include "link/PortNaming.h"
 
 namespace zir {
@@ -94,7 +95,7 @@ int DefaultComOf(const QString& device)
         return 0;
     bool ok = false;
     const int k = device.mid(prefix.size()).toInt(&ok);
-    if (!ok || k < 0 || k >= 256)
+    if (!ok || k < 0 || k >= kMaxPortNumber)
         return 0;
     return PortDevicePath(k + 1) == device ? k + 1 : 0;
 }

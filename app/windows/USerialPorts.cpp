@@ -17,7 +17,7 @@
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
 #include "app/settings/FormPlacement.h"
-#include "link/CPDrv.h"
+#include "link/PortNaming.h"
 #include "ports/ComLinks.h"
 #include "ports/FindInstrument.h"
 
@@ -110,7 +110,7 @@ TSerialPorts::TSerialPorts(std::unique_ptr<ISerialPortsHost> host, QWidget* pare
     Label_ComNumber->setObjectName(QStringLiteral("Label_ComNumber"));
     SpinEdit_ComNumber = new QSpinBox(this);
     SpinEdit_ComNumber->setObjectName(QStringLiteral("SpinEdit_ComNumber"));
-    SpinEdit_ComNumber->setRange(1, kMaxPortNumber);
+    SpinEdit_ComNumber->setRange(kMinPortNumber, kMaxPortNumber);
     Label_ComNumber->setBuddy(SpinEdit_ComNumber);
     Btn_Assign = Button("Btn_Assign", "&Assign", this);
     Btn_Remove = Button("Btn_Remove", "&Remove assignment", this);
@@ -341,7 +341,7 @@ void TSerialPorts::Btn_FindClick() {
     // A copy: the list may be read again while the search lets events run.
     const std::vector<SerialPortEntry> ports = entries_;
     SearchObserver observer(*this);
-    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, clock_);
+    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock());
     if (result.stopped) {
         Memo_Find->appendPlainText(QStringLiteral("Stopped"));
         SetStatus(QStringLiteral("The search was stopped"));

@@ -13,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-#include "link/Exchange.h"
 #include "ports/SerialPorts.h"
 
 class QLabel;
@@ -25,6 +24,7 @@ class QTimer;
 
 namespace zir {
 
+class IClock;
 class IDialogs;
 class TFormPlacement;
 
@@ -37,6 +37,7 @@ public:
     virtual void SelectSpeed(std::uint32_t baud) = 0;   // the port speed list
     virtual QString DeviceAddress() const = 0;          // the address field
     virtual IDialogs& Dialogs() = 0;
+    virtual IClock& Clock() = 0;                        // times the search's reply windows
     // The search runs as a long operation of the main window: its device
     // actions are refused meanwhile, and closing it ends the search. False
     // (and the search does not start) while another one runs.
@@ -114,7 +115,6 @@ private:
     std::unique_ptr<ISerialPortsHost> host_;
     DeviceTree tree_;
     std::vector<SerialPortEntry> entries_;
-    SteadyClock clock_;
     bool searching_ = false;
     bool stopRequested_ = false;
 };

@@ -20,6 +20,7 @@
 #include "app/settings/IniFile.h"
 #include "app/settings/IniLocation.h"
 #include "app/windows/USerialPorts.h"
+#include "core/Clock.h"
 #include "link/PortNaming.h"
 #include "ports/ComLinks.h"
 #include "support/FakeDeviceTree.h"
@@ -39,6 +40,7 @@ public:
     void SelectSpeed(std::uint32_t baud) override { speed = baud; }
     QString DeviceAddress() const override { return QStringLiteral("255.255.255"); }
     IDialogs& Dialogs() override { return dialogs_; }
+    IClock& Clock() override { return clock; }
     bool BeginSearch() override { return !busy; }
     void EndSearch() override {}
     bool CloseRequested() const override { return false; }
@@ -47,6 +49,7 @@ public:
     int port = 1;
     std::uint32_t speed = 0;
     bool busy = false;
+    SystemClock clock;
 
 private:
     IDialogs& dialogs_;

@@ -9,14 +9,15 @@
 #include <utility>
 #include <vector>
 
-#include "e2e/SimProcess.h"
-#include "link/Errors.h"
+#include "core/Clock.h"
+#include "core/Errors.h"
 #include "link/Exchange.h"
 #include "link/PtyPair.h"
 #include "link/ZebusModTransport.h"
 #include "ports/FindInstrument.h"
 #include "support/FakeDeviceTree.h"
 #include "support/RecordingStatus.h"
+#include "support/SimProcess.h"
 
 #include <poll.h>
 
@@ -70,7 +71,7 @@ TEST(FindInstrument, TriesEveryRateOfEachDeviceUntilTheClockAnswers)
     const std::vector<SerialPortEntry> ports = ListSerialPorts(tree.Tree());
     ASSERT_EQ(ports.size(), 2u);
     Recorder recorder;
-    SteadyClock clock;
+    SystemClock clock;
     const FindResult result = FindInstrument(ports, tree.Tree(), kAddress, recorder, clock);
 
     ASSERT_TRUE(result.found);
@@ -116,7 +117,7 @@ TEST(FindInstrument, PassesOverWhatCannotBeTriedAndStopsWhenAsked)
     ASSERT_EQ(ports.size(), 4u);
     ports[1].accessRemedy = QStringLiteral("log out and in again");
     Recorder recorder(4);
-    SteadyClock clock;
+    SystemClock clock;
     const FindResult result = FindInstrument(ports, tree.Tree(), kAddress, recorder, clock);
 
     EXPECT_FALSE(result.found);
@@ -153,7 +154,7 @@ TEST(FindInstrument, DeviceGoingAwayDuringAnAttemptIsPassedOver)
         vanishing.CloseMaster();
     });
     Recorder recorder;
-    SteadyClock clock;
+    SystemClock clock;
     const FindResult result = FindInstrument(ListSerialPorts(tree.Tree()), tree.Tree(), kAddress, recorder, clock);
     unplug.join();
 
@@ -174,7 +175,7 @@ TEST(FindInstrument, MalformedAddressOpensNothing)
     usb.nodeTarget = pty.SlavePath();
     tree.AddUsb(usb);
     Recorder recorder;
-    SteadyClock clock;
+    SystemClock clock;
     EXPECT_THROW(FindInstrument(ListSerialPorts(tree.Tree()), tree.Tree(), QStringLiteral("1.2"), recorder, clock),
                  EFormatError);
     EXPECT_TRUE(recorder.tried.empty());

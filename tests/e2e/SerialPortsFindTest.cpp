@@ -15,11 +15,11 @@
 
 #include "app/UFace.h"
 #include "app/windows/USerialPorts.h"
-#include "e2e/SimProcess.h"
 #include "link/PtyPair.h"
 #include "ports/ComLinks.h"
 #include "support/FakeDeviceTree.h"
 #include "support/RecordingStatus.h"
+#include "support/SimProcess.h"
 #include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {

@@ -12,6 +12,7 @@
 
 #include "link/CPDrv.h"
 #include "PtyPair.h"
+#include "support/VirtualClock.h"
 
 namespace zir {
 namespace {
@@ -73,7 +74,8 @@ TEST(LowLatency, AskedOnOpenGivenBackOnCloseRefusalIgnored)
         driver.flags = c.flags;
         driver.getError = c.getError;
         driver.setError = c.setError;
-        TCPDrv port;
+        test::VirtualClock clock;
+        TCPDrv port(clock);
         port.SetSerialInfoCall(driver.Bind());
         port.SetPortName(pty.SlavePath());
         ASSERT_TRUE(port.Open()) << c.what << ": " << port.LastError().toStdString();
@@ -96,7 +98,8 @@ TEST(LowLatency, PseudoTerminalRefusesAndStillOpens)
     test::PtyPair pty;
     int calls = 0;
     int refusals = 0;
-    TCPDrv port;
+    test::VirtualClock clock;
+    TCPDrv port(clock);
     // The real call, counted.
     port.SetSerialInfoCall([&](int fd, unsigned long request, serial_struct* info) {
         ++calls;

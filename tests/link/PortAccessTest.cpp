@@ -15,6 +15,9 @@
 #include "link/Exchange.h"
 #include "link/PortAccess.h"
 #include "support/AsOtherUser.h"
+#include "support/RecordingStatus.h"
+#include "support/TestExchangeHost.h"
+#include "support/VirtualClock.h"
 
 namespace zir {
 namespace {
@@ -106,7 +109,8 @@ TEST_F(PortAccess, OpenErrorCarriesTheRemedy)
 {
     const QString device = Device(QStringLiteral("ttyUSB0"), 20, 0600);
     const QString texts = AsOtherUser({}, [&] {
-        TCPDrv port;
+        test::VirtualClock clock;
+        TCPDrv port(clock);
         port.SetPortName(device);
         const bool opened = port.Open();
         return QStringLiteral("%1\n%2\n%3").arg(opened ? "open" : "closed", port.LastError(), PortAccessRemedy(device));
@@ -119,16 +123,11 @@ TEST_F(PortAccess, OpenErrorCarriesTheRemedy)
 
     // The error box shows the exchange's message.
     const QString message = AsOtherUser({}, [&] {
-        class Host final : public IExchangeHost {
-        public:
-            int PortNumber() const override { return 1; }
-            QString SpeedText() const override { return QStringLiteral("19200"); }
-            void SetStatus(const QString&) override {}
-            bool EscapeHeld() override { return false; }
-        } host;
-        TCPDrv port;
-        SteadyClock clock;
-        TExchange exchange(port, host, clock);
+        test::TestExchangeHost host;
+        test::RecordingStatus status;
+        test::VirtualClock clock;
+        TCPDrv port(clock);
+        TExchange exchange(port, host, status, clock);
         const QString link = QDir(QStringLiteral("/tmp")).filePath(QStringLiteral("zir-access-%1").arg(::getpid()));
         qputenv("XDG_CONFIG_HOME", link.toLocal8Bit());
         QDir().mkpath(link + QStringLiteral("/zir"));

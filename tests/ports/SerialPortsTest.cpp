@@ -9,7 +9,7 @@
 
 #include <sys/stat.h>
 
-#include "link/Errors.h"
+#include "core/Errors.h"
 #include "link/PortNaming.h"
 #include "ports/ComLinks.h"
 #include "ports/SerialPorts.h"

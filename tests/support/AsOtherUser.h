@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/SystemIo.h"
+
 namespace zir::test {
 
 inline constexpr uid_t kOtherUid = 65534;  // "nobody" on Debian
@@ -56,14 +58,7 @@ inline QString AsOtherUser(const std::vector<gid_t>& groups, const std::function
         } catch (const std::exception& error) {
             text = QByteArray("exception: ") + error.what();
         }
-        qsizetype done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(out[1], text.constData() + done, static_cast<size_t>(text.size() - done));
-            if (n <= 0)
-                ::_exit(4);
-            done += n;
-        }
-        ::_exit(0);
+        ::_exit(WriteWhole(out[1], text) == 0 ? 0 : 4);
     }
     ::close(out[1]);
     QByteArray text;

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "ports/SerialPorts.h"
+#include "support/Files.h"
 
 namespace zir::test {
 
@@ -144,9 +145,7 @@ public:
     {
         const QString path = root_.filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            throw std::runtime_error("cannot write " + path.toStdString());
+        WriteFileBytes(path, content);
     }
 
 private:
