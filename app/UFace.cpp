@@ -130,6 +130,10 @@ TFace::TFace(QWidget* parent)
 
     // Not resizable: the layout fixes the size so that no caption is clipped.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Every event of the application passes eventFilter once: the typed
+    // characters of any control, the window's shortcuts and the double click
+    // on the bank list (its combo box and its edit field). A further filter
+    // on one of those controls would see its events a second time.
     qApp->installEventFilter(this);
     Timer->start();
 }
@@ -173,10 +177,6 @@ void TFace::ConnectHandlers() {
         RunGuarded([this] { TimerTimer(); });
         timerTickRunning_ = false;
     });
-
-    // Double click on the bank list: on the combo box and on its edit field.
-    CB_Bank->installEventFilter(this);
-    if (CB_Bank->lineEdit()) CB_Bank->lineEdit()->installEventFilter(this);
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
@@ -297,6 +297,7 @@ void TFace::actAboutExecute() {
         AboutBox->move(screen->availableGeometry().center() - AboutBox->rect().center());
     }
     AboutBox->exec();
+    ReturnFocusTo(this);
 }
 
 void TFace::actExitExecute() { close(); }

@@ -28,6 +28,7 @@
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "tests/support/RecordingStatus.h"
 
 namespace zir::test {
 namespace {
@@ -189,6 +190,39 @@ INSTANTIATE_TEST_SUITE_P(Typed, HiddenCode,
                                            HiddenCase{"KOKOTA", true}, HiddenCase{"KOTKOTA", true},
                                            HiddenCase{"xyKOTAz", true}, HiddenCase{"KOTa", false},
                                            HiddenCase{"OTA", false}));
+
+// Typed characters are handled once, also in the bank list box, whose events
+// the window sees both as the focused control's and as its edit field's.
+struct FocusedControlCase {
+    const char* name;
+    QWidget* (*control)(TFace&);
+};
+
+class KeysInControl : public Window, public ::testing::WithParamInterface<FocusedControlCase> {
+protected:
+    void SetUp() override {
+        face.PageControl1->setCurrentWidget(face.TabSheet2);
+        Focus(GetParam().control(face));
+        ASSERT_TRUE(GetParam().control(face)->hasFocus());
+    }
+};
+
+TEST_P(KeysInControl, EscapeAsksOnce) {
+    QTest::keyClick(Focused(), Qt::Key_Escape);
+    EXPECT_EQ(dialogs.warnings, QStringList{"Would you like to finish the program?"});
+}
+
+TEST_P(KeysInControl, TheCodeRevealsTheGroup) {
+    QTest::keyClicks(Focused(), QStringLiteral("KOTA"));
+    EXPECT_FALSE(face.GB_Hidden->isHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, KeysInControl,
+    ::testing::Values(FocusedControlCase{"BankBox", [](TFace& f) -> QWidget* { return f.CB_Bank; }},
+                      FocusedControlCase{"BankBoxEditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); }},
+                      FocusedControlCase{"AddressField", [](TFace& f) -> QWidget* { return f.LE_DeviceAdr; }}),
+    [](const ::testing::TestParamInfo<FocusedControlCase>& info) { return info.param.name; });
 
 TEST_F(Window, HiddenGroupStaysVisibleWhenTheCodeComesAgain) {
     Focus(face.Edit_Koeff_K);

@@ -8,9 +8,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "app/UFace.h"
@@ -71,6 +75,12 @@ public:
         for (const QByteArray& f : sim.ReceivedFrames()) n += f.mid(kFrameHeaderSize).startsWith(data);
         return n;
     }
+    // Bank header requests ("AV" ... "NV") that reached the simulator.
+    int BankHeaderRequests() const {
+        int n = 0;
+        for (char letter = 'A'; letter <= 'N'; ++letter) n += FramesStartingWith(QByteArray(1, letter) + 'V');
+        return n;
+    }
 
     ConfigHome config;
     QTemporaryDir data;
@@ -91,6 +101,42 @@ TEST(ArchiveWindow, FiltersEnableTheirTimeFields) {
     EXPECT_FALSE(w.face->ME_TimeFrom->isEnabled());
     EXPECT_TRUE(w.face->ME_TimeTo->isEnabled());
 }
+
+// One double click on "Data bank", wherever it lands in the box, asks each
+// of the 14 banks once.
+struct DoubleClickCase {
+    const char* name;
+    QWidget* (*target)(TFace&);
+    QPoint (*where)(TFace&);
+};
+
+class BankBoxDoubleClick : public ::testing::TestWithParam<DoubleClickCase> {};
+
+TEST_P(BankBoxDoubleClick, RefreshesTheListOnce) {
+    ArchiveWindow w({"--no-pacing"});
+    w.face->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.face.get()));
+    QWidget* target = GetParam().target(*w.face);
+    const QPoint where = GetParam().where(*w.face);
+    if (target == w.face->CB_Bank) {
+        ASSERT_FALSE(w.face->CB_Bank->lineEdit()->geometry().contains(where));
+    }
+    QTest::mouseDClick(target, Qt::LeftButton, {}, where);
+    EXPECT_EQ(w.BankHeaderRequests(), 14);
+    EXPECT_EQ(w.face->CB_Bank->count(), 3);
+    EXPECT_EQ(w.face->Status(), "Bank list was refreshed");
+    EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, BankBoxDoubleClick,
+    ::testing::Values(
+        DoubleClickCase{"EditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); },
+                        [](TFace& f) { return f.CB_Bank->lineEdit()->rect().center(); }},
+        // The box's own frame, outside its edit field and its arrow.
+        DoubleClickCase{"BoxFrame", [](TFace& f) -> QWidget* { return f.CB_Bank; },
+                        [](TFace& f) { return QPoint(1, f.CB_Bank->height() / 2); }}),
+    [](const ::testing::TestParamInfo<DoubleClickCase>& info) { return info.param.name; });
 
 TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
     ArchiveWindow w({"--no-pacing"});
@@ -171,6 +217,64 @@ TEST(ArchiveWindow, ClosingDuringAReadingCancelsItKeepsTheFilesThenCloses) {
     const SheetReadBack sheet = ReadSheet(w.opened[0]);
     EXPECT_EQ(int(sheet.rows.size()), lines.size() + 2);
 }
+
+// Where the operator's keys go now: the focused control of the active window.
+QWidget* KeyTarget() {
+    if (QWidget* focused = QApplication::focusWidget()) return focused;
+    return QApplication::activeWindow();
+}
+
+// How the operator answers the "Canceled." box.
+struct BoxAnswer {
+    const char* name;
+    void (*answer)(QMessageBox& box);
+};
+
+class KeyboardAfterCancel : public ::testing::TestWithParam<BoxAnswer> {};
+
+TEST_P(KeyboardAfterCancel, ShortcutsWorkOnceTheBoxIsAnswered) {
+    ArchiveWindow w({"--baud", "19200"});  // paced: the reading is still running when Escape comes
+    w.face->CB_ToExcel->setChecked(false);
+    w.face->show();
+    QApplication::setActiveWindow(w.face.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.face.get()));
+    w.face->SetDialogs(nullptr);  // the real message boxes
+    w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
+    // Escape is held from the 20th record request on, and released when the box is there.
+    int probes = 0;
+    w.face->SetEscapeProbe([&probes] { return ++probes > 25; });
+    QString boxText;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        poll.stop();
+        boxText = box->text();
+        w.face->SetEscapeProbe([] { return false; });
+        GetParam().answer(*box);
+    });
+    poll.start();
+
+    w.face->actGetBankN->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(boxText, "Canceled.");
+    ASSERT_EQ(w.FramesStartingWith("XT"), 0);
+
+    QWidget* target = KeyTarget();
+    ASSERT_NE(target, nullptr) << "no window has the keyboard";
+    EXPECT_EQ(target->window(), w.face.get());
+    QTest::keyClick(target, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(w.FramesStartingWith("XT"), 1);
+    EXPECT_EQ(w.face->Status(), "Time readed");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, KeyboardAfterCancel,
+    ::testing::Values(BoxAnswer{"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }},
+                      BoxAnswer{"ClickOnOk",
+                                [](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton); }}),
+    [](const ::testing::TestParamInfo<BoxAnswer>& info) { return info.param.name; });
 
 } // namespace
 } // namespace zir::test
