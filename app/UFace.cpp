@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <utility>
 
 #include "app/AppEnvironment.h"
 #include "app/ErrorBox.h"
@@ -243,12 +244,12 @@ bool TFace::LongOperationRunning() const { return longOperationDepth_ > 0; }
 bool TFace::CancelRequested() const { return cancelRequested_; }
 
 void TFace::BeginLongOperation() {
-    if (longOperationDepth_++ == 0) cancelRequested_ = false;
+    if (longOperationDepth_++ == 0) cancelRequested_ = escapeCancelPending_ = false;
 }
 
 void TFace::EndLongOperation() {
     if (longOperationDepth_ == 0 || --longOperationDepth_ > 0) return;
-    cancelRequested_ = false;
+    cancelRequested_ = escapeCancelPending_ = false;
     if (closePending_) {
         closePending_ = false;
         // After the handler that ran the operation has returned.
@@ -275,7 +276,7 @@ void TFace::RunDeviceAction(const std::function<void()>& handler) {
 }
 
 bool TFace::EscapeProbe() {
-    const bool held = escapeProbe_ && escapeProbe_();
+    const bool held = (escapeProbe_ && escapeProbe_()) || std::exchange(escapeCancelPending_, false);
     if (held) NoteExchangeCancelled();
     return held || CancelRequested();
 }
@@ -374,6 +375,16 @@ bool TFace::eventFilter(QObject* watched, QEvent* event) {
         if (IsEscapeAfterCancel(key)) return true;
         if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() && event->type() == QEvent::KeyPress) {
             sinceEscapeCancel_.invalidate();
+            // The exchange looks at the key only when a request starts; a press
+            // whose event comes between two requests of a bank list or reading
+            // is the same cancel (taken as a typed Escape it would ask a
+            // question and hold the operation in it). A box of the operation
+            // keeps its own Escape.
+            if (LongOperationRunning() && !QApplication::activeModalWidget()) {
+                escapeCancelPending_ = true;
+                NoteExchangeCancelled();
+                return true;
+            }
         }
         auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || widget->window() != this) break;

@@ -274,6 +274,8 @@ private:
     int longOperationDepth_ = 0;
     bool cancelRequested_ = false;
     bool closePending_ = false;
+    // Escape pressed during a long operation: its next request cancels.
+    bool escapeCancelPending_ = false;
 
     // When the Escape key last cancelled an exchange: the same press must
     // not reach the window as a typed Escape.

@@ -276,5 +276,29 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton); }}),
     [](const ::testing::TestParamInfo<BoxAnswer>& info) { return info.param.name; });
 
+// Escape pressed during a reading cancels it at its next request, also when
+// its key event arrives between two requests, before the exchange looks at
+// the key: it is not taken as a typed Escape, which would ask a question and
+// hold the reading in that question.
+TEST(ArchiveWindow, EscapeTypedBetweenTwoRequestsCancelsTheReading) {
+    ArchiveWindow w({"--baud", "19200"});
+    w.face->show();
+    QApplication::setActiveWindow(w.face.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.face.get()));
+    w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
+    w.face->SetEscapeProbe([] { return false; });
+    QTimer::singleShot(400, w.face.get(), [] {
+        if (QWidget* target = KeyTarget()) QTest::keyClick(target, Qt::Key_Escape);
+    });
+
+    w.face->actGetBankN->trigger();
+    EXPECT_TRUE(w.dialogs.warnings.isEmpty()) << w.dialogs.warnings.join("|").toStdString();
+    EXPECT_EQ(w.dialogs.errors, QStringList{"Canceled."});
+    const int asked = w.FramesStartingWith("B");
+    EXPECT_GT(asked, 0);
+    EXPECT_LT(asked, 100);
+    EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
+}
+
 } // namespace
 } // namespace zir::test
