@@ -165,9 +165,11 @@ void TFace::ConnectHandlers() {
     plain(N13, &TFace::N13Click);
     plain(N14, &TFace::N14Click);
 
-    connect(CB_Refresh, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_RefreshClick(); }); });
-    connect(CB_TimeFrom, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
-    connect(CB_TimeTo, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
+    // These boxes govern other controls after every change of their state:
+    // click, key, accessibility action, settings restore, program.
+    connect(CB_Refresh, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_RefreshClick(); }); });
+    connect(CB_TimeFrom, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
+    connect(CB_TimeTo, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
     // The timer's reading also runs between the requests of a long operation.
     // A tick that comes while the previous one is still inside its handler
     // (an error box of the previous reading is open) is skipped, so error

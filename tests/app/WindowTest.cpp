@@ -1,8 +1,11 @@
 // The main window with its real widgets, driven by key and mouse events.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -223,6 +226,69 @@ INSTANTIATE_TEST_SUITE_P(
                       FocusedControlCase{"BankBoxEditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); }},
                       FocusedControlCase{"AddressField", [](TFace& f) -> QWidget* { return f.LE_DeviceAdr; }}),
     [](const ::testing::TestParamInfo<FocusedControlCase>& info) { return info.param.name; });
+
+// A check box that governs another control: the control is enabled exactly
+// while the box is checked, however the box changes.
+struct GoverningCase {
+    const char* name;
+    QCheckBox* (*box)(TFace&);
+    QWidget* (*governed)(TFace&);
+};
+
+using ChangeBox = void (*)(QCheckBox& box);
+
+void Click(QCheckBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2)); }
+void SpaceKey(QCheckBox& box) {
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_Space);
+}
+// What a screen reader or UI automation does: the box's Toggle action.
+void AccessibleToggle(QCheckBox& box) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&box);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+void SetByProgram(QCheckBox& box) { box.setChecked(!box.isChecked()); }
+
+class GoverningBox : public Window,
+                     public ::testing::WithParamInterface<std::tuple<GoverningCase, ChangeBox>> {};
+
+TEST_P(GoverningBox, ControlEnabledExactlyWhileChecked) {
+    const auto& [which, change] = GetParam();
+    face.PageControl1->setCurrentWidget(face.TabSheet2);
+    QCheckBox& box = *which.box(face);
+    QWidget& governed = *which.governed(face);
+    ASSERT_FALSE(box.isChecked());
+    ASSERT_FALSE(governed.isEnabled());
+    for (const bool checked : {true, false, true}) {
+        change(box);
+        ASSERT_EQ(box.isChecked(), checked);
+        EXPECT_EQ(governed.isEnabled(), checked) << which.name << " checked " << checked;
+        // The log box is unchecked whenever it becomes disabled.
+        if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && !checked) {
+            EXPECT_FALSE(governedBox->isChecked());
+        }
+        if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && checked) governedBox->setChecked(true);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, GoverningBox,
+    ::testing::Combine(
+        ::testing::Values(GoverningCase{"AutoRefresh", [](TFace& f) { return f.CB_Refresh; },
+                                        [](TFace& f) -> QWidget* { return f.CB_ReadToFile; }},
+                          GoverningCase{"FilterFrom", [](TFace& f) { return f.CB_TimeFrom; },
+                                        [](TFace& f) -> QWidget* { return f.ME_TimeFrom; }},
+                          GoverningCase{"FilterTo", [](TFace& f) { return f.CB_TimeTo; },
+                                        [](TFace& f) -> QWidget* { return f.ME_TimeTo; }}),
+        ::testing::Values(&Click, &SpaceKey, &AccessibleToggle, &SetByProgram)),
+    [](const auto& info) {
+        const ChangeBox change = std::get<1>(info.param);
+        const char* how = change == &Click ? "Click" : change == &SpaceKey ? "SpaceKey"
+                          : change == &AccessibleToggle ? "AccessibleToggle" : "SetByProgram";
+        return std::string(std::get<0>(info.param).name) + how;
+    });
 
 TEST_F(Window, HiddenGroupStaysVisibleWhenTheCodeComesAgain) {
     Focus(face.Edit_Koeff_K);
