@@ -15,9 +15,26 @@
 
 namespace zir {
 
+namespace {
+// The progress window belongs to a running bank list or reading: a reading of
+// the timer between two of its requests leaves it alone.
+class NoProgress final : public IProgress {
+public:
+    void Prepare(int) override {}
+    void Show() override {}
+    void SetProgress(int) override {}
+    void Close() override {}
+};
+} // namespace
+
 void TFace::actReadCurrentExecute() {
     currentDataValid_ = false;
-    const auto fields = ReadCurrentData(MakeDeviceContext());
+    const DeviceContext window = MakeDeviceContext();
+    NoProgress noProgress;
+    const DeviceContext ctx = LongOperationRunning()
+                                  ? DeviceContext{window.link, window.deviceAddress, window.status, noProgress, false}
+                                  : window;
+    const auto fields = ReadCurrentData(ctx);
     if (!fields) return;
     LE_DataA->setText(fields->dataA);
     LE_PogrA->setText(fields->pogrA);

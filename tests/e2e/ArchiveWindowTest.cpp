@@ -19,6 +19,7 @@
 
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/UProgressBar.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/BankList.h"
 #include "link/Cp1251.h"
@@ -299,6 +300,68 @@ TEST(ArchiveWindow, EscapeTypedBetweenTwoRequestsCancelsTheReading) {
     EXPECT_LT(asked, 100);
     EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
 }
+
+// Auto refresh during a long operation: the automatic readings run between
+// its requests and log to ZIR.txt, but the progress window stays the
+// operation's, with its gauge maximum, shown until the operation ends.
+struct LongOperationCase {
+    const char* name;
+    int gaugeMax;
+    void (*run)(ArchiveWindow& w);
+};
+
+class AutoRefreshDuring : public ::testing::TestWithParam<LongOperationCase> {};
+
+TEST_P(AutoRefreshDuring, ProgressWindowStaysTheOperations) {
+    // Each answer 40 ms late, so the operation outlasts several readings.
+    ArchiveWindow w({"--no-pacing", "--delay", "40"});
+    w.face->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.face.get()));
+    w.face->NProgressCheck->setChecked(true);
+    w.face->CB_ToFile->setChecked(false);
+    w.face->CB_ToExcel->setChecked(false);
+    w.face->CB_Refresh->setChecked(true);
+    w.face->CB_ReadToFile->setChecked(true);
+    w.face->RxSpE_AutoTime->setValue(3);
+    w.face->Timer->setInterval(40);  // ticks faster than the second, same counting
+
+    struct Sample {
+        bool shown;
+        int maxValue;
+    };
+    std::vector<Sample> samples;
+    QTimer sampler;
+    sampler.setInterval(5);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (!w.face->LongOperationRunning() || !w.face->FProgressBar) return;
+        samples.push_back({w.face->FProgressBar->isVisible(), w.face->FProgressBar->Gauge->MaxValue()});
+    });
+    sampler.start();
+    GetParam().run(w);
+    sampler.stop();
+
+    EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
+    ASSERT_GE(w.FramesStartingWith("XW"), 1) << "no automatic reading ran during the operation";
+    QFile log(w.face->AppDir() + "ZIR.txt");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("\r\n"), w.FramesStartingWith("XW"));
+    ASSERT_FALSE(samples.empty());
+    int wrong = 0;
+    for (const Sample& sample : samples) wrong += !sample.shown || sample.maxValue != GetParam().gaugeMax;
+    EXPECT_EQ(wrong, 0) << "of " << samples.size() << " looks at the progress window";
+    EXPECT_FALSE(w.face->FProgressBar->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, AutoRefreshDuring,
+    ::testing::Values(LongOperationCase{"BankList", 14, [](ArchiveWindow& w) { w.face->actRefreshBanks->trigger(); }},
+                      LongOperationCase{"BankReading", 12,  // 09 - 00 + 3
+                                        [](ArchiveWindow& w) {
+                                            w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
+                                            w.Window("08:00", "08:09");
+                                            w.face->actGetBankN->trigger();
+                                        }}),
+    [](const ::testing::TestParamInfo<LongOperationCase>& info) { return info.param.name; });
 
 } // namespace
 } // namespace zir::test
