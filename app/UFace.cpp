@@ -171,15 +171,7 @@ void TFace::ConnectHandlers() {
     connect(CB_TimeFrom, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
     connect(CB_TimeTo, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
     // The timer's reading also runs between the requests of a long operation.
-    // A tick that comes while the previous one is still inside its handler
-    // (an error box of the previous reading is open) is skipped, so error
-    // boxes never pile up.
-    connect(Timer, &QTimer::timeout, this, [this] {
-        if (timerTickRunning_) return;
-        timerTickRunning_ = true;
-        RunGuarded([this] { TimerTimer(); });
-        timerTickRunning_ = false;
-    });
+    connect(Timer, &QTimer::timeout, this, [this] { RunGuarded([this] { TimerTimer(); }); });
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);

@@ -264,7 +264,8 @@ private:
     QString hiddenCodeBuffer_;
     bool hiddenCodeCapture_ = false;
 
-    bool timerTickRunning_ = false;
+    // An automatic reading (with its error box) is running.
+    bool timerReadingRunning_ = false;
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;

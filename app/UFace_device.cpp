@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSpinBox>
 
 #include "app/UFace.h"
@@ -44,12 +45,20 @@ void TFace::actReadCurrentExecute() {
 }
 
 void TFace::TimerTimer() {
+    // Every tick counts, so the schedule stays aligned with the program's start.
     if (!refreshSchedule_->Tick(CB_Refresh->isChecked(), RxSpE_AutoTime->value())) return;
-    actReadCurrentExecute();
-    if (!currentDataValid_ || !CB_ReadToFile->isChecked()) return;
-    const CurrentDataFields shown{LE_DataA->text(), LE_PogrA->text(), LE_DataB->text(), LE_PogrB->text()};
-    AppendCurrentDataLog(AppDir() + kCurrentDataLogName, QDateTime::currentDateTime(), shown,
-                         MakeDeviceContext().status);
+    // One automatic reading at a time: a tick that falls due while one runs
+    // (its error box is open) is counted and not run.
+    if (timerReadingRunning_) return;
+    timerReadingRunning_ = true;
+    const auto done = qScopeGuard([this] { timerReadingRunning_ = false; });
+    RunGuarded([this] {
+        actReadCurrentExecute();
+        if (!currentDataValid_ || !CB_ReadToFile->isChecked()) return;
+        const CurrentDataFields shown{LE_DataA->text(), LE_PogrA->text(), LE_DataB->text(), LE_PogrB->text()};
+        AppendCurrentDataLog(AppDir() + kCurrentDataLogName, QDateTime::currentDateTime(), shown,
+                             MakeDeviceContext().status);
+    });
 }
 
 void TFace::CB_RefreshClick() {
