@@ -123,7 +123,7 @@ void SaveLinesToFile(const QStringList& lines, const QString& path) {
     const QString fullName = QFileInfo(path).absoluteFilePath();
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += UnicodeToCp1251(line);
+        bytes += UnicodeToCp1251Replacing(line);
         bytes += "\r\n";
     }
     QSaveFile file(fullName);

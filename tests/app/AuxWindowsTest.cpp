@@ -121,6 +121,19 @@ TEST_F(ArchiveWindow, SavesEveryLineWithCrLfInWindows1251AndReplacesTheFile) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+// A record line whose date text holds characters of a locale's own script
+// (Greek "μ.μ.", Korean) is saved with "?" in their places, as Archive.txt has it.
+TEST_F(ArchiveWindow, SavesLinesWhoseDateTheCodePageCannotHold) {
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    dialogs.saveFileName = path;
+    archive.AddLine(QString::fromUtf8("17/5/24 1:30:00 \u03BC.\u03BC.    0.0015  \u00B1 12 %"));
+    archive.AddLine(QString::fromUtf8("24. 5. 17. \uC624\uD6C4 1:30:00    0 \u00B1 0 %"));
+    archive.N1->trigger();
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QStringLiteral("|")).toStdString();
+    EXPECT_EQ(Saved(path), QByteArray("17/5/24 1:30:00 ?.?.    0.0015  \xB1 12 %\r\n"
+                                      "24. 5. 17. ?? 1:30:00    0 \xB1 0 %\r\n"));
+}
+
 TEST_F(ArchiveWindow, CancelledSaveDialogWritesNothing) {
     archive.AddLine(QStringLiteral("line"));
     dialogs.saveFileName.clear();

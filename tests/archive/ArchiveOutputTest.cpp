@@ -79,6 +79,16 @@ TEST(ArchiveTextFile, AppendsTitleAndRecordsByteForByte) {
     EXPECT_TRUE(rig.opened.isEmpty());
 }
 
+// Same rule as ZIR.txt and the saved list: "?" for each character the code
+// page lacks, one for a character beyond the 16-bit range too.
+TEST(ArchiveTextFile, LinesTheCodePageCannotHoldAreWrittenWithQuestionMarks) {
+    OutputRig rig;
+    const QString title = QString::fromUtf8("Report to ZIR 1.2.3 on 17/5/24 \xCE\xBC.\xCE\xBC. \xF0\x9F\x98\x80");
+    ASSERT_TRUE(rig.report.Start({title, 2, kBankDate, false, true}));
+    rig.report.End(QString(), false);
+    EXPECT_EQ(rig.FileBytes(), QByteArray("Report to ZIR 1.2.3 on 17/5/24 ?.?. ?\r\n"));
+}
+
 TEST(ArchiveOutputs, RefusalsAtStart) {
     struct Case {
         const char* name;

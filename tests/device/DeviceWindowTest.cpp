@@ -14,6 +14,8 @@
 
 #include "app/Dialogs.h"
 #include "app/UFace.h"
+#include "link/Cp1251.h"
+#include "link/numFormats.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -98,6 +100,31 @@ TEST_F(DeviceWindow, TimerReadsOnMultiplesOfThePeriodAndLogs) {
     EXPECT_TRUE(face.Status().startsWith("Data at file "));
     EXPECT_TRUE(face.Status().endsWith(QString::fromUtf8(" 1.23 1/s ± 5 % was refreshed")));
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
+}
+
+// The log line carries the date and time as the system locale writes them;
+// a character of it that Windows-1251 lacks (a Greek, Korean or Arabic time
+// text) is written as "?" and the line is logged. The test also runs in the
+// Greek locale.
+TEST_F(DeviceWindow, LogsInEveryLocale) {
+    face.RxSpE_AutoTime->setValue(3);
+    face.CB_Refresh->click();
+    face.CB_ReadToFile->click();
+    face.TimerTimer();
+    const QDateTime before = QDateTime::currentDateTime();
+    face.TimerTimer();  // count 3: a reading, logged
+    const QDateTime after = QDateTime::currentDateTime();
+
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
+    const QByteArray tail = QByteArray("  0.0015  \xB1 12 %   1.23 1/s \xB1 5 %\r\n");
+    const QByteArray log = Log();
+    ASSERT_TRUE(log.endsWith(tail)) << log.toStdString();
+    const QByteArray date = log.chopped(tail.size());
+    QStringList moments;
+    for (QDateTime t = before; t <= after.addSecs(1); t = t.addSecs(1)) moments << DateTimeToText(t);
+    bool matches = false;
+    for (const QString& moment : moments) matches = matches || date == UnicodeToCp1251Replacing(moment);
+    EXPECT_TRUE(matches) << date.toStdString() << " vs " << moments.join('|').toStdString();
 }
 
 TEST_F(DeviceWindow, FailedReadingKeepsFieldsAndLogsNothing) {
