@@ -204,5 +204,37 @@ TEST(AppDir, ExecutableFolderWhenWritableElseTheDataFolder) {
               "/home/op/.local/share/zir/");
 }
 
+// An installed program never writes into a system folder, even where that
+// folder is writable (run as root): its files go to the data folder.
+TEST(AppDir, InstalledSystemLocationsUseTheDataFolder) {
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath(QStringLiteral("prefix"));
+    for (const char* sub : {"prefix/bin/tools", "prefix/binaries", "usr/bin", "build/app"})
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QString::fromLatin1(sub))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("prefix/bin")), dir.filePath(QStringLiteral("linked-bin"))));
+    const QString data = QStringLiteral("/home/op/.local/share/zir/");
+    const struct {
+        QString exeDir;
+        QString appDir;  // empty: the executable's folder
+    } cases[] = {
+        {dir.filePath(QStringLiteral("prefix/bin")), data},
+        {dir.filePath(QStringLiteral("prefix/bin/")), data},
+        {dir.filePath(QStringLiteral("prefix/bin/tools")), data},
+        {dir.filePath(QStringLiteral("linked-bin")), data},         // the same folder through a link
+        {dir.filePath(QStringLiteral("prefix/binaries")), {}},      // not below prefix/bin
+        {dir.filePath(QStringLiteral("usr/bin")), {}},              // not the system's /usr
+        {dir.filePath(QStringLiteral("build/app")), {}},            // a build folder
+        {QStringLiteral("/usr/bin"), data},
+        {QStringLiteral("/usr/local/bin"), data},
+        {QStringLiteral("/usr/lib/zir"), data},
+        {QStringLiteral("/opt/zir/bin"), data},
+    };
+    for (const auto& c : cases) {
+        const QString expected = c.appDir.isEmpty() ? QDir::cleanPath(c.exeDir) + "/" : c.appDir;
+        EXPECT_EQ(ComputeAppDir(c.exeDir, QString(), QStringLiteral("/home/op"), prefix), expected)
+            << c.exeDir.toStdString();
+    }
+}
+
 } // namespace
 } // namespace zir::test
