@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
@@ -171,7 +172,9 @@ TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
     EXPECT_EQ(sheet.At("A1"), title);
     EXPECT_EQ(sheet.fontSize.at("A1"), 14);
     EXPECT_TRUE(sheet.At("B2").startsWith("Value at chanel A,"));
-    EXPECT_EQ(sheet.At("A3"), DateTimeToText(QDateTime(kSimToday.addDays(-2), QTime(8, 0))));
+    EXPECT_NEAR(sheet.Number("A3"), SpreadsheetSerial(QDateTime(kSimToday.addDays(-2), QTime(8, 0))), 1e-9);
+    EXPECT_FALSE(std::isnan(sheet.Number("B3")));
+    EXPECT_TRUE(sheet.IsText("F7"));
     EXPECT_EQ(sheet.At("F7"), "484(13)");
     EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 4, 5, 6, 7}));
 }
