@@ -53,6 +53,7 @@ private:
     void Guarded(const std::function<void()>& handler);
 
     IDialogs* dialogs_;
+    class WholeLineDelegate* lineDelegate_ = nullptr;  // owned by ListBox
 };
 
 // Writes the lines, each followed by CR LF, in Windows-1251 ("?" for a

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -103,6 +104,45 @@ protected:
     ScriptedDialogs dialogs;
     TArchive archive;
 };
+
+// At its designed size the window shows whole record lines: none is cut with
+// "...", and the list scrolls sideways to the end of the longest, wherever it
+// stands in the list, also for lines added while the window was hidden.
+TEST_F(ArchiveWindow, ShowsWholeLinesAndScrollsToTheLongest) {
+    const QString shortLine = QString::fromUtf8("17.05.24 08:00:00    0 1/s ± 0 %     0 1/s ± 0 %");
+    const QString longLine =
+        QString::fromUtf8("17.05.24 08:01:00    1.23E-12 мкЗв/ч ± 255 %     1.01E-12 мкЗв/ч ± 255 %");
+    for (const bool shownFirst : {false, true}) {
+        SCOPED_TRACE(shownFirst ? "added while shown" : "added while hidden");
+        archive.N2Click();
+        archive.resize(361, 285);
+        if (shownFirst) {
+            archive.ShowModeless();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
+        }
+        archive.AddLine(shortLine);
+        archive.AddLine(longLine);
+        for (int i = 0; i < 5; ++i) archive.AddLine(shortLine);
+        archive.ShowModeless();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
+        QApplication::processEvents();
+
+        QListWidget& list = *archive.ListBox;
+        const QFontMetrics metrics(list.font());
+        const int longWidth = metrics.horizontalAdvance(longLine);
+        ASSERT_GT(longWidth, list.viewport()->width());  // the designed width is too narrow for it
+        for (int row = 0; row < list.count(); ++row) {
+            const QRect item = list.visualItemRect(list.item(row));
+            EXPECT_GE(item.width(), metrics.horizontalAdvance(list.item(row)->text())) << row;
+        }
+        QScrollBar& sideways = *list.horizontalScrollBar();
+        EXPECT_GE(sideways.maximum() + list.viewport()->width(), longWidth);
+        sideways.setValue(sideways.maximum());
+        EXPECT_GE(list.visualItemRect(list.item(1)).right(), list.viewport()->width() - 1 - 8);
+        EXPECT_LE(list.visualItemRect(list.item(1)).left() + longWidth, list.viewport()->width());
+        archive.hide();
+    }
+}
 
 TEST_F(ArchiveWindow, SavesEveryLineWithCrLfInWindows1251AndReplacesTheFile) {
     const QString path = dir.filePath(QStringLiteral("list.txt"));
