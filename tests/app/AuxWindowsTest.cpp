@@ -5,13 +5,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/AppEnvironment.h"
+#include "app/DesktopOpener.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "tests/app/ScriptedDialogs.h"
@@ -274,6 +279,59 @@ TEST(AppDir, InstalledSystemLocationsUseTheDataFolder) {
         EXPECT_EQ(ComputeAppDir(c.exeDir, QString(), QStringLiteral("/home/op"), prefix), expected)
             << c.exeDir.toStdString();
     }
+}
+
+// The desktop's opener runs detached with its messages kept off the terminal
+// that started zir.
+TEST(DesktopOpener, OpenerMessagesStayOffTheTerminal) {
+    QTemporaryDir dir;
+    const QString opener = dir.filePath(QStringLiteral("xdg-open"));
+    const QString marker = dir.filePath(QStringLiteral("opened"));
+    {
+        QFile script(opener);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\n"
+                                    "echo \"No applications found for mimetype: $1\"\n"
+                                    "echo \"xdg-open: no method available for opening '$1'\" >&2\n"
+                                    "printf '%s' \"$1\" > '%1'\n")
+                         .arg(marker)
+                         .toUtf8());
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    const QString workbook = dir.filePath(QStringLiteral("ZIR_archive.xlsx"));
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()) + ":" + savedPath);
+
+    // The terminal: this process's standard output and error, caught in a file.
+    const QByteArray caught = QFile::encodeName(dir.filePath(QStringLiteral("terminal")));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = ::dup(1), savedErr = ::dup(2);
+    const int terminal = ::open(caught.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(terminal, 0);
+    ::dup2(terminal, 1);
+    ::dup2(terminal, 2);
+    const bool started = OpenWithDesktop(workbook);
+    const bool finished = QTest::qWaitFor([&] { return QFile::exists(marker) && QFileInfo(marker).size() > 0; }, 20000);
+    QTest::qWait(50);  // nothing comes after the marker; give a late write its chance to show
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::dup2(savedOut, 1);
+    ::dup2(savedErr, 2);
+    ::close(savedOut);
+    ::close(savedErr);
+    ::close(terminal);
+    qputenv("PATH", savedPath);
+
+    EXPECT_TRUE(started);
+    ASSERT_TRUE(finished);
+    QFile opened(marker);
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(opened.readAll()), workbook);
+    QFile output(QFile::decodeName(caught));
+    ASSERT_TRUE(output.open(QIODevice::ReadOnly));
+    EXPECT_EQ(output.readAll(), QByteArray());
 }
 
 } // namespace

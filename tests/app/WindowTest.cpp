@@ -401,6 +401,19 @@ TEST_F(Window, F1OpensTheHelpPageAtItsKeyword) {
     EXPECT_EQ(face.LE_DeviceAdr->text(), "255.255.255");
 }
 
+// The help page describes the program as it behaves: responsive during a
+// bank list or reading, other device actions refused with the status note.
+TEST_F(Window, HelpPageSaysWhatTheProgramDoes) {
+    face.ShowHelp();
+    auto* help = face.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    const QString page = help->Browser()->toPlainText().simplified();
+    EXPECT_TRUE(page.contains(TFace::BusyNote())) << "the note the operator sees";
+    EXPECT_TRUE(page.contains(QStringLiteral("window stays responsive")));
+    for (const char* untrue : {"the window does not react", "commands to the instrument wait"})
+        EXPECT_FALSE(page.contains(QString::fromLatin1(untrue))) << untrue;
+}
+
 TEST_F(Window, NProgressCheckTogglesWhenChosen) {
     face.NProgressCheck->trigger();
     EXPECT_FALSE(face.NProgressCheck->isChecked());
