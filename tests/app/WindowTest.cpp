@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FocusedControlCase{"BankBox", [](TFace& f) -> QWidget* { return f.CB_Bank; }},
                       FocusedControlCase{"BankBoxEditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); }},
                       FocusedControlCase{"AddressField", [](TFace& f) -> QWidget* { return f.LE_DeviceAdr; }}),
-    [](const ::testing::TestParamInfo<FocusedControlCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FocusedControlCase>& param) { return param.param.name; });
 
 // A check box that governs another control: the control is enabled exactly
 // while the box is checked, however the box changes.
@@ -283,11 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
                           GoverningCase{"FilterTo", [](TFace& f) { return f.CB_TimeTo; },
                                         [](TFace& f) -> QWidget* { return f.ME_TimeTo; }}),
         ::testing::Values(&Click, &SpaceKey, &AccessibleToggle, &SetByProgram)),
-    [](const auto& info) {
-        const ChangeBox change = std::get<1>(info.param);
+    [](const auto& param) {
+        const ChangeBox change = std::get<1>(param.param);
         const char* how = change == &Click ? "Click" : change == &SpaceKey ? "SpaceKey"
                           : change == &AccessibleToggle ? "AccessibleToggle" : "SetByProgram";
-        return std::string(std::get<0>(info.param).name) + how;
+        return std::string(std::get<0>(param.param).name) + how;
     });
 
 TEST_F(Window, HiddenGroupStaysVisibleWhenTheCodeComesAgain) {

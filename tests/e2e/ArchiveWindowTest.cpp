@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The box's own frame, outside its edit field and its arrow.
         DoubleClickCase{"BoxFrame", [](TFace& f) -> QWidget* { return f.CB_Bank; },
                         [](TFace& f) { return QPoint(1, f.CB_Bank->height() / 2); }}),
-    [](const ::testing::TestParamInfo<DoubleClickCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<DoubleClickCase>& param) { return param.param.name; });
 
 TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
     ArchiveWindow w({"--no-pacing"});
@@ -278,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BoxAnswer{"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }},
                       BoxAnswer{"ClickOnOk",
                                 [](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton); }}),
-    [](const ::testing::TestParamInfo<BoxAnswer>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<BoxAnswer>& param) { return param.param.name; });
 
 // Escape pressed during a reading cancels it at its next request, also when
 // its key event arrives between two requests, before the exchange looks at
@@ -364,7 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                                             w.Window("08:00", "08:09");
                                             w.face->actGetBankN->trigger();
                                         }}),
-    [](const ::testing::TestParamInfo<LongOperationCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<LongOperationCase>& param) { return param.param.name; });
 
 } // namespace
 } // namespace zir::test
