@@ -48,8 +48,10 @@ void TFace::TimerTimer() {
     // Every tick counts, so the schedule stays aligned with the program's start.
     if (!refreshSchedule_->Tick(CB_Refresh->isChecked(), RxSpE_AutoTime->value())) return;
     // One automatic reading at a time: a tick that falls due while one runs
-    // (its error box is open) is counted and not run.
-    if (timerReadingRunning_) return;
+    // (its error box is open) is counted and not run. Nor does one run when
+    // Escape has just asked a long operation to stop: that cancel belongs to
+    // the operation's next request.
+    if (timerReadingRunning_ || escapeCancelPending_) return;
     timerReadingRunning_ = true;
     const auto done = qScopeGuard([this] { timerReadingRunning_ = false; });
     RunGuarded([this] {

@@ -284,8 +284,17 @@ INSTANTIATE_TEST_SUITE_P(
 // its key event arrives between two requests, before the exchange looks at
 // the key: it is not taken as a typed Escape, which would ask a question and
 // hold the reading in that question.
-TEST(ArchiveWindow, EscapeTypedBetweenTwoRequestsCancelsTheReading) {
+class EscapeTyped : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EscapeTyped, BetweenTwoRequestsCancelsTheReading) {
     ArchiveWindow w({"--baud", "19200"});
+    if (GetParam()) {
+        // Automatic readings run between the requests as well; the cancel
+        // still belongs to the reading.
+        w.face->CB_Refresh->setChecked(true);
+        w.face->RxSpE_AutoTime->setValue(3);
+        w.face->Timer->setInterval(10);
+    }
     w.face->show();
     QApplication::setActiveWindow(w.face.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.face.get()));
@@ -303,6 +312,11 @@ TEST(ArchiveWindow, EscapeTypedBetweenTwoRequestsCancelsTheReading) {
     EXPECT_LT(asked, 100);
     EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(AutoRefresh, EscapeTyped, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return std::string(param.param ? "On" : "Off");
+                         });
 
 // Auto refresh during a long operation: the automatic readings run between
 // its requests and log to ZIR.txt, but the progress window stays the
