@@ -54,19 +54,12 @@ private:
     TExchange& exchange_;
 };
 
-// The clock request and the exchange's "Canceled" report to neither.
+// The exchange's "Canceled" and the clock request's status go nowhere: the
+// search reports through its observer.
 class NoStatus final : public IStatusLine {
 public:
     void SetStatus(const QString&) override {}
     QString Status() const override { return {}; }
-};
-
-class NoProgress final : public IProgress {
-public:
-    void Prepare(int) override {}
-    void Show() override {}
-    void SetProgress(int) override {}
-    void Close() override {}
 };
 
 } // namespace
