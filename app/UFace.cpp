@@ -26,6 +26,7 @@
 #include "app/QtDialogs.h"
 #include "app/windows/UAbout.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/ULineMonitor.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
 #include "device/CurrentData.h"
@@ -111,6 +112,7 @@ TFace::TFace(QWidget* parent)
     ConfigureAsCommPort(*port);
     CommPort = std::move(port);
     exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *clock_);
+    CreateLineEventLog();
 
     BuildActions();
     auto* client = new QWidget(this);
@@ -155,6 +157,7 @@ void TFace::ConnectHandlers() {
     device(actReadAll, &TFace::actReadAllExecute);
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
+    plain(actLineMonitor, &TFace::actLineMonitorExecute);
     plain(N11, &TFace::N11Click);
     plain(N12, &TFace::N12Click);
     plain(N13, &TFace::N13Click);
@@ -208,6 +211,7 @@ IDialogs& TFace::Dialogs() { return *dialogs_; }
 void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();
     if (Archive) Archive->SetDialogs(*dialogs_);
+    if (LineMonitor) LineMonitor->SetDialogs(*dialogs_);
 }
 
 void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }

@@ -7,7 +7,8 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_settings.cpp creates the settings store.
+// archive, time filters). UFace_settings.cpp creates the settings store,
+// UFace_monitor.cpp the line monitor.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -43,6 +44,8 @@ class TEscapeKey;
 class TExchange;
 class TFProgressBar;
 class TFormStorage;
+class TLineEventLog;
+class TLineMonitor;
 class TRefreshSchedule;
 class THelpWindow;
 class SteadyClock;
@@ -123,6 +126,7 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actLineMonitor = nullptr;     // "&Line monitor...", Ctrl+L
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -142,6 +146,11 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The line monitor (UFace_monitor.cpp): its event log listens to the
+    // exchange from the start; the window is created on first use.
+    TLineEventLog* LineEventLog = nullptr;
+    TLineMonitor* LineMonitor = nullptr;
+    TLineMonitor* LineMonitorWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -196,6 +205,8 @@ public:
     void actExitExecute();
     void PageControl1Change();
     void FormKeyPress(QChar key);
+    // UFace_monitor.cpp
+    void actLineMonitorExecute();
     // UFace_device.cpp
     void actReadCurrentExecute();
     void TimerTimer();
@@ -215,6 +226,8 @@ public:
     void CB_TimeToClick();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
+    // UFace_monitor.cpp: creates LineEventLog and makes it the exchange's observer.
+    void CreateLineEventLog();
 
     // F1: the program's help page at "ZIR-Soft".
     void ShowHelp();

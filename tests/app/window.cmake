@@ -7,3 +7,11 @@ zir_add_gtest(zir_window_tests
   LIBS zir_app Qt6::Test
   QT_MAIN
   TIMEOUT 120)
+# The line monitor window and its event log.
+zir_add_gtest(zir_line_monitor_tests
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/ScriptedDialogs.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/LineMonitorTest.cpp
+  LIBS zir_app Qt6::Test
+  QT_MAIN
+  TIMEOUT 120)
