@@ -359,6 +359,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     emit CloseAccepted();
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
+    if (LineMonitor) LineMonitor->close();
     event->accept();
 }
 

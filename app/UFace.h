@@ -147,7 +147,8 @@ public:
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
     // The line monitor (UFace_monitor.cpp): its event log listens to the
-    // exchange from the start; the window is created on first use.
+    // exchange from the start; the window is created on first use, as a
+    // window of its own (not kept above this one), and closes with this one.
     TLineEventLog* LineEventLog = nullptr;
     TLineMonitor* LineMonitor = nullptr;
     TLineMonitor* LineMonitorWindow();
@@ -272,6 +273,7 @@ private:
     std::unique_ptr<StatusAdapter> statusAdapter_;
     std::unique_ptr<ProgressAdapter> progressAdapter_;
     THelpWindow* helpWindow_ = nullptr;
+    std::unique_ptr<TLineMonitor> lineMonitor_;
 
     // Hidden code capture ("KOTA" reveals GB_Hidden).
     QString hiddenCodeBuffer_;

@@ -15,7 +15,10 @@ void TFace::CreateLineEventLog() {
 
 TLineMonitor* TFace::LineMonitorWindow() {
     if (!LineMonitor) {
-        LineMonitor = new TLineMonitor(*LineEventLog, Dialogs(), this);
+        // Without a parent: a child window would always stay above the main
+        // window and could cover it.
+        lineMonitor_ = std::make_unique<TLineMonitor>(*LineEventLog, Dialogs());
+        LineMonitor = lineMonitor_.get();
         LineMonitor->setFont(DesignFont());
     }
     return LineMonitor;

@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {6513, "RX  0 B  no reply"}, {7014, "RX  0 B  no reply"},
                       {7014, "END  #6  no answer  7014 ms"}}),
                   CounterValues({"1", "0", "0", "1", "0", "0", "–", "–", "6", "0", "14", "0", "0", "0", "0", "0"})}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(LineMonitor, FilterShowsOnlyTheCheckedVerdictsAndKeepsTheRest) {
     MonitorRig rig;
@@ -464,6 +464,34 @@ TEST(LineMonitor, ServiceMenuGroupAndCtrlLOpenOneWindow) {
     face.actLineMonitor->trigger();
     EXPECT_EQ(face.LineMonitor, first);
     EXPECT_TRUE(first->isVisible());
+    face.SetDialogs(nullptr);
+}
+
+TEST(LineMonitor, ClosingTheMainWindowClosesItAndKeepsWhereItStood) {
+    ConfigHome home;
+    ScriptedDialogs dialogs;
+    TFace face;
+    face.SetDialogs(&dialogs);
+    face.show();
+    face.actLineMonitor->trigger();
+    TLineMonitor& monitor = *face.LineMonitor;
+    // A window of its own, not one kept above the main window.
+    EXPECT_EQ(monitor.parentWidget(), nullptr);
+    // Closed once and opened again: the place it has at the end counts.
+    monitor.close();
+    face.actLineMonitor->trigger();
+    monitor.setGeometry(210, 160, 1050, 430);
+    QApplication::processEvents();
+    const QRect frame = monitor.frameGeometry();
+
+    face.close();
+    EXPECT_FALSE(monitor.isVisible());
+    IniFile ini(home.IniPath());
+    ini.Load();
+    EXPECT_EQ(ini.ReadString("LineMonitor", "NormPos", "<none>"),
+              QStringLiteral("%1,%2,%3,%4").arg(frame.left()).arg(frame.top()).arg(frame.left() + frame.width())
+                  .arg(frame.top() + frame.height()));
+    EXPECT_NE(ini.ReadString("TFace", "NormPos", "<none>"), "<none>");
     face.SetDialogs(nullptr);
 }
 

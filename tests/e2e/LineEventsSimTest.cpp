@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, LineEventsWithSim, ::testing::Values(
     FaultCase{"wrong_length", {"--fault", "wrong-length"}, {"TX #1 20 B", "RX 14 B accepted", "END #1 reply"}, false},
     FaultCase{"answer_from_3", {"--answer-from", "3"},
               {"TX #1 20 B", "TX #2 20 B", "TX #3 20 B", "RX 27 B accepted", "END #3 reply"}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace
 } // namespace zir

@@ -259,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ExchangeEvents, ::testing::Values(
               {"TX #1 20 B", "RX 27 B rejected: data checksum", "RX 0 B no reply", "TX #2 20 B", "RX 27 B accepted",
                "END #2 reply"},
               {0, 531, 1032, 1032, 1062, 1062}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ExchangeEvents, CancelEndsTheRequestAtTheAttemptThatSawEscape)
 {
