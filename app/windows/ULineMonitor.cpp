@@ -42,7 +42,7 @@ struct CounterSpec {
 constexpr CounterSpec kRequestCounters[] = {
     {"Requests", "Requests"},         {"FirstAttempt", "Answered at first attempt"},
     {"Retried", "Retried"},           {"NotAnswered", "Not answered"},
-    {"Cancelled", "Cancelled"},       {"Errors", "Port errors"},
+    {"Cancelled", "Cancelled"},       {"Errors", "Errors"},
     {"MeanReplyTime", "Mean reply time"}, {"MaxReplyTime", "Max reply time"},
 };
 constexpr CounterSpec kFrameCounters[] = {
