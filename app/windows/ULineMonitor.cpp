@@ -35,29 +35,29 @@ namespace {
 
 // The counters' captions and the names of their value labels, in the
 // order they stand (two columns per group, row by row).
-struct CounterSpec {
+struct CounterItem {
     const char* name;
     const char* caption;
 };
-constexpr CounterSpec kRequestCounters[] = {
+constexpr CounterItem kRequestCounters[] = {
     {"Requests", "Requests"},         {"FirstAttempt", "Answered at first attempt"},
     {"Retried", "Retried"},           {"NotAnswered", "Not answered"},
     {"Cancelled", "Cancelled"},       {"Errors", "Errors"},
     {"MeanReplyTime", "Mean reply time"}, {"MaxReplyTime", "Max reply time"},
 };
-constexpr CounterSpec kFrameCounters[] = {
+constexpr CounterItem kFrameCounters[] = {
     {"FramesSent", "Frames sent"},          {"Accepted", "Replies accepted"},
     {"NoReply", "Silent reads"},            {"PacketErrors", "Packet errors"},
     {"RejectedHeader", "Rejected: header checksum"}, {"RejectedLength", "Rejected: length"},
     {"RejectedData", "Rejected: data checksum"},     {"Rejected", "Rejected in all"},
 };
 
-struct FilterSpec {
+struct FilterItem {
     LineCategory category;
     const char* name;
     const char* caption;
 };
-constexpr FilterSpec kFilters[] = {
+constexpr FilterItem kFilters[] = {
     {LineCategory::Sent, "ShowSent", "&Sent"},
     {LineCategory::Accepted, "ShowAccepted", "&Accepted"},
     {LineCategory::NoReply, "ShowNoReply", "&No reply"},
@@ -95,6 +95,7 @@ public:
         painter->drawStaticText(QPointF(option.rect.left() + 3, top), *text);
         painter->restore();
     }
+
 private:
     mutable QCache<qulonglong, QStaticText> cache_{600};
 };
@@ -181,24 +182,24 @@ QWidget* TLineMonitor::BuildCounters() {
     auto* strip = new QWidget(this);
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(0, 0, 0, 0);
-    const auto group = [this, row](const char* name, const char* caption, const auto& specs) {
+    const auto group = [this, row](const char* name, const char* caption, const auto& items) {
         auto* box = new QGroupBox(QString::fromUtf8(caption), this);
         box->setObjectName(QString::fromLatin1(name));
         auto* grid = new QGridLayout(box);
         grid->setHorizontalSpacing(8);
         grid->setVerticalSpacing(2);
         int index = 0;
-        for (const CounterSpec& spec : specs) {
+        for (const CounterItem& item : items) {
             const int r = index / 2;
             const int c = (index % 2) * 2;
             auto* value = new QLabel(box);
-            value->setObjectName(QStringLiteral("Count_") + QString::fromLatin1(spec.name));
+            value->setObjectName(QStringLiteral("Count_") + QString::fromLatin1(item.name));
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("0000000 ms")));
             value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            grid->addWidget(new QLabel(QString::fromUtf8(spec.caption), box), r, c);
+            grid->addWidget(new QLabel(QString::fromUtf8(item.caption), box), r, c);
             grid->addWidget(value, r, c + 1);
-            CounterLabels[QString::fromLatin1(spec.name)] = value;
+            CounterLabels[QString::fromLatin1(item.name)] = value;
             ++index;
         }
         grid->setColumnStretch(1, 1);
@@ -215,12 +216,12 @@ QWidget* TLineMonitor::BuildControls() {
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(new QLabel(QStringLiteral("Show:"), strip));
-    for (const FilterSpec& spec : kFilters) {
-        auto* box = new QCheckBox(QString::fromUtf8(spec.caption), strip);
-        box->setObjectName(QString::fromLatin1(spec.name));
+    for (const FilterItem& item : kFilters) {
+        auto* box = new QCheckBox(QString::fromUtf8(item.caption), strip);
+        box->setObjectName(QString::fromLatin1(item.name));
         box->setChecked(true);
         connect(box, &QCheckBox::toggled, this, [this] { ApplyFilter(); });
-        FilterBoxes[static_cast<unsigned>(spec.category)] = box;
+        FilterBoxes[static_cast<unsigned>(item.category)] = box;
         row->addWidget(box);
     }
     row->addStretch(1);
