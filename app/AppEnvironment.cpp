@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 
+#include "core/XdgFolders.h"
+
 // Q_INIT_RESOURCE must be used outside any namespace.
 static void InitZirResources() { Q_INIT_RESOURCE(zir); }
 
@@ -26,10 +28,7 @@ QString ComputeAppDir(const QString& exeDir, const QString& xdgDataHome, const Q
     if (!exeDir.isEmpty() && exe.isDir() && exe.isWritable()) {
         return WithSlash(QDir::cleanPath(exe.absoluteFilePath()));
     }
-    const QString dataHome = !xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome)
-                                 ? xdgDataHome
-                                 : home + QStringLiteral("/.local/share");
-    return WithSlash(QDir::cleanPath(dataHome + QStringLiteral("/zir")));
+    return WithSlash(ZirFolderIn(xdgDataHome, home, QStringLiteral(".local/share")));
 }
 
 QString ProgramAppDir() {

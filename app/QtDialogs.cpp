@@ -18,7 +18,7 @@ bool QtDialogs::ConfirmWarning(const QString& text) {
     return box.exec() == QMessageBox::Ok;
 }
 
-IDialogs::Answer QtDialogs::AskYesNoCancel(const QString& text) {
+Answer QtDialogs::AskYesNoCancel(const QString& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_);
     box.setDefaultButton(QMessageBox::Yes);

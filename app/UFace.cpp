@@ -32,7 +32,10 @@
 #include "device/CurrentData.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
-#include "link/EscapeKey.h"
+#include "app/EscapeKey.h"
+#include "core/Clock.h"
+#include "core/NumberText.h"
+#include "history/HistoryStore.h"
 #include "link/Exchange.h"
 
 namespace zir {
@@ -50,8 +53,8 @@ class TFace::ExchangeHost final : public IExchangeHost {
 public:
     explicit ExchangeHost(TFace& face) : face_(face) {}
     int PortNumber() const override { return face_.RxSpinEdit_ComPort->value(); }
-    QString SpeedText() const override { return face_.CB_ComPort_Speed->currentText(); }
-    void SetStatus(const QString& text) override { face_.SetStatus(text); }
+    // "" while no speed is chosen: "'' is not a valid integer value".
+    int BaudRate() const override { return StrToInt(face_.CB_ComPort_Speed->currentText()); }
     bool EscapeHeld() override { return face_.EscapeProbe(); }
 
 private:
@@ -95,7 +98,7 @@ TFace::TFace(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint),
       qtDialogs_(std::make_unique<QtDialogs>(this)),
-      clock_(std::make_unique<SteadyClock>()),
+      clock_(std::make_unique<SystemClock>()),
       exchangeHost_(std::make_unique<ExchangeHost>(*this)),
       statusAdapter_(std::make_unique<StatusAdapter>(*this)),
       progressAdapter_(std::make_unique<ProgressAdapter>(*this)),
@@ -108,10 +111,8 @@ TFace::TFace(QWidget* parent)
     escapeKey_ = std::make_unique<TEscapeKey>();
     escapeProbe_ = [this] { return escapeKey_->Held(); };
 
-    auto port = std::make_unique<TCPDrv>();
-    ConfigureAsCommPort(*port);
-    CommPort = std::move(port);
-    exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *clock_);
+    CommPort = std::make_unique<TCPDrv>(*clock_);
+    exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *statusAdapter_, *clock_);
     CreateLineEventLog();
 
     BuildActions();
@@ -138,6 +139,9 @@ TFace::TFace(QWidget* parent)
 
 TFace::~TFace() {
     qApp->removeEventFilter(this);
+    // The history commits what is staged on its clock, which goes with the members.
+    delete history_;
+    history_ = nullptr;
 }
 
 void TFace::ConnectHandlers() {
@@ -207,6 +211,8 @@ DeviceContext TFace::MakeDeviceContext() {
 }
 
 IDialogs& TFace::Dialogs() { return *dialogs_; }
+
+IClock& TFace::Clock() { return *clock_; }
 
 void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();

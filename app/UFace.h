@@ -48,7 +48,9 @@ class TLineEventLog;
 class TLineMonitor;
 class TRefreshSchedule;
 class THelpWindow;
-class SteadyClock;
+class THistoryStore;
+class IClock;
+class SystemClock;
 struct DeviceContext;
 
 class TFace : public QMainWindow {
@@ -183,12 +185,20 @@ public:
     DeviceContext MakeDeviceContext();
     // Message boxes and questions; tests answer them without a modal loop.
     IDialogs& Dialogs();
+    // The computer's clock, for the exchange, the port and the operations.
+    IClock& Clock();
     // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
     QString AppDir() const;
     void SetStatus(const QString& text);
     QString Status() const;
     // The archive list window.
     class TArchive* ArchiveWindow();
+    // The history ($XDG_DATA_HOME/zir/history.sqlite), made on first use;
+    // every bank reading and current reading adds to it.
+    THistoryStore& History();
+    // Shows the history's message about its file, if it has one: at the end
+    // of every bank reading, once per cause for current readings.
+    void TellHistoryProblem(bool everyTime);
     // Bank list and bank reading let pending events run between requests.
     // While one runs, LongOperationRunning() is true: other device actions
     // started by the operator are refused with a status note, and closing the
@@ -267,7 +277,7 @@ private:
     QString appDirOverride_;
 
     std::unique_ptr<IByteChannel> CommPort;
-    std::unique_ptr<SteadyClock> clock_;
+    std::unique_ptr<SystemClock> clock_;
     std::unique_ptr<ExchangeHost> exchangeHost_;
     std::unique_ptr<TExchange> exchange_;
     std::unique_ptr<StatusAdapter> statusAdapter_;
@@ -284,6 +294,7 @@ private:
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
     std::function<void(const QString&)> openWorkbook_;
+    THistoryStore* history_ = nullptr;     // child of the window, deleted before clock_
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;

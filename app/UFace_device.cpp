@@ -6,24 +6,30 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "app/FieldText.h"
 #include "app/UFace.h"
+#include "core/Clock.h"
 #include "device/Coefficients.h"
 #include "device/CurrentData.h"
 #include "device/DeviceContext.h"
 #include "device/Dimension.h"
 #include "device/ServiceParameters.h"
+#include "history/HistoryReport.h"
 
 namespace zir {
 
 void TFace::actReadCurrentExecute() {
     currentDataValid_ = false;
-    const auto fields = ReadCurrentData(MakeDeviceContext());
+    CurrentValues values;
+    const auto fields = ReadCurrentData(MakeDeviceContext(), &values);
     if (!fields) return;
     LE_DataA->setText(fields->dataA);
     LE_PogrA->setText(fields->pogrA);
     LE_DataB->setText(fields->dataB);
     LE_PogrB->setText(fields->pogrB);
     currentDataValid_ = true;
+    RecordCurrentReading(History(), LE_DeviceAdr->text(), values, Clock().Now());
+    if (!LongOperationRunning()) TellHistoryProblem(false);  // a reading running tells at its end
 }
 
 void TFace::TimerTimer() {
@@ -31,7 +37,7 @@ void TFace::TimerTimer() {
     actReadCurrentExecute();
     if (!currentDataValid_ || !CB_ReadToFile->isChecked()) return;
     const CurrentDataFields shown{LE_DataA->text(), LE_PogrA->text(), LE_DataB->text(), LE_PogrB->text()};
-    AppendCurrentDataLog(AppDir() + kCurrentDataLogName, QDateTime::currentDateTime(), shown,
+    AppendCurrentDataLog(AppDir() + kCurrentDataLogName, Clock().Now(), shown,
                          MakeDeviceContext().status);
 }
 
@@ -42,7 +48,7 @@ void TFace::CB_RefreshClick() {
 }
 
 void TFace::actSetRazmernostExecute() {
-    WriteDimension(MakeDeviceContext(), Edit_Razmernost->text(), RxSpE_NumChanel->value());
+    WriteDimension(MakeDeviceContext(), Edit_Razmernost->text(), ChannelOfField(RxSpE_NumChanel->value()));
 }
 
 void TFace::N11Click() { Edit_Razmernost->setText(Edit_Razmernost->text() + kSymbolMicro); }
@@ -51,15 +57,16 @@ void TFace::N13Click() { Edit_Razmernost->setText(Edit_Razmernost->text() + kSym
 void TFace::N14Click() { Edit_Razmernost->setText(Edit_Razmernost->text() + kSymbolPerHour); }
 
 void TFace::actSetKoeffExecute() {
-    const CoefficientTexts texts{Edit_Koeff_K->text(), Edit_Koeff_M->text(), Edit_Koeff_Porog->text()};
-    WriteCoefficients(MakeDeviceContext(), texts, RxSpE_NumChanel->value());
+    // Converted after the write has cleared the status line.
+    WriteCoefficients(MakeDeviceContext(), ChannelOfField(RxSpE_NumChanel->value()), [this] {
+        return CoefficientsOfFields(Edit_Koeff_K->text(), Edit_Koeff_M->text(), Edit_Koeff_Porog->text());
+    });
 }
 
 void TFace::actSetParamsExecute() {
-    const ServiceParameterTexts texts{
-        QString::number(RxSpinEdit_Param_SN->value()), QString::number(RxSpEdit_Param_NN->value()),
-        QString::number(RxSpEdit_Param_Z->value()), QString::number(RxSpEdit_Param_VCom->value())};
-    WriteServiceParameters(MakeDeviceContext(), texts);
+    WriteServiceParameters(MakeDeviceContext(),
+                           {RxSpinEdit_Param_SN->value(), RxSpEdit_Param_NN->value(), RxSpEdit_Param_Z->value(),
+                            RxSpEdit_Param_VCom->value()});
 }
 
 } // namespace zir

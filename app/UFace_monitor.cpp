@@ -3,12 +3,13 @@
 #include "app/UFace.h"
 #include "app/windows/LineEventLog.h"
 #include "app/windows/ULineMonitor.h"
+#include "core/Clock.h"
 #include "link/Exchange.h"
 
 namespace zir {
 
 void TFace::CreateLineEventLog() {
-    LineEventLog = new TLineEventLog(this);
+    LineEventLog = new TLineEventLog(*clock_, this);
     LineEventLog->setObjectName(QStringLiteral("LineEventLog"));
     exchange_->SetObserver(LineEventLog);
 }

@@ -4,8 +4,8 @@
 
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "link/Errors.h"
-#include "link/numFormats.h"
+#include "core/Errors.h"
+#include "core/DateText.h"
 
 namespace zir {
 
@@ -45,7 +45,7 @@ bool TArchiveReport::Start(const ReportStart& start) {
     textFile_.reset();
     if (start.toExcel) {
         workbook_ = std::make_unique<TArchiveWorkbook>();
-        const QDateTime now = services_.now ? services_.now() : QDateTime::currentDateTime();
+        const QDateTime now = services_.clock.Now();
         if (!workbook_->Create(services_.appDir, start.bank, start.bankDate, now)) {
             workbook_.reset();
             services_.status.SetStatus(kCantStartExcel);

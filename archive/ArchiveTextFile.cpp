@@ -1,7 +1,7 @@
 #include "archive/ArchiveTextFile.h"
 
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Cp1251.h"
+#include "core/Errors.h"
 
 namespace zir {
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 
 namespace zir {
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <xlsxwriter.h>
 
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 

@@ -25,6 +25,7 @@
 #include "app/windows/ULineMonitor.h"
 #include "app/Dialogs.h"
 #include "app/settings/FormPlacement.h"
+#include "core/Clock.h"
 #include "link/ZebusModTransport.h"
 
 namespace {
@@ -97,7 +98,8 @@ int main(int argc, char** argv) {
     const int afterFull = argc > 1 ? std::atoi(argv[1]) : 20000;
 
     NoDialogs dialogs;
-    TLineEventLog log;
+    SystemClock clock;
+    TLineEventLog log(clock);
     log.SetBatchInterval(1000000);   // batches come when the benchmark says
     TLineMonitor monitor(log, dialogs);
     monitor.Placement().Active = false;

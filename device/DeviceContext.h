@@ -4,17 +4,10 @@
 
 #include <QString>
 
+#include "core/StatusLine.h"
 #include "link/Exchange.h"
 
 namespace zir {
-
-// The main window's one-line status bar.
-class IStatusLine {
-public:
-    virtual ~IStatusLine() = default;
-    virtual void SetStatus(const QString& text) = 0;
-    virtual QString Status() const = 0;
-};
 
 // The progress window, driven the same way by every long operation:
 // Prepare(max) sets position 0, maximum, position 0; Show() only when the

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/Clock.h"
+
 namespace zir {
 
 LineCategory CategoryOf(const LineEvent& event) {
@@ -23,22 +25,18 @@ LineCategory CategoryOf(const LineEvent& event) {
     return LineCategory::Rejected;
 }
 
-TLineEventLog::TLineEventLog(QObject* parent, qsizetype capacity)
+TLineEventLog::TLineEventLog(IClock& clock, QObject* parent, qsizetype capacity)
     : QAbstractListModel(parent),
       capacity_(std::max<qsizetype>(capacity, 1)),
-      timeOfDay_([](const LineEvent&) { return QTime::currentTime(); }),
+      clock_(clock),
       flushTimer_(new QTimer(this)) {
     flushTimer_->setSingleShot(true);
     flushTimer_->setInterval(kDefaultBatchMs);
     connect(flushTimer_, &QTimer::timeout, this, &TLineEventLog::Flush);
 }
 
-void TLineEventLog::SetTimeOfDay(std::function<QTime(const LineEvent&)> timeOfDay) {
-    timeOfDay_ = std::move(timeOfDay);
-}
-
 void TLineEventLog::OnLineEvent(const LineEvent& event) {
-    entries_.push_back(Entry{event, timeOfDay_(event)});
+    entries_.push_back(Entry{event, clock_.Now().time()});
     ++endSeq_;
     counters_.Add(event);
     // The oldest drop off at the next batch, many at a time; only a flood

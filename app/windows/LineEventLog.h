@@ -15,13 +15,14 @@
 #include <QTime>
 #include <cstdint>
 #include <deque>
-#include <functional>
 
 #include "link/LineObserver.h"
 
 class QTimer;
 
 namespace zir {
+
+class IClock;
 
 // What the filter tells apart.
 enum class LineCategory : unsigned {
@@ -42,16 +43,14 @@ public:
     static constexpr qsizetype kDefaultCapacity = 100000;
     static constexpr int kDefaultBatchMs = 200;
 
-    explicit TLineEventLog(QObject* parent = nullptr, qsizetype capacity = kDefaultCapacity);
+    // Each event is shown with the time of day `clock` gives when it is
+    // reported (the exchange reports as it happens).
+    explicit TLineEventLog(IClock& clock, QObject* parent = nullptr, qsizetype capacity = kDefaultCapacity);
 
     // ILineObserver: keeps the event and counts it; the rows follow at the
     // next batch, which also lets the oldest events beyond the capacity go
     // (until then at most 1 % more are kept).
     void OnLineEvent(const LineEvent& event) override;
-
-    // The time of day an event is shown with; by default the wall clock's
-    // at the moment it is reported (the exchange reports as it happens).
-    void SetTimeOfDay(std::function<QTime(const LineEvent&)> timeOfDay);
 
     // The longest wait from an event to its batch (0: the next pass of the
     // event loop).
@@ -106,7 +105,7 @@ private:
     void TrimToCapacity();
 
     qsizetype capacity_;
-    std::function<QTime(const LineEvent&)> timeOfDay_;
+    IClock& clock_;
     // Events numbered in arrival order: entries_ holds firstSeq_ to endSeq_ - 1.
     std::deque<Entry> entries_;
     std::uint64_t firstSeq_ = 0;

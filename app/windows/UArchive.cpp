@@ -11,8 +11,8 @@
 
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Cp1251.h"
+#include "core/Errors.h"
 
 namespace zir {
 

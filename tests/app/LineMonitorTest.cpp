@@ -25,9 +25,11 @@
 #include "app/windows/LineEventLog.h"
 #include "app/windows/ULineMonitor.h"
 #include "device/Clock.h"
+#include "device/FakeDevice.h"
 #include "link/ZebusModTransport.h"
 #include "support/FakeByteChannel.h"
 #include "support/RecordingStatus.h"
+#include "support/TestExchangeHost.h"
 #include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
@@ -48,31 +50,23 @@ QString Rx(const QString& verdict, const QByteArray& bytes) {
     return QStringLiteral("RX  %1 B  %2  %3  |%4|").arg(bytes.size()).arg(verdict, HexText(bytes), AsciiText(bytes));
 }
 
-class NoProgress final : public IProgress {
-public:
-    void Prepare(int) override {}
-    void Show() override {}
-    void SetProgress(int) override {}
-    void Close() override {}
-};
-
 // The exchange on a virtual clock, reporting to the log a monitor shows;
 // the time of day of an event is 14:30:00.000 plus its virtual time.
 struct MonitorRig {
-    FakeClock clock;
+    VirtualClock clock;
     FakeByteChannel port{clock};
-    FakeExchangeHost host{clock};
-    TExchange exchange{port, host, clock};
+    TestExchangeHost host;
     RecordingStatus status;
-    NoProgress progress;
+    TExchange exchange{port, host, status, clock};
+    FakeProgress progress;
     ScriptedDialogs dialogs;
-    TLineEventLog log;
+    TLineEventLog log{clock};
     TLineMonitor monitor{log, dialogs};
 
     MonitorRig() {
+        clock.wallAtZero = QDateTime(QDate(2007, 12, 25), QTime(14, 30));
         exchange.SetObserver(&log);
         log.SetBatchInterval(0);
-        log.SetTimeOfDay([](const LineEvent& e) { return QTime(14, 30).addMSecs(static_cast<int>(e.timeMs)); });
         monitor.show();
     }
     // The n-th frame sent from now on is answered with answers[n-1] 30 ms
@@ -343,7 +337,8 @@ TEST(LineEventLog, KeepsTheNewestEventsUpToItsCapacityAndCountsAll) {
         {"beyond, filtered", 12, sentOnly, true, {"8", "10"}},
     };
     for (const Case& c : cases) {
-        TLineEventLog log(nullptr, 5);
+        VirtualClock clock;
+        TLineEventLog log(clock, nullptr, 5);
         log.SetBatchInterval(0);
         QTableView view;
         view.setModel(&log);
@@ -370,7 +365,8 @@ TEST(LineEventLog, KeepsTheNewestEventsUpToItsCapacityAndCountsAll) {
 
 TEST(LineEventLog, AHundredThousandEventsAreKeptAndOlderOnesDropOff) {
     ScriptedDialogs dialogs;
-    TLineEventLog log;
+    VirtualClock clock;
+    TLineEventLog log(clock);
     log.SetBatchInterval(0);
     TLineMonitor monitor(log, dialogs);
     monitor.show();
@@ -406,7 +402,8 @@ TEST(LineMonitor, KeepsItsPlaceAndSizeInItsOwnSection) {
     ConfigHome home;
     const ScreenInfo screen{QSize(1600, 1200), 96, QRect(0, 0, 1600, 1200)};
     ScriptedDialogs dialogs;
-    TLineEventLog log;
+    VirtualClock clock;
+    TLineEventLog log(clock);
     int frameWidth = 0;
     {
         TLineMonitor monitor(log, dialogs);

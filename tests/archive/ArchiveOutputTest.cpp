@@ -10,8 +10,8 @@
 #include "XlsxReadBack.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "link/Cp1251.h"
-#include "link/numFormats.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {
@@ -32,13 +32,20 @@ ArchiveRecord MakeRecord(int minute, const char* a, int ua, const char* b, int u
     return r;
 }
 
+VirtualClock ClockAt(const QDateTime& now) {
+    VirtualClock clock;
+    clock.wallAtZero = now;
+    return clock;
+}
+
 struct OutputRig {
     QTemporaryDir dir;
     RecordingList list;
     RecordingStatus status;
     QStringList opened;
     QString appDir = dir.path() + "/";
-    TArchiveReport report{{list, status, appDir, [this](const QString& p) { opened << p; }, [] { return kNow; }}};
+    VirtualClock clock = ClockAt(kNow);
+    TArchiveReport report{{list, status, appDir, [this](const QString& p) { opened << p; }, clock}};
 
     QByteArray FileBytes() const {
         QFile f(appDir + kArchiveFileName);
@@ -103,7 +110,7 @@ TEST(ArchiveOutputs, RefusalsAtStart) {
             rig.appDir = rig.dir.path() + "/missing/";
         }
         TArchiveReport report({rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; },
-                               [] { return kNow; }});
+                               rig.clock});
         EXPECT_FALSE(report.Start({kTitle, 2, kBankDate, c.toExcel, c.toFile}));
         EXPECT_EQ(rig.status.Status(), c.status.contains("%1") ? c.status.arg(rig.appDir) : c.status);
         ASSERT_EQ(rig.opened.size(), c.workbookKept ? 1 : 0);

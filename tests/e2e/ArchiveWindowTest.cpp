@@ -16,13 +16,14 @@
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
 #include "archive/ArchiveTextFile.h"
+#include "app/FieldText.h"
 #include "archive/BankList.h"
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
 #include "link/ZebusModTransport.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/archive/XlsxReadBack.h"
-#include "tests/e2e/SimProcess.h"
+#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {
@@ -66,9 +67,9 @@ public:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QStringList ListLines() const { return face->ArchiveWindow()->Lines(); }
-    int FramesStartingWith(const QByteArray& data) const {
+    int FramesStartingWith(const QByteArray& request) const {
         int n = 0;
-        for (const QByteArray& f : sim.ReceivedFrames()) n += f.mid(kFrameHeaderSize).startsWith(data);
+        for (const QByteArray& f : sim.ReceivedFrames()) n += f.mid(kFrameHeaderSize).startsWith(request);
         return n;
     }
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e/SimLink.h"
+#include "support/SimLink.h"
 #include "link/ZebusModTransport.h"
 #include "support/RecordingLineObserver.h"
 

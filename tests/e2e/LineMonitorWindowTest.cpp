@@ -16,7 +16,7 @@
 #include "app/UFace.h"
 #include "app/windows/ULineMonitor.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/e2e/SimProcess.h"
+#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {

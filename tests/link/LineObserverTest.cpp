@@ -9,13 +9,16 @@
 #include "support/FakeByteChannel.h"
 #include "support/RecordingLineObserver.h"
 #include "support/RecordingStatus.h"
+#include "support/TestExchangeHost.h"
 
 namespace zir {
 namespace {
 
+using test::EscapeHeldDuring;
 using test::FakeByteChannel;
-using test::FakeClock;
-using test::FakeExchangeHost;
+using test::RecordingStatus;
+using test::TestExchangeHost;
+using test::VirtualClock;
 using test::RecordingLineObserver;
 
 const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
@@ -161,10 +164,11 @@ TEST(LineCounters, CountWhatTheEventsSay)
 // --- the exchange's events
 
 struct Rig {
-    FakeClock clock;
+    VirtualClock clock;
     FakeByteChannel port{clock};
-    FakeExchangeHost host{clock};
-    TExchange exchange{port, host, clock};
+    TestExchangeHost host;
+    RecordingStatus status;
+    TExchange exchange{port, host, status, clock};
     RecordingLineObserver observer;
 
     Rig() { exchange.SetObserver(&observer); }
@@ -265,7 +269,7 @@ TEST(ExchangeEvents, CancelEndsTheRequestAtTheAttemptThatSawEscape)
 {
     Rig rig;
     rig.Script({});
-    rig.host.escapeHeld = {{30, 100000}};   // attempt 1 got its reply at 30 ms
+    rig.host.escape = EscapeHeldDuring(rig.clock, {{30, 100000}});   // attempt 1 got its reply at 30 ms
 
     EXPECT_THROW(rig.exchange.Request(kRequest), EProtocolCancel);
 
@@ -288,8 +292,7 @@ TEST(ExchangeEvents, FailuresEndTheRequestWithTheirMessage)
         {"port that does not open",
          [](Rig& r) { r.port.openFailure = "/dev/ttyS2: busy"; r.host.portNumber = 3; },
          {"END #0 error"}, "COM-port 3 can't be opened: /dev/ttyS2: busy", 0},
-        {"no speed chosen", [](Rig& r) { r.host.speedText = ""; }, {"END #0 error"},
-         "'' is not a valid integer value", 0},
+        {"no speed", [](Rig& r) { r.host.baud = 0; }, {"END #0 error"}, "'0' is not a valid baud rate", 0},
         {"device gone in attempt 2", [](Rig& r) { r.port.goneAtMs = 1500; },
          {"TX #1 20 B", "RX 0 B no reply", "RX 0 B no reply", "TX #2 20 B", "END #2 error"},
          "COM-port 1 stopped working: /dev/fake: the device has gone", 1500},

@@ -7,7 +7,7 @@
 #include <QString>
 #include <optional>
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 

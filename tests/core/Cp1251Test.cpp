@@ -3,7 +3,7 @@
 
 #include <iconv.h>
 
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
 
 namespace zir {
 namespace {
