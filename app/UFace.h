@@ -289,7 +289,8 @@ private:
     QString hiddenCodeBuffer_;
     bool hiddenCodeCapture_ = false;
 
-    bool timerTickRunning_ = false;
+    // An automatic reading (with its error box) is running.
+    bool timerReadingRunning_ = false;
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
@@ -300,6 +301,8 @@ private:
     int longOperationDepth_ = 0;
     bool cancelRequested_ = false;
     bool closePending_ = false;
+    // Escape pressed during a long operation: its next request cancels.
+    bool escapeCancelPending_ = false;
 
     // When the Escape key last cancelled an exchange: the same press must
     // not reach the window as a typed Escape.

@@ -5,10 +5,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QUrl>
 
+#include "app/DesktopOpener.h"
 #include "app/Dialogs.h"
 #include "app/FieldText.h"
 #include "app/UFace.h"
@@ -26,7 +25,7 @@ namespace {
 void OpenWithDefaultApplication(const QString& path) {
     // Where no application is registered for .xlsx the workbook simply stays
     // in the data folder.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    OpenWithDesktop(path);
 }
 
 class ArchiveListAdapter final : public IArchiveList {

@@ -147,6 +147,11 @@ QString LongTimeText(const QTime& time)
     return LongTimeText(time, QLocale::system());
 }
 
+QString DateTimeFormat(const QLocale& locale)
+{
+    return locale.dateFormat(QLocale::ShortFormat) + u' ' + WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+}
+
 QString DateTimeToText(const QDateTime& moment, const QLocale& locale)
 {
     const QString date = ShortDateText(moment.date(), locale);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "history/HistoryTestSupport.h"
+#include "support/Files.h"
 
 namespace zir::test {
 namespace {
@@ -314,11 +315,6 @@ TEST(HistoryStore, AReadOnlyFolderForAnOrdinaryUser) {
     QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
     struct Case {
         const char* what;
@@ -352,11 +348,11 @@ TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
         SCOPED_TRACE(c.what);
         StoreRig rig;
         c.damage(rig.path);
-        const QByteArray damagedBytes = ReadAll(rig.path);
+        const QByteArray damagedBytes = ReadFileBytes(rig.path);
         rig.clock.wallAtZero = QDateTime(QDate(2024, 5, 18), QTime(9, 30, 15));
         rig.Read(kAddress, {Reading(Minute(18, 9, 0), 100, 1, 100, 1)});
         const QString aside = rig.path + ".damaged-20240518-093015";
-        EXPECT_TRUE(ReadAll(aside) == damagedBytes);  // kept as it was
+        EXPECT_TRUE(ReadFileBytes(aside) == damagedBytes);  // kept as it was
         const QString told = rig.store->TakeProblem();
         EXPECT_TRUE(told.contains(rig.path) && told.contains(aside) && told.contains("damaged")) << told.toStdString();
         EXPECT_EQ(rig.All(kAddress).records.size(), 1u);
@@ -370,10 +366,10 @@ TEST(HistoryStore, AFileOfANewerSchemaIsLeftAlone) {
         Peek peek(rig.path);
         ASSERT_TRUE(peek.Exec("PRAGMA user_version = 99"));
     }
-    const QByteArray before = ReadAll(rig.path);
+    const QByteArray before = ReadFileBytes(rig.path);
     EXPECT_FALSE(rig.store->Open());
     EXPECT_TRUE(rig.store->TakeProblem().contains("newer version"));
-    EXPECT_TRUE(ReadAll(rig.path) == before);
+    EXPECT_TRUE(ReadFileBytes(rig.path) == before);
     EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"history.sqlite"});
 }
 
