@@ -7,8 +7,9 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_settings.cpp creates the settings store,
-// UFace_monitor.cpp the line monitor.
+// archive, time filters). UFace_settings.cpp creates the settings store;
+// UFace_ports.cpp opens the serial ports window; UFace_monitor.cpp the line
+// monitor.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -47,6 +48,7 @@ class TFormStorage;
 class TLineEventLog;
 class TLineMonitor;
 class TRefreshSchedule;
+class TSerialPorts;
 class THelpWindow;
 class THistoryStore;
 class IClock;
@@ -128,6 +130,7 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
     QAction* actLineMonitor = nullptr;     // "&Line monitor...", Ctrl+L
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
@@ -148,6 +151,9 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The serial ports window, created on first use.
+    TSerialPorts* SerialPorts = nullptr;
+    TSerialPorts* SerialPortsWindow();
     // The line monitor (UFace_monitor.cpp): its event log listens to the
     // exchange from the start; the window is created on first use, as a
     // window of its own (not kept above this one), and closes with this one.
@@ -235,6 +241,8 @@ public:
     void actReadAllExecute();
     void CB_TimeFromClick();
     void CB_TimeToClick();
+    // UFace_ports.cpp
+    void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
     // UFace_monitor.cpp: creates LineEventLog and makes it the exchange's observer.

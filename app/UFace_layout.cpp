@@ -342,6 +342,7 @@ void TFace::BuildActions() {
     actGetBankN = make("actGetBankN", "Read Data &Bank", "Read Data Bank", "Device");
     actRefreshBanks = make("actRefreshBanks", "&Refresh data bank list", "Refresh data bank list", "Device");
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
+    actSerialPorts = make("actSerialPorts", "Serial &ports...", "Serial devices and their COM numbers", "");
     actLineMonitor = make("actLineMonitor", "&Line monitor...", "Every frame on the line, with verdicts and counters",
                           "", QKeySequence(Qt::CTRL | Qt::Key_L));
 
@@ -364,6 +365,7 @@ void TFace::BuildMenus() {
     N1->addAction(actReadAll);
     // The group of further windows, between the archive and E&xit.
     N1->addSeparator();
+    N1->addAction(actSerialPorts);
     N1->addAction(actLineMonitor);
     N1->addSeparator();
     N1->addAction(actExit);

@@ -160,6 +160,13 @@ QByteArray TExchange::SendCommand(const QByteArray& frame)
     return reply;
 }
 
+QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
+{
+    QByteArray reply;
+    ExchangeAttempt(windowMs, frame, reply);
+    return reply;
+}
+
 QByteArray TExchange::Request(const QByteArray& frame)
 {
     const std::int64_t startMs = observer_ ? clock_.NowMs() : 0;
