@@ -27,6 +27,7 @@
 #include "app/QtDialogs.h"
 #include "app/windows/UAbout.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/ULineMonitor.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
 #include "device/CurrentData.h"
@@ -113,6 +114,7 @@ TFace::TFace(QWidget* parent)
 
     CommPort = std::make_unique<TCPDrv>(*clock_);
     exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *statusAdapter_, *clock_);
+    CreateLineEventLog();
 
     BuildActions();
     auto* client = new QWidget(this);
@@ -165,6 +167,7 @@ void TFace::ConnectHandlers() {
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
     plain(actSerialPorts, &TFace::actSerialPortsExecute);
+    plain(actLineMonitor, &TFace::actLineMonitorExecute);
     plain(N11, &TFace::N11Click);
     plain(N12, &TFace::N12Click);
     plain(N13, &TFace::N13Click);
@@ -210,6 +213,7 @@ IClock& TFace::Clock() { return *clock_; }
 void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();
     if (Archive) Archive->SetDialogs(*dialogs_);
+    if (LineMonitor) LineMonitor->SetDialogs(*dialogs_);
 }
 
 void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }
@@ -358,6 +362,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     emit CloseAccepted();
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
+    if (LineMonitor) LineMonitor->close();
     event->accept();
 }
 

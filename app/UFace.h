@@ -8,7 +8,8 @@
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
 // archive, time filters). UFace_settings.cpp creates the settings store;
-// UFace_ports.cpp opens the serial ports window.
+// UFace_ports.cpp opens the serial ports window; UFace_monitor.cpp the line
+// monitor.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -44,6 +45,8 @@ class TEscapeKey;
 class TExchange;
 class TFProgressBar;
 class TFormStorage;
+class TLineEventLog;
+class TLineMonitor;
 class TRefreshSchedule;
 class TSerialPorts;
 class THelpWindow;
@@ -128,6 +131,7 @@ public:
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
     QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
+    QAction* actLineMonitor = nullptr;     // "&Line monitor...", Ctrl+L
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -150,6 +154,12 @@ public:
     // The serial ports window, created on first use.
     TSerialPorts* SerialPorts = nullptr;
     TSerialPorts* SerialPortsWindow();
+    // The line monitor (UFace_monitor.cpp): its event log listens to the
+    // exchange from the start; the window is created on first use, as a
+    // window of its own (not kept above this one), and closes with this one.
+    TLineEventLog* LineEventLog = nullptr;
+    TLineMonitor* LineMonitor = nullptr;
+    TLineMonitor* LineMonitorWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -212,6 +222,8 @@ public:
     void actExitExecute();
     void PageControl1Change();
     void FormKeyPress(QChar key);
+    // UFace_monitor.cpp
+    void actLineMonitorExecute();
     // UFace_device.cpp
     void actReadCurrentExecute();
     void TimerTimer();
@@ -233,6 +245,8 @@ public:
     void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
+    // UFace_monitor.cpp: creates LineEventLog and makes it the exchange's observer.
+    void CreateLineEventLog();
 
     // F1: the program's help page at "ZIR-Soft".
     void ShowHelp();
@@ -277,6 +291,7 @@ private:
     std::unique_ptr<StatusAdapter> statusAdapter_;
     std::unique_ptr<ProgressAdapter> progressAdapter_;
     THelpWindow* helpWindow_ = nullptr;
+    std::unique_ptr<TLineMonitor> lineMonitor_;
 
     // Hidden code capture ("KOTA" reveals GB_Hidden).
     QString hiddenCodeBuffer_;

@@ -343,6 +343,8 @@ void TFace::BuildActions() {
     actRefreshBanks = make("actRefreshBanks", "&Refresh data bank list", "Refresh data bank list", "Device");
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
     actSerialPorts = make("actSerialPorts", "Serial &ports...", "Serial devices and their COM numbers", "");
+    actLineMonitor = make("actLineMonitor", "&Line monitor...", "Every frame on the line, with verdicts and counters",
+                          "", QKeySequence(Qt::CTRL | Qt::Key_L));
 
     NProgressCheck = Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
     NProgressCheck->setCheckable(true);
@@ -361,8 +363,10 @@ void TFace::BuildMenus() {
     N1->addAction(actGetBankN);
     N1->addSeparator();
     N1->addAction(actReadAll);
+    // The group of further windows, between the archive and E&xit.
     N1->addSeparator();
     N1->addAction(actSerialPorts);
+    N1->addAction(actLineMonitor);
     N1->addSeparator();
     N1->addAction(actExit);
     auto* mainMenu = Named(new QMenuBar(this), "MainMenu1");

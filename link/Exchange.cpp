@@ -54,7 +54,17 @@ QByteArray TExchange::ReadString()
     const QByteArray bytes = port_.ReadBytes(kReadLimit, wholeFrame);
     if (port_.DeviceGone())
         FailPortGone();
-    switch (ValidateFrame(bytes)) {
+    const FrameCheck check = CheckFrame(bytes);
+    if (observer_) {
+        LineEvent event;
+        event.kind = LineEvent::Kind::Read;
+        event.timeMs = clock_.NowMs();
+        event.attempt = attempt_;
+        event.bytes = bytes;
+        event.check = check;
+        observer_->OnLineEvent(event);
+    }
+    switch (check.verdict) {
     case FrameVerdict::Accepted: return bytes;
     case FrameVerdict::PacketError: throw EProtocolCancel(QStringLiteral("Paket's error"));
     case FrameVerdict::NoReply:
@@ -78,10 +88,19 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
         throw EPortError(QStringLiteral("COM-port %1 is not open").arg(host_.PortNumber()));
     }
     try {
-        port_.SendText(frame);
+        const bool written = port_.SendText(frame);
+        const std::int64_t start = clock_.NowMs();
+        if (observer_) {
+            LineEvent event;
+            event.kind = LineEvent::Kind::Sent;
+            event.timeMs = start;
+            event.attempt = attempt_;
+            event.bytes = frame;
+            event.written = written;
+            observer_->OnLineEvent(event);
+        }
         if (port_.DeviceGone())
             FailPortGone();
-        const std::int64_t start = clock_.NowMs();
         for (;;) {
             reply = ReadString();
             if (!reply.isEmpty())
@@ -97,11 +116,47 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
     }
 }
 
+void TExchange::ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply,
+                          const QString& message)
+{
+    LineEvent event;
+    event.kind = LineEvent::Kind::RequestEnd;
+    event.timeMs = clock_.NowMs();
+    event.attempt = outcome == RequestOutcome::Reply ? replyAttempt_ : attempt_;
+    event.bytes = reply;
+    event.outcome = outcome;
+    event.durationMs = event.timeMs - startMs;
+    event.message = message;
+    observer_->OnLineEvent(event);
+}
+
 QByteArray TExchange::SendCommand(const QByteArray& frame)
 {
+    const std::int64_t startMs = observer_ ? clock_.NowMs() : 0;
     QByteArray reply;
-    for (const int windowMs : kAttemptWindowsMs)
-        ExchangeAttempt(windowMs, frame, reply);
+    attempt_ = 0;
+    replyAttempt_ = 0;
+    try {
+        for (const int windowMs : kAttemptWindowsMs) {
+            ++attempt_;
+            ExchangeAttempt(windowMs, frame, reply);
+            if (!reply.isEmpty() && replyAttempt_ == 0)
+                replyAttempt_ = attempt_;
+        }
+    } catch (const EProtocolCancel& error) {
+        if (observer_)
+            ReportEnd(startMs, RequestOutcome::Cancelled, {}, error.message());
+        attempt_ = 0;
+        throw;
+    } catch (const std::exception& error) {
+        if (observer_)
+            ReportEnd(startMs, RequestOutcome::Error, {}, QString::fromUtf8(error.what()));
+        attempt_ = 0;
+        throw;
+    }
+    if (observer_)
+        ReportEnd(startMs, reply.isEmpty() ? RequestOutcome::NoAnswer : RequestOutcome::Reply, reply, {});
+    attempt_ = 0;
     return reply;
 }
 
@@ -114,7 +169,17 @@ QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
 
 QByteArray TExchange::Request(const QByteArray& frame)
 {
-    OpenComPort();
+    const std::int64_t startMs = observer_ ? clock_.NowMs() : 0;
+    try {
+        OpenComPort();
+    } catch (const std::exception& error) {
+        // The request ends before its first attempt.
+        if (observer_) {
+            attempt_ = 0;
+            ReportEnd(startMs, RequestOutcome::Error, {}, QString::fromUtf8(error.what()));
+        }
+        throw;
+    }
     QByteArray reply;
     try {
         reply = SendCommand(frame);

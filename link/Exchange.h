@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "ByteChannel.h"
+#include "LineObserver.h"
 #include "core/Clock.h"
 #include "core/Errors.h"
 #include "core/StatusLine.h"
@@ -64,6 +65,12 @@ public:
     // every read waits for the input timeout of silence (for benchmarks).
     void SetPureSilenceRule(bool on) { pureSilence_ = on; }
 
+    // Every frame sent, every read and the end of each request are reported
+    // to the observer, timed by this exchange's clock. nullptr (the default):
+    // nobody listens and nothing is reported. Not owned.
+    void SetObserver(ILineObserver* observer) { observer_ = observer; }
+    ILineObserver* Observer() const { return observer_; }
+
     // Reply windows of the six attempts, in ms.
     static constexpr int kAttemptWindowsMs[6] = {1000, 1000, 1000, 1000, 1000, 2000};
     static constexpr int kReadLimit = 280;
@@ -71,12 +78,17 @@ public:
 private:
     void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply);
     [[noreturn]] void FailPortGone();
+    void ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply, const QString& message);
 
     IByteChannel& port_;
     IExchangeHost& host_;
     IStatusLine& status_;
     IClock& clock_;
     bool pureSilence_ = false;
+    ILineObserver* observer_ = nullptr;
+    // The attempt in progress (1 to 6), and the one that got the reply.
+    int attempt_ = 0;
+    int replyAttempt_ = 0;
 };
 
 } // namespace zir

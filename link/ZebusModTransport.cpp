@@ -114,24 +114,24 @@ QByteArray AcknowledgementFrame(const QString& deviceAddress)
     return Header(ParseBusAddress(kHostAddress), ParseBusAddress(deviceAddress), kKindAck, 0, 0);
 }
 
-FrameVerdict ValidateFrame(const QByteArray& received)
+FrameCheck CheckFrame(const QByteArray& received)
 {
     const qsizetype count = received.size();
     if (count == 0)
-        return FrameVerdict::NoReply;
+        return {FrameVerdict::NoReply, RejectReason::None};
     if (count < kFrameHeaderSize)
-        return FrameVerdict::PacketError;
+        return {FrameVerdict::PacketError, RejectReason::None};
     if (!HeaderChecksumMatches(received))
-        return FrameVerdict::Rejected;
+        return {FrameVerdict::Rejected, RejectReason::HeaderChecksum};
     const int length = DataLength(received);
     // A frame without data is complete after its header; what follows is ignored.
     if (length == 0)
-        return FrameVerdict::Accepted;
+        return {FrameVerdict::Accepted, RejectReason::None};
     if (count != length + kFrameHeaderSize + kChecksumSize)
-        return FrameVerdict::Rejected;
+        return {FrameVerdict::Rejected, RejectReason::Length};
     if (ChecksumBytes(received.sliced(kFrameHeaderSize, length)) != received.last(kChecksumSize))
-        return FrameVerdict::Rejected;
-    return FrameVerdict::Accepted;
+        return {FrameVerdict::Rejected, RejectReason::DataChecksum};
+    return {FrameVerdict::Accepted, RejectReason::None};
 }
 
 std::optional<int> ExpectedFrameLength(const QByteArray& received)

@@ -157,12 +157,16 @@ void TArchive::Guarded(const std::function<void()>& handler) {
 }
 
 void SaveLinesToFile(const QStringList& lines, const QString& path) {
-    const QString fullName = QFileInfo(path).absoluteFilePath();
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += UnicodeToCp1251Replacing(line);
         bytes += "\r\n";
     }
+    SaveBytesToFile(bytes, path);
+}
+
+void SaveBytesToFile(const QByteArray& bytes, const QString& path) {
+    const QString fullName = QFileInfo(path).absoluteFilePath();
     QSaveFile file(fullName);
     // A file in a folder we may not create files in is still replaced in place.
     file.setDirectWriteFallback(true);

@@ -59,5 +59,8 @@ private:
 // Writes the lines, each followed by CR LF, in Windows-1251 ("?" for a
 // character it lacks) to `path`, replacing the file. Throws EFileError "Cannot create file "%s". %s".
 void SaveLinesToFile(const QStringList& lines, const QString& path);
+// Writes the bytes to `path` through a temporary file, replacing the file.
+// Throws EFileError "Cannot create file "%s". %s".
+void SaveBytesToFile(const QByteArray& bytes, const QString& path);
 
 } // namespace zir

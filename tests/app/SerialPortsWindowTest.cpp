@@ -248,11 +248,12 @@ TEST_F(SerialPortsWindow, MainWindowOpensItFromTheServiceMenuGroup) {
     const QList<QAction*> items = face.N1->actions();
     const auto at = items.indexOf(face.actReadAll);
     ASSERT_GE(at, 0);
-    ASSERT_EQ(items.size(), at + 5);
+    ASSERT_EQ(items.size(), at + 6);
     EXPECT_TRUE(items[at + 1]->isSeparator());
     EXPECT_EQ(items[at + 2], face.actSerialPorts);
-    EXPECT_TRUE(items[at + 3]->isSeparator());
-    EXPECT_EQ(items[at + 4], face.actExit);
+    EXPECT_EQ(items[at + 3], face.actLineMonitor);
+    EXPECT_TRUE(items[at + 4]->isSeparator());
+    EXPECT_EQ(items[at + 5], face.actExit);
     EXPECT_EQ(face.actSerialPorts->text(), "Serial &ports...");
 
     face.RxSpinEdit_ComPort->setValue(3);

@@ -10,3 +10,11 @@ zir_add_gtest(app_window_test
   LIBS zir_app Qt6::Test
   QT_MAIN
   TIMEOUT 120)
+# The line monitor window and its event log.
+zir_add_gtest(app_line_monitor_test
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/ScriptedDialogs.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/LineMonitorTest.cpp
+  LIBS zir_app Qt6::Test
+  QT_MAIN
+  TIMEOUT 120)
