@@ -29,6 +29,7 @@
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
 #include "device/CurrentData.h"
+#include "device/DataFolder.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
 #include "link/EscapeKey.h"

@@ -87,6 +87,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Try zir-sim --help.\n");
         return 2;
     }
+    if (parsed.versionAsked) {
+        std::fputs("zir-sim " ZIR_VERSION "\n", stdout);
+        return 0;
+    }
     if (!parsed.options) {
         std::fputs(parsed.helpText.toLocal8Bit().constData(), stdout);
         return 0;

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "app/AppEnvironment.h"
+#include "device/DataFolder.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "tests/app/ScriptedDialogs.h"

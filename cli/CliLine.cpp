@@ -1,0 +1,72 @@
+#include "cli/CliLine.h"
+
+#include <QTime>
+
+#include "cli/Trace.h"
+#include "link/Errors.h"
+#include "link/ZebusModTransport.h"
+
+namespace zir::cli {
+
+TCliChannel::TCliChannel(TCPDrv& port, QString devicePath, TraceSink trace,
+                         std::function<bool()> stopRequested)
+    : port_(port), devicePath_(std::move(devicePath)), trace_(std::move(trace)),
+      stopRequested_(std::move(stopRequested)) {}
+
+void TCliChannel::SetPortNumber(int n) {
+    if (devicePath_.isEmpty())
+        port_.SetPort(n);
+    else
+        port_.SetPortName(devicePath_);
+}
+
+bool TCliChannel::Open() {
+    attempt_ = 0;
+    replyInHand_ = false;
+    if (port_.Open()) return true;
+    if (!devicePath_.isEmpty()) throw EPortError(port_.LastError());
+    return false;
+}
+
+void TCliChannel::LeaveWhenStopped() const {
+    if (stopRequested_() && !replyInHand_) throw EProtocolCancel(QStringLiteral("Canceled"));
+}
+
+void TCliChannel::FailWhenGone() {
+    if (devicePath_.isEmpty() || !port_.DeviceGone()) return;
+    const QString reason = port_.LastError();
+    port_.Close();
+    throw EPortError(reason);
+}
+
+bool TCliChannel::SendText(const QByteArray& bytes) {
+    LeaveWhenStopped();
+    ++attempt_;
+    if (trace_) trace_(TraceSentLine(QTime::currentTime(), attempt_, bytes));
+    const bool sent = port_.SendText(bytes);
+    FailWhenGone();
+    return sent;
+}
+
+QByteArray TCliChannel::ReadBytes(int count, const CompletePredicate& complete) {
+    LeaveWhenStopped();
+    QByteArray bytes = port_.ReadBytes(count, complete);
+    if (trace_) trace_(TraceReadLine(QTime::currentTime(), bytes));
+    if (ValidateFrame(bytes) == FrameVerdict::Accepted) replyInHand_ = true;
+    FailWhenGone();
+    return bytes;
+}
+
+TCliHost::TCliHost(int portNumber, int baud, IStatusLine& status, std::function<bool()> cancel)
+    : portNumber_(portNumber), baud_(baud), status_(status), cancel_(std::move(cancel)) {}
+
+TCliLine::TCliLine(const CliOptions& options, TCliChannel::TraceSink trace,
+                   std::function<bool()> stopRequested)
+    : channel_(port_, options.devicePath, std::move(trace), stopRequested),
+      host_(options.port, options.baud, status_,
+            [this, stopRequested] { return stopRequested() && !channel_.ReplyInHand(); }),
+      exchange_(channel_, host_, clock_) {
+    ConfigureAsCommPort(port_);
+}
+
+} // namespace zir::cli

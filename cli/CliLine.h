@@ -1,0 +1,102 @@
+#pragma once
+// The instrument line of zir-cli: the program's serial port and request
+// exchange, as the window sets them up, with a host that has no Escape key
+// (a stop signal cancels instead), the port named by --port or --device, and
+// the --trace lines.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "cli/CliOptions.h"
+#include "device/DeviceContext.h"
+#include "link/ByteChannel.h"
+#include "link/CPDrv.h"
+#include "link/Exchange.h"
+
+namespace zir::cli {
+
+// The status line of the window, kept for the messages of zir-cli.
+class TCliStatus final : public IStatusLine {
+public:
+    void SetStatus(const QString& text) override { text_ = text; }
+    QString Status() const override { return text_; }
+
+private:
+    QString text_;
+};
+
+// The serial port as the exchange sees it. With a device path the path names
+// the port whatever number the exchange gives, and a port that cannot be
+// opened or goes away throws EPortError naming the path and the cause (with
+// a number, the exchange's own messages name the COM-port). Traces every
+// frame sent and every read. Once a stop is requested, a send or read that
+// is about to start throws EProtocolCancel, which the exchange absorbs in
+// the attempt; the next attempt's cancel test then ends the exchange.
+class TCliChannel final : public IByteChannel {
+public:
+    using TraceSink = std::function<void(const QString& line)>;
+
+    TCliChannel(TCPDrv& port, QString devicePath, TraceSink trace, std::function<bool()> stopRequested);
+
+    void SetPortNumber(int n) override;
+    void SetBaudRateValue(std::uint32_t baud) override { port_.SetBaudRateValue(baud); }
+    bool Open() override;
+    void Close() override { port_.Close(); }
+    bool IsOpen() const override { return port_.IsOpen(); }
+    QString LastError() const override { return port_.LastError(); }
+    bool DeviceGone() const override { return port_.DeviceGone(); }
+    bool SendText(const QByteArray& bytes) override;
+    QByteArray ReadBytes(int count, const CompletePredicate& complete = {}) override;
+
+    // A valid frame has come since the port was opened: the request in hand
+    // is answered, and a stop waits for it to end.
+    bool ReplyInHand() const { return replyInHand_; }
+
+private:
+    void LeaveWhenStopped() const;
+    void FailWhenGone();
+
+    TCPDrv& port_;
+    QString devicePath_;
+    TraceSink trace_;
+    std::function<bool()> stopRequested_;
+    int attempt_ = 0;
+    bool replyInHand_ = false;
+};
+
+class TCliHost final : public IExchangeHost {
+public:
+    TCliHost(int portNumber, int baud, IStatusLine& status, std::function<bool()> cancel);
+    int PortNumber() const override { return portNumber_; }
+    QString SpeedText() const override { return QString::number(baud_); }
+    void SetStatus(const QString& text) override { status_.SetStatus(text); }
+    bool EscapeHeld() override { return cancel_(); }
+
+private:
+    int portNumber_;
+    int baud_;
+    IStatusLine& status_;
+    std::function<bool()> cancel_;
+};
+
+// Everything a command needs to talk to the instrument.
+class TCliLine {
+public:
+    TCliLine(const CliOptions& options, TCliChannel::TraceSink trace, std::function<bool()> stopRequested);
+    TCliLine(const TCliLine&) = delete;
+    TCliLine& operator=(const TCliLine&) = delete;
+
+    IDeviceLink& Link() { return exchange_; }
+    TCliStatus& Status() { return status_; }
+
+private:
+    TCPDrv port_;
+    TCliStatus status_;
+    TCliChannel channel_;
+    TCliHost host_;
+    SteadyClock clock_;
+    TExchange exchange_;
+};
+
+} // namespace zir::cli

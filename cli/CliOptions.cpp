@@ -1,0 +1,290 @@
+#include "cli/CliOptions.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <algorithm>
+#include <array>
+
+#include "device/Dimension.h"
+#include "link/CPDrv.h"
+#include "link/ZebusModTransport.h"
+#include "link/numFormats.h"
+
+namespace zir::cli {
+
+namespace {
+
+const char kHelp[] = R"(Usage: zir-cli [OPTIONS] COMMAND [ARGUMENTS]
+
+Talks to a ZIR instrument on a serial port without a window, with the same
+operations as the window of zir: reads its clock, current values and archive,
+writes its unit texts, coefficients and service parameters. Data go to
+standard output (CSV: RFC 4180, UTF-8, a header line, "." decimals, ISO 8601
+local times); messages go to standard error, one line each.
+
+Commands:
+  time                 instrument time and the index of the bank in use, one
+                       line: 2007-12-25T14:30<TAB>2
+  current              current values: channel,value,unit,uncertainty
+  banks                the active banks, oldest first: bank,date
+  read BANK|current    the records of bank BANK (0 to 13) or of the bank in
+                       use, one row per answered minute:
+                       time,index,bank,value_a,unit_a,uncertainty_a,
+                       value_b,unit_b,uncertainty_b
+  read-all             every listed bank, oldest first, the same CSV
+  write-dimension CHANNEL TEXT
+                       the unit text of a channel (its first 8 characters,
+                       padded with blanks)
+  write-coefficients CHANNEL K M THRESHOLD
+                       factor K, factor M and the threshold of a channel
+  write-parameters SN NN CHARGE RATE
+                       serial number (0-65535), net number (0-255), charge
+                       parameter (0-6) and exchange rate index (0-4)
+CHANNEL is A or B (or 1 or 2). Numbers use "." and may carry an exponent
+(1E-5). A write ends with 0 only when the instrument acknowledges it. Put --
+before an argument that begins with "-".
+
+Options:
+  --port N          COM-port N (1 to 256, default 1): $XDG_CONFIG_HOME/zir/com<N>
+                    when that name exists, otherwise /dev/ttyS<N-1>
+  --device PATH     the serial device itself, instead of --port
+  --baud N          19200 (default), 9600, 4800, 2400 or 1200
+  --address A.B.C   the instrument's address (default 255.255.255)
+  --trace           every frame sent and every read on standard error, one
+                    line each: time, TX or RX, attempt, length, hex
+  --quiet           no progress display
+  -h, --help        this help
+  -v, --version     the version
+Options of read and read-all:
+  --from HH:MM      only the minutes from HH:MM on
+  --to HH:MM        only the minutes up to HH:MM
+  --no-empty        leave out minutes whose values are 0 with uncertainty 0
+                    or 255
+  --archive-txt     also append each bank to Archive.txt, as the window does
+  --xlsx DIR        also write a new workbook per bank into DIR
+
+Exit status:
+  0    done
+  1    the instrument did not answer (read: no record answered)
+  2    bad usage: an unknown option, or an address, time or value that the
+       window would refuse
+  3    the serial port cannot be opened or was lost
+  4    a file could not be written
+  130  interrupted by SIGINT or SIGTERM: the reading ends between two
+       requests, and what was read stays in every output
+
+Progress (records done, total, percentage, rate, time left) shows on standard
+error when it is a terminal, unless --quiet or --trace is given.
+Archive.txt is written where the window writes it: the program's folder when
+it is writable, otherwise $XDG_DATA_HOME/zir/ (default ~/.local/share/zir/).
+
+See zir-cli(1) for more, with examples for unattended use.
+)";
+
+struct CommandSpec {
+    const char* name;
+    Command command;
+    int minArguments;
+    int maxArguments;
+    const char* usage;
+};
+
+constexpr std::array kCommands{
+    CommandSpec{"time", Command::Time, 0, 0, "time"},
+    CommandSpec{"current", Command::Current, 0, 0, "current"},
+    CommandSpec{"banks", Command::Banks, 0, 0, "banks"},
+    CommandSpec{"read", Command::Read, 1, 1, "read BANK|current"},
+    CommandSpec{"read-all", Command::ReadAll, 0, 0, "read-all"},
+    CommandSpec{"write-dimension", Command::WriteDimension, 2, 2, "write-dimension CHANNEL TEXT"},
+    CommandSpec{"write-coefficients", Command::WriteCoefficients, 4, 4,
+                "write-coefficients CHANNEL K M THRESHOLD"},
+    CommandSpec{"write-parameters", Command::WriteParameters, 4, 4,
+                "write-parameters SN NN CHARGE RATE"},
+};
+
+constexpr std::array kBaudRates{19200, 9600, 4800, 2400, 1200};
+constexpr int kLastBank = 13;
+
+bool Reads(Command command) { return command == Command::Read || command == Command::ReadAll; }
+
+// Thrown for a command line that cannot be run; ends the parse with exit 2.
+struct UsageError {
+    QString text;
+};
+
+[[noreturn]] void Refuse(const QString& text) { throw UsageError{text}; }
+
+int WholeNumber(const QString& text, int low, int high, const QString& what) {
+    const std::optional<int> value = TryStrToInt(text);
+    if (!value || *value < low || *value > high)
+        Refuse(QStringLiteral("%1 must be a whole number from %2 to %3, not '%4'").arg(what).arg(low).arg(high).arg(text));
+    return *value;
+}
+
+int Channel(const QString& text) {
+    const QString t = text.trimmed().toUpper();
+    if (t == QLatin1String("A") || t == QLatin1String("1")) return 1;
+    if (t == QLatin1String("B") || t == QLatin1String("2")) return 2;
+    Refuse(QStringLiteral("CHANNEL must be A or B (or 1 or 2), not '%1'").arg(text));
+}
+
+// "h:mm" or "hh:mm", a time of the day, as the masked field holds it: "hh:mm".
+QString TimeOfDay(const QString& text, const QString& option) {
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,2}):([0-9]{2})$"));
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    const int hours = match.hasMatch() ? match.captured(1).toInt() : -1;
+    const int minutes = match.hasMatch() ? match.captured(2).toInt() : -1;
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59)
+        Refuse(QStringLiteral("%1 needs a time of day HH:MM from 00:00 to 23:59, not '%2'").arg(option, text));
+    return QStringLiteral("%1:%2").arg(hours, 2, 10, QLatin1Char('0')).arg(minutes, 2, 10, QLatin1Char('0'));
+}
+
+// The argument of an option, given beside a command it applies to.
+void NeedReading(const QCommandLineParser& parser, const QCommandLineOption& option, Command command) {
+    if (parser.isSet(option) && !Reads(command))
+        Refuse(QStringLiteral("--%1 applies to read and read-all only").arg(option.names().constLast()));
+}
+
+// Every option zir-cli knows; the texts of --help are written out in kHelp.
+struct KnownOptions {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QString()};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QString()};
+    QCommandLineOption port{QStringLiteral("port"), QString(), QStringLiteral("N")};
+    QCommandLineOption device{QStringLiteral("device"), QString(), QStringLiteral("PATH")};
+    QCommandLineOption baud{QStringLiteral("baud"), QString(), QStringLiteral("N")};
+    QCommandLineOption address{QStringLiteral("address"), QString(), QStringLiteral("A.B.C")};
+    QCommandLineOption quiet{QStringLiteral("quiet"), QString()};
+    QCommandLineOption trace{QStringLiteral("trace"), QString()};
+    QCommandLineOption from{QStringLiteral("from"), QString(), QStringLiteral("HH:MM")};
+    QCommandLineOption to{QStringLiteral("to"), QString(), QStringLiteral("HH:MM")};
+    QCommandLineOption noEmpty{QStringLiteral("no-empty"), QString()};
+    QCommandLineOption archiveTxt{QStringLiteral("archive-txt"), QString()};
+    QCommandLineOption xlsx{QStringLiteral("xlsx"), QString(), QStringLiteral("DIR")};
+
+    void AddTo(QCommandLineParser& parser) const {
+        for (const QCommandLineOption* o : {&help, &version, &port, &device, &baud, &address, &quiet, &trace,
+                                            &from, &to, &noEmpty, &archiveTxt, &xlsx})
+            parser.addOption(*o);
+    }
+};
+
+CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) Refuse(QStringLiteral("a command is missing"));
+    const auto spec = std::find_if(kCommands.begin(), kCommands.end(), [&](const CommandSpec& c) {
+        return positional.first() == QLatin1String(c.name);
+    });
+    if (spec == kCommands.end()) Refuse(QStringLiteral("unknown command '%1'").arg(positional.first()));
+    const QStringList args = positional.mid(1);
+    if (args.size() < spec->minArguments || args.size() > spec->maxArguments)
+        Refuse(QStringLiteral("usage: zir-cli [OPTIONS] %1").arg(QLatin1String(spec->usage)));
+
+    CliOptions o;
+    o.command = spec->command;
+    if (parser.isSet(k.port) && parser.isSet(k.device)) Refuse(QStringLiteral("--port and --device exclude each other"));
+    if (parser.isSet(k.port)) o.port = WholeNumber(parser.value(k.port), 1, kMaxPortNumber, QStringLiteral("--port"));
+    if (parser.isSet(k.device)) {
+        o.devicePath = parser.value(k.device);
+        if (o.devicePath.isEmpty()) Refuse(QStringLiteral("--device needs a path"));
+    }
+    if (parser.isSet(k.baud)) {
+        o.baud = TryStrToInt(parser.value(k.baud)).value_or(0);
+        if (std::find(kBaudRates.begin(), kBaudRates.end(), o.baud) == kBaudRates.end())
+            Refuse(QStringLiteral("--baud must be 19200, 9600, 4800, 2400 or 1200, not '%1'").arg(parser.value(k.baud)));
+    }
+    if (parser.isSet(k.address)) o.address = parser.value(k.address);
+    try {
+        ParseBusAddress(o.address);
+    } catch (const EFormatError& e) {
+        Refuse(QStringLiteral("%1: '%2'").arg(e.message(), o.address));
+    }
+    o.quiet = parser.isSet(k.quiet);
+    o.trace = parser.isSet(k.trace);
+
+    for (const QCommandLineOption* option : {&k.from, &k.to, &k.noEmpty, &k.archiveTxt, &k.xlsx})
+        NeedReading(parser, *option, o.command);
+    if (parser.isSet(k.from)) o.from = TimeOfDay(parser.value(k.from), QStringLiteral("--from"));
+    if (parser.isSet(k.to)) o.to = TimeOfDay(parser.value(k.to), QStringLiteral("--to"));
+    if (!o.from.isEmpty() && !o.to.isEmpty() && o.from > o.to)
+        Refuse(QStringLiteral("--from %1 is later than --to %2").arg(o.from, o.to));
+    o.noEmpty = parser.isSet(k.noEmpty);
+    o.archiveTxt = parser.isSet(k.archiveTxt);
+    if (parser.isSet(k.xlsx)) {
+        o.xlsxDir = parser.value(k.xlsx);
+        if (o.xlsxDir.isEmpty()) Refuse(QStringLiteral("--xlsx needs a folder"));
+    }
+
+    switch (o.command) {
+    case Command::Read:
+        if (args[0] != QLatin1String("current"))
+            o.bank = WholeNumber(args[0], 0, kLastBank, QStringLiteral("BANK"));
+        break;
+    case Command::WriteDimension:
+        o.channel = Channel(args[0]);
+        o.dimensionText = args[1];
+        try {
+            DimensionWriteData(o.dimensionText, o.channel);
+        } catch (const EConvertError& e) {
+            Refuse(QStringLiteral("TEXT: %1").arg(e.message()));
+        }
+        break;
+    case Command::WriteCoefficients:
+        o.channel = Channel(args[0]);
+        o.coefficients = CoefficientTexts{args[1], args[2], args[3]};
+        try {
+            CoefficientWriteData(o.coefficients, o.channel);
+        } catch (const EConvertError& e) {
+            Refuse(e.message());
+        }
+        break;
+    case Command::WriteParameters:
+        // The ranges of the window's spin fields.
+        o.parameters = ServiceParameterTexts{
+            QString::number(WholeNumber(args[0], 0, 65535, QStringLiteral("SN"))),
+            QString::number(WholeNumber(args[1], 0, 255, QStringLiteral("NN"))),
+            QString::number(WholeNumber(args[2], 0, 6, QStringLiteral("CHARGE"))),
+            QString::number(WholeNumber(args[3], 0, 4, QStringLiteral("RATE")))};
+        break;
+    case Command::Time:
+    case Command::Current:
+    case Command::Banks:
+    case Command::ReadAll:
+        break;
+    }
+    return o;
+}
+
+} // namespace
+
+QString HelpText() { return QString::fromUtf8(kHelp); }
+
+ParsedArguments ParseArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const KnownOptions known;
+    known.AddTo(parser);
+
+    ParsedArguments result;
+    if (!parser.parse(arguments)) {
+        result.exitStatus = kExitUsage;
+        result.error = parser.errorText();
+        if (result.error.endsWith(u'.')) result.error.chop(1);
+        return result;
+    }
+    if (parser.isSet(known.help)) {
+        result.output = HelpText();
+        return result;
+    }
+    if (parser.isSet(known.version)) {
+        result.output = QStringLiteral("zir-cli %1\n").arg(QStringLiteral(ZIR_VERSION));
+        return result;
+    }
+    try {
+        result.options = Interpret(parser, known);
+    } catch (const UsageError& e) {
+        result.exitStatus = kExitUsage;
+        result.error = e.text;
+    }
+    return result;
+}
+
+} // namespace zir::cli

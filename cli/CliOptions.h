@@ -1,0 +1,75 @@
+#pragma once
+// zir-cli's command line: the common options of the line, one command and
+// its arguments, checked as the window checks its fields, so that a value
+// the window would refuse ends the program before the port is opened.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "device/Coefficients.h"
+#include "device/ServiceParameters.h"
+
+namespace zir::cli {
+
+// Exit codes, as --help and the man page list them.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitNoAnswer = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPort = 3;
+inline constexpr int kExitFile = 4;
+inline constexpr int kExitInterrupted = 130;
+
+enum class Command {
+    Time,
+    Current,
+    Banks,
+    Read,
+    ReadAll,
+    WriteDimension,
+    WriteCoefficients,
+    WriteParameters,
+};
+
+inline constexpr int kDefaultBaud = 19200;
+inline const QString kDefaultAddress = QStringLiteral("255.255.255");
+
+struct CliOptions {
+    Command command = Command::Time;
+
+    // The line.
+    int port = 1;             // --port: the window's COM-port number
+    QString devicePath;       // --device; empty: the port number names the device
+    int baud = kDefaultBaud;  // --baud
+    QString address = kDefaultAddress;
+    bool quiet = false;
+    bool trace = false;
+
+    // read, read-all.
+    std::optional<int> bank;  // read BANK; nullopt: the bank in use ("current")
+    QString from;             // "hh:mm", empty: from midnight
+    QString to;               // "hh:mm", empty: to 23:59
+    bool noEmpty = false;
+    bool archiveTxt = false;
+    QString xlsxDir;          // empty: no workbook
+
+    // The writes.
+    int channel = 1;          // 1 = A, 2 = B
+    QString dimensionText;
+    CoefficientTexts coefficients;
+    ServiceParameterTexts parameters;
+};
+
+struct ParsedArguments {
+    std::optional<CliOptions> options;  // nullopt: print `output` and exit with `exitStatus`
+    int exitStatus = kExitDone;
+    QString output;                     // for stdout: the help or the version
+    QString error;                      // for stderr, without the program's name
+};
+
+// arguments[0] is the program name, as QCoreApplication::arguments() gives it.
+ParsedArguments ParseArguments(const QStringList& arguments);
+
+QString HelpText();
+
+} // namespace zir::cli

@@ -1,0 +1,289 @@
+#include "cli/Commands.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <memory>
+#include <optional>
+
+#include "archive/ArchiveReport.h"
+#include "archive/BankList.h"
+#include "archive/BankReading.h"
+#include "archive/ReadingInputs.h"
+#include "cli/CliLine.h"
+#include "cli/Csv.h"
+#include "cli/CsvReport.h"
+#include "cli/TerminalProgress.h"
+#include "device/Clock.h"
+#include "device/Coefficients.h"
+#include "device/CurrentData.h"
+#include "device/Dimension.h"
+#include "device/ServiceParameters.h"
+#include "link/Errors.h"
+
+namespace zir::cli {
+
+namespace {
+
+// A command that ends without its result: the exit status and the message.
+struct Failure {
+    int status;
+    QString message;
+};
+
+[[noreturn]] void Fail(int status, const QString& message) { throw Failure{status, message}; }
+
+// What every command is given.
+class Session {
+public:
+    Session(const CliOptions& options, const CliEnvironment& env)
+        : options_(options), env_(env),
+          line_(options, TraceSink(options, env), env.stopRequested),
+          progress_(line_.Status(), env.err, env.showProgress), out_(env.out) {}
+
+    DeviceContext Context() {
+        return DeviceContext{line_.Link(), options_.address, line_.Status(), progress_, env_.showProgress};
+    }
+    IStatusLine& Status() { return line_.Status(); }
+    TDataOutput& Out() { return out_; }
+    const CliOptions& Options() const { return options_; }
+    const CliEnvironment& Env() const { return env_; }
+
+    // Before each request of the bank list and the reading: a stop asked for
+    // meanwhile ends the operation here.
+    std::function<void()> BetweenRequests() const {
+        return [stop = env_.stopRequested] {
+            if (stop && stop()) throw EProtocolCancel(QStringLiteral("Canceled"));
+        };
+    }
+
+private:
+    static TCliChannel::TraceSink TraceSink(const CliOptions& options, const CliEnvironment& env) {
+        if (!options.trace) return {};
+        return [err = env.err](const QString& line) {
+            std::fprintf(err, "%s\n", line.toUtf8().constData());
+            std::fflush(err);
+        };
+    }
+
+    const CliOptions& options_;
+    const CliEnvironment& env_;
+    TCliLine line_;
+    TTerminalProgress progress_;
+    TDataOutput out_;
+};
+
+// The window's only question in a reading, "Would you read values from
+// current bank?", comes when the selection names no bank: for "read current"
+// that is the point, and the answer is Yes.
+class CliOperator final : public IArchiveOperator {
+public:
+    explicit CliOperator(bool readCurrentBank) : readCurrentBank_(readCurrentBank) {}
+    Answer AskYesNoCancel(const QString&) override { return readCurrentBank_ ? Answer::Yes : Answer::No; }
+    // The window's message boxes: the hint to refresh the list (which
+    // "read current" skips on purpose) and "Time interval is wrong" (refused
+    // with the command line already).
+    void ShowMessage(const QString&) override {}
+
+private:
+    bool readCurrentBank_;
+};
+
+// The list window's place in the window's outputs: zir-cli writes CSV instead.
+class NoList final : public IArchiveList {
+public:
+    void Show() override {}
+    void AddLine(const QString&) override {}
+};
+
+// The value text and the unit of a field "<value> <unit>": value texts hold
+// no blank.
+std::pair<QString, QString> SplitValueAndUnit(const QString& field) {
+    const qsizetype blank = field.indexOf(u' ');
+    if (blank < 0) return {field, QString()};
+    return {field.left(blank), field.mid(blank + 1)};
+}
+
+int Time(Session& s) {
+    const std::optional<ClockReading> reading = ReadClock(s.Context());
+    if (!reading) Fail(kExitNoAnswer, s.Status().Status());
+    s.Out().Write(IsoMinute(reading->moment) + u'\t' + QString::number(reading->bankIndex) + u'\n');
+    return kExitDone;
+}
+
+int Current(Session& s) {
+    const std::optional<CurrentDataFields> fields = ReadCurrentData(s.Context());
+    if (!fields) Fail(kExitNoAnswer, QStringLiteral("the instrument gave no current values"));
+    const auto [valueA, unitA] = SplitValueAndUnit(fields->dataA);
+    const auto [valueB, unitB] = SplitValueAndUnit(fields->dataB);
+    s.Out().Write(CsvRow({QStringLiteral("channel"), QStringLiteral("value"), QStringLiteral("unit"),
+                          QStringLiteral("uncertainty")}) +
+                  CsvRow({QStringLiteral("A"), valueA, unitA, fields->pogrA}) +
+                  CsvRow({QStringLiteral("B"), valueB, unitB, fields->pogrB}));
+    return kExitDone;
+}
+
+QStringList ActiveBanks(Session& s) {
+    const QStringList entries = RefreshBankList(s.Context(), s.BetweenRequests());
+    if (entries.isEmpty()) Fail(kExitNoAnswer, kNoActiveBanks);
+    return entries;
+}
+
+int Banks(Session& s) {
+    QString csv = CsvRow({QStringLiteral("bank"), QStringLiteral("date")});
+    for (const QString& entry : ActiveBanks(s)) {
+        const std::optional<BankSelection> bank = ParseBankSelection(entry);
+        if (bank) csv += CsvRow({QString::number(bank->bank), IsoDate(bank->date)});
+    }
+    s.Out().Write(csv);
+    return kExitDone;
+}
+
+// A reading as the window runs it, with the window's outputs that the
+// command line asks for behind the CSV.
+class Reading {
+public:
+    explicit Reading(Session& s)
+        : s_(s), operator_(s.Options().command == Command::Read && !s.Options().bank),
+          services_{s.Context(), operator_, s.BetweenRequests(), [] { return QDate::currentDate(); }} {
+        const CliOptions& o = s.Options();
+        if (o.archiveTxt)
+            textFile_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), s.Env().appDir, {}, {}});
+        if (!o.xlsxDir.isEmpty()) {
+            const QString folder = o.xlsxDir.endsWith(u'/') ? o.xlsxDir : o.xlsxDir + u'/';
+            workbook_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{
+                list_, s.Status(), folder, {}, [] { return QDateTime::currentDateTime(); }});
+        }
+        report_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get());
+        inputs_.timeFromOn = !o.from.isEmpty();
+        if (inputs_.timeFromOn) inputs_.timeFromText = o.from;
+        inputs_.timeToOn = !o.to.isEmpty();
+        if (inputs_.timeToOn) inputs_.timeToText = o.to;
+        inputs_.noNull = o.noEmpty;
+        inputs_.toExcel = workbook_ != nullptr;
+        inputs_.toFile = textFile_ != nullptr;
+    }
+
+    // One bank: its entry of the bank list, or an empty selection for the
+    // bank in use.
+    void ReadOne(const QString& bankEntry) {
+        BankReadingInputs inputs = inputs_;
+        inputs.bankText = bankEntry;
+        ReadBank(services_, inputs, *report_);
+        if (report_->Started() == 0) Fail(kExitNoAnswer, s_.Status().Status());
+    }
+
+    void ReadAll() {
+        QStringList listed;
+        ReadWholeArchive(
+            services_, *report_, [&](const QStringList& entries) { listed = entries; },
+            [&](int index) {
+                BankReadingInputs inputs = inputs_;
+                inputs.bankText = listed.at(index);
+                return inputs;
+            });
+        if (listed.isEmpty()) Fail(kExitNoAnswer, kNoActiveBanks);
+    }
+
+    int Outcome() const {
+        if (!report_->AnyAnswered()) Fail(kExitNoAnswer, QStringLiteral("the instrument answered no record"));
+        return kExitDone;
+    }
+
+private:
+    Session& s_;
+    CliOperator operator_;
+    ArchiveServices services_;
+    NoList list_;
+    std::unique_ptr<TArchiveReport> textFile_;
+    std::unique_ptr<TArchiveReport> workbook_;
+    std::unique_ptr<TCsvArchiveReport> report_;
+    BankReadingInputs inputs_;
+};
+
+int Read(Session& s) {
+    Reading reading(s);
+    const std::optional<int> bank = s.Options().bank;
+    if (!bank) {
+        reading.ReadOne(QString());
+        return reading.Outcome();
+    }
+    const QStringList entries = ActiveBanks(s);
+    for (const QString& entry : entries) {
+        const std::optional<BankSelection> listed = ParseBankSelection(entry);
+        if (listed && listed->bank == *bank) {
+            reading.ReadOne(entry);
+            return reading.Outcome();
+        }
+    }
+    Fail(kExitNoAnswer, QStringLiteral("bank %1 is not among the active banks").arg(*bank));
+}
+
+int ReadAll(Session& s) {
+    Reading reading(s);
+    reading.ReadAll();
+    return reading.Outcome();
+}
+
+int Written(bool acknowledged, Session& s) {
+    if (!acknowledged) Fail(kExitNoAnswer, s.Status().Status());
+    return kExitDone;
+}
+
+int Dispatch(Session& s) {
+    const CliOptions& o = s.Options();
+    switch (o.command) {
+    case Command::Time: return Time(s);
+    case Command::Current: return Current(s);
+    case Command::Banks: return Banks(s);
+    case Command::Read: return Read(s);
+    case Command::ReadAll: return ReadAll(s);
+    case Command::WriteDimension: return Written(WriteDimension(s.Context(), o.dimensionText, o.channel), s);
+    case Command::WriteCoefficients:
+        return Written(WriteCoefficients(s.Context(), o.coefficients, o.channel), s);
+    case Command::WriteParameters: return Written(WriteServiceParameters(s.Context(), o.parameters), s);
+    }
+    Fail(kExitUsage, QStringLiteral("unknown command"));
+}
+
+} // namespace
+
+int RunCommand(const CliOptions& options, const CliEnvironment& env) {
+    int status = kExitDone;
+    QString message;
+    try {
+        Session session(options, env);
+        status = Dispatch(session);
+    } catch (const Failure& f) {
+        status = f.status;
+        message = f.message;
+    } catch (const EPortError& e) {
+        status = kExitPort;
+        message = e.message();
+    } catch (const EFileError& e) {
+        status = kExitFile;
+        message = e.message();
+    } catch (const EProtocolCancel& e) {
+        status = kExitInterrupted;
+        message = QStringLiteral("interrupted");
+    } catch (const EZirError& e) {
+        // A reply that decodes to nothing sensible (an impossible clock time).
+        status = kExitNoAnswer;
+        message = e.message();
+    } catch (const std::exception& e) {
+        status = kExitNoAnswer;
+        message = QString::fromLocal8Bit(e.what());
+    }
+    // A stop that came while the last request ran leaves the command
+    // unfinished whatever it ended with.
+    if (status != kExitDone && status != kExitInterrupted && env.stopRequested && env.stopRequested()) {
+        status = kExitInterrupted;
+        message = QStringLiteral("interrupted");
+    }
+    if (status != kExitDone) {
+        std::fprintf(env.err, "zir-cli: %s\n", message.toUtf8().constData());
+        std::fflush(env.err);
+    }
+    return status;
+}
+
+} // namespace zir::cli
