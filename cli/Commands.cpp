@@ -148,12 +148,12 @@ public:
         const CliOptions& o = s.Options();
         if (o.archiveTxt)
             textFile_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), s.Env().appDir, {}, {}});
+        const QString folder = o.xlsxDir.endsWith(u'/') ? o.xlsxDir : o.xlsxDir + u'/';
         if (!o.xlsxDir.isEmpty()) {
-            const QString folder = o.xlsxDir.endsWith(u'/') ? o.xlsxDir : o.xlsxDir + u'/';
             workbook_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{
                 list_, s.Status(), folder, {}, [] { return QDateTime::currentDateTime(); }});
         }
-        report_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get());
+        report_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get(), folder);
         inputs_.timeFromOn = !o.from.isEmpty();
         if (inputs_.timeFromOn) inputs_.timeFromText = o.from;
         inputs_.timeToOn = !o.to.isEmpty();

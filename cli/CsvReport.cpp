@@ -19,8 +19,9 @@ QString RecordCsvRow(const ArchiveRecord& record, const QString& unitA, const QS
 }
 
 TCsvArchiveReport::TCsvArchiveReport(TDataOutput& out, IStatusLine& status, IArchiveReport* textFile,
-                                     IArchiveReport* workbook)
-    : out_(out), status_(status), textFile_(textFile), workbook_(workbook) {}
+                                     IArchiveReport* workbook, QString workbookFolder)
+    : out_(out), status_(status), textFile_(textFile), workbook_(workbook),
+      workbookFolder_(std::move(workbookFolder)) {}
 
 bool TCsvArchiveReport::Start(const ReportStart& start) {
     // The window's order: workbook first, then the text file.
@@ -28,7 +29,10 @@ bool TCsvArchiveReport::Start(const ReportStart& start) {
         ReportStart own = start;
         own.toFile = false;
         own.toExcel = true;
-        if (!workbook_->Start(own)) throw EFileError(status_.Status());
+        // The window's refusal, "Can't start Excel", and where the workbook was to go.
+        if (!workbook_->Start(own))
+            throw EFileError(status_.Status() + QStringLiteral(": no new workbook can be written in ") +
+                             workbookFolder_);
     }
     if (textFile_) {
         ReportStart own = start;

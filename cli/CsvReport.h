@@ -20,9 +20,10 @@ QString RecordCsvRow(const ArchiveRecord& record, const QString& unitA, const QS
 class TCsvArchiveReport final : public IArchiveReport {
 public:
     // textFile and workbook may be null (output not wanted); each is started
-    // with only its own output switched on. status is the one they report to.
+    // with only its own output switched on. status is the one they report to;
+    // workbookFolder names the workbook's folder in its refusal.
     TCsvArchiveReport(TDataOutput& out, IStatusLine& status, IArchiveReport* textFile,
-                      IArchiveReport* workbook);
+                      IArchiveReport* workbook, QString workbookFolder);
 
     // An output that refuses to start ends the whole operation with
     // EFileError carrying its message (the window would go on to the next bank).
@@ -43,6 +44,7 @@ private:
     IStatusLine& status_;
     IArchiveReport* textFile_;
     IArchiveReport* workbook_;
+    QString workbookFolder_;
     QString unitA_;
     QString unitB_;
     bool headerWritten_ = false;

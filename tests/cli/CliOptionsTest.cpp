@@ -1,0 +1,217 @@
+// zir-cli's command line and the small texts it writes: option checks as
+// the window checks its fields, CSV quoting, trace lines, progress text.
+#include <gtest/gtest.h>
+
+#include <QTime>
+
+#include "cli/CliOptions.h"
+#include "cli/Csv.h"
+#include "cli/TerminalProgress.h"
+#include "cli/Trace.h"
+#include "link/ZebusModTransport.h"
+#include "support/RecordingStatus.h"
+
+namespace zir::cli {
+namespace {
+
+ParsedArguments Parse(const QStringList& args) { return ParseArguments(QStringList{QStringLiteral("zir-cli")} + args); }
+
+struct Refusal {
+    QStringList args;
+    const char* errorPart;  // a piece of the message that names what is wrong
+};
+
+class RefusedCommandLine : public testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedCommandLine, EndsWithUsageStatusAndNamesTheFault) {
+    const ParsedArguments parsed = Parse(GetParam().args);
+    EXPECT_FALSE(parsed.options.has_value());
+    EXPECT_EQ(parsed.exitStatus, kExitUsage);
+    EXPECT_TRUE(parsed.error.contains(QString::fromUtf8(GetParam().errorPart))) << parsed.error.toStdString();
+    EXPECT_TRUE(parsed.output.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedCommandLine,
+    testing::Values(
+        Refusal{{"--frobnicate", "time"}, "Unknown option 'frobnicate'"},
+        Refusal{{}, "a command is missing"},
+        Refusal{{"clock"}, "unknown command 'clock'"},
+        Refusal{{"time", "now"}, "usage: zir-cli [OPTIONS] time"},
+        Refusal{{"read"}, "usage: zir-cli [OPTIONS] read BANK|current"},
+        Refusal{{"write-coefficients", "A", "1", "1"}, "write-coefficients CHANNEL K M THRESHOLD"},
+        // The line.
+        Refusal{{"--port", "0", "time"}, "--port must be a whole number from 1 to 256, not '0'"},
+        Refusal{{"--port", "257", "time"}, "from 1 to 256"},
+        Refusal{{"--port", "x", "time"}, "not 'x'"},
+        Refusal{{"--port", "1", "--device", "/dev/ttyUSB0", "time"}, "--port and --device exclude each other"},
+        Refusal{{"--baud", "14400", "time"}, "--baud must be 19200, 9600, 4800, 2400 or 1200, not '14400'"},
+        Refusal{{"--address", "1.2", "time"}, "ZeBUS address wrong: '1.2'"},
+        Refusal{{"--address", "1.2.256", "time"}, "ZeBUS address wrong"},
+        Refusal{{"--address", "a.b.c", "time"}, "ZeBUS address wrong"},
+        // Reading.
+        Refusal{{"read", "14"}, "BANK must be a whole number from 0 to 13, not '14'"},
+        Refusal{{"read", "-1"}, "Unknown option '1'"},
+        Refusal{{"read", "today"}, "not 'today'"},
+        Refusal{{"read", "3", "--from", "8.00"}, "--from needs a time of day HH:MM from 00:00 to 23:59, not '8.00'"},
+        Refusal{{"read", "3", "--to", "24:00"}, "--to needs a time of day"},
+        Refusal{{"read", "3", "--from", "07:60"}, "not '07:60'"},
+        Refusal{{"read", "3", "--from", "10:00", "--to", "9:59"}, "--from 10:00 is later than --to 09:59"},
+        Refusal{{"time", "--no-empty"}, "--no-empty applies to read and read-all only"},
+        Refusal{{"banks", "--from", "08:00"}, "--from applies to read and read-all only"},
+        Refusal{{"current", "--archive-txt"}, "--archive-txt applies to read and read-all only"},
+        Refusal{{"read-all", "--xlsx", ""}, "--xlsx needs a folder"},
+        // The writes: what the window's fields refuse.
+        Refusal{{"write-dimension", "C", "x"}, "CHANNEL must be A or B (or 1 or 2), not 'C'"},
+        Refusal{{"write-dimension", "A", "\xe6\x97\xa5"}, "TEXT: Character '\xe6\x97\xa5' (U+65E5) cannot be written"},
+        Refusal{{"write-coefficients", "B", "1,5", "1", "1"}, "'1,5' is not a valid floating point value"},
+        Refusal{{"write-coefficients", "B", "1", "x", "1"}, "'x' is not a valid floating point value"},
+        Refusal{{"write-coefficients", "B", "0", "1", "1"}, "The value 0 cannot be sent"},
+        Refusal{{"write-coefficients", "B", "1", "1", "1E33"}, "cannot be sent"},
+        Refusal{{"write-coefficients", "B", "1", "1", "--", "-5"}, "cannot be sent"},
+        Refusal{{"write-parameters", "65536", "0", "0", "0"}, "SN must be a whole number from 0 to 65535"},
+        Refusal{{"write-parameters", "0", "256", "0", "0"}, "NN must be a whole number from 0 to 255"},
+        Refusal{{"write-parameters", "0", "0", "7", "0"}, "CHARGE must be a whole number from 0 to 6"},
+        Refusal{{"write-parameters", "0", "0", "0", "5"}, "RATE must be a whole number from 0 to 4"},
+        Refusal{{"write-parameters", "1.5", "0", "0", "0"}, "not '1.5'"}));
+
+TEST(CliCommandLine, OptionsAndArgumentsReachTheCommand) {
+    const ParsedArguments read = Parse({"--device", "/dev/ttyUSB0", "--baud", "2400", "--address", "12.34.56", "read",
+                                        "3", "--from", "7:05", "--to", "23:59", "--no-empty", "--archive-txt",
+                                        "--xlsx", "/tmp/books", "--quiet", "--trace"});
+    ASSERT_TRUE(read.options.has_value()) << read.error.toStdString();
+    const CliOptions& o = *read.options;
+    EXPECT_EQ(o.command, Command::Read);
+    EXPECT_EQ(o.devicePath, "/dev/ttyUSB0");
+    EXPECT_EQ(o.baud, 2400);
+    EXPECT_EQ(o.address, "12.34.56");
+    EXPECT_EQ(o.bank, 3);
+    EXPECT_EQ(o.from, "07:05");  // as the masked field of the window holds it
+    EXPECT_EQ(o.to, "23:59");
+    EXPECT_TRUE(o.noEmpty && o.archiveTxt && o.quiet && o.trace);
+    EXPECT_EQ(o.xlsxDir, "/tmp/books");
+
+    const ParsedArguments defaults = Parse({"read", "current"});
+    ASSERT_TRUE(defaults.options.has_value());
+    EXPECT_EQ(defaults.options->port, 1);
+    EXPECT_TRUE(defaults.options->devicePath.isEmpty());
+    EXPECT_EQ(defaults.options->baud, 19200);
+    EXPECT_EQ(defaults.options->address, "255.255.255");
+    EXPECT_FALSE(defaults.options->bank.has_value());
+    EXPECT_TRUE(defaults.options->from.isEmpty() && defaults.options->to.isEmpty());
+    EXPECT_FALSE(defaults.options->archiveTxt || defaults.options->noEmpty || defaults.options->quiet);
+}
+
+TEST(CliCommandLine, WritesTakeTheWindowsValues) {
+    struct Case {
+        QStringList args;
+        Command command;
+        int channel;
+    };
+    const Case cases[] = {
+        {{"write-dimension", "b", "1/s"}, Command::WriteDimension, 2},
+        {{"write-dimension", "1", "1/s"}, Command::WriteDimension, 1},
+        {{"write-coefficients", "A", "1", "1E-5", "1000"}, Command::WriteCoefficients, 1},
+        {{"write-parameters", "4660", "7", "1", "2"}, Command::WriteParameters, 1},
+    };
+    for (const Case& c : cases) {
+        const ParsedArguments parsed = Parse(c.args);
+        ASSERT_TRUE(parsed.options.has_value()) << parsed.error.toStdString();
+        EXPECT_EQ(parsed.options->command, c.command);
+        EXPECT_EQ(parsed.options->channel, c.channel);
+    }
+    const ParsedArguments dimension = Parse({"write-dimension", "B", "0123456789"});
+    EXPECT_EQ(dimension.options->dimensionText, "0123456789");  // cut to 8 when sent, as the window does
+    const ParsedArguments coefficients = Parse({"write-coefficients", "A", "2.5", "3E-6", "750"});
+    EXPECT_EQ(coefficients.options->coefficients.k, "2.5");
+    EXPECT_EQ(coefficients.options->coefficients.m, "3E-6");
+    EXPECT_EQ(coefficients.options->coefficients.threshold, "750");
+    const ParsedArguments parameters = Parse({"write-parameters", "4660", "7", "1", "2"});
+    EXPECT_EQ(parameters.options->parameters.serialNumber, "4660");
+    EXPECT_EQ(parameters.options->parameters.netNumber, "7");
+    EXPECT_EQ(parameters.options->parameters.chargeParameter, "1");
+    EXPECT_EQ(parameters.options->parameters.rateIndex, "2");
+}
+
+TEST(CliCommandLine, HelpAndVersionPrintAndEndWithSuccess) {
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"time", "--help"}}) {
+        const ParsedArguments parsed = Parse(args);
+        EXPECT_FALSE(parsed.options.has_value());
+        EXPECT_EQ(parsed.exitStatus, kExitDone);
+        EXPECT_TRUE(parsed.output.startsWith("Usage: zir-cli [OPTIONS] COMMAND [ARGUMENTS]\n"));
+        // Every exit status is documented.
+        for (const char* status : {"  0    done", "  1    the instrument did not answer", "  2    bad usage",
+                                   "  3    the serial port", "  4    a file", "  130  interrupted"})
+            EXPECT_TRUE(parsed.output.contains(QLatin1String(status))) << status;
+    }
+    for (const QStringList& args : {QStringList{"--version"}, QStringList{"-v"}}) {
+        const ParsedArguments parsed = Parse(args);
+        EXPECT_EQ(parsed.exitStatus, kExitDone);
+        EXPECT_EQ(parsed.output, QStringLiteral("zir-cli %1\n").arg(QStringLiteral(ZIR_VERSION)));
+    }
+}
+
+TEST(CliCsv, FieldsQuotedOnlyWhenTheyMustBe) {
+    struct Case {
+        QStringList fields;
+        const char* row;
+    };
+    const Case cases[] = {
+        {{"A", "0.0015", "", "12"}, "A,0.0015,,12\r\n"},
+        {{"1,5/s"}, "\"1,5/s\"\r\n"},
+        {{"\"mR\""}, "\"\"\"mR\"\"\"\r\n"},
+        {{"a\nb", "c\rd"}, "\"a\nb\",\"c\rd\"\r\n"},
+        {{"мкЗв/ч", " spaced "}, "мкЗв/ч, spaced \r\n"},
+        {{}, "\r\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CsvRow(c.fields), QString::fromUtf8(c.row));
+    EXPECT_EQ(IsoMinute(QDateTime(QDate(2007, 12, 24), QTime(8, 5), Qt::UTC)), "2007-12-24T08:05");
+    EXPECT_EQ(IsoMinute(QDateTime(QDate(2007, 12, 24), QTime(0, 0))), "2007-12-24T00:00");
+    EXPECT_EQ(IsoDate(QDate(2007, 12, 2)), "2007-12-02");
+}
+
+TEST(CliTrace, OneLinePerFrameWithAttemptLengthVerdictAndHex) {
+    const QTime at(14, 30, 5, 123);
+    const QByteArray frame = QByteArray::fromHex("FFFFFF0101010602020000112233");
+    EXPECT_EQ(TraceSentLine(at, 1, frame), "14:30:05.123  TX  #1  14 B  FF FF FF 01 01 01 06 02 02 00 00 11 22 33");
+    EXPECT_EQ(TraceSentLine(QTime(0, 0, 0, 7), 6, QByteArray::fromHex("00")), "00:00:00.007  TX  #6  1 B  00");
+    EXPECT_EQ(TraceReadLine(at, QByteArray()), "14:30:05.123  RX  0 B  no reply");
+    EXPECT_EQ(TraceReadLine(at, QByteArray::fromHex("0102030405060708")),
+              "14:30:05.123  RX  8 B  packet error  01 02 03 04 05 06 07 08");
+    QByteArray spoiled = AcknowledgementFrame(QStringLiteral("12.34.56"));
+    EXPECT_EQ(TraceReadLine(at, spoiled), "14:30:05.123  RX  14 B  accepted  " + spoiled.toHex(' ').toUpper());
+    spoiled[13] = static_cast<char>(spoiled[13] ^ 0x01);  // header checksum
+    EXPECT_EQ(TraceReadLine(at, spoiled), "14:30:05.123  RX  14 B  rejected  " + spoiled.toHex(' ').toUpper());
+}
+
+TEST(CliProgress, StepsPercentageRateAndTimeLeft) {
+    EXPECT_EQ(ProgressText(QStringLiteral("Reading of archive bank 3"), 0, 1443, 0.0),
+              "Reading of archive bank 3: 0/1443  0%");
+    EXPECT_EQ(ProgressText(QStringLiteral("Reading of archive bank 3"), 420, 1443, 12.5),
+              "Reading of archive bank 3: 420/1443  29%  33.6/s  0:30 left");
+    EXPECT_EQ(ProgressText(QString(), 14, 14, 0.5), "14/14  100%  28.0/s  0:00 left");
+    EXPECT_EQ(ProgressText(QStringLiteral("x"), 1, 1443, 60.0), "x: 1/1443  0%  0.0/s  1442:00 left");
+}
+
+TEST(CliProgress, NothingWrittenWhenNotEnabledAndTheLineClearedAtTheEnd) {
+    zir::test::RecordingStatus status;
+    status.SetStatus(QStringLiteral("Refreshing of bank list"));
+    char buffer[512] = {};
+    for (const bool enabled : {false, true}) {
+        std::FILE* out = fmemopen(buffer, sizeof buffer, "w");
+        TTerminalProgress progress(status, out, enabled);
+        progress.Prepare(14);
+        progress.SetProgress(14);
+        progress.Close();
+        std::fclose(out);
+        const QString written = QString::fromUtf8(buffer);
+        if (enabled)
+            EXPECT_TRUE(written.startsWith("\rRefreshing of bank list: 14/14  100%") && written.endsWith("\r\033[K"))
+                << written.toStdString();
+        else
+            EXPECT_TRUE(written.isEmpty());
+    }
+}
+
+} // namespace
+} // namespace zir::cli
