@@ -45,6 +45,7 @@ class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
 class THelpWindow;
+class THistoryStore;
 class SteadyClock;
 struct DeviceContext;
 
@@ -179,6 +180,12 @@ public:
     QString Status() const;
     // The archive list window.
     class TArchive* ArchiveWindow();
+    // The history ($XDG_DATA_HOME/zir/history.sqlite), made on first use;
+    // every bank reading and current reading adds to it.
+    THistoryStore& History();
+    // Shows the history's message about its file, if it has one: at the end
+    // of every bank reading, once per cause for current readings.
+    void TellHistoryProblem(bool everyTime);
     // Bank list and bank reading let pending events run between requests.
     // While one runs, LongOperationRunning() is true: other device actions
     // started by the operator are refused with a status note, and closing the
@@ -269,6 +276,7 @@ private:
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
     std::function<void(const QString&)> openWorkbook_;
+    THistoryStore* history_ = nullptr;     // child of the window
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;

@@ -15,6 +15,7 @@
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "device/DeviceContext.h"
+#include "history/HistoryReport.h"
 
 namespace zir {
 
@@ -114,10 +115,30 @@ void RunArchiveOperation(TFace& face, Operation&& operation) {
     TArchiveReport report({list, services.ctx.status, face.AppDir(),
                            face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
                            [] { return QDateTime::currentDateTime(); }});
-    operation(services, report);
+    // The history is one more output; its message comes once, at the end.
+    THistoryReport history(report, face.History(), services.ctx.deviceAddress);
+    try {
+        operation(services, history);
+    } catch (...) {
+        face.TellHistoryProblem(true);
+        throw;
+    }
+    face.TellHistoryProblem(true);
 }
 
 } // namespace
+
+THistoryStore& TFace::History() {
+    if (!history_) history_ = new THistoryStore(HistoryFilePath(), {}, this);
+    return *history_;
+}
+
+void TFace::TellHistoryProblem(bool everyTime) {
+    if (!history_) return;
+    const QString problem = history_->TakeProblem(everyTime ? THistoryStore::Repeat::EveryTime
+                                                            : THistoryStore::Repeat::OncePerCause);
+    if (!problem.isEmpty()) Dialogs().ShowMessage(problem);
+}
 
 void TFace::CB_BankDblClick() {
     RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport&) {

@@ -12,18 +12,22 @@
 #include "device/DeviceContext.h"
 #include "device/Dimension.h"
 #include "device/ServiceParameters.h"
+#include "history/HistoryReport.h"
 
 namespace zir {
 
 void TFace::actReadCurrentExecute() {
     currentDataValid_ = false;
-    const auto fields = ReadCurrentData(MakeDeviceContext());
+    CurrentValues values;
+    const auto fields = ReadCurrentData(MakeDeviceContext(), &values);
     if (!fields) return;
     LE_DataA->setText(fields->dataA);
     LE_PogrA->setText(fields->pogrA);
     LE_DataB->setText(fields->dataB);
     LE_PogrB->setText(fields->pogrB);
     currentDataValid_ = true;
+    RecordCurrentReading(History(), LE_DeviceAdr->text(), values, QDateTime::currentDateTime());
+    if (!LongOperationRunning()) TellHistoryProblem(false);  // a reading running tells at its end
 }
 
 void TFace::TimerTimer() {

@@ -36,9 +36,11 @@ std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& 
     for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (FrameByte(reply, kIndexOffset + i) - 0x30);
     record.time = RecordTime(bankDate, record.index);
     record.uncertaintyB = FrameByte(reply, kUncertaintyBOffset);
-    record.valueB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset));
+    record.codeB = ValueCodeAt(reply, kValueBOffset);
+    record.valueB = ValueCodeToText(record.codeB);
     record.uncertaintyA = FrameByte(reply, kUncertaintyAOffset);
-    record.valueA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset));
+    record.codeA = ValueCodeAt(reply, kValueAOffset);
+    record.valueA = ValueCodeToText(record.codeA);
     return record;
 }
 
@@ -49,7 +51,12 @@ bool IsEmptyRecord(const ArchiveRecord& record) {
 
 QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
                    const QString& dimensionB) {
-    return DateTimeToText(record.time) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
+    return RecordLine(record, dimensionA, dimensionB, QLocale::system());
+}
+
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
+                   const QString& dimensionB, const QLocale& locale) {
+    return DateTimeToText(record.time, locale) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyA) +
            QStringLiteral(" %     ") + record.valueB + u' ' + dimensionB +
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
@@ -57,8 +64,14 @@ QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
 
 QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
                     const QString& fromText, bool toOn, const QString& toText) {
+    return ReportTitle(address, bankDate, fromOn, fromText, toOn, toText, QLocale::system());
+}
+
+QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
+                    const QString& fromText, bool toOn, const QString& toText,
+                    const QLocale& locale) {
     QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
-                    ShortDateText(bankDate);
+                    ShortDateText(bankDate, locale);
     if (fromOn) title += QStringLiteral(" from ") + fromText;
     if (toOn) title += QStringLiteral(" to ") + toText;
     return title;
