@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "device/Dimension.h"
 #include "link/CPDrv.h"
@@ -40,6 +41,10 @@ Commands:
   write-parameters SN NN CHARGE RATE
                        serial number (0-65535), net number (0-255), charge
                        parameter (0-6) and exchange rate index (0-4)
+  export               the history's archive records as CSV, oldest first:
+                       time,address,bank,value_a,unit_a,uncertainty_a,
+                       value_b,unit_b,uncertainty_b
+  import FILE...       Archive.txt files into the history, with the counts
 CHANNEL is A or B (or 1 or 2). Numbers use "." and may carry an exponent
 (1E-5). A write ends with 0 only when the instrument acknowledges it. Put --
 before an argument that begins with "-".
@@ -53,6 +58,8 @@ Options:
   --trace           every frame sent and every read on standard error, one
                     line each: time, TX or RX, attempt, length, hex
   --quiet           no progress display
+  --no-history      current, read, read-all: leave the readings out of the
+                    history (by default each one goes into it)
   -h, --help        this help
   -v, --version     the version
 Options of read and read-all:
@@ -62,6 +69,10 @@ Options of read and read-all:
                     or 255
   --archive-txt     also append each bank to Archive.txt, as the window does
   --xlsx DIR        also write a new workbook per bank into DIR
+Options of export:
+  --from DATE       only the records from the day DATE (YYYY-MM-DD) on
+  --to DATE         only the records up to the day DATE, included
+  --address A.B.C   only the records of this instrument (default: every one)
 
 Exit status:
   0    done
@@ -69,7 +80,8 @@ Exit status:
   2    bad usage: an unknown option, or an address, time or value that the
        window would refuse
   3    the serial port cannot be opened or was lost
-  4    a file could not be written
+  4    a file or the history could not be written (or the history read);
+       what was read has still been printed
   130  interrupted by SIGINT or SIGTERM: the reading ends between two
        requests, and what was read stays in every output
 
@@ -77,6 +89,7 @@ Progress (records done, total, percentage, rate, time left) shows on standard
 error when it is a terminal, unless --quiet or --trace is given.
 Archive.txt is written where the window writes it: the program's folder when
 it is writable, otherwise $XDG_DATA_HOME/zir/ (default ~/.local/share/zir/).
+The history, shared with the window, is $XDG_DATA_HOME/zir/history.sqlite.
 
 See zir-cli(1) for more, with examples for unattended use.
 )";
@@ -100,12 +113,15 @@ constexpr std::array kCommands{
                 "write-coefficients CHANNEL K M THRESHOLD"},
     CommandSpec{"write-parameters", Command::WriteParameters, 4, 4,
                 "write-parameters SN NN CHARGE RATE"},
+    CommandSpec{"export", Command::Export, 0, 0, "export [--from DATE] [--to DATE] [--address A.B.C]"},
+    CommandSpec{"import", Command::Import, 1, std::numeric_limits<int>::max(), "import FILE..."},
 };
 
 constexpr std::array kBaudRates{19200, 9600, 4800, 2400, 1200};
 constexpr int kLastBank = 13;
 
 bool Reads(Command command) { return command == Command::Read || command == Command::ReadAll; }
+bool Records(Command command) { return Reads(command) || command == Command::Current; }
 
 // Thrown for a command line that cannot be run; ends the parse with exit 2.
 struct UsageError {
@@ -139,10 +155,17 @@ QString TimeOfDay(const QString& text, const QString& option) {
     return QStringLiteral("%1:%2").arg(hours, 2, 10, QLatin1Char('0')).arg(minutes, 2, 10, QLatin1Char('0'));
 }
 
-// The argument of an option, given beside a command it applies to.
-void NeedReading(const QCommandLineParser& parser, const QCommandLineOption& option, Command command) {
-    if (parser.isSet(option) && !Reads(command))
-        Refuse(QStringLiteral("--%1 applies to read and read-all only").arg(option.names().constLast()));
+// An option given beside a command it does not apply to.
+void Only(const QCommandLineParser& parser, const QCommandLineOption& option, bool applies, const char* commands) {
+    if (parser.isSet(option) && !applies)
+        Refuse(QStringLiteral("--%1 applies to %2 only").arg(option.names().constLast(), QLatin1String(commands)));
+}
+
+// "YYYY-MM-DD".
+QDate Day(const QString& text, const QString& option) {
+    const QDate date = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid()) Refuse(QStringLiteral("%1 needs a date YYYY-MM-DD, not '%2'").arg(option, text));
+    return date;
 }
 
 // Every option zir-cli knows; the texts of --help are written out in kHelp.
@@ -160,10 +183,11 @@ struct KnownOptions {
     QCommandLineOption noEmpty{QStringLiteral("no-empty"), QString()};
     QCommandLineOption archiveTxt{QStringLiteral("archive-txt"), QString()};
     QCommandLineOption xlsx{QStringLiteral("xlsx"), QString(), QStringLiteral("DIR")};
+    QCommandLineOption noHistory{QStringLiteral("no-history"), QString()};
 
     void AddTo(QCommandLineParser& parser) const {
         for (const QCommandLineOption* o : {&help, &version, &port, &device, &baud, &address, &quiet, &trace,
-                                            &from, &to, &noEmpty, &archiveTxt, &xlsx})
+                                            &from, &to, &noEmpty, &archiveTxt, &xlsx, &noHistory})
             parser.addOption(*o);
     }
 };
@@ -192,7 +216,8 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
         if (std::find(kBaudRates.begin(), kBaudRates.end(), o.baud) == kBaudRates.end())
             Refuse(QStringLiteral("--baud must be 19200, 9600, 4800, 2400 or 1200, not '%1'").arg(parser.value(k.baud)));
     }
-    if (parser.isSet(k.address)) o.address = parser.value(k.address);
+    o.addressGiven = parser.isSet(k.address);
+    if (o.addressGiven) o.address = parser.value(k.address);
     try {
         ParseBusAddress(o.address);
     } catch (const EFormatError& e) {
@@ -201,12 +226,25 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
     o.quiet = parser.isSet(k.quiet);
     o.trace = parser.isSet(k.trace);
 
-    for (const QCommandLineOption* option : {&k.from, &k.to, &k.noEmpty, &k.archiveTxt, &k.xlsx})
-        NeedReading(parser, *option, o.command);
-    if (parser.isSet(k.from)) o.from = TimeOfDay(parser.value(k.from), QStringLiteral("--from"));
-    if (parser.isSet(k.to)) o.to = TimeOfDay(parser.value(k.to), QStringLiteral("--to"));
-    if (!o.from.isEmpty() && !o.to.isEmpty() && o.from > o.to)
-        Refuse(QStringLiteral("--from %1 is later than --to %2").arg(o.from, o.to));
+    const bool exports = o.command == Command::Export;
+    for (const QCommandLineOption* option : {&k.from, &k.to})
+        Only(parser, *option, Reads(o.command) || exports, "read, read-all and export");
+    for (const QCommandLineOption* option : {&k.noEmpty, &k.archiveTxt, &k.xlsx})
+        Only(parser, *option, Reads(o.command), "read and read-all");
+    Only(parser, k.noHistory, Records(o.command), "current, read and read-all");
+    o.noHistory = parser.isSet(k.noHistory);
+    if (exports) {
+        if (parser.isSet(k.from)) o.fromDate = Day(parser.value(k.from), QStringLiteral("--from"));
+        if (parser.isSet(k.to)) o.toDate = Day(parser.value(k.to), QStringLiteral("--to"));
+        if (o.fromDate.isValid() && o.toDate.isValid() && o.fromDate > o.toDate)
+            Refuse(QStringLiteral("--from %1 is later than --to %2")
+                       .arg(o.fromDate.toString(Qt::ISODate), o.toDate.toString(Qt::ISODate)));
+    } else {
+        if (parser.isSet(k.from)) o.from = TimeOfDay(parser.value(k.from), QStringLiteral("--from"));
+        if (parser.isSet(k.to)) o.to = TimeOfDay(parser.value(k.to), QStringLiteral("--to"));
+        if (!o.from.isEmpty() && !o.to.isEmpty() && o.from > o.to)
+            Refuse(QStringLiteral("--from %1 is later than --to %2").arg(o.from, o.to));
+    }
     o.noEmpty = parser.isSet(k.noEmpty);
     o.archiveTxt = parser.isSet(k.archiveTxt);
     if (parser.isSet(k.xlsx)) {
@@ -245,10 +283,14 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
             QString::number(WholeNumber(args[2], 0, 6, QStringLiteral("CHARGE"))),
             QString::number(WholeNumber(args[3], 0, 4, QStringLiteral("RATE")))};
         break;
+    case Command::Import:
+        o.files = args;
+        break;
     case Command::Time:
     case Command::Current:
     case Command::Banks:
     case Command::ReadAll:
+    case Command::Export:
         break;
     }
     return o;

@@ -3,6 +3,7 @@
 // its arguments, checked as the window checks its fields, so that a value
 // the window would refuse ends the program before the port is opened.
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -29,6 +30,8 @@ enum class Command {
     WriteDimension,
     WriteCoefficients,
     WriteParameters,
+    Export,
+    Import,
 };
 
 inline constexpr int kDefaultBaud = 19200;
@@ -42,8 +45,10 @@ struct CliOptions {
     QString devicePath;       // --device; empty: the port number names the device
     int baud = kDefaultBaud;  // --baud
     QString address = kDefaultAddress;
+    bool addressGiven = false;  // export: only this address (otherwise every one)
     bool quiet = false;
     bool trace = false;
+    bool noHistory = false;     // readings stay out of the history
 
     // read, read-all.
     std::optional<int> bank;  // read BANK; nullopt: the bank in use ("current")
@@ -52,6 +57,12 @@ struct CliOptions {
     bool noEmpty = false;
     bool archiveTxt = false;
     QString xlsxDir;          // empty: no workbook
+
+    // export: the days from ... to ... (both included); invalid: no limit.
+    QDate fromDate;
+    QDate toDate;
+    // import.
+    QStringList files;
 
     // The writes.
     int channel = 1;          // 1 = A, 2 = B

@@ -2,8 +2,11 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 #include "archive/ArchiveReport.h"
 #include "archive/BankList.h"
@@ -18,7 +21,12 @@
 #include "device/CurrentData.h"
 #include "device/Dimension.h"
 #include "device/ServiceParameters.h"
+#include "history/ArchiveTextImport.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryReport.h"
+#include "history/HistoryStore.h"
 #include "link/Errors.h"
+#include "link/numFormats.h"
 
 namespace zir::cli {
 
@@ -48,6 +56,19 @@ public:
     const CliOptions& Options() const { return options_; }
     const CliEnvironment& Env() const { return env_; }
 
+    // The history the window shares ($XDG_DATA_HOME/zir/history.sqlite),
+    // made on first use.
+    THistoryStore& History() {
+        if (!history_) history_ = std::make_unique<THistoryStore>(HistoryFilePath());
+        return *history_;
+    }
+    // Commits what is staged; the message about the file, "" when there is none.
+    QString HistoryProblem() {
+        if (!history_) return QString();
+        history_->Commit();
+        return history_->TakeProblem(THistoryStore::Repeat::EveryTime);
+    }
+
     // Before each request of the bank list and the reading: a stop asked for
     // meanwhile ends the operation here.
     std::function<void()> BetweenRequests() const {
@@ -70,6 +91,7 @@ private:
     TCliLine line_;
     TTerminalProgress progress_;
     TDataOutput out_;
+    std::unique_ptr<THistoryStore> history_;
 };
 
 // The window's only question in a reading, "Would you read values from
@@ -95,14 +117,6 @@ public:
     void AddLine(const QString&) override {}
 };
 
-// The value text and the unit of a field "<value> <unit>": value texts hold
-// no blank.
-std::pair<QString, QString> SplitValueAndUnit(const QString& field) {
-    const qsizetype blank = field.indexOf(u' ');
-    if (blank < 0) return {field, QString()};
-    return {field.left(blank), field.mid(blank + 1)};
-}
-
 int Time(Session& s) {
     const std::optional<ClockReading> reading = ReadClock(s.Context());
     if (!reading) Fail(kExitNoAnswer, s.Status().Status());
@@ -111,14 +125,18 @@ int Time(Session& s) {
 }
 
 int Current(Session& s) {
-    const std::optional<CurrentDataFields> fields = ReadCurrentData(s.Context());
-    if (!fields) Fail(kExitNoAnswer, QStringLiteral("the instrument gave no current values"));
-    const auto [valueA, unitA] = SplitValueAndUnit(fields->dataA);
-    const auto [valueB, unitB] = SplitValueAndUnit(fields->dataB);
+    CurrentValues values;
+    if (!ReadCurrentData(s.Context(), &values))
+        Fail(kExitNoAnswer, QStringLiteral("the instrument gave no current values"));
+    // Into the history first, as the window does as soon as it shows them.
+    if (!s.Options().noHistory)
+        RecordCurrentReading(s.History(), s.Options().address, values, QDateTime::currentDateTime());
     s.Out().Write(CsvRow({QStringLiteral("channel"), QStringLiteral("value"), QStringLiteral("unit"),
                           QStringLiteral("uncertainty")}) +
-                  CsvRow({QStringLiteral("A"), valueA, unitA, fields->pogrA}) +
-                  CsvRow({QStringLiteral("B"), valueB, unitB, fields->pogrB}));
+                  CsvRow({QStringLiteral("A"), ValueCodeToText(values.codeA), values.dimensionA,
+                          QString::number(values.uncertaintyA)}) +
+                  CsvRow({QStringLiteral("B"), ValueCodeToText(values.codeB), values.dimensionB,
+                          QString::number(values.uncertaintyB)}));
     return kExitDone;
 }
 
@@ -139,7 +157,8 @@ int Banks(Session& s) {
 }
 
 // A reading as the window runs it, with the window's outputs that the
-// command line asks for behind the CSV.
+// command line asks for behind the CSV, and the history in front of them
+// (unless --no-history).
 class Reading {
 public:
     explicit Reading(Session& s)
@@ -153,7 +172,8 @@ public:
             workbook_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{
                 list_, s.Status(), folder, {}, [] { return QDateTime::currentDateTime(); }});
         }
-        report_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get(), folder);
+        csv_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get(), folder);
+        if (!o.noHistory) history_ = std::make_unique<THistoryReport>(*csv_, s.History(), o.address);
         inputs_.timeFromOn = !o.from.isEmpty();
         if (inputs_.timeFromOn) inputs_.timeFromText = o.from;
         inputs_.timeToOn = !o.to.isEmpty();
@@ -168,14 +188,14 @@ public:
     void ReadOne(const QString& bankEntry) {
         BankReadingInputs inputs = inputs_;
         inputs.bankText = bankEntry;
-        ReadBank(services_, inputs, *report_);
-        if (report_->Started() == 0) Fail(kExitNoAnswer, s_.Status().Status());
+        ReadBank(services_, inputs, Report());
+        if (csv_->Started() == 0) Fail(kExitNoAnswer, s_.Status().Status());
     }
 
     void ReadAll() {
         QStringList listed;
         ReadWholeArchive(
-            services_, *report_, [&](const QStringList& entries) { listed = entries; },
+            services_, Report(), [&](const QStringList& entries) { listed = entries; },
             [&](int index) {
                 BankReadingInputs inputs = inputs_;
                 inputs.bankText = listed.at(index);
@@ -185,18 +205,21 @@ public:
     }
 
     int Outcome() const {
-        if (!report_->AnyAnswered()) Fail(kExitNoAnswer, QStringLiteral("the instrument answered no record"));
+        if (!csv_->AnyAnswered()) Fail(kExitNoAnswer, QStringLiteral("the instrument answered no record"));
         return kExitDone;
     }
 
 private:
+    IArchiveReport& Report() { return history_ ? static_cast<IArchiveReport&>(*history_) : *csv_; }
+
     Session& s_;
     CliOperator operator_;
     ArchiveServices services_;
     NoList list_;
     std::unique_ptr<TArchiveReport> textFile_;
     std::unique_ptr<TArchiveReport> workbook_;
-    std::unique_ptr<TCsvArchiveReport> report_;
+    std::unique_ptr<TCsvArchiveReport> csv_;
+    std::unique_ptr<THistoryReport> history_;
     BankReadingInputs inputs_;
 };
 
@@ -224,6 +247,55 @@ int ReadAll(Session& s) {
     return reading.Outcome();
 }
 
+QDateTime WallMidnight(const QDate& day) { return QDateTime(day, QTime(0, 0), Qt::UTC); }
+
+// The history's archive records to standard output; the days --to names are
+// included. Without a day the range is that of the stored records.
+int Export(Session& s) {
+    const CliOptions& o = s.Options();
+    THistoryStore& store = s.History();
+    const QString address = o.addressGiven ? o.address : QString();
+    QDateTime from = o.fromDate.isValid() ? WallMidnight(o.fromDate) : QDateTime();
+    QDateTime to = o.toDate.isValid() ? WallMidnight(o.toDate.addDays(1)) : QDateTime();
+    if (!from.isValid() || !to.isValid()) {
+        QDateTime first;
+        QDateTime last;
+        for (const QString& a : address.isEmpty() ? store.Addresses() : QStringList{address}) {
+            if (const auto span = store.RecordSpan(a)) {
+                if (!first.isValid() || span->first < first) first = span->first;
+                if (!last.isValid() || span->second > last) last = span->second;
+            }
+        }
+        if (!store.ReadError().isEmpty()) Fail(kExitFile, store.ReadError());
+        if (!from.isValid()) from = first.isValid() ? first : to;
+        if (!to.isValid()) to = last.isValid() ? last.addSecs(60) : from;
+        if (!from.isValid()) from = to = WallMidnight(QDate(2000, 1, 1));  // nothing stored
+    }
+    QFile out;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
+        Fail(kExitFile, QStringLiteral("standard output cannot be written"));
+    QString error;
+    if (!WriteHistoryCsv(store, out, address, from, to, &error)) Fail(kExitFile, error);
+    return kExitDone;
+}
+
+// Archive.txt files into the history, one line of counts each. Every file is
+// looked at before anything is imported.
+int Import(Session& s) {
+    for (const QString& file : s.Options().files) {
+        const QFileInfo info(file);
+        if (!info.isFile() || !info.isReadable())
+            Fail(kExitUsage, QStringLiteral("%1: %2").arg(file, info.exists() ? QStringLiteral("not a readable file")
+                                                                              : QStringLiteral("no such file")));
+    }
+    for (const QString& file : s.Options().files) {
+        const ArchiveImportResult result = ImportArchiveText(s.History(), file);
+        if (!result.ok) Fail(kExitFile, result.error);
+        s.Out().Write(ImportSummary(result) + u'\n');
+    }
+    return kExitDone;
+}
+
 int Written(bool acknowledged, Session& s) {
     if (!acknowledged) Fail(kExitNoAnswer, s.Status().Status());
     return kExitDone;
@@ -241,6 +313,8 @@ int Dispatch(Session& s) {
     case Command::WriteCoefficients:
         return Written(WriteCoefficients(s.Context(), o.coefficients, o.channel), s);
     case Command::WriteParameters: return Written(WriteServiceParameters(s.Context(), o.parameters), s);
+    case Command::Export: return Export(s);
+    case Command::Import: return Import(s);
     }
     Fail(kExitUsage, QStringLiteral("unknown command"));
 }
@@ -250,9 +324,16 @@ int Dispatch(Session& s) {
 int RunCommand(const CliOptions& options, const CliEnvironment& env) {
     int status = kExitDone;
     QString message;
+    QString historyProblem;
     try {
         Session session(options, env);
-        status = Dispatch(session);
+        try {
+            status = Dispatch(session);
+        } catch (...) {
+            historyProblem = session.HistoryProblem();
+            throw;
+        }
+        historyProblem = session.HistoryProblem();
     } catch (const Failure& f) {
         status = f.status;
         message = f.message;
@@ -279,10 +360,13 @@ int RunCommand(const CliOptions& options, const CliEnvironment& env) {
         status = kExitInterrupted;
         message = QStringLiteral("interrupted");
     }
-    if (status != kExitDone) {
-        std::fprintf(env.err, "zir-cli: %s\n", message.toUtf8().constData());
-        std::fflush(env.err);
+    if (status != kExitDone) std::fprintf(env.err, "zir-cli: %s\n", message.toUtf8().constData());
+    // The history never stops a reading: its message comes at the end.
+    if (!historyProblem.isEmpty() && historyProblem != message) {
+        std::fprintf(env.err, "zir-cli: %s\n", historyProblem.toUtf8().constData());
+        if (status == kExitDone) status = kExitFile;
     }
+    std::fflush(env.err);
     return status;
 }
 

@@ -3,17 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "history/HistoryCsv.h"
 #include "link/Errors.h"
 
 namespace zir::cli {
-
-QString CsvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
 
 QString CsvRow(const QStringList& fields) {
     QStringList quoted;

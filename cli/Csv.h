@@ -1,7 +1,7 @@
 #pragma once
-// CSV as zir-cli writes it (RFC 4180): fields separated by commas, a field
-// holding a comma, a quotation mark or a line break enclosed in quotation
-// marks with its own quotation marks doubled, CR LF after each row, UTF-8.
+// CSV as zir-cli writes it, as the history's export does (RFC 4180, the
+// fields quoted by CsvField of history/HistoryCsv.h): commas between the
+// fields, CR LF after each row, UTF-8.
 
 #include <QDate>
 #include <QDateTime>
@@ -11,7 +11,6 @@
 
 namespace zir::cli {
 
-QString CsvField(const QString& text);
 QString CsvRow(const QStringList& fields);
 
 // ISO 8601 without a time zone: "2007-12-24T08:05", "2007-12-22".

@@ -28,7 +28,11 @@ int main(int argc, char** argv) {
         return parsed.exitStatus;
     }
 
-    zir::cli::InstallStopHandlers();
+    // A stop ends a talk with the instrument between two requests; the
+    // history's export and import end at once (an import is one transaction).
+    const zir::cli::Command command = parsed.options->command;
+    if (command != zir::cli::Command::Export && command != zir::cli::Command::Import)
+        zir::cli::InstallStopHandlers();
     // A closed output pipe is reported as a write error, and the reading ends
     // with its files closed whole.
     std::signal(SIGPIPE, SIG_IGN);

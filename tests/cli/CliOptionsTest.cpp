@@ -58,7 +58,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"read", "3", "--from", "07:60"}, "not '07:60'"},
         Refusal{{"read", "3", "--from", "10:00", "--to", "9:59"}, "--from 10:00 is later than --to 09:59"},
         Refusal{{"time", "--no-empty"}, "--no-empty applies to read and read-all only"},
-        Refusal{{"banks", "--from", "08:00"}, "--from applies to read and read-all only"},
+        Refusal{{"banks", "--from", "08:00"}, "--from applies to read, read-all and export only"},
+        Refusal{{"export", "--no-empty"}, "--no-empty applies to read and read-all only"},
+        Refusal{{"banks", "--no-history"}, "--no-history applies to current, read and read-all only"},
+        Refusal{{"write-dimension", "A", "x", "--no-history"}, "--no-history applies to"},
+        // The history.
+        Refusal{{"export", "--from", "25.12.2007"}, "--from needs a date YYYY-MM-DD, not '25.12.2007'"},
+        Refusal{{"export", "--to", "2007-02-30"}, "--to needs a date YYYY-MM-DD"},
+        Refusal{{"export", "--from", "2007-12-25", "--to", "2007-12-24"}, "--from 2007-12-25 is later than --to 2007-12-24"},
+        Refusal{{"export", "--address", "1.2"}, "ZeBUS address wrong"},
+        Refusal{{"export", "extra"}, "usage: zir-cli [OPTIONS] export"},
+        Refusal{{"import"}, "usage: zir-cli [OPTIONS] import FILE..."},
         Refusal{{"current", "--archive-txt"}, "--archive-txt applies to read and read-all only"},
         Refusal{{"read-all", "--xlsx", ""}, "--xlsx needs a folder"},
         // The writes: what the window's fields refuse.
@@ -102,6 +112,33 @@ TEST(CliCommandLine, OptionsAndArgumentsReachTheCommand) {
     EXPECT_FALSE(defaults.options->archiveTxt || defaults.options->noEmpty || defaults.options->quiet);
 }
 
+TEST(CliCommandLine, HistoryCommandsTakeDaysAddressAndFiles) {
+    const ParsedArguments all = Parse({"export"});
+    ASSERT_TRUE(all.options.has_value());
+    EXPECT_EQ(all.options->command, Command::Export);
+    EXPECT_FALSE(all.options->addressGiven);  // every instrument
+    EXPECT_FALSE(all.options->fromDate.isValid() || all.options->toDate.isValid());
+
+    const ParsedArguments some = Parse({"export", "--from", "2007-12-24", "--to", "2007-12-24", "--address", "1.2.3"});
+    ASSERT_TRUE(some.options.has_value()) << some.error.toStdString();
+    EXPECT_TRUE(some.options->addressGiven);
+    EXPECT_EQ(some.options->address, "1.2.3");
+    EXPECT_EQ(some.options->fromDate, QDate(2007, 12, 24));
+    EXPECT_EQ(some.options->toDate, QDate(2007, 12, 24));
+    EXPECT_TRUE(some.options->from.isEmpty());
+
+    const ParsedArguments files = Parse({"import", "a/Archive.txt", "b/Archive.txt"});
+    ASSERT_TRUE(files.options.has_value());
+    EXPECT_EQ(files.options->files, (QStringList{"a/Archive.txt", "b/Archive.txt"}));
+
+    for (const char* command : {"current", "read-all"}) {
+        const ParsedArguments reading = Parse({command, "--no-history"});
+        ASSERT_TRUE(reading.options.has_value()) << command;
+        EXPECT_TRUE(reading.options->noHistory);
+    }
+    EXPECT_FALSE(Parse({"read-all"}).options->noHistory);
+}
+
 TEST(CliCommandLine, WritesTakeTheWindowsValues) {
     struct Case {
         QStringList args;
@@ -141,7 +178,7 @@ TEST(CliCommandLine, HelpAndVersionPrintAndEndWithSuccess) {
         EXPECT_TRUE(parsed.output.startsWith("Usage: zir-cli [OPTIONS] COMMAND [ARGUMENTS]\n"));
         // Every exit status is documented.
         for (const char* status : {"  0    done", "  1    the instrument did not answer", "  2    bad usage",
-                                   "  3    the serial port", "  4    a file", "  130  interrupted"})
+                                   "  3    the serial port", "  4    a file or the history", "  130  interrupted"})
             EXPECT_TRUE(parsed.output.contains(QLatin1String(status))) << status;
     }
     for (const QStringList& args : {QStringList{"--version"}, QStringList{"-v"}}) {

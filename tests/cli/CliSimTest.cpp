@@ -20,6 +20,7 @@
 #include "archive/XlsxReadBack.h"
 #include "cli/ChildProcess.h"
 #include "e2e/SimProcess.h"
+#include "history/HistoryStore.h"
 #include "link/Cp1251.h"
 #include "link/numFormats.h"
 #include "sim/InstrumentState.h"
@@ -330,7 +331,8 @@ TEST_F(CliAgainstSim, UnwritableOutputFolderEndsWithFour) {
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
     ChildOptions modes;
     modes.fileModesApply = true;
-    const ProgramResult book = Cli({"read", "0", "--from", "08:00", "--to", "08:00", "--xlsx", readOnly}, modes);
+    const ProgramResult book =
+        Cli({"read", "0", "--from", "08:00", "--to", "08:00", "--xlsx", readOnly, "--no-history"}, modes);
     EXPECT_EQ(book.exitStatus, 4);
     EXPECT_EQ(QString::fromUtf8(book.err),
               "zir-cli: Can't start Excel: no new workbook can be written in " + readOnly + "/\n");
@@ -341,13 +343,92 @@ TEST_F(CliAgainstSim, UnwritableOutputFolderEndsWithFour) {
     QDir().mkpath(Data());
     QFile::setPermissions(Data(), QFile::ReadOwner | QFile::ExeOwner);
     const ProgramResult text =
-        RunProgram(cli, {"--address", kAddress, "read", "0", "--to", "00:00", "--archive-txt"}, Env(modes));
+        RunProgram(cli, {"--address", kAddress, "read", "0", "--to", "00:00", "--archive-txt", "--no-history"},
+                   Env(modes));
     EXPECT_EQ(text.exitStatus, 4);
     EXPECT_EQ(QString::fromUtf8(text.err),
               "zir-cli: Can't save archive data to the file " + Data() + "/zir/Archive.txt\n");
     EXPECT_EQ(text.out, QByteArray());
     QFile::setPermissions(QFileInfo(cli).path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(Data(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The row of the history's export for what ExpectedRow describes.
+QString ExportRow(const TestBank& bank, int minute, const QString& bankField) {
+    QString row = ExpectedRow(bank, bank.date, minute);
+    const QStringList fields = row.split(u',');
+    // time,index,bank,... becomes time,address,bank,...
+    return fields[0] + u',' + kAddress + u',' + bankField + row.mid(fields[0].size() + fields[1].size() + fields[2].size() + 2);
+}
+
+TEST_F(CliAgainstSim, ReadingsGoIntoTheHistoryUnlessAskedNotTo) {
+    Start();
+    const QString header = QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n");
+    ExpectSuccess(Cli({"read", "2", "--to", "00:01", "--no-history"}),
+                  (kRecordHeader + ExpectedRow(Bank(2), Bank(2).date, 0) + ExpectedRow(Bank(2), Bank(2).date, 1)).toUtf8());
+    ExpectSuccess(Cli({"export"}), header.toUtf8());
+
+    ASSERT_EQ(Cli({"read", "0", "--from", "08:00", "--to", "08:01"}).exitStatus, 0);
+    ASSERT_EQ(Cli({"read-all", "--from", "23:59"}).exitStatus, 0);
+    QString all = header;
+    for (const TestBank& bank : kBanks) {
+        if (bank.number == 0)
+            for (int minute : {480, 481}) all += ExportRow(bank, minute, QStringLiteral("0"));
+        all += ExportRow(bank, 1439, QString::number(bank.number));
+    }
+    ExpectSuccess(Cli({"export"}), all.toUtf8());
+    // Days and address: both days given are included; another instrument has nothing.
+    ExpectSuccess(Cli({"export", "--from", "2007-12-24", "--to", "2007-12-24"}),
+                  (header + ExportRow(Bank(0), 480, "0") + ExportRow(Bank(0), 481, "0") + ExportRow(Bank(0), 1439, "0")).toUtf8());
+    ExpectSuccess(Cli({"export", "--address", "1.2.3"}), header.toUtf8());
+
+    // A current reading is kept with its values and units.
+    ASSERT_EQ(Cli({"current"}).exitStatus, 0);
+    ASSERT_EQ(Cli({"current", "--no-history"}).exitStatus, 0);
+    THistoryStore store(Data() + "/zir/history.sqlite");
+    const CurrentSeries currents =
+        store.CurrentReadings(kAddress, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC),
+                              QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
+    ASSERT_EQ(currents.readings.size(), 1u);
+    const sim::Measurement now = sim::CurrentReading(kSeed, 2, 14 * 60 + 30);
+    EXPECT_EQ(currents.readings[0].a.code, now.a.valueCode);
+    EXPECT_EQ(currents.readings[0].b.uncertainty, now.b.uncertainty);
+    EXPECT_EQ(currents.units.value(currents.readings[0].b.unit), "1/s");
+}
+
+TEST_F(CliAgainstSim, ImportBringsArchiveTxtIntoTheHistoryOnce) {
+    Start();
+    const QString cli = OwnCli();
+    ASSERT_EQ(RunProgram(cli, {"--address", kAddress, "read", "0", "--from", "08:00", "--to", "08:02", "--archive-txt",
+                               "--no-history"}, Env()).exitStatus, 0);
+    const QString archive = QFileInfo(cli).dir().filePath(QStringLiteral("Archive.txt"));
+    ExpectSuccess(Cli({"import", archive}), "Archive.txt: 3 new, 0 already known, 0 changed; unreadable lines: 0\n");
+    ExpectSuccess(Cli({"import", archive}), "Archive.txt: 0 new, 3 already known, 0 changed; unreadable lines: 0\n");
+    // The file does not carry the bank number.
+    QString expected = QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n");
+    for (int minute = 480; minute <= 482; ++minute) expected += ExportRow(Bank(0), minute, QString());
+    ExpectSuccess(Cli({"export"}), expected.toUtf8());
+
+    const ProgramResult missing = Cli({"import", archive, folder_.filePath("none.txt")});
+    EXPECT_EQ(missing.exitStatus, 2);
+    EXPECT_EQ(QString::fromUtf8(missing.err), "zir-cli: " + folder_.filePath("none.txt") + ": no such file\n");
+    EXPECT_EQ(missing.out, QByteArray()) << "nothing imported before every file was found";
+}
+
+TEST_F(CliAgainstSim, AnUnwritableHistoryEndsWithFourAfterTheData) {
+    Start();
+    QDir().mkpath(Data());
+    QFile::setPermissions(Data(), QFile::ReadOwner | QFile::ExeOwner);
+    ChildOptions modes;
+    modes.fileModesApply = true;
+    const ProgramResult r = Cli({"read", "0", "--from", "08:00", "--to", "08:01"}, modes);
+    QFile::setPermissions(Data(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(r.exitStatus, 4);
+    EXPECT_EQ(QString::fromUtf8(r.out),
+              kRecordHeader + ExpectedRow(Bank(0), Bank(0).date, 480) + ExpectedRow(Bank(0), Bank(0).date, 481));
+    const QString err = QString::fromUtf8(r.err);
+    EXPECT_TRUE(err.startsWith("zir-cli: The history file " + Data() + "/zir/history.sqlite ")) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << "one message";
 }
 
 // Waits until the child's standard output holds at least `rows` lines.
