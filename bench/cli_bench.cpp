@@ -1,13 +1,14 @@
-// A full-day `zir-cli read` against zir-sim at 19200 baud through a
-// pseudo-terminal, timed against the wire-time bound of every request it
-// makes, side by side with the exchange benchmark's bare loop of record
-// exchanges in the same run, on the same simulator.
+// A full-day `zir-cli read` (CSV and history) against zir-sim at 19200 baud
+// through a pseudo-terminal, timed against the wire-time bound of every
+// request it makes, side by side with the exchange benchmark's bare loop of
+// record exchanges in the same run, on the same simulator.
 //
 //   cli_bench [N] [zir-sim path] [zir-cli path]
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -79,9 +80,13 @@ int main(int argc, char** argv) {
     const double bareMs = Seconds(std::chrono::steady_clock::now() - bareStart) * 1000.0 / n;
     const double recordBoundMs = BoundMs(static_cast<int>(request.size()), 30);
 
-    // The command line tool, as a station would run it; CSV to a file.
+    // The command line tool, as a station would run it: CSV to a file, the
+    // records into a history of its own.
     QTemporaryDir out;
     QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), out.filePath(QStringLiteral("data")));
+    cli.setProcessEnvironment(env);
     cli.setStandardOutputFile(out.filePath(QStringLiteral("day.csv")));
     cli.setStandardErrorFile(out.filePath(QStringLiteral("errors")));
     const auto cliStart = std::chrono::steady_clock::now();
@@ -109,7 +114,7 @@ int main(int argc, char** argv) {
     std::printf("bare exchange loop, %d record exchanges:\n", n);
     std::printf("  mean %.1f ms against a bound of %.1f ms: %.3fx (failures %d)\n", bareMs, recordBoundMs,
                 bareMs / recordBoundMs, bareFailures);
-    std::printf("zir-cli read %d, a full day (%d requests: 14 bank headers, 2 dimensions, %d records):\n", kBank,
+    std::printf("zir-cli read %d, a full day into CSV and the history (%d requests: 14 bank headers, 2 dimensions, %d records):\n", kBank,
                 requests, kRecords);
     std::printf("  rows %lld of %d\n", static_cast<long long>(rows), kRecords);
     std::printf("  time %.2f s against a bound of %.2f s: %.3fx (target at most %.2fx: %s)\n", cliSeconds,
