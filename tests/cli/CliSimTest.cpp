@@ -315,6 +315,24 @@ TEST_F(CliAgainstSim, ExitCodesOfTheFailures) {
     EXPECT_EQ(sim_->ReceivedFrames().size(), 14);
 }
 
+TEST_F(CliAgainstSim, APortRefusedForPermissionsGivesTheDialoutHint) {
+    // A device the user may not open (mode 000), as a serial port of the
+    // group "dialout" is for a user outside it.
+    const QString device = folder_.filePath(QStringLiteral("ttyUSB0"));
+    QFile file(device);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QFile::setPermissions(device, {});
+    QDir().mkpath(Config() + "/zir");
+    QFile::link(device, Config() + "/zir/com5");
+    ChildOptions modes;
+    modes.fileModesApply = true;
+    const ProgramResult r = RunProgram(kCli, {"--port", "5", "time"}, Env(modes));
+    EXPECT_EQ(r.exitStatus, 3);
+    EXPECT_EQ(QString::fromUtf8(r.err), "zir-cli: COM-port 5 can't be opened: " + Config() + "/zir/com5 -> " + device +
+                                            ": permission denied; the user must be in the \"dialout\" group\n");
+}
+
 TEST_F(CliAgainstSim, ASilentInstrumentCostsTheWholeScheduleAndEndsWithOne) {
     Start({"--no-pacing", "--fault", "silent"});
     const ProgramResult r = Cli({"time"});
