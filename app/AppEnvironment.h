@@ -1,6 +1,6 @@
 #pragma once
 // The window's resources and how its windows look. (The folder of the
-// program's files is in device/DataFolder.h.)
+// program's files is in core/DataFolder.h.)
 
 #include <QFont>
 #include <QString>

@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include "core/Version.h"
 
 namespace zir {
 
@@ -46,7 +49,7 @@ std::optional<int> AnswerInformationOptions(int argc, const char* const* argv, s
             return 0;
         }
         if (IsAny(argv[i], "--version", "-v")) {
-            std::fputs("zir " ZIR_VERSION "\n", out);
+            std::fprintf(out, "zir %s\n", kVersion);
             return 0;
         }
     }

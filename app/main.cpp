@@ -4,7 +4,7 @@
 #include "app/AppEnvironment.h"
 #include "app/CommandLine.h"
 #include "app/UFace.h"
-#include "link/numFormats.h"
+#include "core/NumberText.h"
 
 int main(int argc, char** argv) {
     // Answered before the application object exists, which needs a display.

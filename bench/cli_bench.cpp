@@ -15,15 +15,19 @@
 #include <chrono>
 #include <cstdio>
 
-#include "bench/BenchSim.h"
+#include <memory>
+
 #include "link/CPDrv.h"
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
+#include "support/SimLink.h"
 
 namespace {
 
 using namespace zir;
-using namespace zir::bench;
+using namespace zir::test;
+
+constexpr int kBaud = 19200;
 
 constexpr double kSimTurnaroundMs = 2.0;  // zir-sim's pause before it answers
 constexpr double kTarget = 1.05;
@@ -60,16 +64,22 @@ int main(int argc, char** argv) {
     const QString simPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ZIR_SIM_PATH);
     const QString cliPath = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral(ZIR_CLI_PATH);
 
-    BenchSim sim(simPath, {"--clock", "2024-05-17 23:59", "--current-bank", QString::number(kBank)});
-    if (!sim.Started())
+    std::unique_ptr<SimProcess> sim;
+    try {
+        sim = std::make_unique<SimProcess>(
+            QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank",
+                        QString::number(kBank)},
+            simPath);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         return 1;
-
-    // The bare loop: record exchanges through the program's port and exchange.
-    TCPDrv port;
-    ConfigureAsCommPort(port);
-    BenchHost host;
-    SteadyClock clock;
-    TExchange exchange(port, host, clock);
+    }
+    // The bare loop: record exchanges through the program's port and
+    // exchange, on COM-port 1 of a private configuration folder, which
+    // zir-cli (started below with this environment) finds as well.
+    SimLink link;
+    link.Connect(*sim);
+    TExchange& exchange = link.exchange;
     const QString device = QStringLiteral("255.255.255");
     const QByteArray request = BuildFrame(device, kHostAddress, kKindRead, kControlRequest,
                                           QByteArray(1, static_cast<char>('A' + kBank)) + "0600");

@@ -16,9 +16,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/Clock.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
 #include "link/numFormats.h"
+#include "support/VirtualClock.h"
 
 namespace {
 
@@ -66,8 +68,8 @@ double Median(std::vector<double> v) {
 // the reading's clock, committed once a second. Returns the milliseconds the
 // store itself took for the day.
 double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
-    std::int64_t clockMs = 0;
-    THistoryStore store(path, {[&clockMs] { return clockMs; }, {}});
+    test::VirtualClock clock;
+    THistoryStore store(path, clock);
     store.Open();
     QRandomGenerator random(static_cast<quint32>(seed));
     std::vector<ArchiveEntry> entries;
@@ -77,7 +79,7 @@ double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
     timer.start();
     const int reading = store.BeginReading(QStringLiteral("Report to ZIR 255.255.255 on day"));
     for (int i = 0; i < 1440; ++i) {
-        clockMs = static_cast<std::int64_t>(i * kWireMsPerRecord);
+        clock.now = static_cast<std::int64_t>(i * kWireMsPerRecord);
         store.AddRecord(reading, kAddress, entries[static_cast<std::size_t>(i)]);
     }
     store.Commit();
@@ -91,6 +93,7 @@ double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    SystemClock systemClock;
     QTemporaryDir temp;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
     QDir().mkpath(folder);
@@ -104,7 +107,7 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     {
-        THistoryStore store(path);
+        THistoryStore store(path, systemClock);
         QRandomGenerator random(42);
         const std::int64_t first = MinuteOf(QDateTime(kFirstDay, QTime(0, 0), Qt::UTC));
         for (int day = 0; day < 365; ++day) {
@@ -124,7 +127,7 @@ int main(int argc, char** argv) {
     const double yearDayMs = Median(dayMs);
 
     // The year back, both channels.
-    THistoryStore store(path);
+    THistoryStore store(path, systemClock);
     store.Open();
     const QDateTime from(kFirstDay, QTime(0, 0), Qt::UTC);
     const QDateTime to = from.addDays(365);

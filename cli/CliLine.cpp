@@ -3,7 +3,7 @@
 #include <QTime>
 
 #include "cli/Trace.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
 #include "link/ZebusModTransport.h"
 
 namespace zir::cli {
@@ -15,7 +15,7 @@ TCliChannel::TCliChannel(TCPDrv& port, QString devicePath, TraceSink trace,
 
 void TCliChannel::SetPortNumber(int n) {
     if (devicePath_.isEmpty())
-        port_.SetPort(n);
+        port_.SetPortNumber(n);
     else
         port_.SetPortName(devicePath_);
 }
@@ -57,16 +57,13 @@ QByteArray TCliChannel::ReadBytes(int count, const CompletePredicate& complete) 
     return bytes;
 }
 
-TCliHost::TCliHost(int portNumber, int baud, IStatusLine& status, std::function<bool()> cancel)
-    : portNumber_(portNumber), baud_(baud), status_(status), cancel_(std::move(cancel)) {}
+TCliHost::TCliHost(int portNumber, int baud, std::function<bool()> cancel)
+    : portNumber_(portNumber), baud_(baud), cancel_(std::move(cancel)) {}
 
 TCliLine::TCliLine(const CliOptions& options, TCliChannel::TraceSink trace,
                    std::function<bool()> stopRequested)
     : channel_(port_, options.devicePath, std::move(trace), stopRequested),
-      host_(options.port, options.baud, status_,
-            [this, stopRequested] { return stopRequested() && !channel_.ReplyInHand(); }),
-      exchange_(channel_, host_, clock_) {
-    ConfigureAsCommPort(port_);
-}
+      host_(options.port, options.baud, [this, stopRequested] { return stopRequested() && !channel_.ReplyInHand(); }),
+      exchange_(channel_, host_, status_, clock_) {}
 
 } // namespace zir::cli

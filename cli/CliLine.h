@@ -9,6 +9,8 @@
 #include <functional>
 
 #include "cli/CliOptions.h"
+#include "core/Clock.h"
+#include "core/StatusLine.h"
 #include "device/DeviceContext.h"
 #include "link/ByteChannel.h"
 #include "link/CPDrv.h"
@@ -65,18 +67,18 @@ private:
     bool replyInHand_ = false;
 };
 
+// The window's side of the exchange: the port number and speed of the
+// command line, and a stop request where the window has its Escape key.
 class TCliHost final : public IExchangeHost {
 public:
-    TCliHost(int portNumber, int baud, IStatusLine& status, std::function<bool()> cancel);
+    TCliHost(int portNumber, int baud, std::function<bool()> cancel);
     int PortNumber() const override { return portNumber_; }
-    QString SpeedText() const override { return QString::number(baud_); }
-    void SetStatus(const QString& text) override { status_.SetStatus(text); }
+    int BaudRate() const override { return baud_; }
     bool EscapeHeld() override { return cancel_(); }
 
 private:
     int portNumber_;
     int baud_;
-    IStatusLine& status_;
     std::function<bool()> cancel_;
 };
 
@@ -89,13 +91,14 @@ public:
 
     IDeviceLink& Link() { return exchange_; }
     TCliStatus& Status() { return status_; }
+    IClock& Clock() { return clock_; }
 
 private:
-    TCPDrv port_;
+    SystemClock clock_;
+    TCPDrv port_{clock_};
     TCliStatus status_;
     TCliChannel channel_;
     TCliHost host_;
-    SteadyClock clock_;
     TExchange exchange_;
 };
 

@@ -6,10 +6,11 @@
 #include <array>
 #include <limits>
 
+#include "core/NumberText.h"
+#include "core/Version.h"
 #include "device/Dimension.h"
-#include "link/CPDrv.h"
+#include "link/PortNaming.h"
 #include "link/ZebusModTransport.h"
-#include "link/numFormats.h"
 
 namespace zir::cli {
 
@@ -137,22 +138,26 @@ int WholeNumber(const QString& text, int low, int high, const QString& what) {
     return *value;
 }
 
-int Channel(const QString& text) {
+Channel ChannelArgument(const QString& text) {
     const QString t = text.trimmed().toUpper();
-    if (t == QLatin1String("A") || t == QLatin1String("1")) return 1;
-    if (t == QLatin1String("B") || t == QLatin1String("2")) return 2;
+    if (t == QLatin1String("A") || t == QLatin1String("1")) return Channel::A;
+    if (t == QLatin1String("B") || t == QLatin1String("2")) return Channel::B;
     Refuse(QStringLiteral("CHANNEL must be A or B (or 1 or 2), not '%1'").arg(text));
 }
 
-// "h:mm" or "hh:mm", a time of the day, as the masked field holds it: "hh:mm".
-QString TimeOfDay(const QString& text, const QString& option) {
+// "h:mm" or "hh:mm", a time of the day, as minutes after midnight.
+int TimeOfDay(const QString& text, const QString& option) {
     static const QRegularExpression form(QStringLiteral("^([0-9]{1,2}):([0-9]{2})$"));
     const QRegularExpressionMatch match = form.match(text.trimmed());
     const int hours = match.hasMatch() ? match.captured(1).toInt() : -1;
     const int minutes = match.hasMatch() ? match.captured(2).toInt() : -1;
     if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59)
         Refuse(QStringLiteral("%1 needs a time of day HH:MM from 00:00 to 23:59, not '%2'").arg(option, text));
-    return QStringLiteral("%1:%2").arg(hours, 2, 10, QLatin1Char('0')).arg(minutes, 2, 10, QLatin1Char('0'));
+    return hours * 60 + minutes;
+}
+
+QString ClockText(int minute) {
+    return QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0'));
 }
 
 // An option given beside a command it does not apply to.
@@ -206,7 +211,7 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
     CliOptions o;
     o.command = spec->command;
     if (parser.isSet(k.port) && parser.isSet(k.device)) Refuse(QStringLiteral("--port and --device exclude each other"));
-    if (parser.isSet(k.port)) o.port = WholeNumber(parser.value(k.port), 1, kMaxPortNumber, QStringLiteral("--port"));
+    if (parser.isSet(k.port)) o.port = WholeNumber(parser.value(k.port), kMinPortNumber, kMaxPortNumber, QStringLiteral("--port"));
     if (parser.isSet(k.device)) {
         o.devicePath = parser.value(k.device);
         if (o.devicePath.isEmpty()) Refuse(QStringLiteral("--device needs a path"));
@@ -242,8 +247,8 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
     } else {
         if (parser.isSet(k.from)) o.from = TimeOfDay(parser.value(k.from), QStringLiteral("--from"));
         if (parser.isSet(k.to)) o.to = TimeOfDay(parser.value(k.to), QStringLiteral("--to"));
-        if (!o.from.isEmpty() && !o.to.isEmpty() && o.from > o.to)
-            Refuse(QStringLiteral("--from %1 is later than --to %2").arg(o.from, o.to));
+        if (o.from && o.to && *o.from > *o.to)
+            Refuse(QStringLiteral("--from %1 is later than --to %2").arg(ClockText(*o.from), ClockText(*o.to)));
     }
     o.noEmpty = parser.isSet(k.noEmpty);
     o.archiveTxt = parser.isSet(k.archiveTxt);
@@ -258,7 +263,7 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
             o.bank = WholeNumber(args[0], 0, kLastBank, QStringLiteral("BANK"));
         break;
     case Command::WriteDimension:
-        o.channel = Channel(args[0]);
+        o.channel = ChannelArgument(args[0]);
         o.dimensionText = args[1];
         try {
             DimensionWriteData(o.dimensionText, o.channel);
@@ -267,21 +272,19 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
         }
         break;
     case Command::WriteCoefficients:
-        o.channel = Channel(args[0]);
-        o.coefficients = CoefficientTexts{args[1], args[2], args[3]};
+        o.channel = ChannelArgument(args[0]);
         try {
-            CoefficientWriteData(o.coefficients, o.channel);
+            o.coefficients = CoefficientsOfTexts(args[1], args[2], args[3]);
         } catch (const EConvertError& e) {
             Refuse(e.message());
         }
         break;
     case Command::WriteParameters:
-        // The ranges of the window's spin fields.
-        o.parameters = ServiceParameterTexts{
-            QString::number(WholeNumber(args[0], 0, 65535, QStringLiteral("SN"))),
-            QString::number(WholeNumber(args[1], 0, 255, QStringLiteral("NN"))),
-            QString::number(WholeNumber(args[2], 0, 6, QStringLiteral("CHARGE"))),
-            QString::number(WholeNumber(args[3], 0, 4, QStringLiteral("RATE")))};
+        // The ranges of the window's spin fields, in the order of the fields.
+        o.parameters.serialNumber = WholeNumber(args[0], 0, 65535, QStringLiteral("SN"));
+        o.parameters.netNumber = WholeNumber(args[1], 0, 255, QStringLiteral("NN"));
+        o.parameters.chargeParameter = WholeNumber(args[2], 0, 6, QStringLiteral("CHARGE"));
+        o.parameters.rateIndex = WholeNumber(args[3], 0, 4, QStringLiteral("RATE"));
         break;
     case Command::Import:
         o.files = args;
@@ -317,7 +320,7 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
         return result;
     }
     if (parser.isSet(known.version)) {
-        result.output = QStringLiteral("zir-cli %1\n").arg(QStringLiteral(ZIR_VERSION));
+        result.output = QStringLiteral("zir-cli %1\n").arg(QLatin1String(kVersion));
         return result;
     }
     try {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "device/Channel.h"
 #include "device/Coefficients.h"
 #include "device/ServiceParameters.h"
 
@@ -52,8 +53,8 @@ struct CliOptions {
 
     // read, read-all.
     std::optional<int> bank;  // read BANK; nullopt: the bank in use ("current")
-    QString from;             // "hh:mm", empty: from midnight
-    QString to;               // "hh:mm", empty: to 23:59
+    std::optional<int> from;  // --from HH:MM as minutes after midnight
+    std::optional<int> to;    // --to HH:MM
     bool noEmpty = false;
     bool archiveTxt = false;
     QString xlsxDir;          // empty: no workbook
@@ -65,10 +66,10 @@ struct CliOptions {
     QStringList files;
 
     // The writes.
-    int channel = 1;          // 1 = A, 2 = B
+    Channel channel = Channel::A;
     QString dimensionText;
-    CoefficientTexts coefficients;
-    ServiceParameterTexts parameters;
+    CoefficientValues coefficients;
+    ServiceParameterValues parameters;
 };
 
 struct ParsedArguments {

@@ -12,6 +12,7 @@
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "archive/ReadingInputs.h"
+#include "device/BankLetter.h"
 #include "cli/CliLine.h"
 #include "cli/Csv.h"
 #include "cli/CsvReport.h"
@@ -25,7 +26,8 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryReport.h"
 #include "history/HistoryStore.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
+#include "core/OperatorDialogs.h"
 #include "link/numFormats.h"
 
 namespace zir::cli {
@@ -52,6 +54,7 @@ public:
         return DeviceContext{line_.Link(), options_.address, line_.Status(), progress_, env_.showProgress};
     }
     IStatusLine& Status() { return line_.Status(); }
+    IClock& Clock() { return line_.Clock(); }
     TDataOutput& Out() { return out_; }
     const CliOptions& Options() const { return options_; }
     const CliEnvironment& Env() const { return env_; }
@@ -59,7 +62,7 @@ public:
     // The history the window shares ($XDG_DATA_HOME/zir/history.sqlite),
     // made on first use.
     THistoryStore& History() {
-        if (!history_) history_ = std::make_unique<THistoryStore>(HistoryFilePath());
+        if (!history_) history_ = std::make_unique<THistoryStore>(HistoryFilePath(), Clock());
         return *history_;
     }
     // Commits what is staged; the message about the file, "" when there is none.
@@ -97,7 +100,7 @@ private:
 // The window's only question in a reading, "Would you read values from
 // current bank?", comes when the selection names no bank: for "read current"
 // that is the point, and the answer is Yes.
-class CliOperator final : public IArchiveOperator {
+class CliOperator final : public IOperatorDialogs {
 public:
     explicit CliOperator(bool readCurrentBank) : readCurrentBank_(readCurrentBank) {}
     Answer AskYesNoCancel(const QString&) override { return readCurrentBank_ ? Answer::Yes : Answer::No; }
@@ -140,18 +143,15 @@ int Current(Session& s) {
     return kExitDone;
 }
 
-QStringList ActiveBanks(Session& s) {
-    const QStringList entries = RefreshBankList(s.Context(), s.BetweenRequests());
-    if (entries.isEmpty()) Fail(kExitNoAnswer, kNoActiveBanks);
-    return entries;
+QList<BankHeader> ActiveBanks(Session& s) {
+    const QList<BankHeader> banks = RefreshBankList(s.Context(), s.BetweenRequests());
+    if (banks.isEmpty()) Fail(kExitNoAnswer, kNoActiveBanks);
+    return banks;
 }
 
 int Banks(Session& s) {
     QString csv = CsvRow({QStringLiteral("bank"), QStringLiteral("date")});
-    for (const QString& entry : ActiveBanks(s)) {
-        const std::optional<BankSelection> bank = ParseBankSelection(entry);
-        if (bank) csv += CsvRow({QString::number(bank->bank), IsoDate(bank->date)});
-    }
+    for (const BankHeader& bank : ActiveBanks(s)) csv += CsvRow({QString::number(bank.bank), IsoDate(bank.date)});
     s.Out().Write(csv);
     return kExitDone;
 }
@@ -163,42 +163,40 @@ class Reading {
 public:
     explicit Reading(Session& s)
         : s_(s), operator_(s.Options().command == Command::Read && !s.Options().bank),
-          services_{s.Context(), operator_, s.BetweenRequests(), [] { return QDate::currentDate(); }} {
+          services_{s.Context(), operator_, s.BetweenRequests(), s.Clock()} {
         const CliOptions& o = s.Options();
+        // No workbook is opened for an operator: nobody may be at the screen.
         if (o.archiveTxt)
-            textFile_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), s.Env().appDir, {}, {}});
+            textFile_ = std::make_unique<TArchiveReport>(
+                TArchiveReport::Services{list_, s.Status(), s.Env().appDir, {}, s.Clock()});
         const QString folder = o.xlsxDir.endsWith(u'/') ? o.xlsxDir : o.xlsxDir + u'/';
-        if (!o.xlsxDir.isEmpty()) {
-            workbook_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{
-                list_, s.Status(), folder, {}, [] { return QDateTime::currentDateTime(); }});
-        }
+        if (!o.xlsxDir.isEmpty())
+            workbook_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), folder, {}, s.Clock()});
         csv_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get(), folder);
         if (!o.noHistory) history_ = std::make_unique<THistoryReport>(*csv_, s.History(), o.address);
-        inputs_.timeFromOn = !o.from.isEmpty();
-        if (inputs_.timeFromOn) inputs_.timeFromText = o.from;
-        inputs_.timeToOn = !o.to.isEmpty();
-        if (inputs_.timeToOn) inputs_.timeToText = o.to;
+        if (o.from) inputs_.filter.from = TimeLimitAt(*o.from);
+        if (o.to) inputs_.filter.to = TimeLimitAt(*o.to);
         inputs_.noNull = o.noEmpty;
         inputs_.toExcel = workbook_ != nullptr;
         inputs_.toFile = textFile_ != nullptr;
     }
 
-    // One bank: its entry of the bank list, or an empty selection for the
-    // bank in use.
-    void ReadOne(const QString& bankEntry) {
+    // One bank of the bank list, or (nullopt) the bank in use.
+    void ReadOne(const std::optional<BankSelection>& bank) {
         BankReadingInputs inputs = inputs_;
-        inputs.bankText = bankEntry;
+        inputs.bank = bank;
         ReadBank(services_, inputs, Report());
         if (csv_->Started() == 0) Fail(kExitNoAnswer, s_.Status().Status());
     }
 
     void ReadAll() {
-        QStringList listed;
+        QList<BankHeader> listed;
         ReadWholeArchive(
-            services_, Report(), [&](const QStringList& entries) { listed = entries; },
+            services_, Report(), [&](const QList<BankHeader>& banks) { listed = banks; },
             [&](int index) {
                 BankReadingInputs inputs = inputs_;
-                inputs.bankText = listed.at(index);
+                const BankHeader& bank = listed.at(index);
+                inputs.bank = BankSelection{bank.bank, bank.date};
                 return inputs;
             });
         if (listed.isEmpty()) Fail(kExitNoAnswer, kNoActiveBanks);
@@ -227,14 +225,13 @@ int Read(Session& s) {
     Reading reading(s);
     const std::optional<int> bank = s.Options().bank;
     if (!bank) {
-        reading.ReadOne(QString());
+        reading.ReadOne(std::nullopt);
         return reading.Outcome();
     }
-    const QStringList entries = ActiveBanks(s);
-    for (const QString& entry : entries) {
-        const std::optional<BankSelection> listed = ParseBankSelection(entry);
-        if (listed && listed->bank == *bank) {
-            reading.ReadOne(entry);
+    // The bank list gives the bank's date, as the window's list box does.
+    for (const BankHeader& listed : ActiveBanks(s)) {
+        if (listed.bank == *bank) {
+            reading.ReadOne(BankSelection{listed.bank, listed.date});
             return reading.Outcome();
         }
     }
@@ -311,7 +308,7 @@ int Dispatch(Session& s) {
     case Command::ReadAll: return ReadAll(s);
     case Command::WriteDimension: return Written(WriteDimension(s.Context(), o.dimensionText, o.channel), s);
     case Command::WriteCoefficients:
-        return Written(WriteCoefficients(s.Context(), o.coefficients, o.channel), s);
+        return Written(WriteCoefficients(s.Context(), o.channel, [&o] { return o.coefficients; }), s);
     case Command::WriteParameters: return Written(WriteServiceParameters(s.Context(), o.parameters), s);
     case Command::Export: return Export(s);
     case Command::Import: return Import(s);

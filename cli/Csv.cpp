@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "history/HistoryCsv.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 namespace zir::cli {
 

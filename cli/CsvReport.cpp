@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 namespace zir::cli {
 

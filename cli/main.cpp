@@ -9,8 +9,8 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/StopSignals.h"
-#include "device/DataFolder.h"
-#include "link/numFormats.h"
+#include "core/DataFolder.h"
+#include "core/NumberText.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

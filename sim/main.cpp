@@ -9,6 +9,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "core/Version.h"
 #include "sim/FrameLog.h"
 #include "sim/Instrument.h"
 #include "sim/SerialLine.h"
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (parsed.versionAsked) {
-        std::fputs("zir-sim " ZIR_VERSION "\n", stdout);
+        std::printf("zir-sim %s\n", zir::kVersion);
         return 0;
     }
     if (!parsed.options) {

@@ -8,6 +8,7 @@
 #include "cli/Csv.h"
 #include "cli/TerminalProgress.h"
 #include "cli/Trace.h"
+#include "core/Version.h"
 #include "link/ZebusModTransport.h"
 #include "support/RecordingStatus.h"
 
@@ -96,8 +97,8 @@ TEST(CliCommandLine, OptionsAndArgumentsReachTheCommand) {
     EXPECT_EQ(o.baud, 2400);
     EXPECT_EQ(o.address, "12.34.56");
     EXPECT_EQ(o.bank, 3);
-    EXPECT_EQ(o.from, "07:05");  // as the masked field of the window holds it
-    EXPECT_EQ(o.to, "23:59");
+    EXPECT_EQ(o.from, 7 * 60 + 5);
+    EXPECT_EQ(o.to, 23 * 60 + 59);
     EXPECT_TRUE(o.noEmpty && o.archiveTxt && o.quiet && o.trace);
     EXPECT_EQ(o.xlsxDir, "/tmp/books");
 
@@ -108,7 +109,7 @@ TEST(CliCommandLine, OptionsAndArgumentsReachTheCommand) {
     EXPECT_EQ(defaults.options->baud, 19200);
     EXPECT_EQ(defaults.options->address, "255.255.255");
     EXPECT_FALSE(defaults.options->bank.has_value());
-    EXPECT_TRUE(defaults.options->from.isEmpty() && defaults.options->to.isEmpty());
+    EXPECT_FALSE(defaults.options->from.has_value() || defaults.options->to.has_value());
     EXPECT_FALSE(defaults.options->archiveTxt || defaults.options->noEmpty || defaults.options->quiet);
 }
 
@@ -125,7 +126,7 @@ TEST(CliCommandLine, HistoryCommandsTakeDaysAddressAndFiles) {
     EXPECT_EQ(some.options->address, "1.2.3");
     EXPECT_EQ(some.options->fromDate, QDate(2007, 12, 24));
     EXPECT_EQ(some.options->toDate, QDate(2007, 12, 24));
-    EXPECT_TRUE(some.options->from.isEmpty());
+    EXPECT_FALSE(some.options->from.has_value());
 
     const ParsedArguments files = Parse({"import", "a/Archive.txt", "b/Archive.txt"});
     ASSERT_TRUE(files.options.has_value());
@@ -143,13 +144,13 @@ TEST(CliCommandLine, WritesTakeTheWindowsValues) {
     struct Case {
         QStringList args;
         Command command;
-        int channel;
+        Channel channel;
     };
     const Case cases[] = {
-        {{"write-dimension", "b", "1/s"}, Command::WriteDimension, 2},
-        {{"write-dimension", "1", "1/s"}, Command::WriteDimension, 1},
-        {{"write-coefficients", "A", "1", "1E-5", "1000"}, Command::WriteCoefficients, 1},
-        {{"write-parameters", "4660", "7", "1", "2"}, Command::WriteParameters, 1},
+        {{"write-dimension", "b", "1/s"}, Command::WriteDimension, Channel::B},
+        {{"write-dimension", "1", "1/s"}, Command::WriteDimension, Channel::A},
+        {{"write-coefficients", "A", "1", "1E-5", "1000"}, Command::WriteCoefficients, Channel::A},
+        {{"write-parameters", "4660", "7", "1", "2"}, Command::WriteParameters, Channel::A},
     };
     for (const Case& c : cases) {
         const ParsedArguments parsed = Parse(c.args);
@@ -160,14 +161,14 @@ TEST(CliCommandLine, WritesTakeTheWindowsValues) {
     const ParsedArguments dimension = Parse({"write-dimension", "B", "0123456789"});
     EXPECT_EQ(dimension.options->dimensionText, "0123456789");  // cut to 8 when sent, as the window does
     const ParsedArguments coefficients = Parse({"write-coefficients", "A", "2.5", "3E-6", "750"});
-    EXPECT_EQ(coefficients.options->coefficients.k, "2.5");
-    EXPECT_EQ(coefficients.options->coefficients.m, "3E-6");
-    EXPECT_EQ(coefficients.options->coefficients.threshold, "750");
+    EXPECT_EQ(coefficients.options->coefficients.k, 2.5);
+    EXPECT_EQ(coefficients.options->coefficients.m, 3e-6);
+    EXPECT_EQ(coefficients.options->coefficients.threshold, 750);
     const ParsedArguments parameters = Parse({"write-parameters", "4660", "7", "1", "2"});
-    EXPECT_EQ(parameters.options->parameters.serialNumber, "4660");
-    EXPECT_EQ(parameters.options->parameters.netNumber, "7");
-    EXPECT_EQ(parameters.options->parameters.chargeParameter, "1");
-    EXPECT_EQ(parameters.options->parameters.rateIndex, "2");
+    EXPECT_EQ(parameters.options->parameters.serialNumber, 4660);
+    EXPECT_EQ(parameters.options->parameters.netNumber, 7);
+    EXPECT_EQ(parameters.options->parameters.chargeParameter, 1);
+    EXPECT_EQ(parameters.options->parameters.rateIndex, 2);
 }
 
 TEST(CliCommandLine, HelpAndVersionPrintAndEndWithSuccess) {
@@ -184,7 +185,7 @@ TEST(CliCommandLine, HelpAndVersionPrintAndEndWithSuccess) {
     for (const QStringList& args : {QStringList{"--version"}, QStringList{"-v"}}) {
         const ParsedArguments parsed = Parse(args);
         EXPECT_EQ(parsed.exitStatus, kExitDone);
-        EXPECT_EQ(parsed.output, QStringLiteral("zir-cli %1\n").arg(QStringLiteral(ZIR_VERSION)));
+        EXPECT_EQ(parsed.output, QStringLiteral("zir-cli %1\n").arg(QLatin1String(kVersion)));
     }
 }
 

@@ -19,9 +19,10 @@
 #include "archive/ArchiveRecord.h"
 #include "archive/XlsxReadBack.h"
 #include "cli/ChildProcess.h"
-#include "e2e/SimProcess.h"
+#include "support/SimProcess.h"
+#include "core/Clock.h"
 #include "history/HistoryStore.h"
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
 #include "link/numFormats.h"
 #include "sim/InstrumentState.h"
 #include "sim/Measurements.h"
@@ -212,13 +213,19 @@ TEST_F(CliAgainstSim, ArchiveTxtAndWorkbookAsTheWindowWritesThem) {
 
     // Archive.txt beside the program: the window's title and record lines.
     const TestBank& bank = Bank(0);
-    QString text = ReportTitle(kAddress, bank.date, true, QStringLiteral("08:00"), true, QStringLiteral("08:02")) +
+    QString text = ReportTitle(kAddress, bank.date, TimeFilter{TimeLimitAt(480), TimeLimitAt(482)}) +
                    QStringLiteral("\r\n");
     for (int minute = 480; minute <= 482; ++minute) {
         const sim::Measurement m = sim::ArchiveRecord(kSeed, 0, minute);
-        ArchiveRecord record{0, minute, QDateTime(bank.date, QTime(minute / 60, minute % 60), Qt::UTC),
-                             ValueCodeToText(m.a.valueCode), m.a.uncertainty, ValueCodeToText(m.b.valueCode),
-                             m.b.uncertainty};
+        ArchiveRecord record{0,
+                             minute,
+                             QDateTime(bank.date, QTime(minute / 60, minute % 60), Qt::UTC),
+                             ValueCodeToText(m.a.valueCode),
+                             m.a.uncertainty,
+                             ValueCodeToText(m.b.valueCode),
+                             m.b.uncertainty,
+                             m.a.valueCode,
+                             m.b.valueCode};
         text += RecordLine(record, bank.unitA, bank.unitB) + QStringLiteral("\r\n");
     }
     QFile archive(QFileInfo(OwnCli()).dir().filePath(QStringLiteral("Archive.txt")));
@@ -403,7 +410,8 @@ TEST_F(CliAgainstSim, ReadingsGoIntoTheHistoryUnlessAskedNotTo) {
     // A current reading is kept with its values and units.
     ASSERT_EQ(Cli({"current"}).exitStatus, 0);
     ASSERT_EQ(Cli({"current", "--no-history"}).exitStatus, 0);
-    THistoryStore store(Data() + "/zir/history.sqlite");
+    SystemClock clock;
+    THistoryStore store(Data() + "/zir/history.sqlite", clock);
     const CurrentSeries currents =
         store.CurrentReadings(kAddress, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC),
                               QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
@@ -485,7 +493,7 @@ TEST_P(StopDuringRead, LeavesWholeLinesInEveryOutput) {
     const QByteArray text = archive.readAll();
     EXPECT_TRUE(text.endsWith("\r\n"));
     EXPECT_EQ(text.count("\r\n"), rows.size());  // title + one line per CSV row
-    EXPECT_TRUE(text.startsWith(UnicodeToCp1251(ReportTitle(kAddress, Bank(0).date, false, {}, false, {}))));
+    EXPECT_TRUE(text.startsWith(UnicodeToCp1251(ReportTitle(kAddress, Bank(0).date, TimeFilter{}))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, StopDuringRead, testing::Values(SIGINT, SIGTERM));

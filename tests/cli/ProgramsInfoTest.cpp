@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/ChildProcess.h"
+#include "core/Version.h"
 
 namespace zir::test {
 namespace {
@@ -37,7 +38,7 @@ TEST(ProgramsInfo, HelpAndVersionWithoutADisplay) {
         for (const char* option : {"--version", "-v"}) {
             const ProgramResult version = RunProgram(QString::fromUtf8(p.path), {option}, NoDisplay());
             EXPECT_EQ(version.exitStatus, 0) << p.name << " " << option;
-            EXPECT_EQ(version.out, QByteArray(p.name) + " " + ZIR_VERSION + "\n");
+            EXPECT_EQ(version.out, QByteArray(p.name) + " " + kVersion + "\n");
         }
     }
 }
