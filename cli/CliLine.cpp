@@ -1,16 +1,14 @@
 #include "cli/CliLine.h"
 
-#include <QTime>
-
 #include "cli/Trace.h"
 #include "core/Errors.h"
 #include "link/ZebusModTransport.h"
 
 namespace zir::cli {
 
-TCliChannel::TCliChannel(TCPDrv& port, QString devicePath, TraceSink trace,
+TCliChannel::TCliChannel(TCPDrv& port, IClock& clock, QString devicePath, TraceSink trace,
                          std::function<bool()> stopRequested)
-    : port_(port), devicePath_(std::move(devicePath)), trace_(std::move(trace)),
+    : port_(port), clock_(clock), devicePath_(std::move(devicePath)), trace_(std::move(trace)),
       stopRequested_(std::move(stopRequested)) {}
 
 void TCliChannel::SetPortNumber(int n) {
@@ -42,7 +40,7 @@ void TCliChannel::FailWhenGone() {
 bool TCliChannel::SendText(const QByteArray& bytes) {
     LeaveWhenStopped();
     ++attempt_;
-    if (trace_) trace_(TraceSentLine(QTime::currentTime(), attempt_, bytes));
+    if (trace_) trace_(TraceSentLine(clock_.Now().time(), attempt_, bytes));
     const bool sent = port_.SendText(bytes);
     FailWhenGone();
     return sent;
@@ -51,7 +49,7 @@ bool TCliChannel::SendText(const QByteArray& bytes) {
 QByteArray TCliChannel::ReadBytes(int count, const CompletePredicate& complete) {
     LeaveWhenStopped();
     QByteArray bytes = port_.ReadBytes(count, complete);
-    if (trace_) trace_(TraceReadLine(QTime::currentTime(), bytes));
+    if (trace_) trace_(TraceReadLine(clock_.Now().time(), bytes));
     if (ValidateFrame(bytes) == FrameVerdict::Accepted) replyInHand_ = true;
     FailWhenGone();
     return bytes;
@@ -62,7 +60,7 @@ TCliHost::TCliHost(int portNumber, int baud, std::function<bool()> cancel)
 
 TCliLine::TCliLine(const CliOptions& options, TCliChannel::TraceSink trace,
                    std::function<bool()> stopRequested)
-    : channel_(port_, options.devicePath, std::move(trace), stopRequested),
+    : channel_(port_, clock_, options.devicePath, std::move(trace), stopRequested),
       host_(options.port, options.baud, [this, stopRequested] { return stopRequested() && !channel_.ReplyInHand(); }),
       exchange_(channel_, host_, status_, clock_) {}
 

@@ -39,7 +39,9 @@ class TCliChannel final : public IByteChannel {
 public:
     using TraceSink = std::function<void(const QString& line)>;
 
-    TCliChannel(TCPDrv& port, QString devicePath, TraceSink trace, std::function<bool()> stopRequested);
+    // The trace lines carry clock.Now()'s time of day.
+    TCliChannel(TCPDrv& port, IClock& clock, QString devicePath, TraceSink trace,
+                std::function<bool()> stopRequested);
 
     void SetPortNumber(int n) override;
     void SetBaudRateValue(std::uint32_t baud) override { port_.SetBaudRateValue(baud); }
@@ -60,6 +62,7 @@ private:
     void FailWhenGone();
 
     TCPDrv& port_;
+    IClock& clock_;
     QString devicePath_;
     TraceSink trace_;
     std::function<bool()> stopRequested_;

@@ -48,7 +48,7 @@ public:
     Session(const CliOptions& options, const CliEnvironment& env)
         : options_(options), env_(env),
           line_(options, TraceSink(options, env), env.stopRequested),
-          progress_(line_.Status(), env.err, env.showProgress), out_(env.out) {}
+          progress_(line_.Status(), line_.Clock(), env.err, env.showProgress), out_(env.out) {}
 
     DeviceContext Context() {
         return DeviceContext{line_.Link(), options_.address, line_.Status(), progress_, env_.showProgress};

@@ -6,10 +6,6 @@
 
 namespace zir::cli {
 
-namespace {
-constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-}
-
 QString ProgressText(const QString& what, int done, int total, double seconds) {
     QString text = what.isEmpty() ? QString() : what + QStringLiteral(": ");
     text += QStringLiteral("%1/%2").arg(done).arg(total);
@@ -25,21 +21,22 @@ QString ProgressText(const QString& what, int done, int total, double seconds) {
     return text;
 }
 
-TTerminalProgress::TTerminalProgress(const IStatusLine& status, std::FILE* out, bool enabled)
-    : status_(status), out_(out), enabled_(enabled) {}
+TTerminalProgress::TTerminalProgress(const IStatusLine& status, IClock& clock, std::FILE* out, bool enabled)
+    : status_(status), clock_(clock), out_(out), enabled_(enabled) {}
 
 void TTerminalProgress::Prepare(int maxValue) {
     max_ = maxValue;
-    start_ = Clock::now();
-    lastShown_ = Clock::time_point{};
+    startMs_ = clock_.NowMs();
+    drawn_ = false;
 }
 
 void TTerminalProgress::SetProgress(int position) {
     if (!enabled_) return;
-    const Clock::time_point now = Clock::now();
-    if (position < max_ && now - lastShown_ < kRedrawInterval) return;
-    lastShown_ = now;
-    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const std::int64_t now = clock_.NowMs();
+    if (drawn_ && position < max_ && now - lastShownMs_ < kRedrawMs) return;
+    lastShownMs_ = now;
+    drawn_ = true;
+    const double seconds = static_cast<double>(now - startMs_) / 1000.0;
     const QByteArray line = ProgressText(status_.Status(), position, max_, seconds).toUtf8();
     // Carriage return, the text, and the rest of the old line erased.
     std::fprintf(out_, "\r%s\033[K", line.constData());

@@ -4,9 +4,11 @@
 // rate and time left. Shown only when enabled (stderr is a terminal and
 // neither --quiet nor --trace is given); the line is cleared at the end.
 
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
 
+#include "core/Clock.h"
+#include "core/StatusLine.h"
 #include "device/DeviceContext.h"
 
 namespace zir::cli {
@@ -15,9 +17,12 @@ namespace zir::cli {
 // and the time left appear once a step has been done.
 QString ProgressText(const QString& what, int done, int total, double seconds);
 
+// Redrawn at most every kRedrawMs, and at the last step.
 class TTerminalProgress final : public IProgress {
 public:
-    TTerminalProgress(const IStatusLine& status, std::FILE* out, bool enabled);
+    static constexpr std::int64_t kRedrawMs = 100;
+
+    TTerminalProgress(const IStatusLine& status, IClock& clock, std::FILE* out, bool enabled);
 
     void Prepare(int maxValue) override;
     void Show() override {}
@@ -25,15 +30,15 @@ public:
     void Close() override;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     const IStatusLine& status_;
+    IClock& clock_;
     std::FILE* out_;
     bool enabled_;
     int max_ = 0;
-    Clock::time_point start_;
-    Clock::time_point lastShown_;
-    bool shown_ = false;
+    std::int64_t startMs_ = 0;
+    std::int64_t lastShownMs_ = 0;
+    bool shown_ = false;  // a line is on the terminal
+    bool drawn_ = false;  // drawn since Prepare
 };
 
 } // namespace zir::cli

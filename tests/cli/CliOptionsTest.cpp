@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QTime>
+#include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/Csv.h"
@@ -11,6 +14,7 @@
 #include "core/Version.h"
 #include "link/ZebusModTransport.h"
 #include "support/RecordingStatus.h"
+#include "support/VirtualClock.h"
 
 namespace zir::cli {
 namespace {
@@ -231,24 +235,36 @@ TEST(CliProgress, StepsPercentageRateAndTimeLeft) {
     EXPECT_EQ(ProgressText(QStringLiteral("x"), 1, 1443, 60.0), "x: 1/1443  0%  0.0/s  1442:00 left");
 }
 
-TEST(CliProgress, NothingWrittenWhenNotEnabledAndTheLineClearedAtTheEnd) {
+// What the progress writes for a sequence of steps at given virtual times.
+QString Drawn(bool enabled, const std::vector<std::pair<std::int64_t, int>>& steps, int max) {
     zir::test::RecordingStatus status;
-    status.SetStatus(QStringLiteral("Refreshing of bank list"));
-    char buffer[512] = {};
-    for (const bool enabled : {false, true}) {
-        std::FILE* out = fmemopen(buffer, sizeof buffer, "w");
-        TTerminalProgress progress(status, out, enabled);
-        progress.Prepare(14);
-        progress.SetProgress(14);
+    status.SetStatus(QStringLiteral("Reading of archive bank 3"));
+    zir::test::VirtualClock clock;
+    char buffer[2048] = {};
+    std::FILE* out = fmemopen(buffer, sizeof buffer - 1, "w");
+    {
+        TTerminalProgress progress(status, clock, out, enabled);
+        progress.Prepare(max);
+        for (const auto& [atMs, position] : steps) {
+            clock.now = atMs;
+            progress.SetProgress(position);
+        }
         progress.Close();
-        std::fclose(out);
-        const QString written = QString::fromUtf8(buffer);
-        if (enabled)
-            EXPECT_TRUE(written.startsWith("\rRefreshing of bank list: 14/14  100%") && written.endsWith("\r\033[K"))
-                << written.toStdString();
-        else
-            EXPECT_TRUE(written.isEmpty());
     }
+    std::fclose(out);
+    return QString::fromUtf8(buffer);
+}
+
+TEST(CliProgress, RedrawnAtMostEveryTenthOfASecondAndAtTheEnd) {
+    const QString drawn = Drawn(true, {{0, 1}, {50, 2}, {99, 3}, {100, 4}, {150, 5}, {160, 6}}, 6);
+    // Step 1 at once, 2 and 3 within 100 ms of it left out, 4 drawn, 5 left
+    // out, the last step always; then the line is cleared.
+    EXPECT_EQ(drawn, QStringLiteral("\rReading of archive bank 3: 1/6  16%\033[K"
+                                    "\rReading of archive bank 3: 4/6  66%  40.0/s  0:00 left\033[K"
+                                    "\rReading of archive bank 3: 6/6  100%  37.5/s  0:00 left\033[K"
+                                    "\r\033[K"));
+    EXPECT_EQ(Drawn(false, {{0, 1}, {200, 6}}, 6), QString());
+    EXPECT_EQ(Drawn(true, {}, 6), QString()) << "nothing to clear when nothing was drawn";
 }
 
 } // namespace
