@@ -165,6 +165,7 @@ void TFace::ConnectHandlers() {
     device(actReadAll, &TFace::actReadAllExecute);
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
+    plain(actSerialPorts, &TFace::actSerialPortsExecute);
     plain(N11, &TFace::N11Click);
     plain(N12, &TFace::N12Click);
     plain(N13, &TFace::N13Click);

@@ -7,7 +7,8 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_settings.cpp creates the settings store.
+// archive, time filters). UFace_settings.cpp creates the settings store;
+// UFace_ports.cpp opens the serial ports window.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -44,6 +45,7 @@ class TExchange;
 class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
+class TSerialPorts;
 class THelpWindow;
 class THistoryStore;
 class IClock;
@@ -125,6 +127,7 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -144,6 +147,9 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The serial ports window, created on first use.
+    TSerialPorts* SerialPorts = nullptr;
+    TSerialPorts* SerialPortsWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -223,6 +229,8 @@ public:
     void actReadAllExecute();
     void CB_TimeFromClick();
     void CB_TimeToClick();
+    // UFace_ports.cpp
+    void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
 

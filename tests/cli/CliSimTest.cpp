@@ -337,7 +337,8 @@ TEST_F(CliAgainstSim, APortRefusedForPermissionsGivesTheDialoutHint) {
     const ProgramResult r = RunProgram(kCli, {"--port", "5", "time"}, Env(modes));
     EXPECT_EQ(r.exitStatus, 3);
     EXPECT_EQ(QString::fromUtf8(r.err), "zir-cli: COM-port 5 can't be opened: " + Config() + "/zir/com5 -> " + device +
-                                            ": permission denied; the user must be in the \"dialout\" group\n");
+                                            ": permission denied; add yourself to the group dialout (sudo usermod -aG dialout $USER) "
+                                            "and log in again\n");
 }
 
 TEST_F(CliAgainstSim, ASilentInstrumentCostsTheWholeScheduleAndEndsWithOne) {
