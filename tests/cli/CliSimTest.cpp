@@ -495,6 +495,13 @@ TEST_P(StopDuringRead, LeavesWholeLinesInEveryOutput) {
     EXPECT_TRUE(text.endsWith("\r\n"));
     EXPECT_EQ(text.count("\r\n"), rows.size());  // title + one line per CSV row
     EXPECT_TRUE(text.startsWith(UnicodeToCp1251(ReportTitle(kAddress, Bank(0).date, TimeFilter{}))));
+
+    // And in the history: the same minutes, committed when the reading ended.
+    const ProgramResult history = Cli({"export"});
+    ASSERT_EQ(history.exitStatus, 0);
+    const QStringList stored = QString::fromUtf8(history.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(stored.size(), rows.size());
+    EXPECT_EQ(stored.last() + "\r\n", ExportRow(Bank(0), static_cast<int>(rows.size()) - 2, QStringLiteral("0")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, StopDuringRead, testing::Values(SIGINT, SIGTERM));
