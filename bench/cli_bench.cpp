@@ -29,7 +29,7 @@ using namespace zir::test;
 
 constexpr int kBaud = 19200;
 
-constexpr double kSimTurnaroundMs = 2.0;  // zir-sim's pause before it answers
+constexpr double kSimTurnaroundMs = 2.0; // zir-sim's pause before it answers
 constexpr double kTarget = 1.05;
 constexpr int kBank = 3;
 constexpr int kRecords = 1440;
@@ -66,10 +66,9 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<SimProcess> sim;
     try {
-        sim = std::make_unique<SimProcess>(
-            QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank",
-                        QString::number(kBank)},
-            simPath);
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
+                                                       "--current-bank", QString::number(kBank)},
+                                           simPath);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
@@ -119,13 +118,17 @@ int main(int argc, char** argv) {
         requests += r.count;
     }
 
-    std::printf("%d baud, zir-sim through a pseudo-terminal; bound = wire time (10 bits a byte) + %.0f ms turnaround a request\n",
-                kBaud, kSimTurnaroundMs);
+    std::printf(
+        "%d baud, zir-sim through a pseudo-terminal; bound = wire time (10 bits a byte) + %.0f ms turnaround a "
+        "request\n",
+        kBaud, kSimTurnaroundMs);
     std::printf("bare exchange loop, %d record exchanges:\n", n);
     std::printf("  mean %.1f ms against a bound of %.1f ms: %.3fx (failures %d)\n", bareMs, recordBoundMs,
                 bareMs / recordBoundMs, bareFailures);
-    std::printf("zir-cli read %d, a full day into CSV and the history (%d requests: 14 bank headers, 2 dimensions, %d records):\n", kBank,
-                requests, kRecords);
+    std::printf(
+        "zir-cli read %d, a full day into CSV and the history (%d requests: 14 bank headers, 2 dimensions, %d "
+        "records):\n",
+        kBank, requests, kRecords);
     std::printf("  rows %lld of %d\n", static_cast<long long>(rows), kRecords);
     std::printf("  time %.2f s against a bound of %.2f s: %.3fx (target at most %.2fx: %s)\n", cliSeconds,
                 cliBoundSeconds, cliSeconds / cliBoundSeconds, kTarget,

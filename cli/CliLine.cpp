@@ -8,7 +8,10 @@ namespace zir::cli {
 
 TCliChannel::TCliChannel(TCPDrv& port, IClock& clock, QString devicePath, TraceSink trace,
                          std::function<bool()> stopRequested)
-    : port_(port), clock_(clock), devicePath_(std::move(devicePath)), trace_(std::move(trace)),
+    : port_(port),
+      clock_(clock),
+      devicePath_(std::move(devicePath)),
+      trace_(std::move(trace)),
       stopRequested_(std::move(stopRequested)) {}
 
 void TCliChannel::SetPortNumber(int n) {
@@ -58,8 +61,7 @@ QByteArray TCliChannel::ReadBytes(int count, const CompletePredicate& complete) 
 TCliHost::TCliHost(int portNumber, int baud, std::function<bool()> cancel)
     : portNumber_(portNumber), baud_(baud), cancel_(std::move(cancel)) {}
 
-TCliLine::TCliLine(const CliOptions& options, TCliChannel::TraceSink trace,
-                   std::function<bool()> stopRequested)
+TCliLine::TCliLine(const CliOptions& options, TCliChannel::TraceSink trace, std::function<bool()> stopRequested)
     : channel_(port_, clock_, options.devicePath, std::move(trace), stopRequested),
       host_(options.port, options.baud, [this, stopRequested] { return stopRequested() && !channel_.ReplyInHand(); }),
       exchange_(channel_, host_, status_, clock_) {}

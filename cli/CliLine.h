@@ -40,8 +40,7 @@ public:
     using TraceSink = std::function<void(const QString& line)>;
 
     // The trace lines carry clock.Now()'s time of day.
-    TCliChannel(TCPDrv& port, IClock& clock, QString devicePath, TraceSink trace,
-                std::function<bool()> stopRequested);
+    TCliChannel(TCPDrv& port, IClock& clock, QString devicePath, TraceSink trace, std::function<bool()> stopRequested);
 
     void SetPortNumber(int n) override;
     void SetBaudRateValue(std::uint32_t baud) override { port_.SetBaudRateValue(baud); }

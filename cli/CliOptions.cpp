@@ -110,10 +110,8 @@ constexpr std::array kCommands{
     CommandSpec{"read", Command::Read, 1, 1, "read BANK|current"},
     CommandSpec{"read-all", Command::ReadAll, 0, 0, "read-all"},
     CommandSpec{"write-dimension", Command::WriteDimension, 2, 2, "write-dimension CHANNEL TEXT"},
-    CommandSpec{"write-coefficients", Command::WriteCoefficients, 4, 4,
-                "write-coefficients CHANNEL K M THRESHOLD"},
-    CommandSpec{"write-parameters", Command::WriteParameters, 4, 4,
-                "write-parameters SN NN CHARGE RATE"},
+    CommandSpec{"write-coefficients", Command::WriteCoefficients, 4, 4, "write-coefficients CHANNEL K M THRESHOLD"},
+    CommandSpec{"write-parameters", Command::WriteParameters, 4, 4, "write-parameters SN NN CHARGE RATE"},
     CommandSpec{"export", Command::Export, 0, 0, "export [--from DATE] [--to DATE] [--address A.B.C]"},
     CommandSpec{"import", Command::Import, 1, std::numeric_limits<int>::max(), "import FILE..."},
 };
@@ -134,7 +132,8 @@ struct UsageError {
 int WholeNumber(const QString& text, int low, int high, const QString& what) {
     const std::optional<int> value = TryStrToInt(text);
     if (!value || *value < low || *value > high)
-        Refuse(QStringLiteral("%1 must be a whole number from %2 to %3, not '%4'").arg(what).arg(low).arg(high).arg(text));
+        Refuse(
+            QStringLiteral("%1 must be a whole number from %2 to %3, not '%4'").arg(what).arg(low).arg(high).arg(text));
     return *value;
 }
 
@@ -191,8 +190,8 @@ struct KnownOptions {
     QCommandLineOption noHistory{QStringLiteral("no-history"), QString()};
 
     void AddTo(QCommandLineParser& parser) const {
-        for (const QCommandLineOption* o : {&help, &version, &port, &device, &baud, &address, &quiet, &trace,
-                                            &from, &to, &noEmpty, &archiveTxt, &xlsx, &noHistory})
+        for (const QCommandLineOption* o : {&help, &version, &port, &device, &baud, &address, &quiet, &trace, &from,
+                                            &to, &noEmpty, &archiveTxt, &xlsx, &noHistory})
             parser.addOption(*o);
     }
 };
@@ -200,9 +199,8 @@ struct KnownOptions {
 CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) Refuse(QStringLiteral("a command is missing"));
-    const auto spec = std::find_if(kCommands.begin(), kCommands.end(), [&](const CommandSpec& c) {
-        return positional.first() == QLatin1String(c.name);
-    });
+    const auto spec = std::find_if(kCommands.begin(), kCommands.end(),
+                                   [&](const CommandSpec& c) { return positional.first() == QLatin1String(c.name); });
     if (spec == kCommands.end()) Refuse(QStringLiteral("unknown command '%1'").arg(positional.first()));
     const QStringList args = positional.mid(1);
     if (args.size() < spec->minArguments || args.size() > spec->maxArguments)
@@ -210,8 +208,10 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
 
     CliOptions o;
     o.command = spec->command;
-    if (parser.isSet(k.port) && parser.isSet(k.device)) Refuse(QStringLiteral("--port and --device exclude each other"));
-    if (parser.isSet(k.port)) o.port = WholeNumber(parser.value(k.port), kMinPortNumber, kMaxPortNumber, QStringLiteral("--port"));
+    if (parser.isSet(k.port) && parser.isSet(k.device))
+        Refuse(QStringLiteral("--port and --device exclude each other"));
+    if (parser.isSet(k.port))
+        o.port = WholeNumber(parser.value(k.port), kMinPortNumber, kMaxPortNumber, QStringLiteral("--port"));
     if (parser.isSet(k.device)) {
         o.devicePath = parser.value(k.device);
         if (o.devicePath.isEmpty()) Refuse(QStringLiteral("--device needs a path"));
@@ -219,7 +219,8 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
     if (parser.isSet(k.baud)) {
         o.baud = TryStrToInt(parser.value(k.baud)).value_or(0);
         if (std::find(kBaudRates.begin(), kBaudRates.end(), o.baud) == kBaudRates.end())
-            Refuse(QStringLiteral("--baud must be 19200, 9600, 4800, 2400 or 1200, not '%1'").arg(parser.value(k.baud)));
+            Refuse(
+                QStringLiteral("--baud must be 19200, 9600, 4800, 2400 or 1200, not '%1'").arg(parser.value(k.baud)));
     }
     o.addressGiven = parser.isSet(k.address);
     if (o.addressGiven) o.address = parser.value(k.address);
@@ -259,8 +260,7 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
 
     switch (o.command) {
     case Command::Read:
-        if (args[0] != QLatin1String("current"))
-            o.bank = WholeNumber(args[0], 0, kLastBank, QStringLiteral("BANK"));
+        if (args[0] != QLatin1String("current")) o.bank = WholeNumber(args[0], 0, kLastBank, QStringLiteral("BANK"));
         break;
     case Command::WriteDimension:
         o.channel = ChannelArgument(args[0]);
@@ -286,15 +286,12 @@ CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
         o.parameters.chargeParameter = WholeNumber(args[2], 0, 6, QStringLiteral("CHARGE"));
         o.parameters.rateIndex = WholeNumber(args[3], 0, 4, QStringLiteral("RATE"));
         break;
-    case Command::Import:
-        o.files = args;
-        break;
+    case Command::Import: o.files = args; break;
     case Command::Time:
     case Command::Current:
     case Command::Banks:
     case Command::ReadAll:
-    case Command::Export:
-        break;
+    case Command::Export: break;
     }
     return o;
 }

@@ -42,22 +42,22 @@ struct CliOptions {
     Command command = Command::Time;
 
     // The line.
-    int port = 1;             // --port: the window's COM-port number
-    QString devicePath;       // --device; empty: the port number names the device
-    int baud = kDefaultBaud;  // --baud
+    int port = 1;            // --port: the window's COM-port number
+    QString devicePath;      // --device; empty: the port number names the device
+    int baud = kDefaultBaud; // --baud
     QString address = kDefaultAddress;
-    bool addressGiven = false;  // export: only this address (otherwise every one)
+    bool addressGiven = false; // export: only this address (otherwise every one)
     bool quiet = false;
     bool trace = false;
-    bool noHistory = false;     // readings stay out of the history
+    bool noHistory = false; // readings stay out of the history
 
     // read, read-all.
-    std::optional<int> bank;  // read BANK; nullopt: the bank in use ("current")
-    std::optional<int> from;  // --from HH:MM as minutes after midnight
-    std::optional<int> to;    // --to HH:MM
+    std::optional<int> bank; // read BANK; nullopt: the bank in use ("current")
+    std::optional<int> from; // --from HH:MM as minutes after midnight
+    std::optional<int> to;   // --to HH:MM
     bool noEmpty = false;
     bool archiveTxt = false;
-    QString xlsxDir;          // empty: no workbook
+    QString xlsxDir; // empty: no workbook
 
     // export: the days from ... to ... (both included); invalid: no limit.
     QDate fromDate;
@@ -73,10 +73,10 @@ struct CliOptions {
 };
 
 struct ParsedArguments {
-    std::optional<CliOptions> options;  // nullopt: print `output` and exit with `exitStatus`
+    std::optional<CliOptions> options; // nullopt: print `output` and exit with `exitStatus`
     int exitStatus = kExitDone;
-    QString output;                     // for stdout: the help or the version
-    QString error;                      // for stderr, without the program's name
+    QString output; // for stdout: the help or the version
+    QString error;  // for stderr, without the program's name
 };
 
 // arguments[0] is the program name, as QCoreApplication::arguments() gives it.

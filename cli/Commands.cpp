@@ -1,22 +1,23 @@
 #include "cli/Commands.h"
 
+#include <unistd.h>
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 #include "archive/ArchiveReport.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "archive/ReadingInputs.h"
-#include "device/BankLetter.h"
 #include "cli/CliLine.h"
 #include "cli/Csv.h"
 #include "cli/CsvReport.h"
 #include "cli/TerminalProgress.h"
+#include "core/Errors.h"
+#include "core/OperatorDialogs.h"
 #include "device/Clock.h"
 #include "device/Coefficients.h"
 #include "device/CurrentData.h"
@@ -26,8 +27,6 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryReport.h"
 #include "history/HistoryStore.h"
-#include "core/Errors.h"
-#include "core/OperatorDialogs.h"
 #include "link/numFormats.h"
 
 namespace zir::cli {
@@ -46,9 +45,11 @@ struct Failure {
 class Session {
 public:
     Session(const CliOptions& options, const CliEnvironment& env)
-        : options_(options), env_(env),
+        : options_(options),
+          env_(env),
           line_(options, TraceSink(options, env), env.stopRequested),
-          progress_(line_.Status(), line_.Clock(), env.err, env.showProgress), out_(env.out) {}
+          progress_(line_.Status(), line_.Clock(), env.err, env.showProgress),
+          out_(env.out) {}
 
     DeviceContext Context() {
         return DeviceContext{line_.Link(), options_.address, line_.Status(), progress_, env_.showProgress};
@@ -162,7 +163,8 @@ int Banks(Session& s) {
 class Reading {
 public:
     explicit Reading(Session& s)
-        : s_(s), operator_(s.Options().command == Command::Read && !s.Options().bank),
+        : s_(s),
+          operator_(s.Options().command == Command::Read && !s.Options().bank),
           services_{s.Context(), operator_, s.BetweenRequests(), s.Clock()} {
         const CliOptions& o = s.Options();
         // No workbook is opened for an operator: nobody may be at the screen.
@@ -171,7 +173,8 @@ public:
                 TArchiveReport::Services{list_, s.Status(), s.Env().appDir, {}, s.Clock()});
         const QString folder = o.xlsxDir.endsWith(u'/') ? o.xlsxDir : o.xlsxDir + u'/';
         if (!o.xlsxDir.isEmpty())
-            workbook_ = std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), folder, {}, s.Clock()});
+            workbook_ =
+                std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), folder, {}, s.Clock()});
         csv_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get(), folder);
         if (!o.noHistory) history_ = std::make_unique<THistoryReport>(*csv_, s.History(), o.address);
         if (o.from) inputs_.filter.from = TimeLimitAt(*o.from);
@@ -266,7 +269,7 @@ int Export(Session& s) {
         if (!store.ReadError().isEmpty()) Fail(kExitFile, store.ReadError());
         if (!from.isValid()) from = first.isValid() ? first : to;
         if (!to.isValid()) to = last.isValid() ? last.addSecs(60) : from;
-        if (!from.isValid()) from = to = WallMidnight(QDate(2000, 1, 1));  // nothing stored
+        if (!from.isValid()) from = to = WallMidnight(QDate(2000, 1, 1)); // nothing stored
     }
     QFile out;
     if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))

@@ -14,8 +14,8 @@ namespace zir::cli {
 struct CliEnvironment {
     std::FILE* out = stdout;
     std::FILE* err = stderr;
-    bool showProgress = false;           // stderr is a terminal, no --quiet, no --trace
-    QString appDir;                      // where "Archive.txt" goes, ending in "/"
+    bool showProgress = false; // stderr is a terminal, no --quiet, no --trace
+    QString appDir;            // where "Archive.txt" goes, ending in "/"
     std::function<bool()> stopRequested;
 };
 

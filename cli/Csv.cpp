@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "history/HistoryCsv.h"
 #include "core/Errors.h"
+#include "history/HistoryCsv.h"
 
 namespace zir::cli {
 
@@ -24,8 +24,8 @@ void TDataOutput::Write(const QString& text) {
     const std::size_t size = static_cast<std::size_t>(bytes.size());
     if (std::fwrite(bytes.constData(), 1, size, out_) != size || std::fflush(out_) != 0) {
         const int error = errno;
-        throw EFileError(QStringLiteral("standard output cannot be written: %1")
-                             .arg(QString::fromLocal8Bit(std::strerror(error))));
+        throw EFileError(
+            QStringLiteral("standard output cannot be written: %1").arg(QString::fromLocal8Bit(std::strerror(error))));
     }
 }
 

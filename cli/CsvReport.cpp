@@ -7,20 +7,23 @@
 namespace zir::cli {
 
 QString RecordCsvHeader() {
-    return CsvRow({QStringLiteral("time"), QStringLiteral("index"), QStringLiteral("bank"),
-                   QStringLiteral("value_a"), QStringLiteral("unit_a"), QStringLiteral("uncertainty_a"),
-                   QStringLiteral("value_b"), QStringLiteral("unit_b"), QStringLiteral("uncertainty_b")});
+    return CsvRow({QStringLiteral("time"), QStringLiteral("index"), QStringLiteral("bank"), QStringLiteral("value_a"),
+                   QStringLiteral("unit_a"), QStringLiteral("uncertainty_a"), QStringLiteral("value_b"),
+                   QStringLiteral("unit_b"), QStringLiteral("uncertainty_b")});
 }
 
 QString RecordCsvRow(const ArchiveRecord& record, const QString& unitA, const QString& unitB) {
-    return CsvRow({IsoMinute(record.time), QString::number(record.index), QString::number(record.bank),
-                   record.valueA, unitA, QString::number(record.uncertaintyA), record.valueB, unitB,
+    return CsvRow({IsoMinute(record.time), QString::number(record.index), QString::number(record.bank), record.valueA,
+                   unitA, QString::number(record.uncertaintyA), record.valueB, unitB,
                    QString::number(record.uncertaintyB)});
 }
 
 TCsvArchiveReport::TCsvArchiveReport(TDataOutput& out, IStatusLine& status, IArchiveReport* textFile,
                                      IArchiveReport* workbook, QString workbookFolder)
-    : out_(out), status_(status), textFile_(textFile), workbook_(workbook),
+    : out_(out),
+      status_(status),
+      textFile_(textFile),
+      workbook_(workbook),
       workbookFolder_(std::move(workbookFolder)) {}
 
 bool TCsvArchiveReport::Start(const ReportStart& start) {
@@ -65,8 +68,7 @@ void TCsvArchiveReport::Heads(const QString& dimensionA, const QString& dimensio
     }
 }
 
-void TCsvArchiveReport::Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
-                               int row) {
+void TCsvArchiveReport::Record(const ArchiveRecord& record, const QString& line, int requestedIndex, int row) {
     answered_ = true;
     out_.Write(RecordCsvRow(record, unitA_, unitB_));
     if (workbook_) workbook_->Record(record, line, requestedIndex, row);

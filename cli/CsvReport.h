@@ -22,8 +22,8 @@ public:
     // textFile and workbook may be null (output not wanted); each is started
     // with only its own output switched on. status is the one they report to;
     // workbookFolder names the workbook's folder in its refusal.
-    TCsvArchiveReport(TDataOutput& out, IStatusLine& status, IArchiveReport* textFile,
-                      IArchiveReport* workbook, QString workbookFolder);
+    TCsvArchiveReport(TDataOutput& out, IStatusLine& status, IArchiveReport* textFile, IArchiveReport* workbook,
+                      QString workbookFolder);
 
     // An output that refuses to start ends the whole operation with
     // EFileError carrying its message (the window would go on to the next bank).

@@ -1,7 +1,7 @@
 #include "cli/StopSignals.h"
 
-#include <csignal>
 #include <signal.h>
+#include <csignal>
 
 namespace zir::cli {
 

@@ -37,8 +37,8 @@ private:
     int max_ = 0;
     std::int64_t startMs_ = 0;
     std::int64_t lastShownMs_ = 0;
-    bool shown_ = false;  // a line is on the terminal
-    bool drawn_ = false;  // drawn since Prepare
+    bool shown_ = false; // a line is on the terminal
+    bool drawn_ = false; // drawn since Prepare
 };
 
 } // namespace zir::cli

@@ -1,10 +1,10 @@
 // zir-cli: the instrument from the command line, for unattended stations and
 // scripts. QtCore only: no display is needed.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
@@ -31,8 +31,7 @@ int main(int argc, char** argv) {
     // A stop ends a talk with the instrument between two requests; the
     // history's export and import end at once (an import is one transaction).
     const zir::cli::Command command = parsed.options->command;
-    if (command != zir::cli::Command::Export && command != zir::cli::Command::Import)
-        zir::cli::InstallStopHandlers();
+    if (command != zir::cli::Command::Export && command != zir::cli::Command::Import) zir::cli::InstallStopHandlers();
     // A closed output pipe is reported as a write error, and the reading ends
     // with its files closed whole.
     std::signal(SIGPIPE, SIG_IGN);

@@ -9,9 +9,7 @@
 namespace zir {
 
 namespace {
-QString WithSlash(const QString& dir) {
-    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
-}
+QString WithSlash(const QString& dir) { return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/'); }
 
 // The folder as the file system names it (links resolved) when it exists.
 QString RealPath(const QString& dir) {

@@ -1,17 +1,17 @@
 #include "cli/ChildProcess.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QFile>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -53,7 +53,9 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args, cons
     if (!dir_.isValid()) throw std::runtime_error("no temporary folder");
     QList<QByteArray> argv;
     if (options.fileModesApply && geteuid() == 0)
-        argv << "/usr/bin/setpriv" << "--bounding-set=-dac_override,-dac_read_search" << "--";
+        argv << "/usr/bin/setpriv"
+             << "--bounding-set=-dac_override,-dac_read_search"
+             << "--";
     argv << QFile::encodeName(program);
     for (const QString& a : args) argv << a.toLocal8Bit();
     QList<QByteArray> env = Environment(options);
@@ -76,7 +78,8 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args, cons
         posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
         fcntl(terminal_, F_SETFL, O_NONBLOCK);
     } else {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
     }
     const int spawned = posix_spawn(&pid_, argvPointers[0], &actions, nullptr, argvPointers.data(), envPointers.data());
     posix_spawn_file_actions_destroy(&actions);

@@ -4,17 +4,17 @@
 // pseudo-terminal (so the program sees a terminal there), its environment is
 // the test's with changes. Killed when the object goes out of scope.
 
+#include <sys/types.h>
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <sys/types.h>
 
 namespace zir::test {
 
 struct ChildOptions {
-    QStringList setEnv;        // "NAME=value", replacing the test's own
-    QStringList unsetEnv;      // names left out of the environment
+    QStringList setEnv;   // "NAME=value", replacing the test's own
+    QStringList unsetEnv; // names left out of the environment
     bool stderrOnTerminal = false;
     // Run as root without the capability that overrides file permissions, so
     // a read-only folder is read-only for the child as for any user.
@@ -34,8 +34,8 @@ public:
     int Wait(int timeoutMs = 120000);
     bool Running();
 
-    QByteArray Out() const;   // standard output so far
-    QByteArray Err();         // standard error (what reached the terminal) so far
+    QByteArray Out() const; // standard output so far
+    QByteArray Err();       // standard error (what reached the terminal) so far
 
 private:
     void DrainTerminal();
@@ -43,7 +43,7 @@ private:
     QTemporaryDir dir_;
     pid_t pid_ = -1;
     int exitStatus_ = -1;
-    int terminal_ = -1;       // master side when stderr is a terminal
+    int terminal_ = -1; // master side when stderr is a terminal
     QByteArray terminalBytes_;
 };
 

@@ -23,7 +23,7 @@ ParsedArguments Parse(const QStringList& args) { return ParseArguments(QStringLi
 
 struct Refusal {
     QStringList args;
-    const char* errorPart;  // a piece of the message that names what is wrong
+    const char* errorPart; // a piece of the message that names what is wrong
 };
 
 class RefusedCommandLine : public testing::TestWithParam<Refusal> {};
@@ -39,16 +39,13 @@ TEST_P(RefusedCommandLine, EndsWithUsageStatusAndNamesTheFault) {
 INSTANTIATE_TEST_SUITE_P(
     Cli, RefusedCommandLine,
     testing::Values(
-        Refusal{{"--frobnicate", "time"}, "Unknown option 'frobnicate'"},
-        Refusal{{}, "a command is missing"},
-        Refusal{{"clock"}, "unknown command 'clock'"},
-        Refusal{{"time", "now"}, "usage: zir-cli [OPTIONS] time"},
+        Refusal{{"--frobnicate", "time"}, "Unknown option 'frobnicate'"}, Refusal{{}, "a command is missing"},
+        Refusal{{"clock"}, "unknown command 'clock'"}, Refusal{{"time", "now"}, "usage: zir-cli [OPTIONS] time"},
         Refusal{{"read"}, "usage: zir-cli [OPTIONS] read BANK|current"},
         Refusal{{"write-coefficients", "A", "1", "1"}, "write-coefficients CHANNEL K M THRESHOLD"},
         // The line.
         Refusal{{"--port", "0", "time"}, "--port must be a whole number from 1 to 256, not '0'"},
-        Refusal{{"--port", "257", "time"}, "from 1 to 256"},
-        Refusal{{"--port", "x", "time"}, "not 'x'"},
+        Refusal{{"--port", "257", "time"}, "from 1 to 256"}, Refusal{{"--port", "x", "time"}, "not 'x'"},
         Refusal{{"--port", "1", "--device", "/dev/ttyUSB0", "time"}, "--port and --device exclude each other"},
         Refusal{{"--baud", "14400", "time"}, "--baud must be 19200, 9600, 4800, 2400 or 1200, not '14400'"},
         Refusal{{"--address", "1.2", "time"}, "ZeBUS address wrong: '1.2'"},
@@ -56,8 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"--address", "a.b.c", "time"}, "ZeBUS address wrong"},
         // Reading.
         Refusal{{"read", "14"}, "BANK must be a whole number from 0 to 13, not '14'"},
-        Refusal{{"read", "-1"}, "Unknown option '1'"},
-        Refusal{{"read", "today"}, "not 'today'"},
+        Refusal{{"read", "-1"}, "Unknown option '1'"}, Refusal{{"read", "today"}, "not 'today'"},
         Refusal{{"read", "3", "--from", "8.00"}, "--from needs a time of day HH:MM from 00:00 to 23:59, not '8.00'"},
         Refusal{{"read", "3", "--to", "24:00"}, "--to needs a time of day"},
         Refusal{{"read", "3", "--from", "07:60"}, "not '07:60'"},
@@ -70,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The history.
         Refusal{{"export", "--from", "25.12.2007"}, "--from needs a date YYYY-MM-DD, not '25.12.2007'"},
         Refusal{{"export", "--to", "2007-02-30"}, "--to needs a date YYYY-MM-DD"},
-        Refusal{{"export", "--from", "2007-12-25", "--to", "2007-12-24"}, "--from 2007-12-25 is later than --to 2007-12-24"},
+        Refusal{{"export", "--from", "2007-12-25", "--to", "2007-12-24"},
+                "--from 2007-12-25 is later than --to 2007-12-24"},
         Refusal{{"export", "--address", "1.2"}, "ZeBUS address wrong"},
         Refusal{{"export", "extra"}, "usage: zir-cli [OPTIONS] export"},
         Refusal{{"import"}, "usage: zir-cli [OPTIONS] import FILE..."},
@@ -91,9 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"write-parameters", "1.5", "0", "0", "0"}, "not '1.5'"}));
 
 TEST(CliCommandLine, OptionsAndArgumentsReachTheCommand) {
-    const ParsedArguments read = Parse({"--device", "/dev/ttyUSB0", "--baud", "2400", "--address", "12.34.56", "read",
-                                        "3", "--from", "7:05", "--to", "23:59", "--no-empty", "--archive-txt",
-                                        "--xlsx", "/tmp/books", "--quiet", "--trace"});
+    const ParsedArguments read =
+        Parse({"--device", "/dev/ttyUSB0", "--baud", "2400", "--address", "12.34.56", "read", "3", "--from", "7:05",
+               "--to", "23:59", "--no-empty", "--archive-txt", "--xlsx", "/tmp/books", "--quiet", "--trace"});
     ASSERT_TRUE(read.options.has_value()) << read.error.toStdString();
     const CliOptions& o = *read.options;
     EXPECT_EQ(o.command, Command::Read);
@@ -121,7 +118,7 @@ TEST(CliCommandLine, HistoryCommandsTakeDaysAddressAndFiles) {
     const ParsedArguments all = Parse({"export"});
     ASSERT_TRUE(all.options.has_value());
     EXPECT_EQ(all.options->command, Command::Export);
-    EXPECT_FALSE(all.options->addressGiven);  // every instrument
+    EXPECT_FALSE(all.options->addressGiven); // every instrument
     EXPECT_FALSE(all.options->fromDate.isValid() || all.options->toDate.isValid());
 
     const ParsedArguments some = Parse({"export", "--from", "2007-12-24", "--to", "2007-12-24", "--address", "1.2.3"});
@@ -163,7 +160,7 @@ TEST(CliCommandLine, WritesTakeTheWindowsValues) {
         EXPECT_EQ(parsed.options->channel, c.channel);
     }
     const ParsedArguments dimension = Parse({"write-dimension", "B", "0123456789"});
-    EXPECT_EQ(dimension.options->dimensionText, "0123456789");  // cut to 8 when sent, as the window does
+    EXPECT_EQ(dimension.options->dimensionText, "0123456789"); // cut to 8 when sent, as the window does
     const ParsedArguments coefficients = Parse({"write-coefficients", "A", "2.5", "3E-6", "750"});
     EXPECT_EQ(coefficients.options->coefficients.k, 2.5);
     EXPECT_EQ(coefficients.options->coefficients.m, 3e-6);
@@ -222,7 +219,7 @@ TEST(CliTrace, OneLinePerFrameWithAttemptLengthVerdictAndHex) {
               "14:30:05.123  RX  8 B  packet error  01 02 03 04 05 06 07 08");
     QByteArray spoiled = AcknowledgementFrame(QStringLiteral("12.34.56"));
     EXPECT_EQ(TraceReadLine(at, spoiled), "14:30:05.123  RX  14 B  accepted  " + spoiled.toHex(' ').toUpper());
-    spoiled[13] = static_cast<char>(spoiled[13] ^ 0x01);  // header checksum
+    spoiled[13] = static_cast<char>(spoiled[13] ^ 0x01); // header checksum
     EXPECT_EQ(TraceReadLine(at, spoiled), "14:30:05.123  RX  14 B  rejected  " + spoiled.toHex(' ').toUpper());
 }
 

@@ -3,6 +3,7 @@
 // codes; a stop in the middle of a reading; the trace and progress lines.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,19 +15,18 @@
 #include <chrono>
 #include <csignal>
 #include <thread>
-#include <unistd.h>
 
 #include "archive/ArchiveRecord.h"
 #include "archive/XlsxReadBack.h"
 #include "cli/ChildProcess.h"
-#include "support/SimProcess.h"
 #include "core/Clock.h"
-#include "history/HistoryStore.h"
 #include "core/Cp1251.h"
+#include "history/HistoryStore.h"
 #include "link/numFormats.h"
 #include "sim/InstrumentState.h"
 #include "sim/Measurements.h"
 #include "support/RecordingStatus.h"
+#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {
@@ -119,7 +119,8 @@ protected:
         const QString dir = folder_.filePath(QStringLiteral("bin"));
         QDir().mkpath(dir);
         const QString path = QDir(dir).filePath(QStringLiteral("zir-cli"));
-        if (!QFileInfo::exists(path) && ::link(QFile::encodeName(kCli).constData(), QFile::encodeName(path).constData()) != 0)
+        if (!QFileInfo::exists(path) &&
+            ::link(QFile::encodeName(kCli).constData(), QFile::encodeName(path).constData()) != 0)
             QFile::copy(kCli, path);
         return path;
     }
@@ -183,7 +184,8 @@ TEST_F(CliAgainstSim, NoEmptyLeavesOutTheEmptyMinutesOnly) {
     const QString after = ExpectedRow(bank, bank.date, empty + 1);
     EXPECT_TRUE(gap.contains(QStringLiteral(",0,мкЗв/ч,"))) << gap.toStdString();
     ExpectSuccess(Cli({"read", "1", "--from", from, "--to", to}), (kRecordHeader + before + gap + after).toUtf8());
-    ExpectSuccess(Cli({"read", "1", "--from", from, "--to", to, "--no-empty"}), (kRecordHeader + before + after).toUtf8());
+    ExpectSuccess(Cli({"read", "1", "--from", from, "--to", to, "--no-empty"}),
+                  (kRecordHeader + before + after).toUtf8());
 }
 
 TEST_F(CliAgainstSim, ReadCurrentIsTheBankInUseDatedToday) {
@@ -207,14 +209,16 @@ TEST_F(CliAgainstSim, ArchiveTxtAndWorkbookAsTheWindowWritesThem) {
     Start();
     const QString books = folder_.filePath(QStringLiteral("books"));
     QDir().mkpath(books);
-    const ProgramResult r = RunProgram(OwnCli(), {"--address", kAddress, "read", "0", "--from", "08:00", "--to",
-                                                  "08:02", "--archive-txt", "--xlsx", books}, Env());
+    const ProgramResult r = RunProgram(
+        OwnCli(),
+        {"--address", kAddress, "read", "0", "--from", "08:00", "--to", "08:02", "--archive-txt", "--xlsx", books},
+        Env());
     ASSERT_EQ(r.exitStatus, 0) << r.err.toStdString();
 
     // Archive.txt beside the program: the window's title and record lines.
     const TestBank& bank = Bank(0);
-    QString text = ReportTitle(kAddress, bank.date, TimeFilter{TimeLimitAt(480), TimeLimitAt(482)}) +
-                   QStringLiteral("\r\n");
+    QString text =
+        ReportTitle(kAddress, bank.date, TimeFilter{TimeLimitAt(480), TimeLimitAt(482)}) + QStringLiteral("\r\n");
     for (int minute = 480; minute <= 482; ++minute) {
         const sim::Measurement m = sim::ArchiveRecord(kSeed, 0, minute);
         ArchiveRecord record{0,
@@ -300,20 +304,24 @@ TEST_F(CliAgainstSim, ExitCodesOfTheFailures) {
     };
     const Case cases[] = {
         // The port: named with its link, its target and the cause, at once.
-        {{"--port", "9", "--trace", "time"}, 3,
+        {{"--port", "9", "--trace", "time"},
+         3,
          "zir-cli: COM-port 9 can't be opened: " + Config() + "/zir/com9 -> " + gone +
              ": cannot be opened (No such file or directory)\n"},
-        {{"--device", gone, "--trace", "time"}, 3, "zir-cli: " + gone + ": cannot be opened (No such file or directory)\n"},
+        {{"--device", gone, "--trace", "time"},
+         3,
+         "zir-cli: " + gone + ": cannot be opened (No such file or directory)\n"},
         // What the window refuses: nothing is sent.
         {{"--address", "1.2.3.4", "time"}, 2, "zir-cli: ZeBUS address wrong: '1.2.3.4' (see zir-cli --help)\n"},
         {{"--bogus", "time"}, 2, "zir-cli: Unknown option 'bogus' (see zir-cli --help)\n"},
-        {{"read", "0", "--from", "12:00", "--to", "11:00"}, 2,
+        {{"read", "0", "--from", "12:00", "--to", "11:00"},
+         2,
          "zir-cli: --from 12:00 is later than --to 11:00 (see zir-cli --help)\n"},
         // Not among the active banks.
         {{"read", "5"}, 1, "zir-cli: bank 5 is not among the active banks\n"},
     };
     for (const Case& c : cases) {
-        const ProgramResult r = Cli(c.args);  // the last --address given counts
+        const ProgramResult r = Cli(c.args); // the last --address given counts
         EXPECT_EQ(r.exitStatus, c.status) << c.args.join(' ').toStdString();
         EXPECT_EQ(QString::fromUtf8(r.err), c.message);
         EXPECT_EQ(r.out, QByteArray());
@@ -336,9 +344,10 @@ TEST_F(CliAgainstSim, APortRefusedForPermissionsGivesTheDialoutHint) {
     modes.fileModesApply = true;
     const ProgramResult r = RunProgram(kCli, {"--port", "5", "time"}, Env(modes));
     EXPECT_EQ(r.exitStatus, 3);
-    EXPECT_EQ(QString::fromUtf8(r.err), "zir-cli: COM-port 5 can't be opened: " + Config() + "/zir/com5 -> " + device +
-                                            ": permission denied; add yourself to the group dialout (sudo usermod -aG dialout $USER) "
-                                            "and log in again\n");
+    EXPECT_EQ(QString::fromUtf8(r.err),
+              "zir-cli: COM-port 5 can't be opened: " + Config() + "/zir/com5 -> " + device +
+                  ": permission denied; add yourself to the group dialout (sudo usermod -aG dialout $USER) "
+                  "and log in again\n");
 }
 
 TEST_F(CliAgainstSim, ASilentInstrumentCostsTheWholeScheduleAndEndsWithOne) {
@@ -368,9 +377,8 @@ TEST_F(CliAgainstSim, UnwritableOutputFolderEndsWithFour) {
     QFile::setPermissions(QFileInfo(cli).path(), QFile::ReadOwner | QFile::ExeOwner);
     QDir().mkpath(Data());
     QFile::setPermissions(Data(), QFile::ReadOwner | QFile::ExeOwner);
-    const ProgramResult text =
-        RunProgram(cli, {"--address", kAddress, "read", "0", "--to", "00:00", "--archive-txt", "--no-history"},
-                   Env(modes));
+    const ProgramResult text = RunProgram(
+        cli, {"--address", kAddress, "read", "0", "--to", "00:00", "--archive-txt", "--no-history"}, Env(modes));
     EXPECT_EQ(text.exitStatus, 4);
     EXPECT_EQ(QString::fromUtf8(text.err),
               "zir-cli: Can't save archive data to the file " + Data() + "/zir/Archive.txt\n");
@@ -384,14 +392,17 @@ QString ExportRow(const TestBank& bank, int minute, const QString& bankField) {
     QString row = ExpectedRow(bank, bank.date, minute);
     const QStringList fields = row.split(u',');
     // time,index,bank,... becomes time,address,bank,...
-    return fields[0] + u',' + kAddress + u',' + bankField + row.mid(fields[0].size() + fields[1].size() + fields[2].size() + 2);
+    return fields[0] + u',' + kAddress + u',' + bankField +
+           row.mid(fields[0].size() + fields[1].size() + fields[2].size() + 2);
 }
 
 TEST_F(CliAgainstSim, ReadingsGoIntoTheHistoryUnlessAskedNotTo) {
     Start();
-    const QString header = QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n");
-    ExpectSuccess(Cli({"read", "2", "--to", "00:01", "--no-history"}),
-                  (kRecordHeader + ExpectedRow(Bank(2), Bank(2).date, 0) + ExpectedRow(Bank(2), Bank(2).date, 1)).toUtf8());
+    const QString header =
+        QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n");
+    ExpectSuccess(
+        Cli({"read", "2", "--to", "00:01", "--no-history"}),
+        (kRecordHeader + ExpectedRow(Bank(2), Bank(2).date, 0) + ExpectedRow(Bank(2), Bank(2).date, 1)).toUtf8());
     ExpectSuccess(Cli({"export"}), header.toUtf8());
 
     ASSERT_EQ(Cli({"read", "0", "--from", "08:00", "--to", "08:01"}).exitStatus, 0);
@@ -405,7 +416,8 @@ TEST_F(CliAgainstSim, ReadingsGoIntoTheHistoryUnlessAskedNotTo) {
     ExpectSuccess(Cli({"export"}), all.toUtf8());
     // Days and address: both days given are included; another instrument has nothing.
     ExpectSuccess(Cli({"export", "--from", "2007-12-24", "--to", "2007-12-24"}),
-                  (header + ExportRow(Bank(0), 480, "0") + ExportRow(Bank(0), 481, "0") + ExportRow(Bank(0), 1439, "0")).toUtf8());
+                  (header + ExportRow(Bank(0), 480, "0") + ExportRow(Bank(0), 481, "0") + ExportRow(Bank(0), 1439, "0"))
+                      .toUtf8());
     ExpectSuccess(Cli({"export", "--address", "1.2.3"}), header.toUtf8());
 
     // A current reading is kept with its values and units.
@@ -413,9 +425,8 @@ TEST_F(CliAgainstSim, ReadingsGoIntoTheHistoryUnlessAskedNotTo) {
     ASSERT_EQ(Cli({"current", "--no-history"}).exitStatus, 0);
     SystemClock clock;
     THistoryStore store(Data() + "/zir/history.sqlite", clock);
-    const CurrentSeries currents =
-        store.CurrentReadings(kAddress, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC),
-                              QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
+    const CurrentSeries currents = store.CurrentReadings(kAddress, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC),
+                                                         QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
     ASSERT_EQ(currents.readings.size(), 1u);
     const sim::Measurement now = sim::CurrentReading(kSeed, 2, 14 * 60 + 30);
     EXPECT_EQ(currents.readings[0].a.code, now.a.valueCode);
@@ -426,13 +437,18 @@ TEST_F(CliAgainstSim, ReadingsGoIntoTheHistoryUnlessAskedNotTo) {
 TEST_F(CliAgainstSim, ImportBringsArchiveTxtIntoTheHistoryOnce) {
     Start();
     const QString cli = OwnCli();
-    ASSERT_EQ(RunProgram(cli, {"--address", kAddress, "read", "0", "--from", "08:00", "--to", "08:02", "--archive-txt",
-                               "--no-history"}, Env()).exitStatus, 0);
+    ASSERT_EQ(RunProgram(cli,
+                         {"--address", kAddress, "read", "0", "--from", "08:00", "--to", "08:02", "--archive-txt",
+                          "--no-history"},
+                         Env())
+                  .exitStatus,
+              0);
     const QString archive = QFileInfo(cli).dir().filePath(QStringLiteral("Archive.txt"));
     ExpectSuccess(Cli({"import", archive}), "Archive.txt: 3 new, 0 already known, 0 changed; unreadable lines: 0\n");
     ExpectSuccess(Cli({"import", archive}), "Archive.txt: 0 new, 3 already known, 0 changed; unreadable lines: 0\n");
     // The file does not carry the bank number.
-    QString expected = QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n");
+    QString expected =
+        QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n");
     for (int minute = 480; minute <= 482; ++minute) expected += ExportRow(Bank(0), minute, QString());
     ExpectSuccess(Cli({"export"}), expected.toUtf8());
 
@@ -471,7 +487,7 @@ bool WaitForRows(ChildProcess& child, int rows) {
 class StopDuringRead : public CliAgainstSim, public testing::WithParamInterface<int> {};
 
 TEST_P(StopDuringRead, LeavesWholeLinesInEveryOutput) {
-    Start({});  // paced at 19200 baud: about 30 ms a record
+    Start({}); // paced at 19200 baud: about 30 ms a record
     const QString cli = OwnCli();
     ChildProcess child(cli, {"--address", kAddress, "read", "0", "--archive-txt"}, Env());
     ASSERT_TRUE(WaitForRows(child, 12));
@@ -493,7 +509,7 @@ TEST_P(StopDuringRead, LeavesWholeLinesInEveryOutput) {
     ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
     const QByteArray text = archive.readAll();
     EXPECT_TRUE(text.endsWith("\r\n"));
-    EXPECT_EQ(text.count("\r\n"), rows.size());  // title + one line per CSV row
+    EXPECT_EQ(text.count("\r\n"), rows.size()); // title + one line per CSV row
     EXPECT_TRUE(text.startsWith(UnicodeToCp1251(ReportTitle(kAddress, Bank(0).date, TimeFilter{}))));
 
     // And in the history: the same minutes, committed when the reading ended.
@@ -576,7 +592,8 @@ TEST_F(CliAgainstSim, ProgressOnlyOnATerminalAndNotWhenQuiet) {
     const ProgramResult shown = Cli({"read", "0", "--from", "08:00", "--to", "08:09"}, terminal);
     EXPECT_EQ(shown.exitStatus, 0);
     const QString progress = QString::fromUtf8(shown.err);
-    EXPECT_TRUE(progress.contains(QStringLiteral("\rReading of archive bank 0: 12/12  100%  "))) << progress.toStdString();
+    EXPECT_TRUE(progress.contains(QStringLiteral("\rReading of archive bank 0: 12/12  100%  ")))
+        << progress.toStdString();
     EXPECT_TRUE(progress.contains(QStringLiteral(" left\033[K")));
     EXPECT_EQ(shown.out.count("\r\n"), 11) << "the data stay on stdout";
 

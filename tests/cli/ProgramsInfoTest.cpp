@@ -23,7 +23,9 @@ const Program kPrograms[] = {
 
 ChildOptions NoDisplay() {
     ChildOptions options;
-    options.unsetEnv << "DISPLAY" << "WAYLAND_DISPLAY" << "QT_QPA_PLATFORM";
+    options.unsetEnv << "DISPLAY"
+                     << "WAYLAND_DISPLAY"
+                     << "QT_QPA_PLATFORM";
     return options;
 }
 
