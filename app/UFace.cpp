@@ -35,6 +35,7 @@
 #include "link/CPDrv.h"
 #include "app/EscapeKey.h"
 #include "core/Clock.h"
+#include "core/DataFolder.h"
 #include "core/NumberText.h"
 #include "history/HistoryStore.h"
 #include "link/Exchange.h"

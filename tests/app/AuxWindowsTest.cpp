@@ -19,6 +19,7 @@
 #include "app/DesktopOpener.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
+#include "core/DataFolder.h"
 #include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
