@@ -1,8 +1,5 @@
 #include "app/AppEnvironment.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -13,28 +10,6 @@ namespace zir {
 void InitResources() {
     static const bool done = (InitZirResources(), true);
     (void)done;
-}
-
-namespace {
-QString WithSlash(const QString& dir) {
-    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
-}
-} // namespace
-
-QString ComputeAppDir(const QString& exeDir, const QString& xdgDataHome, const QString& home) {
-    const QFileInfo exe(exeDir);
-    if (!exeDir.isEmpty() && exe.isDir() && exe.isWritable()) {
-        return WithSlash(QDir::cleanPath(exe.absoluteFilePath()));
-    }
-    const QString dataHome = !xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome)
-                                 ? xdgDataHome
-                                 : home + QStringLiteral("/.local/share");
-    return WithSlash(QDir::cleanPath(dataHome + QStringLiteral("/zir")));
-}
-
-QString ProgramAppDir() {
-    return ComputeAppDir(QCoreApplication::applicationDirPath(), qEnvironmentVariable("XDG_DATA_HOME"),
-                         QDir::homePath());
 }
 
 QFont DesignFont() {

@@ -1,11 +1,38 @@
 # Installation layout and the Debian package.
 include(GNUInstallDirs)
 
-install(TARGETS zir zir-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zir zir-sim zir-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Manual pages with the project's version, and the Debian changelog, both
+# compressed as Debian installs them (gzip -n: no name or time in the header,
+# so the same sources give the same package).
+find_program(GZIP gzip REQUIRED)
+set(ZIR_MAN_PAGES zir zir-sim zir-cli)
+set(compressed_docs "")
+foreach(page IN LISTS ZIR_MAN_PAGES)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/man/${page}.1.in ${PROJECT_BINARY_DIR}/man/${page}.1 @ONLY)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.1.gz
+    COMMAND ${GZIP} -9 -n -c ${PROJECT_BINARY_DIR}/man/${page}.1 > ${PROJECT_BINARY_DIR}/man/${page}.1.gz
+    DEPENDS ${PROJECT_BINARY_DIR}/man/${page}.1 VERBATIM)
+  list(APPEND compressed_docs ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+  COMMAND ${GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog VERBATIM)
+list(APPEND compressed_docs ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+add_custom_target(zir_compressed_docs ALL DEPENDS ${compressed_docs})
+install(FILES ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Unattended use: a systemd user service and timer that read the archive nightly.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/systemd/zir-archive.service
+              ${PROJECT_SOURCE_DIR}/packaging/systemd/zir-archive.timer
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The metainfo names this version as its newest release.
+set(ZIR_METAINFO ${PROJECT_BINARY_DIR}/packaging/org.zirtool.Zir.metainfo.xml)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.metainfo.xml.in ${ZIR_METAINFO} @ONLY)
+install(FILES ${ZIR_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir-48.png
@@ -18,6 +45,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir-48.png
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/app/resources/help/zir.html
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The Debian copyright file: the programs' licence (LICENSE) and those of the
+# libraries they link.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
         FILES_MATCHING PATTERN "*.png")
@@ -28,14 +58,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "ZIR tool developers <zir-tool@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Service tool for ZIR measuring instruments on a serial port")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Reads the clock, the current values and the archive of a ZIR instrument,\nwrites its unit text, coefficients and service parameters.\nIncludes the instrument simulator zir-sim.")
+  "Reads the clock, the current values and the archive of a ZIR instrument,\nwrites its unit text, coefficients and service parameters.\nIncludes the command-line tool zir-cli and the instrument simulator zir-sim.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_STRIP_FILES ON)
 # Library dependencies come from the binaries; the platform plugin that draws
-# the windows (xcb) is loaded at run time, so no binary names its package.
+# the windows (xcb) and Qt SQL's SQLite driver of the history are loaded at
+# run time, so no binary names their packages.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 # Opening a new workbook with the desktop's spreadsheet program goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -25,6 +25,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/DateText.h"
+#include "core/NumberText.h"
+#include "core/StatusLine.h"
 #include "device/DeviceContext.h"
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"

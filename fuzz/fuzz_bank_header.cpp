@@ -2,11 +2,12 @@
 // from the input. Checks the 14 requests, that exactly the replies with a
 // bank letter A.. and a real calendar date in packed BCD are listed, that
 // they come oldest first (banks of one date by number), that each listed
-// header encodes back to the reply's bytes, and that each entry, read back
-// the way the bank reading reads the list box, names the same bank and date.
+// header encodes back to the reply's bytes, and that the list box entry of each,
+// read back the way the bank reading reads it, names the same bank and date.
 #include <algorithm>
 #include <utility>
 
+#include "app/FieldText.h"
 #include "archive/BankList.h"
 #include "archive/ReadingInputs.h"
 #include "fuzz/FuzzSupport.h"
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QuietWindow window;
     const DeviceContext ctx{link, kFuzzAddress, window, window, true};
     int eventsRun = 0;
-    const QStringList entries = RefreshBankList(ctx, [&eventsRun] { ++eventsRun; });
+    const QList<BankHeader> banks = RefreshBankList(ctx, [&eventsRun] { ++eventsRun; });
 
     Require(link.requests.size() == kBankCount && eventsRun == kBankCount, "14 requests, events before each");
     std::vector<std::pair<std::pair<QDate, int>, BankHeader>> listed;
@@ -75,16 +76,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::stable_sort(listed.begin(), listed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    Require(entries.size() == static_cast<qsizetype>(listed.size()), "one entry per listed bank");
-    Require(window.Status() == (entries.isEmpty() ? kNoActiveBanks : QStringLiteral("Bank list was refreshed")),
+    Require(banks.size() == static_cast<qsizetype>(listed.size()), "one entry per listed bank");
+    Require(window.Status() == (banks.isEmpty() ? kNoActiveBanks : QStringLiteral("Bank list was refreshed")),
             "closing status", window.Status());
     Require(window.prepared == 1 && window.closed == 1, "progress window prepared and closed once");
-    for (qsizetype i = 0; i < entries.size(); ++i) {
+    for (qsizetype i = 0; i < banks.size(); ++i) {
         const BankHeader& header = listed[static_cast<std::size_t>(i)].second;
-        Require(entries[i] == BankEntryText(header.bank, header.date), "oldest first, then by number", entries[i]);
-        const std::optional<BankSelection> back = ParseBankSelection(entries[i]);
+        Require(banks[i] == header, "oldest first, then by number", BankSortKey(banks[i]));
+        const QString entry = BankEntryText(header.bank, header.date);
+        const std::optional<BankSelection> back = ParseBankSelection(entry);
         Require(back && back->bank == header.bank && back->date == header.date,
-                "the bank reading reads the entry back", entries[i]);
+                "the bank reading reads the list box entry back", entry);
     }
     return 0;
 }

@@ -9,7 +9,9 @@
 #include <cstdlib>
 
 #include "fuzz/FuzzSupport.h"
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
+#include "core/NumberText.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 

@@ -8,9 +8,10 @@
 // Write and read back: a text without the four symbol codes, written, read
 // back and written again sends the same 8 bytes: what the instrument shows
 // as the read-back text is what the operator wrote.
+#include "core/Cp1251.h"
+#include "core/Text.h"
 #include "device/Dimension.h"
 #include "fuzz/FuzzSupport.h"
-#include "link/Cp1251.h"
 
 using namespace zir;
 using namespace zir::fuzz;
@@ -23,8 +24,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 namespace {
 
-bool IsBlankOrControl(QChar c) { return c.unicode() <= 0x20; }
-
 bool HasSymbolCode(const QString& text)
 {
     for (const QChar c : text)
@@ -33,25 +32,14 @@ bool HasSymbolCode(const QString& text)
     return false;
 }
 
-QString Trimmed(const QString& text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && IsBlankOrControl(text[begin]))
-        ++begin;
-    while (end > begin && IsBlankOrControl(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-void CheckRead(ReplyScript& script, int channel)
+void CheckRead(ReplyScript& script, std::uint8_t bank, Channel channel)
 {
     ScriptedLink link(script);
     QuietWindow window;
     const DeviceContext ctx{link, kFuzzAddress, window, window, true};
-    const std::uint8_t bank = static_cast<std::uint8_t>('A' + channel);
     const QString text = ReadRazm(ctx, bank, channel);
     Require(link.requests.size() == 1 &&
-                link.requests[0] == ReadRequest(QByteArray(1, static_cast<char>(bank)) + 'R' + QByteArray::number(channel)),
+                link.requests[0] == ReadRequest(QByteArray(1, static_cast<char>(bank)) + 'R' + ChannelCharacter(channel)),
             "one dimension request naming bank and channel");
     Require(window.statuses.isEmpty(), "a dimension read leaves the status line alone");
     const QByteArray& reply = link.replies[0];
@@ -61,19 +49,19 @@ void CheckRead(ReplyScript& script, int channel)
     }
     Require(text == DecodeDimensionText(reply.mid(18, kDimensionLength)), "the text of the 8 unit bytes");
     Require(text.size() <= kDimensionLength + 3, "at most three symbols grow the text", text);
-    Require(text.isEmpty() || (!IsBlankOrControl(text.front()) && !IsBlankOrControl(text.back())),
+    Require(text.isEmpty() || (!IsBlankOrControl(text.front().unicode()) && !IsBlankOrControl(text.back().unicode())),
             "no blank or control character at either end", text);
 }
 
 void CheckWriteAndReadBack(const QByteArray& typed)
 {
-    const QString text = Trimmed(Cp1251ToUnicode(typed).left(kDimensionLength));
+    const QString text = TrimBlanksAndControls(Cp1251ToUnicode(typed).left(kDimensionLength)).toString();
     if (HasSymbolCode(text) || !TryUnicodeToCp1251(text))
         return;
-    const QByteArray sent = DimensionWriteData(text, 1);
+    const QByteArray sent = DimensionWriteData(text, Channel::A);
     Require(sent.size() == 3 + kDimensionLength && sent.startsWith(QByteArray("R1\0", 3)), "R, channel, 0, 8 bytes");
     const QString readBack = DecodeDimensionText(sent.sliced(3));
-    Require(DimensionWriteData(readBack, 1) == sent, "the read-back text sends the same bytes", readBack);
+    Require(DimensionWriteData(readBack, Channel::A) == sent, "the read-back text sends the same bytes", readBack);
 }
 
 } // namespace
@@ -81,7 +69,7 @@ void CheckWriteAndReadBack(const QByteArray& typed)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ReplyScript script(Bytes(data, size));
-    CheckRead(script, 1);
+    CheckRead(script, 'B', Channel::A);
     CheckWriteAndReadBack(script.Rest());
     return 0;
 }

@@ -20,6 +20,7 @@
 #include "app/settings/FormStorage.h"
 #include "app/settings/IniFile.h"
 #include "app/settings/StoredProperty.h"
+#include "core/Text.h"
 #include "fuzz/FuzzSupport.h"
 
 using namespace zir;
@@ -107,7 +108,7 @@ QString ValueFrom(const QByteArray& input)
 {
     QString value = QString::fromUtf8(input.left(300));
     value.replace(u'\r', u' ').replace(u'\n', u' ');
-    return TrimBlanks(value);
+    return TrimBlanksAndControls(value).toString();
 }
 
 void CheckIniLayer(const QByteArray& input)

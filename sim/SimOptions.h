@@ -19,6 +19,7 @@ struct SimOptions {
     QString linkPath;                   // symlink to the line, made at start, removed at exit
     int baud = kDefaultBaud;
     bool pacing = true;
+    bool speedCheck = false;            // ignore requests sent at another rate than `baud`
     int turnaroundMs = kDefaultTurnaroundMs;
     std::optional<QString> address;
     bool clockGiven = false;
@@ -35,9 +36,10 @@ struct SimOptions {
 };
 
 struct ParsedCommandLine {
-    std::optional<SimOptions> options;  // nullopt: help asked for, or an error
+    std::optional<SimOptions> options;  // nullopt: help or version asked for, or an error
     QString error;                      // non-empty on a bad command line
     QString helpText;                   // always filled
+    bool versionAsked = false;          // --version: print the version instead of the help
 };
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);

@@ -9,6 +9,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "core/Version.h"
 #include "sim/FrameLog.h"
 #include "sim/Instrument.h"
 #include "sim/SerialLine.h"
@@ -62,6 +63,8 @@ int Serve(const SimOptions& options) {
 
     Server server(line.Fd(), stopFd, instrument, faults, log.get(),
                   Pacing{options.pacing, options.baud, options.turnaroundMs});
+    if (options.speedCheck)
+        server.SetRateCheck([fd = line.Fd(), baud = options.baud] { return LineRateIs(fd, baud); });
     int status = 0;
     try {
         server.Run();
@@ -86,6 +89,10 @@ int main(int argc, char** argv) {
         PrintError(parsed.error);
         std::fprintf(stderr, "Try zir-sim --help.\n");
         return 2;
+    }
+    if (parsed.versionAsked) {
+        std::printf("zir-sim %s\n", zir::kVersion);
+        return 0;
     }
     if (!parsed.options) {
         std::fputs(parsed.helpText.toLocal8Bit().constData(), stdout);
