@@ -26,6 +26,7 @@
 #include "app/QtDialogs.h"
 #include "app/windows/UAbout.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/UHistory.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
 #include "device/CurrentData.h"
@@ -155,6 +156,7 @@ void TFace::ConnectHandlers() {
     device(actReadAll, &TFace::actReadAllExecute);
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
+    plain(actHistory, &TFace::actHistoryExecute);
     plain(N11, &TFace::N11Click);
     plain(N12, &TFace::N12Click);
     plain(N13, &TFace::N13Click);
@@ -208,6 +210,7 @@ IDialogs& TFace::Dialogs() { return *dialogs_; }
 void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();
     if (Archive) Archive->SetDialogs(*dialogs_);
+    if (FHistory) FHistory->SetDialogs(*dialogs_);
 }
 
 void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }
@@ -355,6 +358,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     emit CloseAccepted();
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
+    if (FHistory) FHistory->close();  // keeps its placement
     event->accept();
 }
 
@@ -379,7 +383,7 @@ bool TFace::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::ShortcutOverride) {
             // The window's own shortcuts win over an edit field's Cut and Select all.
             const QKeySequence pressed(key->keyCombination());
-            for (const QAction* action : {actGetTime, actAbout, actExit}) {
+            for (const QAction* action : {actGetTime, actAbout, actExit, actHistory}) {
                 if (action->shortcut() == pressed) {
                     event->ignore();
                     return true;

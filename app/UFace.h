@@ -7,7 +7,8 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_settings.cpp creates the settings store.
+// archive, time filters). UFace_history.cpp opens the history window.
+// UFace_settings.cpp creates the settings store.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -45,6 +46,7 @@ class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
 class THelpWindow;
+class THistory;
 class THistoryStore;
 class SteadyClock;
 struct DeviceContext;
@@ -124,6 +126,7 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actHistory = nullptr;         // "&History...", Ctrl+H
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -143,6 +146,9 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The history window, made on first use.
+    THistory* FHistory = nullptr;
+    THistory* HistoryWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -220,6 +226,8 @@ public:
     void actReadAllExecute();
     void CB_TimeFromClick();
     void CB_TimeToClick();
+    // UFace_history.cpp
+    void actHistoryExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
 

@@ -341,6 +341,8 @@ void TFace::BuildActions() {
     actGetBankN = make("actGetBankN", "Read Data &Bank", "Read Data Bank", "Device");
     actRefreshBanks = make("actRefreshBanks", "&Refresh data bank list", "Refresh data bank list", "Device");
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
+    actHistory = make("actHistory", "&History...", "Plot, day statistics, import and export of the history", "",
+                      QKeySequence(Qt::CTRL | Qt::Key_H));
 
     NProgressCheck = Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
     NProgressCheck->setCheckable(true);
@@ -360,6 +362,9 @@ void TFace::BuildMenus() {
     N1->addSeparator();
     N1->addAction(actReadAll);
     N1->addSeparator();
+    // The group of the windows beyond the original's.
+    N1->addAction(actHistory);
+    N1->addSeparator();
     N1->addAction(actExit);
     auto* mainMenu = Named(new QMenuBar(this), "MainMenu1");
     mainMenu->addMenu(N1);
@@ -377,6 +382,8 @@ void TFace::BuildMenus() {
     PopupMenu1->addAction(actGetBankN);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actReadAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actHistory);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actExit);
     setContextMenuPolicy(Qt::CustomContextMenu);
