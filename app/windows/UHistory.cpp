@@ -54,6 +54,9 @@ constexpr std::int64_t kMsPerDay = 24 * kMsPerHour;
 // The shortest span a zoom goes down to.
 constexpr std::int64_t kShortestViewMs = 10 * kMsPerMinute;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Shown under the plot while the pointer is not over it.
+const QString kPlotHint = QStringLiteral("Wheel: zoom; drag: move; right drag or Shift+drag: zoom to a span; "
+                                         "double click: the whole range");
 
 const QColor kColorA(0x1f, 0x5f, 0xb4);
 const QColor kColorB(0xc8, 0x3c, 0x1e);
@@ -86,12 +89,50 @@ QString WithUnit(const QString& value, const QString& unit) {
     return unit.isEmpty() ? value : value + u' ' + unit;
 }
 
-// "A, мкЗв/ч": the channel and the unit texts of its values.
+// "A, мкЗв/ч": the channel and the unit texts of the values shown (the
+// first two when there are more).
 QString AxisTitle(const QString& channel, const QStringList& units) {
     QStringList named;
     for (const QString& unit : units)
         if (!unit.trimmed().isEmpty() && !named.contains(unit.trimmed())) named << unit.trimmed();
+    if (named.size() > 2) {
+        named.resize(2);
+        named << QStringLiteral("…");
+    }
     return named.isEmpty() ? channel : channel + QStringLiteral(", ") + named.join(QStringLiteral(", "));
+}
+
+// A "nice" number near x (1, 2 or 5 times a power of ten), rounded up or to
+// the nearest (P. S. Heckbert, Graphics Gems I).
+double NiceNumber(double x, bool up) {
+    const double power = std::pow(10.0, std::floor(std::log10(x)));
+    const double q = x / power;
+    if (up) return (q <= 1 ? 1 : q <= 2 ? 2 : q <= 5 ? 5 : 10) * power;
+    return (q < 1.5 ? 1 : q < 3 ? 2 : q < 7 ? 5 : 10) * power;
+}
+
+// Widens [low, high] to whole steps of a nice tick interval, about `ticks`
+// ticks; `ticks` becomes the count that results.
+void NiceRange(double& low, double& high, int& ticks) {
+    const double step = NiceNumber(NiceNumber(high - low, true) / (ticks - 1), false);
+    low = std::floor(low / step) * step;
+    high = std::ceil(high / step) * step;
+    ticks = static_cast<int>(std::lround((high - low) / step)) + 1;
+}
+
+// Tick steps that give labels at round times when the span is a whole number of them.
+constexpr std::int64_t kTickSteps[] = {
+    kMsPerMinute,      2 * kMsPerMinute,  5 * kMsPerMinute, 10 * kMsPerMinute, 15 * kMsPerMinute,
+    30 * kMsPerMinute, kMsPerHour,        2 * kMsPerHour,   3 * kMsPerHour,    6 * kMsPerHour,
+    12 * kMsPerHour,   kMsPerDay,         2 * kMsPerDay,    7 * kMsPerDay,     14 * kMsPerDay,
+    30 * kMsPerDay,    91 * kMsPerDay};
+
+// The time axis' tick count (both ends included) for a span on `width` pixels.
+int TickCount(std::int64_t span, int width) {
+    const int most = std::clamp(width / 95, 2, 13);
+    for (const std::int64_t step : kTickSteps)
+        if (span % step == 0 && span / step < most) return static_cast<int>(span / step) + 1;
+    return most;
 }
 
 [[noreturn]] void CannotCreate(const QString& path, const QString& reason) {
@@ -168,13 +209,11 @@ private:
 
 THistoryChartView::THistoryChartView(QChart* chart, THistory& window) : QChartView(chart), window_(window) {
     setObjectName(QStringLiteral("ChartView"));
-    setRenderHint(QPainter::Antialiasing);
+    setRenderHint(QPainter::Antialiasing, false);
     setRubberBand(QChartView::NoRubberBand);
     setDragMode(QGraphicsView::NoDrag);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
-    setToolTip(QStringLiteral("Wheel: zoom; drag: move; right drag or Shift+drag: zoom to a span; "
-                              "double click: the whole range"));
     band_ = new QRubberBand(QRubberBand::Rectangle, viewport());
     band_->setObjectName(QStringLiteral("SpanBand"));
 }
@@ -280,12 +319,14 @@ THistory::THistory(THistoryStore& store, IDialogs& dialogs, QWidget* parent)
     Splitter->addWidget(TV_DayStatistics);
     Splitter->setStretchFactor(0, 3);
     Splitter->setStretchFactor(1, 1);
+    Splitter->setSizes({440, 160});
     Splitter->setChildrenCollapsible(false);
 
     LB_Pointer = new QLabel;
     LB_Pointer->setObjectName(QStringLiteral("LB_Pointer"));
     LB_Pointer->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LB_Pointer->setMinimumHeight(LB_Pointer->fontMetrics().height() + 4);
+    LB_Pointer->setText(kPlotHint);
     StatusBar = new QStatusBar;
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(true);
@@ -373,7 +414,6 @@ QWidget* THistory::BuildControls() {
     connect(CB_CurrentReadings, &QCheckBox::toggled, this, [this] {
         Guarded([this] {
             if (CB_CurrentReadings->isChecked() && !currentLoaded_) LoadCurrentReadings();
-            UpdateAxisTitles();
             Redraw();
         });
     });
@@ -441,8 +481,12 @@ void THistory::BuildChart() {
         auto* series = new QLineSeries;
         series->setObjectName(QString::fromLatin1(name));
         series->setName(QString::fromLatin1(name).right(1));
+        // A cosmetic pen one pixel wide: the raster engine draws it without
+        // stroking every segment's joins, which would cost a tenth of a
+        // second for the few thousand points of a year.
         QPen pen(color);
-        pen.setWidthF(1.5);
+        pen.setWidth(1);
+        pen.setCosmetic(true);
         series->setPen(pen);
         return series;
     };
@@ -624,7 +668,6 @@ void THistory::Load() {
     if (CB_CurrentReadings->isChecked()) LoadCurrentReadings();
     loaded_ = true;
     UpdateStatistics();
-    UpdateAxisTitles();
     ShowRangeInEdits();
     viewFrom_ = rangeFrom_;
     viewTo_ = rangeTo_;
@@ -644,11 +687,13 @@ void THistory::UpdateStatistics() {
 }
 
 void THistory::UpdateAxisTitles() {
-    QStringList unitsA = records_.UnitsOfA(0, records_.size());
-    QStringList unitsB = records_.UnitsOfB(0, records_.size());
+    const std::size_t first = records_.LowerBound(viewFrom_), last = records_.LowerBound(viewTo_);
+    QStringList unitsA = records_.UnitsOfA(first, last);
+    QStringList unitsB = records_.UnitsOfB(first, last);
     if (CB_CurrentReadings->isChecked()) {
-        unitsA << current_.UnitsOfA(0, current_.size());
-        unitsB << current_.UnitsOfB(0, current_.size());
+        const std::size_t firstReading = current_.LowerBound(viewFrom_), lastReading = current_.LowerBound(viewTo_);
+        unitsA << current_.UnitsOfA(firstReading, lastReading);
+        unitsB << current_.UnitsOfB(firstReading, lastReading);
     }
     const QString titleA = AxisTitle(QStringLiteral("A"), unitsA);
     const QString titleB = AxisTitle(QStringLiteral("B"), unitsB);
@@ -680,8 +725,12 @@ void THistory::NoteRange() {
 double THistory::AxisMs(std::int64_t wallMs) const {
     const std::int64_t hour = FloorDiv(wallMs, kMsPerHour);
     if (hour != offsetHour_) {
+        // Asking the C library costs a look at the zone file each time: the
+        // offsets of the hours met are kept.
         offsetHour_ = hour;
-        offsetMs_ = std::int64_t{LocalOfWall(hour * kMsPerHour).offsetFromUtc()} * 1000;
+        auto [it, added] = offsets_.try_emplace(hour, 0);
+        if (added) it->second = std::int64_t{LocalOfWall(hour * kMsPerHour).offsetFromUtc()} * 1000;
+        offsetMs_ = it->second;
     }
     return static_cast<double>(wallMs - offsetMs_);
 }
@@ -692,21 +741,26 @@ void THistory::SetValueAxes(QValueAxis* linear, QLogValueAxis* logarithmic, doub
         double low = any ? minimum : 0;
         double high = any ? maximum : 1;
         const double pad = high > low ? (high - low) * 0.05 : std::max(std::fabs(low) * 0.1, 1e-6);
-        low -= pad;
+        // Counts and dose rates are not negative: no room below 0 for them.
+        low = low >= 0 ? std::max(0.0, low - pad) : low - pad;
         high += pad;
-        linear->setRange(low, high);
-        linear->applyNiceNumbers();
-        logarithmic->setVisible(false);
-        linear->setVisible(true);
+        int ticks = 6;
+        NiceRange(low, high, ticks);
+        // Each change of an axis lays the chart out again: only real ones.
+        if (linear->min() != low || linear->max() != high) linear->setRange(low, high);
+        if (linear->tickCount() != ticks) linear->setTickCount(ticks);
+        if (logarithmic->isVisible()) logarithmic->setVisible(false);
+        if (!linear->isVisible()) linear->setVisible(true);
         return;
     }
     double low = any ? std::pow(10.0, std::floor(std::log10(minimum))) : 0.1;
     double high = any ? std::pow(10.0, std::ceil(std::log10(maximum))) : 10;
     if (high <= low) high = low * 10;
-    logarithmic->setRange(low, high);
-    linear->setRange(std::log10(low), std::log10(high));
-    linear->setVisible(false);
-    logarithmic->setVisible(true);
+    if (logarithmic->min() != low || logarithmic->max() != high) logarithmic->setRange(low, high);
+    if (linear->min() != std::log10(low) || linear->max() != std::log10(high))
+        linear->setRange(std::log10(low), std::log10(high));
+    if (linear->isVisible()) linear->setVisible(false);
+    if (!logarithmic->isVisible()) logarithmic->setVisible(true);
 }
 
 void THistory::Redraw() {
@@ -734,30 +788,34 @@ void THistory::Redraw() {
         return list;
     };
     Extent extentA, extentB;
-    SeriesA->replace(plotted(DecimateMinMax(records_.ms, records_.a, range), true, extentA));
-    SeriesB->replace(plotted(DecimateMinMax(records_.ms, records_.b, range), true, extentB));
+    const QList<QPointF> a = plotted(DecimateMinMax(records_.ms, records_.a, range), true, extentA);
+    const QList<QPointF> b = plotted(DecimateMinMax(records_.ms, records_.b, range), true, extentB);
+    QList<QPointF> currentA, currentB;
     if (CB_CurrentReadings->isChecked()) {
         DecimationRange points = range;
         points.maxStep = 0;
-        CurrentA->replace(plotted(DecimateMinMax(current_.ms, current_.a, points), false, extentA));
-        CurrentB->replace(plotted(DecimateMinMax(current_.ms, current_.b, points), false, extentB));
-    } else {
-        CurrentA->clear();
-        CurrentB->clear();
+        currentA = plotted(DecimateMinMax(current_.ms, current_.a, points), false, extentA);
+        currentB = plotted(DecimateMinMax(current_.ms, current_.b, points), false, extentB);
     }
+
+    // Every change of an axis makes each series compute its geometry (and the
+    // outline of its line) again: the axes change while the series are
+    // empty, and each series gets its points once, after them.
+    for (QXYSeries* series : std::initializer_list<QXYSeries*>{SeriesA, SeriesB, CurrentA, CurrentB}) series->clear();
     SetValueAxes(AxisA, LogAxisA, extentA.minimum, extentA.maximum, extentA.any);
     SetValueAxes(AxisB, LogAxisB, extentB.minimum, extentB.maximum, extentB.any);
-
-    // Labels in the system locale's formats: dates for long spans, date and
-    // time for short ones.
+    UpdateAxisTitles();
+    // Labels in the system locale's formats: the time over the date.
     const QLocale locale = QLocale::system();
-    const bool days = viewTo_ - viewFrom_ > 3 * kMsPerDay;
-    const QString format = days ? locale.dateFormat(QLocale::ShortFormat)
-                                : locale.dateFormat(QLocale::ShortFormat) + u' ' + locale.timeFormat(QLocale::ShortFormat);
-    AxisTime->setFormat(format);
-    AxisTime->setTickCount(std::clamp(columns / (days ? 90 : 130), 2, 13));
+    AxisTime->setFormat(locale.timeFormat(QLocale::ShortFormat) + QStringLiteral("'<br>'") +
+                        locale.dateFormat(QLocale::ShortFormat));
+    AxisTime->setTickCount(TickCount(viewTo_ - viewFrom_, columns));
     AxisTime->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(AxisMs(viewFrom_))),
                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(AxisMs(viewTo_))));
+    SeriesA->replace(a);
+    SeriesB->replace(b);
+    CurrentA->replace(currentA);
+    CurrentB->replace(currentB);
     columns_ = columns;
     cursor_->hide();
     redrawing_ = false;
@@ -883,7 +941,7 @@ void THistory::ShowPointerAt(double x) {
 
 void THistory::HidePointer() {
     cursor_->hide();
-    LB_Pointer->clear();
+    LB_Pointer->setText(kPlotHint);
 }
 
 // --- records committed while the window is open
@@ -921,7 +979,6 @@ void THistory::OnRecordsCommitted(const QString& address, const QDateTime& first
     if (from < to)
         MergeColumns(records_, store_.Records(loadedAddress_, TimeOfMillisecond(from), TimeOfMillisecond(to)));
     UpdateStatistics();
-    UpdateAxisTitles();
     Redraw();
 }
 
@@ -932,7 +989,6 @@ void THistory::OnCurrentCommitted(const QString& address, const QDateTime& time)
     if (range_ == Range::All && ms < rangeFrom_) return;  // not kept in the range shown
     if (currentLoaded_ && ms >= loadFrom_ && ms < loadTo_) {
         MergeColumns(current_, store_.CurrentReadings(loadedAddress_, TimeOfMillisecond(ms), TimeOfMillisecond(ms + 1)));
-        UpdateAxisTitles();
     } else if (!extended) {
         return;
     }

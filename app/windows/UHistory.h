@@ -23,6 +23,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 #include "history/HistoryColumns.h"
 
@@ -249,7 +250,8 @@ private:
     bool redrawing_ = false;
     int columns_ = 0;   // the plot's width in pixels at the last redraw
 
-    // The local time's offset, looked up once per wall-clock hour.
+    // The local time's offset from UTC by wall-clock hour, looked up once an hour.
+    mutable std::unordered_map<std::int64_t, std::int64_t> offsets_;
     mutable std::int64_t offsetHour_ = std::numeric_limits<std::int64_t>::min();
     mutable std::int64_t offsetMs_ = 0;
 };
