@@ -902,7 +902,8 @@ private:
 
 } // namespace
 
-HistorySeries THistoryStore::Records(const QString& address, const QDateTime& from, const QDateTime& to) {
+HistorySeries THistoryStore::Records(const QString& address, const QDateTime& from, const QDateTime& to,
+                                     Detail detail) {
     HistorySeries series;
     readError_.clear();
     if (!Open()) {
@@ -916,9 +917,13 @@ HistorySeries THistoryStore::Records(const QString& address, const QDateTime& fr
         if (!native) throw SqlFailure{QString(), QStringLiteral("the SQLite driver gives no connection handle")};
         const std::int64_t first = MinuteOf(from);
         const std::int64_t last = MinuteOf(to);
+        const bool full = detail == Detail::Full;
         NativeStatement q(native,
-                          "SELECT minute, bank, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b, "
-                          "source_id FROM records WHERE address_id = ? AND minute >= ? AND minute < ? ORDER BY minute");
+                          full ? "SELECT minute, unc_a, value_a, unit_a, unc_b, value_b, unit_b, bank, code_a, code_b, "
+                                 "source_id FROM records WHERE address_id = ? AND minute >= ? AND minute < ? "
+                                 "ORDER BY minute"
+                               : "SELECT minute, unc_a, value_a, unit_a, unc_b, value_b, unit_b "
+                                 "FROM records WHERE address_id = ? AND minute >= ? AND minute < ? ORDER BY minute");
         q.Bind(1, *addressId);
         q.Bind(2, first);
         q.Bind(3, last);
@@ -927,11 +932,15 @@ HistorySeries THistoryStore::Records(const QString& address, const QDateTime& fr
         while (q.Step()) {
             HistoryRecord r;
             r.minute = q.Int(0);
-            r.bank = q.IsNull(1) ? -1 : q.SmallInt(1);
-            r.gap = q.IsNull(4);
-            r.a = {q.Real(4), q.Code(2), q.SmallInt(3), units(q.SmallInt(5))};
-            r.b = {q.Real(8), q.Code(6), q.SmallInt(7), units(q.SmallInt(9))};
-            r.source = q.Int(10);
+            r.gap = q.IsNull(2);
+            r.a = {q.Real(2), std::nullopt, q.SmallInt(1), units(q.SmallInt(3))};
+            r.b = {q.Real(5), std::nullopt, q.SmallInt(4), units(q.SmallInt(6))};
+            if (full) {
+                r.bank = q.IsNull(7) ? -1 : q.SmallInt(7);
+                r.a.code = q.Code(8);
+                r.b.code = q.Code(9);
+                r.source = q.Int(10);
+            }
             series.records.push_back(r);
         }
     } catch (const SqlFailure& f) {

@@ -88,6 +88,26 @@ TEST(HistoryStore, StoresAReadingAndReadsItBack) {
     EXPECT_EQ(series.UnitA(third), QString::fromUtf8("мкЗв/ч"));
     EXPECT_EQ(series.UnitB(third), "cps");
 
+    // The plot's query: the same values without bank, codes and source.
+    const HistorySeries values = rig.store->Records(kAddress, Minute(17, 0, 0), Minute(18, 0, 0),
+                                                    THistoryStore::Detail::Values);
+    ASSERT_EQ(values.records.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        HistoryRecord expected = series.records[i];
+        expected.bank = -1;
+        expected.a.code.reset();
+        expected.b.code.reset();
+        expected.source = 0;
+        expected.a.unit = 0;
+        expected.b.unit = 0;
+        HistoryRecord got = values.records[i];
+        EXPECT_EQ(values.UnitA(got), series.UnitA(series.records[i]));
+        EXPECT_EQ(values.UnitB(got), series.UnitB(series.records[i]));
+        got.a.unit = 0;
+        got.b.unit = 0;
+        EXPECT_EQ(got, expected) << i;
+    }
+
     const auto source = rig.store->Source(first.source);
     ASSERT_TRUE(source);
     EXPECT_EQ(source->kind, HistorySource::Kind::Reading);
