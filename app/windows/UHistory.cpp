@@ -661,7 +661,8 @@ void THistory::Load() {
     loadedAddress_ = Address();
     loadFrom_ = FloorTo(rangeFrom_, kMsPerDay);
     loadTo_ = CeilTo(rangeTo_, kMsPerDay);
-    records_ = ColumnsOf(store_.Records(loadedAddress_, TimeOfMillisecond(loadFrom_), TimeOfMillisecond(loadTo_)));
+    records_ = ColumnsOf(store_.Records(loadedAddress_, TimeOfMillisecond(loadFrom_), TimeOfMillisecond(loadTo_),
+                                        THistoryStore::Detail::Values));
     const QString error = store_.ReadError();
     current_ = HistoryColumns();
     currentLoaded_ = false;
@@ -977,7 +978,8 @@ void THistory::OnRecordsCommitted(const QString& address, const QDateTime& first
     const std::int64_t from = std::max(firstMs, loadFrom_);
     const std::int64_t to = std::min(lastMs, loadTo_);
     if (from < to)
-        MergeColumns(records_, store_.Records(loadedAddress_, TimeOfMillisecond(from), TimeOfMillisecond(to)));
+        MergeColumns(records_, store_.Records(loadedAddress_, TimeOfMillisecond(from), TimeOfMillisecond(to),
+                                              THistoryStore::Detail::Values));
     UpdateStatistics();
     Redraw();
 }

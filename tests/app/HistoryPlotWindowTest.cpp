@@ -208,8 +208,9 @@ TEST_F(HistoryPlot, ShowsTheSeriesOfTheHistoryWithBreaksAtGapsAndUnitsOnTheAxes)
     EXPECT_GE(window->AxisA->max(), 0.69);
     EXPECT_LE(window->AxisB->min(), 10);
     EXPECT_GE(window->AxisB->max(), 69);
-    EXPECT_EQ(window->AxisTime->format(), QLocale::system().dateFormat(QLocale::ShortFormat) + u' ' +
-                                              QLocale::system().timeFormat(QLocale::ShortFormat));
+    // Time over date, in the system locale's formats.
+    EXPECT_EQ(window->AxisTime->format(), QLocale::system().timeFormat(QLocale::ShortFormat) + QStringLiteral("'<br>'") +
+                                              QLocale::system().dateFormat(QLocale::ShortFormat));
     // 55 minutes stored, the empty record among them.
     EXPECT_TRUE(window->StatusBar->currentMessage().contains(QStringLiteral("55 records")))
         << window->StatusBar->currentMessage().toStdString();
