@@ -137,6 +137,8 @@ TFace::TFace(QWidget* parent)
 
 TFace::~TFace() {
     qApp->removeEventFilter(this);
+    // Before the history it shows, which commits what is staged as it goes.
+    delete FHistory;
 }
 
 void TFace::ConnectHandlers() {

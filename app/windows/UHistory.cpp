@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QImageWriter>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QMenu>
@@ -351,7 +352,10 @@ THistory::THistory(THistoryStore& store, IDialogs& dialogs, QWidget* parent)
     FormStorage->Attach();
 }
 
-THistory::~THistory() = default;
+THistory::~THistory() {
+    // The chart goes with the widgets after the members: no redraw then.
+    disconnect(Chart, nullptr, this, nullptr);
+}
 
 void THistory::BuildMenu() {
     MainMenu = new QMenuBar(this);
@@ -399,9 +403,15 @@ QWidget* THistory::BuildControls() {
     CB_Address->setToolTip(QStringLiteral("ZeBUS address of the instrument"));
     auto* addressLabel = new QLabel(QStringLiteral("&Address"));
     addressLabel->setBuddy(CB_Address);
-    connect(CB_Address, &QComboBox::textActivated, this, [this] {
-        Guarded([this] { range_ == Range::FromTo ? Load() : ShowRange(range_); });
-    });
+    // Another address chosen from the list or typed and confirmed with Enter.
+    const auto addressChosen = [this] {
+        Guarded([this] {
+            if (Address() == loadedAddress_) return;
+            range_ == Range::FromTo ? Load() : ShowRange(range_);
+        });
+    };
+    connect(CB_Address, &QComboBox::textActivated, this, addressChosen);
+    connect(CB_Address->lineEdit(), &QLineEdit::returnPressed, this, addressChosen);
 
     CB_Logarithmic = new QCheckBox(QStringLiteral("&Logarithmic"));
     CB_Logarithmic->setObjectName(QStringLiteral("CB_Logarithmic"));
@@ -965,7 +975,8 @@ bool THistory::ExtendLiveRange(std::int64_t lastMs) {
 }
 
 void THistory::OnRecordsCommitted(const QString& address, const QDateTime& first, const QDateTime& last) {
-    if (!loaded_ || address.trimmed() != loadedAddress_) return;
+    // A closed window reads its range again when it is opened.
+    if (!loaded_ || !isVisible() || address.trimmed() != loadedAddress_) return;
     const std::int64_t firstMs = MillisecondOf(first);
     const std::int64_t lastMs = MillisecondOf(last) + kMsPerMinute;
     const bool extended = ExtendLiveRange(lastMs);
@@ -985,7 +996,7 @@ void THistory::OnRecordsCommitted(const QString& address, const QDateTime& first
 }
 
 void THistory::OnCurrentCommitted(const QString& address, const QDateTime& time) {
-    if (!loaded_ || address.trimmed() != loadedAddress_) return;
+    if (!loaded_ || !isVisible() || address.trimmed() != loadedAddress_) return;
     const std::int64_t ms = MillisecondOf(time);
     const bool extended = ExtendLiveRange(ms + 1);
     if (range_ == Range::All && ms < rangeFrom_) return;  // not kept in the range shown

@@ -452,6 +452,31 @@ TEST_F(HistoryPlot, RecordsAndCurrentReadingsCommittedMeanwhileAppearWithoutARel
     EXPECT_EQ(window->CurrentA->count(), 0);
 }
 
+TEST_F(HistoryPlot, AnotherAddressTypedOrChosenShowsItsRecords) {
+    Read(KnownHour());
+    Read({Entry(Wall(17, 9, 0), 3, 1, 4, 1), Entry(Wall(17, 9, 1), 3, 1, 4, 1)}, QStringLiteral("1.1.2"));
+    Open(THistory::Range::LastDay);
+    EXPECT_EQ(window->CB_Address->count(), 2);  // the addresses of the history
+    window->CB_Address->lineEdit()->selectAll();
+    QTest::keyClicks(window->CB_Address->lineEdit(), QStringLiteral("1.1.2"));
+    QTest::keyClick(window->CB_Address->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(window->Records().size(), 2u);
+    EXPECT_EQ(window->CurrentRange(), THistory::Range::LastDay);
+    window->CB_Address->setCurrentIndex(window->CB_Address->findText(kAddress));
+    emit window->CB_Address->textActivated(kAddress);
+    EXPECT_EQ(window->Records().size(), 55u);
+}
+
+TEST_F(HistoryPlot, AClosedWindowReadsItsRangeAgainWhenOpened) {
+    Open(THistory::Range::LastDay);
+    window->close();
+    Read(KnownHour());
+    EXPECT_TRUE(window->Records().empty());  // not followed while closed
+    window->ShowFor(kAddress);
+    EXPECT_EQ(window->Records().size(), 55u);
+    EXPECT_EQ(window->CurrentRange(), THistory::Range::LastDay);
+}
+
 TEST_F(HistoryPlot, ImportsAnArchiveTxtAndReportsItsCounts) {
     Open(THistory::Range::LastDay);
     // An Archive.txt as the program writes it: title and record lines in the
