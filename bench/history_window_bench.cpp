@@ -20,6 +20,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -51,6 +52,14 @@ double StatusMb(const char* key) {
     while (std::getline(status, line))
         if (line.rfind(prefix, 0) == 0) return std::stod(line.substr(prefix.size())) / 1024.0;
     return 0;
+}
+
+// CPU time of this thread in ms: on a busy machine the wall time also counts
+// the other programs' turns.
+double CpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 class PaintProbe : public QObject {
@@ -102,6 +111,7 @@ int main(int argc, char** argv) {
     // Open with the year shown: the clock at the year's last minute.
     QElapsedTimer timer;
     timer.start();
+    const double openCpu = CpuMs();
     THistory window(store, dialogs);
     window.SetClock([] { return QDateTime(QDate(2023, 12, 31), QTime(23, 59, 30), Qt::LocalTime); });
     window.resize(1280, 800);
@@ -109,6 +119,7 @@ int main(int argc, char** argv) {
     window.ShowFor(bench::kYearAddress, THistory::Range::LastYear);
     while (probe.paints == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const double openMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double openCpuMs = CpuMs() - openCpu;
     const std::size_t records = window.Records().size();
     const int points = window.SeriesA->count() + window.SeriesB->count();
     QCoreApplication::processEvents();
@@ -120,12 +131,16 @@ int main(int argc, char** argv) {
         return window.ChartView->mapFromScene(QPointF(area.left() + part * area.width(), area.center().y()));
     };
     // One step: the event, then the plot repainted with what it changed.
+    Figures zoomCpu, panCpu;
+    Figures* cpu = &zoomCpu;
     const auto step = [&](const std::function<void()>& action) {
         QElapsedTimer t;
         t.start();
+        const double c = CpuMs();
         action();
         QCoreApplication::processEvents();
         viewport->repaint();
+        cpu->Add(CpuMs() - c);
         return static_cast<double>(t.nsecsElapsed()) / 1e6;
     };
     const auto wheel = [&](const QPoint& at, int delta) {
@@ -144,6 +159,7 @@ int main(int argc, char** argv) {
     // In from the year to about four days, a notch at a time.
     for (int i = 0; i < 20; ++i) zoom.Add(step([&] { wheel(pixel(parts[i % 5]), 120); }));
     // Dragged to the left and back, 30 pixels a move.
+    cpu = &panCpu;
     for (int round = 0; round < 2; ++round) {
         QPoint at = pixel(0.5);
         mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
@@ -154,8 +170,10 @@ int main(int argc, char** argv) {
         mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
     }
     // Out again to the year.
+    cpu = &zoomCpu;
     for (int i = 0; i < 20; ++i) zoom.Add(step([&] { wheel(pixel(parts[i % 5]), -120); }));
     // Panning across the year at a day's zoom.
+    cpu = &panCpu;
     window.ZoomToPixels(area.left() + area.width() * 0.5, area.left() + area.width() * 0.5 + area.width() / 365.0);
     QPoint at = pixel(0.5);
     mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
@@ -168,11 +186,13 @@ int main(int argc, char** argv) {
 
     std::printf("history window, a year shown (%zu records a channel, %d plotted points, plot %d px wide), platform %s\n",
                 records, points, static_cast<int>(area.width()), qPrintable(QGuiApplication::platformName()));
-    std::printf("open to first paint: %.0f ms (target <= 1000 ms)\n", openMs);
-    std::printf("zoom step (wheel notch, repainted): median %.1f ms, 90 %% %.1f ms, worst %.1f ms over %zu steps (target <= 50 ms)\n",
-                zoom.At(0.5), zoom.At(0.9), zoom.Max(), zoom.ms.size());
-    std::printf("pan step (mouse move while dragging, repainted): median %.1f ms, 90 %% %.1f ms, worst %.1f ms over %zu steps (target <= 50 ms)\n",
-                pan.At(0.5), pan.At(0.9), pan.Max(), pan.ms.size());
+    std::printf("open to first paint: %.0f ms, CPU %.0f ms (target <= 1000 ms)\n", openMs, openCpuMs);
+    std::printf("zoom step (wheel notch, repainted): median %.1f ms, 90 %% %.1f ms, worst %.1f ms over %zu steps; "
+                "CPU median %.1f ms, worst %.1f ms (target <= 50 ms)\n",
+                zoom.At(0.5), zoom.At(0.9), zoom.Max(), zoom.ms.size(), zoomCpu.At(0.5), zoomCpu.Max());
+    std::printf("pan step (mouse move while dragging, repainted): median %.1f ms, 90 %% %.1f ms, worst %.1f ms over %zu steps; "
+                "CPU median %.1f ms, worst %.1f ms (target <= 50 ms)\n",
+                pan.At(0.5), pan.At(0.9), pan.Max(), pan.ms.size(), panCpu.At(0.5), panCpu.Max());
     std::printf("memory: %.0f MB RSS before the window, %.0f MB with the year shown, peak %.0f MB (target <= 200 MB)\n",
                 rssBefore, rssOpen, rssPeak);
     return 0;
