@@ -216,6 +216,37 @@ TEST_F(HistoryPlot, ShowsTheSeriesOfTheHistoryWithBreaksAtGapsAndUnitsOnTheAxes)
         << window->StatusBar->currentMessage().toStdString();
 }
 
+// Qt Charts draws nothing across a NaN point on a linear axis, but refuses
+// a whole series on a logarithmic one: what the window's breaks rely on.
+TEST_F(HistoryPlot, TheDrawnLineBreaksAtAGapOnBothScales) {
+    std::vector<ArchiveEntry> entries;
+    // Channel B lower, then higher: its line lies apart from A's.
+    for (int m = 0; m < 60; ++m) entries.push_back(Entry(Wall(17, 8, m), 2, 1, 30, 1));
+    for (int m = 0; m < 60; ++m) entries.push_back(Entry(Wall(17, 11, m), 2, 1, 60, 1));
+    Read(entries);
+    Open(THistory::Range::FromTo);
+    ASSERT_TRUE(window->ShowFromTo(Wall(17, 7, 0), Wall(17, 13, 0)));
+    for (const bool logarithmic : {false, true}) {
+        window->CB_Logarithmic->setChecked(logarithmic);
+        QApplication::processEvents();
+        const QImage image = window->ChartView->grab().toImage();
+        const double scale = image.devicePixelRatio();
+        // Along the line of channel A, in the middle of each hour and of the gap.
+        const QPointF on = window->Chart->mapToPosition(window->SeriesA->at(10), window->SeriesA);
+        const auto drawn = [&](const QDateTime& t) {
+            const QPoint at = window->ChartView->mapFromScene(QPointF(window->XOf(t), on.y()));
+            for (int dy = -1; dy <= 1; ++dy)
+                if (image.pixelColor(static_cast<int>(at.x() * scale), static_cast<int>((at.y() + dy) * scale)) ==
+                    QColor(0x1f, 0x5f, 0xb4))
+                    return true;
+            return false;
+        };
+        EXPECT_TRUE(drawn(Wall(17, 8, 30))) << (logarithmic ? "logarithmic" : "linear");
+        EXPECT_FALSE(drawn(Wall(17, 10, 0))) << (logarithmic ? "logarithmic" : "linear");
+        EXPECT_TRUE(drawn(Wall(17, 11, 30))) << (logarithmic ? "logarithmic" : "linear");
+    }
+}
+
 TEST_F(HistoryPlot, DayStatisticsListEveryDayOfTheRangeWithUnits) {
     Read(KnownHour());
     Open(THistory::Range::LastDay);
