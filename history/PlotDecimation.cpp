@@ -41,9 +41,8 @@ std::vector<QPointF> DecimateMinMax(std::span<const std::int64_t> times, std::sp
     const std::int64_t width = range.to - range.from;
     const std::int64_t columns = range.columns;
     const auto columnOf = [&](std::int64_t t) -> std::int64_t {
-        if (t < range.from) return -1;
-        if (t >= range.to) return columns;
-        return (t - range.from) * columns / width;
+        const std::int64_t scaled = (t - range.from) * columns;
+        return scaled >= 0 ? scaled / width : -((-scaled + width - 1) / width);
     };
 
     const auto timesEnd = times.begin() + static_cast<std::ptrdiff_t>(n);
@@ -58,12 +57,16 @@ std::vector<QPointF> DecimateMinMax(std::span<const std::int64_t> times, std::sp
     bool inColumn = false;
     std::int64_t column = 0;
     std::size_t minAt = 0, maxAt = 0;
+    const auto middle = [&](std::int64_t c) { return range.from + (2 * c + 1) * width / (2 * columns); };
+    bool several = false;  // the column holds more than one sample
     const auto flush = [&] {
         if (!inColumn) return;
         const std::size_t first = std::min(minAt, maxAt);
         const std::size_t second = std::max(minAt, maxAt);
-        line.Add(static_cast<double>(times[first]), values[first]);
-        if (second != first) line.Add(static_cast<double>(times[second]), values[second]);
+        const bool inSpan = column >= 0 && column < columns;
+        const double x = static_cast<double>(several && inSpan ? middle(column) : times[first]);
+        line.Add(x, values[first]);
+        if (second != first) line.Add(x, values[second]);
         inColumn = false;
     };
 
@@ -80,15 +83,18 @@ std::vector<QPointF> DecimateMinMax(std::span<const std::int64_t> times, std::sp
         if (havePrevious && range.maxStep > 0 && t - previous > range.maxStep) broken = true;
         const std::int64_t c = columnOf(t);
         if (inColumn && c != column) {
+            const bool emptyBetween = c > column + 1;
             flush();
-            if (broken) line.Break();
+            if (broken && emptyBetween) line.Break();
         }
         broken = false;
         if (!inColumn) {
             inColumn = true;
+            several = false;
             column = c;
             minAt = maxAt = i;
         } else {
+            several = true;
             if (v < values[minAt]) minAt = i;
             if (v > values[maxAt]) maxAt = i;
         }

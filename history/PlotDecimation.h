@@ -29,19 +29,27 @@ struct DecimationRange {
 // Decimates the samples (times ascending, values NaN where there is none).
 //
 // The span is cut into `columns` equal columns: a sample at time t lies in
-// column (t - from) * columns / (to - from), rounded down. Each column holding
-// values gives the sample with its minimum and the sample with its maximum,
-// in time order (one point when they are the same sample). The last sample
-// before the span and the first after it are kept as they are, so the line
-// runs on to the plot's edges. Points are samples (time, value) of the input,
-// times ascending.
+// column (t - from) * columns / (to - from), rounded down (below 0 before the
+// span, `columns` and more after it). Each column holding
+// values gives its minimum and its maximum value, in the time order of their
+// samples. A column with a single sample gives that sample (time, value); a
+// column with more stands at the column's middle, from + (2c + 1) * (to -
+// from) / (2 * columns) rounded down, so that each pixel column is drawn from
+// its minimum to its maximum (at the samples' own times the short strokes of
+// neighbouring columns would fall into one pixel now and then and leave the
+// next one empty). The last sample before the span and the first after it
+// are kept as they are, so the line runs on to the plot's edges. Times
+// ascend.
 //
 // Between two successive columns with values, a break point (time of the
 // point before it, y NaN) is put where a missing value or a step longer than
 // maxStep lies between the last sample of the one and the first sample of the
-// other. Within a column nothing breaks: the column is drawn from its minimum
-// to its maximum, which is all a pixel can show. A point standing alone
-// between breaks is given twice, so that a line plot draws it as a dot.
+// other and at least one column between them has no value: a gap narrower
+// than a pixel column cannot be shown, and breaking the line for it would
+// draw it as wide as a pixel. Within a column nothing breaks: the column is
+// drawn from its minimum to its maximum, which is all a pixel can show. A
+// point standing alone between breaks is given twice, so that a line plot
+// draws it as a dot.
 std::vector<QPointF> DecimateMinMax(std::span<const std::int64_t> times, std::span<const double> values,
                                     const DecimationRange& range);
 

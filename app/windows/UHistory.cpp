@@ -136,6 +136,10 @@ int TickCount(std::int64_t span, int width) {
     return most;
 }
 
+// The plot's pixel columns: rounded up, so that the columns' middles are
+// less than a pixel apart and no pixel column between two is left empty.
+int ColumnsOf(const QRectF& plotArea) { return std::max(1, static_cast<int>(std::ceil(plotArea.width()))); }
+
 [[noreturn]] void CannotCreate(const QString& path, const QString& reason) {
     throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(), reason));
 }
@@ -413,7 +417,7 @@ QWidget* THistory::BuildControls() {
     connect(CB_Address, &QComboBox::textActivated, this, addressChosen);
     connect(CB_Address->lineEdit(), &QLineEdit::returnPressed, this, addressChosen);
 
-    CB_Logarithmic = new QCheckBox(QStringLiteral("&Logarithmic"));
+    CB_Logarithmic = new QCheckBox(QStringLiteral("Lo&garithmic"));
     CB_Logarithmic->setObjectName(QStringLiteral("CB_Logarithmic"));
     CB_Logarithmic->setToolTip(QStringLiteral("Logarithmic value axes (values of 0 and below are not shown)"));
     connect(CB_Logarithmic, &QCheckBox::toggled, this, [this] { Guarded([this] { Redraw(); }); });
@@ -568,7 +572,7 @@ void THistory::BuildChart() {
 
     // A new width (the window resized, the axis labels grown) needs new columns.
     connect(Chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
-        if (loaded_ && static_cast<int>(area.width()) != columns_) Redraw();
+        if (loaded_ && ColumnsOf(area) != columns_) Redraw();
     });
 }
 
@@ -777,7 +781,18 @@ void THistory::SetValueAxes(QValueAxis* linear, QLogValueAxis* logarithmic, doub
 void THistory::Redraw() {
     if (redrawing_ || !loaded_) return;
     redrawing_ = true;
-    const int columns = std::max(1, static_cast<int>(Chart->plotArea().width()));
+    // New axis labels may change the plot's width while it is drawn: then it
+    // is drawn again for the new width (twice at most; the labels settle).
+    for (int pass = 0; pass < 3; ++pass) {
+        DrawColumns(ColumnsOf(Chart->plotArea()));
+        if (ColumnsOf(Chart->plotArea()) == columns_) break;
+    }
+    cursor_->hide();
+    redrawing_ = false;
+    emit PlotUpdated();
+}
+
+void THistory::DrawColumns(int columns) {
     const bool logarithmic = CB_Logarithmic->isChecked();
     DecimationRange range{viewFrom_, viewTo_, columns, kMsPerMinute, logarithmic};
 
@@ -828,9 +843,6 @@ void THistory::Redraw() {
     CurrentA->replace(currentA);
     CurrentB->replace(currentB);
     columns_ = columns;
-    cursor_->hide();
-    redrawing_ = false;
-    emit PlotUpdated();
 }
 
 // --- zoom and pan

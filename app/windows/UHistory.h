@@ -212,6 +212,7 @@ private:
     void UpdateStatistics();
     void UpdateAxisTitles();
     void Redraw();
+    void DrawColumns(int columns);
     void SetValueAxes(QValueAxis* linear, QLogValueAxis* logarithmic, double minimum, double maximum, bool any);
     std::int64_t MsAt(double x) const;
     void SetView(std::int64_t from, std::int64_t to);

@@ -171,8 +171,12 @@ TEST_F(HistoryPlot, ShowsTheSeriesOfTheHistoryWithBreaksAtGapsAndUnitsOnTheAxes)
     Open(THistory::Range::LastDay);
     EXPECT_EQ(window->windowTitle(), "History");
     EXPECT_EQ(window->Address(), kAddress);
-    // A day in about 900 pixels: every minute is a column of its own, so the
-    // points are the records themselves.
+    // 55 minutes stored, the empty record among them.
+    EXPECT_TRUE(window->StatusBar->currentMessage().contains(QStringLiteral("55 records")))
+        << window->StatusBar->currentMessage().toStdString();
+    // Two hours in about 900 pixels: every minute is a column of its own, so
+    // the points are the records themselves.
+    ASSERT_TRUE(window->ShowFromTo(Wall(17, 7, 30), Wall(17, 9, 30)));
     const auto a = Plotted(window->SeriesA);
     const auto b = Plotted(window->SeriesB);
     std::vector<std::pair<QDateTime, double>> expectedA, expectedB;
@@ -211,9 +215,6 @@ TEST_F(HistoryPlot, ShowsTheSeriesOfTheHistoryWithBreaksAtGapsAndUnitsOnTheAxes)
     // Time over date, in the system locale's formats.
     EXPECT_EQ(window->AxisTime->format(), QLocale::system().timeFormat(QLocale::ShortFormat) + QStringLiteral("'<br>'") +
                                               QLocale::system().dateFormat(QLocale::ShortFormat));
-    // 55 minutes stored, the empty record among them.
-    EXPECT_TRUE(window->StatusBar->currentMessage().contains(QStringLiteral("55 records")))
-        << window->StatusBar->currentMessage().toStdString();
 }
 
 // Qt Charts draws nothing across a NaN point on a linear axis, but refuses
