@@ -48,7 +48,8 @@ class TRefreshSchedule;
 class THelpWindow;
 class THistory;
 class THistoryStore;
-class SteadyClock;
+class IClock;
+class SystemClock;
 struct DeviceContext;
 
 class TFace : public QMainWindow {
@@ -180,6 +181,8 @@ public:
     DeviceContext MakeDeviceContext();
     // Message boxes and questions; tests answer them without a modal loop.
     IDialogs& Dialogs();
+    // The computer's clock, for the exchange, the port and the operations.
+    IClock& Clock();
     // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
     QString AppDir() const;
     void SetStatus(const QString& text);
@@ -268,7 +271,7 @@ private:
     QString appDirOverride_;
 
     std::unique_ptr<IByteChannel> CommPort;
-    std::unique_ptr<SteadyClock> clock_;
+    std::unique_ptr<SystemClock> clock_;
     std::unique_ptr<ExchangeHost> exchangeHost_;
     std::unique_ptr<TExchange> exchange_;
     std::unique_ptr<StatusAdapter> statusAdapter_;
@@ -279,17 +282,20 @@ private:
     QString hiddenCodeBuffer_;
     bool hiddenCodeCapture_ = false;
 
-    bool timerTickRunning_ = false;
+    // An automatic reading (with its error box) is running.
+    bool timerReadingRunning_ = false;
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
     std::function<void(const QString&)> openWorkbook_;
-    THistoryStore* history_ = nullptr;     // child of the window
+    THistoryStore* history_ = nullptr;     // child of the window, deleted before clock_
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;
     bool cancelRequested_ = false;
     bool closePending_ = false;
+    // Escape pressed during a long operation: its next request cancels.
+    bool escapeCancelPending_ = false;
 
     // When the Escape key last cancelled an exchange: the same press must
     // not reach the window as a typed Escape.

@@ -9,8 +9,10 @@ namespace zir {
 
 THistory* TFace::HistoryWindow() {
     if (!FHistory) {
-        FHistory = new THistory(History(), Dialogs(), this);
+        FHistory = new THistory(History(), Clock(), this);
         FHistory->setObjectName(QStringLiteral("FHistory"));
+        // Boxes of its own over it, unless a test answers them.
+        if (dialogs_ != qtDialogs_.get()) FHistory->SetDialogs(dialogs_);
         FHistory->SetStartFolder(AppDir());
     }
     return FHistory;

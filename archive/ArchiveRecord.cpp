@@ -1,7 +1,9 @@
 #include "archive/ArchiveRecord.h"
 
+#include "device/BankLetter.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 
@@ -32,7 +34,7 @@ QByteArray RecordRequestData(char bankLetter, int index) {
 std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate) {
     if (reply.size() != kRecordReplySize) return std::nullopt;
     ArchiveRecord record;
-    record.bank = std::uint8_t(FrameByte(reply, kBankOffset) - 0x41);
+    record.bank = BankNumberOf(FrameByte(reply, kBankOffset));
     for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (FrameByte(reply, kIndexOffset + i) - 0x30);
     record.time = RecordTime(bankDate, record.index);
     record.uncertaintyB = FrameByte(reply, kUncertaintyBOffset);
@@ -62,18 +64,16 @@ QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
 }
 
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText) {
-    return ReportTitle(address, bankDate, fromOn, fromText, toOn, toText, QLocale::system());
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter) {
+    return ReportTitle(address, bankDate, filter, QLocale::system());
 }
 
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText,
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
                     const QLocale& locale) {
     QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
                     ShortDateText(bankDate, locale);
-    if (fromOn) title += QStringLiteral(" from ") + fromText;
-    if (toOn) title += QStringLiteral(" to ") + toText;
+    if (filter.from) title += QStringLiteral(" from ") + filter.from->label;
+    if (filter.to) title += QStringLiteral(" to ") + filter.to->label;
     return title;
 }
 

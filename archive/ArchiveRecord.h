@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "archive/ReadingInputs.h"
+
 namespace zir {
 
 inline constexpr int kRecordReplySize = 30;
@@ -45,11 +47,11 @@ QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
 QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
                    const QString& dimensionB, const QLocale& locale);
 
-// "Report to ZIR <address> on <date>[ from <from>][ to <to>]".
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText);
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText,
+// "Report to ZIR <address> on <date>[ from <from>][ to <to>]", with the
+// labels of the filter's limits.
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter);
+// The same with the date written in the given locale instead of the system's.
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
                     const QLocale& locale);
 
 } // namespace zir

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "core/Clock.h"
 #include "history/HistoryStore.h"
 #include "link/numFormats.h"
 
@@ -39,8 +40,8 @@ inline ArchiveEntry MakeYearEntry(QRandomGenerator& random, std::int64_t minute,
 
 // The year from kYearFirstDay as 365 day readings (committed in batches as a
 // reading does). False when the history could not be written.
-inline bool WriteYear(const QString& path, quint32 seed = 42) {
-    THistoryStore store(path);
+inline bool WriteYear(const QString& path, IClock& clock, quint32 seed = 42) {
+    THistoryStore store(path, clock);
     QRandomGenerator random(seed);
     const std::int64_t first = MinuteOf(QDateTime(kYearFirstDay, QTime(0, 0), Qt::UTC));
     for (int day = 0; day < 365; ++day) {

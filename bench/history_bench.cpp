@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "bench/HistoryYear.h"
+#include "core/Clock.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
 #include "link/numFormats.h"
+#include "support/VirtualClock.h"
 
 namespace {
 
@@ -47,8 +49,8 @@ double Median(std::vector<double> v) {
 // the reading's clock, committed once a second. Returns the milliseconds the
 // store itself took for the day.
 double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
-    std::int64_t clockMs = 0;
-    THistoryStore store(path, {[&clockMs] { return clockMs; }, {}});
+    test::VirtualClock clock;
+    THistoryStore store(path, clock);
     store.Open();
     QRandomGenerator random(static_cast<quint32>(seed));
     std::vector<ArchiveEntry> entries;
@@ -58,7 +60,7 @@ double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
     timer.start();
     const int reading = store.BeginReading(QStringLiteral("Report to ZIR 255.255.255 on day"));
     for (int i = 0; i < 1440; ++i) {
-        clockMs = static_cast<std::int64_t>(i * kWireMsPerRecord);
+        clock.now = static_cast<std::int64_t>(i * kWireMsPerRecord);
         store.AddRecord(reading, kAddress, entries[static_cast<std::size_t>(i)]);
     }
     store.Commit();
@@ -72,6 +74,7 @@ double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    SystemClock systemClock;
     QTemporaryDir temp;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
     QDir().mkpath(folder);
@@ -84,7 +87,7 @@ int main(int argc, char** argv) {
     // A year, as 365 full-day readings (committed in batches as a reading does).
     QElapsedTimer timer;
     timer.start();
-    if (!bench::WriteYear(path)) return 1;
+    if (!bench::WriteYear(path, systemClock)) return 1;
     const double fillS = static_cast<double>(timer.elapsed()) / 1000.0;
     const double fileMb = static_cast<double>(QFileInfo(path).size()) / 1e6;
 
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
     const double yearDayMs = Median(dayMs);
 
     // The year back, both channels.
-    THistoryStore store(path);
+    THistoryStore store(path, systemClock);
     store.Open();
     const QDateTime from(kFirstDay, QTime(0, 0), Qt::UTC);
     const QDateTime to = from.addDays(365);

@@ -3,9 +3,10 @@
 #include "device/Clock.h"
 #include "device/DeviceRequest.h"
 #include "device/Dimension.h"
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 
@@ -47,9 +48,9 @@ std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx, Curre
         bankSelector = *letter;
         progress.Set(1);
     }
-    const QString dimensionA = ReadRazm(ctx, bankSelector, 1);
+    const QString dimensionA = ReadRazm(ctx, bankSelector, Channel::A);
     progress.Set(2);
-    const QString dimensionB = ReadRazm(ctx, bankSelector, 2);
+    const QString dimensionB = ReadRazm(ctx, bankSelector, Channel::B);
     progress.Set(3);
 
     const QByteArray reply = RequestRead(ctx, kCurrentValuesRequest);

@@ -58,7 +58,6 @@ class TRefreshSchedule {
 public:
     // One tick of the 1-second timer; true when a reading is due now.
     bool Tick(bool autoRefresh, std::int64_t periodSeconds);
-    std::int64_t Ticks() const { return refreshTicks_; }
 
 private:
     std::int64_t refreshTicks_ = 1;

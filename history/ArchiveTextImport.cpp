@@ -5,8 +5,9 @@
 #include <QRegularExpression>
 #include <optional>
 
-#include "link/Cp1251.h"
-#include "link/numFormats.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
+#include "core/NumberText.h"
 
 namespace zir {
 

@@ -72,8 +72,8 @@ std::vector<DayStatistics> DailyStatistics(const HistoryColumns& columns, const 
             continue;
         }
         for (const Group& g : groups)
-            rows.push_back({date, g.records, g.empty, columns.units[g.unitA], columns.units[g.unitB], g.a.Result(),
-                            g.b.Result()});
+            rows.push_back(
+                {date, g.records, g.empty, columns.units[g.unitA], columns.units[g.unitB], g.a.Result(), g.b.Result()});
     }
     return rows;
 }

@@ -12,7 +12,7 @@
 namespace zir {
 
 struct ChannelStatistics {
-    int count = 0;      // values taken into account
+    int count = 0; // values taken into account
     double minimum = 0;
     double mean = 0;
     double maximum = 0;
@@ -21,8 +21,8 @@ struct ChannelStatistics {
 
 struct DayStatistics {
     QDate date;
-    int records = 0;    // minutes with values
-    int empty = 0;      // empty records (gaps) stored for the day
+    int records = 0; // minutes with values
+    int empty = 0;   // empty records (gaps) stored for the day
     QString unitA;
     QString unitB;
     ChannelStatistics a;

@@ -21,12 +21,12 @@ namespace zir {
 inline constexpr std::int64_t kMsPerMinute = 60'000;
 
 struct HistoryColumns {
-    std::vector<std::int64_t> ms;          // ascending, each time once
-    std::vector<double> a;                 // value of channel A; NaN in a gap
+    std::vector<std::int64_t> ms; // ascending, each time once
+    std::vector<double> a;        // value of channel A; NaN in a gap
     std::vector<double> b;
-    std::vector<std::uint8_t> uncA;        // uncertainty bytes, percent
+    std::vector<std::uint8_t> uncA; // uncertainty bytes, percent
     std::vector<std::uint8_t> uncB;
-    std::vector<std::uint16_t> unitA;      // indices into units
+    std::vector<std::uint16_t> unitA; // indices into units
     std::vector<std::uint16_t> unitB;
     QStringList units;
 

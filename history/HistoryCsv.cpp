@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/NumberText.h"
 #include "link/numFormats.h"
 
 namespace zir {

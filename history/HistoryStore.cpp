@@ -1,7 +1,6 @@
 #include "history/HistoryStore.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -15,6 +14,8 @@
 #include <unordered_map>
 
 #include "archive/ArchiveRecord.h"
+#include "core/NumberText.h"
+#include "core/XdgFolders.h"
 #include "link/numFormats.h"
 
 namespace zir {
@@ -178,16 +179,7 @@ QDateTime TimeOfMillisecond(std::int64_t ms) {
                      Qt::UTC);
 }
 
-QString HistoryFilePath(const QString& xdgDataHome, const QString& home) {
-    const QString dataHome = !xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome)
-                                 ? xdgDataHome
-                                 : home + QStringLiteral("/.local/share");
-    return QDir::cleanPath(dataHome + QStringLiteral("/zir/") + kHistoryFileName);
-}
-
-QString HistoryFilePath() {
-    return HistoryFilePath(qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
-}
+QString HistoryFilePath() { return ZirDataDir() + QLatin1Char('/') + kHistoryFileName; }
 
 namespace {
 
@@ -436,15 +428,9 @@ public:
 
 // --- the store
 
-THistoryStore::THistoryStore(QString path, Clock clock, QObject* parent)
-    : QObject(parent), path_(std::move(path)), clock_(std::move(clock)),
+THistoryStore::THistoryStore(QString path, IClock& clock, QObject* parent)
+    : QObject(parent), path_(std::move(path)), clock_(clock),
       connection_(QStringLiteral("zir-history-%1").arg(++gConnectionCounter)) {
-    if (!clock_.steadyMs) {
-        auto timer = std::make_shared<QElapsedTimer>();
-        timer->start();
-        clock_.steadyMs = [timer] { return timer->elapsed(); };
-    }
-    if (!clock_.now) clock_.now = [] { return QDateTime::currentDateTime(); };
     commitTimer_.setSingleShot(true);
     commitTimer_.setInterval(static_cast<int>(kBatchMs));
     connect(&commitTimer_, &QTimer::timeout, this, [this] { Commit(); });
@@ -455,7 +441,7 @@ THistoryStore::~THistoryStore() {
     CloseFile();
 }
 
-std::int64_t THistoryStore::NowMs() const { return clock_.steadyMs(); }
+std::int64_t THistoryStore::NowMs() const { return clock_.NowMs(); }
 
 bool THistoryStore::IsOpen() const { return open_; }
 
@@ -485,7 +471,7 @@ void THistoryStore::Fail(const QString& what, const QString& cause) {
 
 bool THistoryStore::SetAside(const QString& cause) {
     CloseFile();
-    const QString stamp = clock_.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp = clock_.Now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = path_ + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFileInfo::exists(aside); ++n)
         aside = path_ + QStringLiteral(".damaged-") + stamp + QLatin1Char('-') + QString::number(n);
@@ -586,7 +572,7 @@ bool THistoryStore::OpenFile() {
 
 int THistoryStore::BeginReading(const QString& title) {
     const int handle = nextReading_++;
-    readings_[handle] = PendingReading{clock_.now(), title, 0, {}};
+    readings_[handle] = PendingReading{clock_.Now(), title, 0, {}};
     return handle;
 }
 
@@ -772,7 +758,7 @@ std::optional<StoreCounts> THistoryStore::Import(const QString& filePath, const 
                     continue;
                 }
                 if (source == 0)
-                    source = db.InsertSource(HistorySource::Kind::Import, clock_.now(),
+                    source = db.InsertSource(HistorySource::Kind::Import, clock_.Now(),
                                              QFileInfo(filePath).absoluteFilePath());
                 r.source = source;
                 Count(counts, db.Store(addressId, stored, r, HistorySource::Kind::Import));

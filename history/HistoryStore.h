@@ -20,12 +20,12 @@
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "core/Clock.h"
 #include "history/HistoryTypes.h"
 
 namespace zir {
@@ -33,22 +33,16 @@ namespace zir {
 inline const QString kHistoryFileName = QStringLiteral("history.sqlite");
 inline constexpr int kHistorySchemaVersion = 1;
 
-// <xdgDataHome>/zir/history.sqlite; ~/.local/share/zir/ when xdgDataHome is
-// empty or not an absolute path.
-QString HistoryFilePath(const QString& xdgDataHome, const QString& home);
-// The same from the environment ($XDG_DATA_HOME, $HOME).
+// The program's data folder (ZirDataDir) + "/history.sqlite".
 QString HistoryFilePath();
 
 class THistoryStore : public QObject {
     Q_OBJECT
 
 public:
-    struct Clock {
-        std::function<std::int64_t()> steadyMs;  // times the batches; a monotonic clock by default
-        std::function<QDateTime()> now;          // the computer's clock for sources; local time by default
-    };
-
-    explicit THistoryStore(QString path, Clock clock = {}, QObject* parent = nullptr);
+    // clock: its monotonic milliseconds time the batches and the retries,
+    // its local date and time name the sources and a damaged file set aside.
+    THistoryStore(QString path, IClock& clock, QObject* parent = nullptr);
     ~THistoryStore() override;  // commits what is staged
     THistoryStore(const THistoryStore&) = delete;
     THistoryStore& operator=(const THistoryStore&) = delete;
@@ -160,7 +154,7 @@ private:
     void NoteStaged();
 
     QString path_;
-    Clock clock_;
+    IClock& clock_;
     QString connection_;
     std::unique_ptr<Db> db_;
     bool open_ = false;

@@ -6,7 +6,7 @@
 // current reading's the computer's local clock at the reading. They travel as
 // QDateTime in Qt::UTC, used only as a zone-free container, so every day has
 // 1440 evenly spaced minutes. Functions taking a QDateTime read only its date
-// and time fields, whatever its time spec.
+// and time fields, whatever zone it carries.
 
 #include <QDateTime>
 #include <QString>

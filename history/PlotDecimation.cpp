@@ -58,7 +58,7 @@ std::vector<QPointF> DecimateMinMax(std::span<const std::int64_t> times, std::sp
     std::int64_t column = 0;
     std::size_t minAt = 0, maxAt = 0;
     const auto middle = [&](std::int64_t c) { return range.from + (2 * c + 1) * width / (2 * columns); };
-    bool several = false;  // the column holds more than one sample
+    bool several = false; // the column holds more than one sample
     const auto flush = [&] {
         if (!inColumn) return;
         const std::size_t first = std::min(minAt, maxAt);
@@ -70,7 +70,7 @@ std::vector<QPointF> DecimateMinMax(std::span<const std::int64_t> times, std::sp
         inColumn = false;
     };
 
-    bool broken = false;      // a missing value or a long step since the last sample taken
+    bool broken = false; // a missing value or a long step since the last sample taken
     bool havePrevious = false;
     std::int64_t previous = 0;
     for (std::size_t i = begin; i < end; ++i) {

@@ -16,9 +16,9 @@
 namespace zir {
 
 struct DecimationRange {
-    std::int64_t from = 0;      // the visible span [from, to), in the samples' time unit
+    std::int64_t from = 0; // the visible span [from, to), in the samples' time unit
     std::int64_t to = 0;
-    int columns = 1;            // pixel columns across the span
+    int columns = 1; // pixel columns across the span
     // Two samples further apart than this are not joined (a missing record
     // between them); 0: never break for time.
     std::int64_t maxStep = 0;

@@ -2,34 +2,28 @@
 
 #include "PortNaming.h"
 #include "ZebusModTransport.h"
-#include "numFormats.h"
-
-#include <chrono>
 
 namespace zir {
 
-std::int64_t SteadyClock::NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-TExchange::TExchange(IByteChannel& port, IExchangeHost& host, IClock& clock)
-    : port_(port), host_(host), clock_(clock)
+TExchange::TExchange(IByteChannel& port, IExchangeHost& host, IStatusLine& status, IClock& clock)
+    : port_(port), host_(host), status_(status), clock_(clock)
 {
 }
 
 void TExchange::OpenComPort()
 {
     const int n = host_.PortNumber();
-    if (n < 1 || n > 256)
-        throw EPortError(QStringLiteral("COM-port %1 does not exist (ports are 1 to 256)").arg(n));
-    // The port number is given first and stays set even when the speed text
-    // does not convert.
+    if (n < kMinPortNumber || n > kMaxPortNumber)
+        throw EPortError(QStringLiteral("COM-port %1 does not exist (ports are %2 to %3)")
+                             .arg(n)
+                             .arg(kMinPortNumber)
+                             .arg(kMaxPortNumber));
+    // The port number is given first and stays set even when the speed
+    // field does not convert.
     port_.SetPortNumber(n);
-    const int baud = StrToInt(host_.SpeedText());
+    const int baud = host_.BaudRate();
     if (baud <= 0)
-        throw EConvertError(QStringLiteral("'%1' is not a valid baud rate").arg(host_.SpeedText()));
+        throw EConvertError(QStringLiteral("'%1' is not a valid baud rate").arg(baud));
     port_.SetBaudRateValue(static_cast<std::uint32_t>(baud));
     if (!port_.Open())
         throw EPortError(QStringLiteral("COM-port %1 can't be opened: %2").arg(n).arg(port_.LastError()));
@@ -72,7 +66,7 @@ QByteArray TExchange::ReadString()
 void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply)
 {
     if (host_.EscapeHeld()) {
-        host_.SetStatus(QStringLiteral("Canceled"));
+        status_.SetStatus(QStringLiteral("Canceled"));
         // Closed here so the next command opens the port it is told to.
         port_.Close();
         throw EProtocolCancel(QStringLiteral("Canceled"));

@@ -8,30 +8,22 @@
 #include <cstdint>
 
 #include "ByteChannel.h"
-#include "Errors.h"
+#include "core/Clock.h"
+#include "core/Errors.h"
+#include "core/StatusLine.h"
 
 namespace zir {
 
-// Monotonic milliseconds; injected so tests can run the schedule without waiting.
-class IClock {
-public:
-    virtual ~IClock() = default;
-    virtual std::int64_t NowMs() = 0;
-};
-
-class SteadyClock final : public IClock {
-public:
-    std::int64_t NowMs() override;
-};
-
-// What the exchange needs from its surroundings (the main window supplies it).
+// What the exchange asks its surroundings at each open and each attempt (the
+// main window answers from its fields and the keyboard).
 class IExchangeHost {
 public:
     virtual ~IExchangeHost() = default;
-    virtual int PortNumber() const = 0;          // "COM-port №", 1..256
-    virtual QString SpeedText() const = 0;       // "19200", ..., or "" when none chosen
-    virtual void SetStatus(const QString& text) = 0;
-    virtual bool EscapeHeld() = 0;               // the key's state at this moment
+    virtual int PortNumber() const = 0;   // "COM-port №", kMinPortNumber..kMaxPortNumber
+    // The line speed in baud. The window converts its field here and throws
+    // the EConvertError of a field that holds no number.
+    virtual int BaudRate() const = 0;
+    virtual bool EscapeHeld() = 0;        // the key's state at this moment
 };
 
 // Sends one frame and returns the validated reply; empty when none came.
@@ -45,10 +37,11 @@ public:
 
 class TExchange final : public IDeviceLink {
 public:
-    TExchange(IByteChannel& port, IExchangeHost& host, IClock& clock);
+    // "Canceled" goes to `status`; the reply windows are timed by `clock`.
+    TExchange(IByteChannel& port, IExchangeHost& host, IStatusLine& status, IClock& clock);
 
     // Port number and speed from the host; throws EConvertError for a speed
-    // text that is no integer and EPortError when the port cannot be opened.
+    // that is no rate and EPortError when the port cannot be opened.
     void OpenComPort();
     // Six attempts; throws EProtocolCancel("Canceled") when Escape is held at
     // the start of an attempt (the port is closed first), EPortError when the
@@ -75,6 +68,7 @@ private:
 
     IByteChannel& port_;
     IExchangeHost& host_;
+    IStatusLine& status_;
     IClock& clock_;
     bool pureSilence_ = false;
 };

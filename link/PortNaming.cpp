@@ -1,20 +1,12 @@
 #include "PortNaming.h"
 
-#include <QDir>
 #include <QFile>
-#include <QtGlobal>
+
+#include "core/XdgFolders.h"
 
 #include <sys/stat.h>
 
 namespace zir {
-
-QString ZirConfigDir()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/zir");
-}
 
 QString PortDevicePath(int n)
 {

@@ -7,9 +7,9 @@
 
 namespace zir {
 
-// $XDG_CONFIG_HOME/zir, or ~/.config/zir when the variable is unset or not
-// an absolute path.
-QString ZirConfigDir();
+// The numbers the "COM-port №" field offers.
+inline constexpr int kMinPortNumber = 1;
+inline constexpr int kMaxPortNumber = 256;
 
 // Device path of port number n (1..256).
 QString PortDevicePath(int n);

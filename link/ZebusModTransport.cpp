@@ -1,6 +1,7 @@
 #include "ZebusModTransport.h"
 
-#include "numFormats.h"
+#include "core/NumberText.h"
+#include "core/Text.h"
 
 namespace zir {
 
@@ -8,19 +9,6 @@ namespace {
 
 constexpr int kHeaderBytes = 10;   // addresses, kind, control, data length
 constexpr int kChecksumSize = 4;
-
-bool IsBlankOrControl(QChar c) { return c.unicode() <= 32; }
-
-QStringView TrimBlanksAndControls(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && IsBlankOrControl(text[begin]))
-        ++begin;
-    while (end > begin && IsBlankOrControl(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 std::uint8_t ParseAddressPart(QStringView part)
 {

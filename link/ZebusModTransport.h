@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 

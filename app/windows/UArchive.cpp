@@ -1,20 +1,48 @@
 #include "app/windows/UArchive.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QSaveFile>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Cp1251.h"
+#include "core/Errors.h"
 
 namespace zir {
+
+// Sizes every line as wide as the widest line of the list. The list measures
+// a single line for all of them (uniform item sizes keep a day of 1440 lines
+// cheap to lay out); a wider line would be cut with "..." and the list would
+// not scroll sideways to its end.
+class WholeLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void Take(const QString& line, const QFontMetrics& metrics) {
+        if (metrics.horizontalAdvance(line) > metrics.horizontalAdvance(widest_)) widest_ = line;
+    }
+    void Clear() { widest_.clear(); }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        if (item.fontMetrics.horizontalAdvance(widest_) > item.fontMetrics.horizontalAdvance(item.text))
+            item.text = widest_;
+        const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+        return style->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), item.widget);
+    }
+
+private:
+    QString widest_;
+};
 
 TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), dialogs_(&dialogs) {
@@ -26,6 +54,11 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     ListBox->setObjectName(QStringLiteral("ListBox"));
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setUniformItemSizes(true);
+    // Whole lines, scrolled sideways to the longest.
+    ListBox->setTextElideMode(Qt::ElideNone);
+    ListBox->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    lineDelegate_ = new WholeLineDelegate(ListBox);
+    ListBox->setItemDelegate(lineDelegate_);
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
 
     Panel1 = new QFrame(this);
@@ -54,6 +87,7 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
 }
 
 void TArchive::AddLine(const QString& line) {
+    lineDelegate_->Take(line, ListBox->fontMetrics());
     ListBox->addItem(line);
     // Every insertion throws the list's item layout away and only schedules
     // a new one, which runs after the next paint. While a reading adds a line
@@ -86,7 +120,10 @@ void TArchive::N1Click() {
     SaveLinesToFile(Lines(), path);
 }
 
-void TArchive::N2Click() { ListBox->clear(); }
+void TArchive::N2Click() {
+    ListBox->clear();
+    lineDelegate_->Clear();
+}
 
 void TArchive::keyPressEvent(QKeyEvent* event) {
     PreviewKey(event);
@@ -123,7 +160,7 @@ void SaveLinesToFile(const QStringList& lines, const QString& path) {
     const QString fullName = QFileInfo(path).absoluteFilePath();
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += UnicodeToCp1251(line);
+        bytes += UnicodeToCp1251Replacing(line);
         bytes += "\r\n";
     }
     QSaveFile file(fullName);

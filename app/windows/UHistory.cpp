@@ -28,23 +28,25 @@
 #include <QStatusBar>
 #include <QSvgGenerator>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
-#include "app/FileDialogs.h"
+#include "app/QtDialogs.h"
 #include "app/settings/FormStorage.h"
+#include "core/Clock.h"
+#include "core/DateText.h"
+#include "core/Errors.h"
+#include "core/NumberText.h"
 #include "history/ArchiveTextImport.h"
 #include "history/DayStatistics.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
 #include "history/PlotDecimation.h"
-#include "link/Errors.h"
-#include "link/numFormats.h"
 
 namespace zir {
 
@@ -56,8 +58,9 @@ constexpr std::int64_t kMsPerDay = 24 * kMsPerHour;
 constexpr std::int64_t kShortestViewMs = 10 * kMsPerMinute;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Shown under the plot while the pointer is not over it.
-const QString kPlotHint = QStringLiteral("Wheel: zoom; drag: move; right drag or Shift+drag: zoom to a span; "
-                                         "double click: the whole range");
+const QString kPlotHint = QStringLiteral(
+    "Wheel: zoom; drag: move; right drag or Shift+drag: zoom to a span; "
+    "double click: the whole range");
 
 const QColor kColorA(0x1f, 0x5f, 0xb4);
 const QColor kColorB(0xc8, 0x3c, 0x1e);
@@ -86,9 +89,7 @@ double RoundSignificant(double value, int digits) {
     return std::round(value * scale) / scale;
 }
 
-QString WithUnit(const QString& value, const QString& unit) {
-    return unit.isEmpty() ? value : value + u' ' + unit;
-}
+QString WithUnit(const QString& value, const QString& unit) { return unit.isEmpty() ? value : value + u' ' + unit; }
 
 // "A, мкЗв/ч": the channel and the unit texts of the values shown (the
 // first two when there are more).
@@ -123,10 +124,9 @@ void NiceRange(double& low, double& high, int& ticks) {
 
 // Tick steps that give labels at round times when the span is a whole number of them.
 constexpr std::int64_t kTickSteps[] = {
-    kMsPerMinute,      2 * kMsPerMinute,  5 * kMsPerMinute, 10 * kMsPerMinute, 15 * kMsPerMinute,
-    30 * kMsPerMinute, kMsPerHour,        2 * kMsPerHour,   3 * kMsPerHour,    6 * kMsPerHour,
-    12 * kMsPerHour,   kMsPerDay,         2 * kMsPerDay,    7 * kMsPerDay,     14 * kMsPerDay,
-    30 * kMsPerDay,    91 * kMsPerDay};
+    kMsPerMinute,  2 * kMsPerMinute, 5 * kMsPerMinute, 10 * kMsPerMinute, 15 * kMsPerMinute, 30 * kMsPerMinute,
+    kMsPerHour,    2 * kMsPerHour,   3 * kMsPerHour,   6 * kMsPerHour,    12 * kMsPerHour,   kMsPerDay,
+    2 * kMsPerDay, 7 * kMsPerDay,    14 * kMsPerDay,   30 * kMsPerDay,    91 * kMsPerDay};
 
 // The time axis' tick count (both ends included) for a span on `width` pixels.
 int TickCount(std::int64_t span, int width) {
@@ -176,8 +176,8 @@ public:
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 9; }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const char* const heads[] = {"Date",      "Records", "Empty records", "A minimum", "A mean",
-                                            "A maximum", "B minimum", "B mean",     "B maximum"};
+        static const char* const heads[] = {"Date",      "Records",   "Empty records", "A minimum", "A mean",
+                                            "A maximum", "B minimum", "B mean",        "B maximum"};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 9) return {};
         return QString::fromLatin1(heads[section]);
     }
@@ -223,9 +223,7 @@ THistoryChartView::THistoryChartView(QChart* chart, THistory& window) : QChartVi
     band_->setObjectName(QStringLiteral("SpanBand"));
 }
 
-double THistoryChartView::SceneX(const QPointF& viewportPoint) const {
-    return mapToScene(viewportPoint.toPoint()).x();
-}
+double THistoryChartView::SceneX(const QPointF& viewportPoint) const { return mapToScene(viewportPoint.toPoint()).x(); }
 
 void THistoryChartView::wheelEvent(QWheelEvent* event) {
     const int steps = event->angleDelta().y();
@@ -293,13 +291,12 @@ void THistoryChartView::leaveEvent(QEvent* event) {
 
 // --- the window
 
-THistory::THistory(THistoryStore& store, IDialogs& dialogs, QWidget* parent)
+THistory::THistory(THistoryStore& store, IClock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window),
       store_(store),
-      dialogs_(&dialogs),
-      qtFiles_(std::make_unique<QtFileDialogs>(this)),
-      files_(qtFiles_.get()),
-      now_([] { return QDateTime::currentDateTime(); }) {
+      clock_(clock),
+      qtDialogs_(std::make_unique<QtDialogs>(this)),
+      dialogs_(qtDialogs_.get()) {
     setObjectName(QStringLiteral("History"));
     setWindowTitle(QStringLiteral("History"));
     resize(980, 700);
@@ -373,11 +370,14 @@ void THistory::BuildMenu() {
         action->setShortcut(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
-        connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
         return action;
     };
-    actImport = item("actImport", "&Import Archive.txt...", QKeySequence(Qt::CTRL | Qt::Key_I), &THistory::actImportExecute);
-    actExportCsv = item("actExportCsv", "&Export CSV...", QKeySequence(Qt::CTRL | Qt::Key_E), &THistory::actExportCsvExecute);
+    actImport =
+        item("actImport", "&Import Archive.txt...", QKeySequence(Qt::CTRL | Qt::Key_I), &THistory::actImportExecute);
+    actExportCsv =
+        item("actExportCsv", "&Export CSV...", QKeySequence(Qt::CTRL | Qt::Key_E), &THistory::actExportCsvExecute);
     actSaveImage = item("actSaveImage", "&Save plot as image...", QKeySequence(Qt::CTRL | Qt::Key_S),
                         &THistory::actSaveImageExecute);
     N_File->addSeparator();
@@ -423,7 +423,8 @@ QWidget* THistory::BuildControls() {
     connect(CB_Logarithmic, &QCheckBox::toggled, this, [this] { Guarded([this] { Redraw(); }); });
     CB_CurrentReadings = new QCheckBox(QStringLiteral("&Current readings"));
     CB_CurrentReadings->setObjectName(QStringLiteral("CB_CurrentReadings"));
-    CB_CurrentReadings->setToolTip(QStringLiteral("Show the current readings (Read Current data, auto refresh) as points"));
+    CB_CurrentReadings->setToolTip(
+        QStringLiteral("Show the current readings (Read Current data, auto refresh) as points"));
     CB_CurrentReadings->setChecked(true);
     connect(CB_CurrentReadings, &QCheckBox::toggled, this, [this] {
         Guarded([this] {
@@ -436,8 +437,8 @@ QWidget* THistory::BuildControls() {
     DE_From->setObjectName(QStringLiteral("DE_From"));
     DE_To = new QDateTimeEdit;
     DE_To->setObjectName(QStringLiteral("DE_To"));
-    const QString format = QLocale::system().dateFormat(QLocale::ShortFormat) + u' ' +
-                           QLocale::system().timeFormat(QLocale::ShortFormat);
+    const QString format =
+        QLocale::system().dateFormat(QLocale::ShortFormat) + u' ' + QLocale::system().timeFormat(QLocale::ShortFormat);
     for (QDateTimeEdit* edit : {DE_From, DE_To}) {
         edit->setDisplayFormat(format);
         edit->setCalendarPopup(true);
@@ -584,17 +585,19 @@ void THistory::Guarded(const std::function<void()>& handler) {
     }
 }
 
-void THistory::SetFileDialogs(IFileDialogs* files) { files_ = files ? files : qtFiles_.get(); }
+void THistory::SetDialogs(IDialogs* dialogs) { dialogs_ = dialogs ? dialogs : qtDialogs_.get(); }
 
-QDateTime THistory::Now() const { return now_(); }
+QDateTime THistory::Now() const { return clock_.Now(); }
 
 QString THistory::Address() const { return CB_Address->currentText().trimmed(); }
 
 void THistory::SelectAddress(const QString& address) {
     const QString trimmed = address.trimmed();
     const int index = CB_Address->findText(trimmed);
-    if (index >= 0) CB_Address->setCurrentIndex(index);
-    else CB_Address->setEditText(trimmed);
+    if (index >= 0)
+        CB_Address->setCurrentIndex(index);
+    else
+        CB_Address->setEditText(trimmed);
 }
 
 void THistory::FillAddresses() {
@@ -645,8 +648,8 @@ void THistory::ShowRange(Range range) {
         };
         if (const auto span = store_.RecordSpan(Address()))
             take(MillisecondOf(span->first), MillisecondOf(span->second) + kMsPerMinute);
-        const CurrentSeries current =
-            store_.CurrentReadings(Address(), TimeOfMillisecond(0), TimeOfMillisecond(std::int64_t{400} * 366 * kMsPerDay));
+        const CurrentSeries current = store_.CurrentReadings(Address(), TimeOfMillisecond(0),
+                                                             TimeOfMillisecond(std::int64_t{400} * 366 * kMsPerDay));
         if (!current.readings.empty())
             take(FloorTo(current.readings.front().ms, kMsPerMinute),
                  FloorTo(current.readings.back().ms, kMsPerMinute) + kMsPerMinute);
@@ -687,18 +690,21 @@ void THistory::Load() {
     viewFrom_ = rangeFrom_;
     viewTo_ = rangeTo_;
     Redraw();
-    if (error.isEmpty()) NoteRange();
-    else StatusBar->showMessage(error);
+    if (error.isEmpty())
+        NoteRange();
+    else
+        StatusBar->showMessage(error);
 }
 
 void THistory::LoadCurrentReadings() {
-    current_ = ColumnsOf(store_.CurrentReadings(loadedAddress_, TimeOfMillisecond(loadFrom_), TimeOfMillisecond(loadTo_)));
+    current_ =
+        ColumnsOf(store_.CurrentReadings(loadedAddress_, TimeOfMillisecond(loadFrom_), TimeOfMillisecond(loadTo_)));
     currentLoaded_ = true;
 }
 
 void THistory::UpdateStatistics() {
-    statistics_->SetRows(DailyStatistics(records_, TimeOfMillisecond(rangeFrom_).date(),
-                                         TimeOfMillisecond(rangeTo_ - 1).date()));
+    statistics_->SetRows(
+        DailyStatistics(records_, TimeOfMillisecond(rangeFrom_).date(), TimeOfMillisecond(rangeTo_ - 1).date()));
 }
 
 void THistory::UpdateAxisTitles() {
@@ -750,8 +756,7 @@ double THistory::AxisMs(std::int64_t wallMs) const {
     return static_cast<double>(wallMs - offsetMs_);
 }
 
-void THistory::SetValueAxes(QValueAxis* linear, QLogValueAxis* logarithmic, double minimum, double maximum,
-                            bool any) {
+void THistory::SetValueAxes(QValueAxis* linear, QLogValueAxis* logarithmic, double minimum, double maximum, bool any) {
     if (!CB_Logarithmic->isChecked()) {
         double low = any ? minimum : 0;
         double high = any ? maximum : 1;
@@ -879,8 +884,8 @@ void THistory::ZoomAround(double x, double factor) {
     const std::int64_t newSpan =
         std::clamp(static_cast<std::int64_t>(std::llround(span * factor)), std::min(kShortestViewMs, whole), whole);
     // The time under the pointer stays under it.
-    const std::int64_t from =
-        at - static_cast<std::int64_t>(std::llround(static_cast<double>(at - viewFrom_) * static_cast<double>(newSpan) / span));
+    const std::int64_t from = at - static_cast<std::int64_t>(std::llround(static_cast<double>(at - viewFrom_) *
+                                                                          static_cast<double>(newSpan) / span));
     SetView(from, from + newSpan);
 }
 
@@ -936,7 +941,9 @@ void THistory::ShowPointerAt(double x) {
 
     const auto values = [](const HistoryColumns& c, std::size_t i) {
         const auto channel = [](const char* name, double v, const QString& unit, int uncertainty) {
-            return QStringLiteral("%1: %2 ± %3 %").arg(QString::fromLatin1(name), WithUnit(FloatToText(v), unit)).arg(uncertainty);
+            return QStringLiteral("%1: %2 ± %3 %")
+                .arg(QString::fromLatin1(name), WithUnit(FloatToText(v), unit))
+                .arg(uncertainty);
         };
         return channel("A", c.a[i], c.UnitA(i), c.uncA[i]) + QStringLiteral("     ") +
                channel("B", c.b[i], c.UnitB(i), c.uncB[i]);
@@ -956,8 +963,8 @@ void THistory::ShowPointerAt(double x) {
         text = MinuteText(FloorTo(at + kMsPerMinute / 2, kMsPerMinute)) + QStringLiteral("   no record");
     }
     LB_Pointer->setText(text);
-    const double markX = area.left() + static_cast<double>(markAt - viewFrom_) /
-                                           static_cast<double>(viewTo_ - viewFrom_) * area.width();
+    const double markX =
+        area.left() + static_cast<double>(markAt - viewFrom_) / static_cast<double>(viewTo_ - viewFrom_) * area.width();
     cursor_->setLine(markX, area.top(), markX, area.bottom());
     cursor_->setVisible(record.has_value() || useReading);
 }
@@ -1011,9 +1018,10 @@ void THistory::OnCurrentCommitted(const QString& address, const QDateTime& time)
     if (!loaded_ || !isVisible() || address.trimmed() != loadedAddress_) return;
     const std::int64_t ms = MillisecondOf(time);
     const bool extended = ExtendLiveRange(ms + 1);
-    if (range_ == Range::All && ms < rangeFrom_) return;  // not kept in the range shown
+    if (range_ == Range::All && ms < rangeFrom_) return; // not kept in the range shown
     if (currentLoaded_ && ms >= loadFrom_ && ms < loadTo_) {
-        MergeColumns(current_, store_.CurrentReadings(loadedAddress_, TimeOfMillisecond(ms), TimeOfMillisecond(ms + 1)));
+        MergeColumns(current_,
+                     store_.CurrentReadings(loadedAddress_, TimeOfMillisecond(ms), TimeOfMillisecond(ms + 1)));
     } else if (!extended) {
         return;
     }
@@ -1033,20 +1041,22 @@ QString THistory::SuggestedName(const QString& suffix) const {
 }
 
 void THistory::actImportExecute() {
-    const QString path = files_->OpenFileName(QStringLiteral("Import Archive.txt"), startFolder_,
-                                              QStringLiteral("Archive reports (*.txt);;All files (*)"));
+    const QString path = dialogs_->ChooseOpenFile(QStringLiteral("Import Archive.txt"), startFolder_,
+                                                  QStringLiteral("Archive reports (*.txt);;All files (*)"));
     if (path.isEmpty()) return;
     const ArchiveImportResult result = ImportArchiveText(store_, path);
     FillAddresses();
     const QString summary = ImportSummary(result);
     StatusBar->showMessage(summary);
-    if (result.ok) dialogs_->ShowMessage(summary);
-    else dialogs_->ShowError(ErrorBoxText(summary));
+    if (result.ok)
+        dialogs_->ShowMessage(summary);
+    else
+        dialogs_->ShowError(ErrorBoxText(summary));
 }
 
 void THistory::actExportCsvExecute() {
-    QString path = files_->SaveFileName(QStringLiteral("Export CSV"), SuggestedName(QStringLiteral(".csv")),
-                                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    QString path = dialogs_->ChooseSaveFile(QStringLiteral("Export CSV"), SuggestedName(QStringLiteral(".csv")),
+                                            QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
     // The whole minutes of the span shown.
@@ -1055,15 +1065,15 @@ void THistory::actExportCsvExecute() {
     QString error;
     const qint64 rows = ExportHistoryCsv(store_, path, loadedAddress_, from, to, &error);
     if (rows < 0) throw EFileError(error);
-    StatusBar->showMessage(QStringLiteral("%1 records from %2 to %3 exported to %4")
-                               .arg(rows)
-                               .arg(MinuteText(MillisecondOf(from)), MinuteText(MillisecondOf(to)),
-                                    QFileInfo(path).absoluteFilePath()));
+    StatusBar->showMessage(
+        QStringLiteral("%1 records from %2 to %3 exported to %4")
+            .arg(rows)
+            .arg(MinuteText(MillisecondOf(from)), MinuteText(MillisecondOf(to)), QFileInfo(path).absoluteFilePath()));
 }
 
 void THistory::actSaveImageExecute() {
-    QString path = files_->SaveFileName(QStringLiteral("Save plot as image"), SuggestedName(QStringLiteral(".png")),
-                                        QStringLiteral("PNG image (*.png);;SVG image (*.svg)"));
+    QString path = dialogs_->ChooseSaveFile(QStringLiteral("Save plot as image"), SuggestedName(QStringLiteral(".png")),
+                                            QStringLiteral("PNG image (*.png);;SVG image (*.svg)"));
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
     SavePlotImage(path);

@@ -48,9 +48,9 @@ class QValueAxis;
 
 namespace zir {
 
+class IClock;
 class IDialogs;
-class IFileDialogs;
-class QtFileDialogs;
+class QtDialogs;
 class TDayStatisticsModel;
 class TFormStorage;
 class THistory;
@@ -90,16 +90,18 @@ class THistory : public QWidget {
 public:
     enum class Range { LastDay, Last7Days, Last30Days, LastYear, All, FromTo };
 
-    // `store` and `dialogs` are not owned and must outlive the window's use.
-    THistory(THistoryStore& store, IDialogs& dialogs, QWidget* parent = nullptr);
+    // `store` and `clock` are not owned and must outlive the window's use;
+    // the clock's local time is the computer's, which the "last ..." ranges
+    // end at.
+    THistory(THistoryStore& store, IClock& clock, QWidget* parent = nullptr);
     ~THistory() override;
 
     // --- components (objectName = member name)
     QMenuBar* MainMenu = nullptr;
     QMenu* N_File = nullptr;
-    QAction* actImport = nullptr;       // "Import Archive.txt..."
-    QAction* actExportCsv = nullptr;    // "Export CSV..."
-    QAction* actSaveImage = nullptr;    // "Save plot as image..."
+    QAction* actImport = nullptr;    // "Import Archive.txt..."
+    QAction* actExportCsv = nullptr; // "Export CSV..."
+    QAction* actSaveImage = nullptr; // "Save plot as image..."
     QAction* actClose = nullptr;
     QComboBox* CB_Address = nullptr;
     QPushButton* BB_LastDay = nullptr;
@@ -119,9 +121,9 @@ public:
     QStatusBar* StatusBar = nullptr;
 
     QChart* Chart = nullptr;
-    QLineSeries* SeriesA = nullptr;      // archive records, channel A
+    QLineSeries* SeriesA = nullptr; // archive records, channel A
     QLineSeries* SeriesB = nullptr;
-    QScatterSeries* CurrentA = nullptr;  // current readings, on request
+    QScatterSeries* CurrentA = nullptr; // current readings, on request
     QScatterSeries* CurrentB = nullptr;
     QDateTimeAxis* AxisTime = nullptr;
     // The series' value axes (linear). On a logarithmic scale they carry the
@@ -133,14 +135,12 @@ public:
     QLogValueAxis* LogAxisA = nullptr;
     QLogValueAxis* LogAxisB = nullptr;
 
-    TFormStorage* FormStorage = nullptr;  // position, size and the two check boxes, section [THistory]
+    TFormStorage* FormStorage = nullptr; // position, size and the two check boxes, section [THistory]
 
     // --- seams
-    void SetDialogs(IDialogs& dialogs) { dialogs_ = &dialogs; }
-    // nullptr restores the real file dialogs; not owned.
-    void SetFileDialogs(IFileDialogs* files);
-    // The computer's clock (local time), which the "last ..." ranges end at.
-    void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+    // Message boxes and file dialogs; nullptr restores the real ones, shown
+    // over this window. Not owned.
+    void SetDialogs(IDialogs* dialogs);
     // Where the file dialogs start.
     void SetStartFolder(const QString& folder) { startFolder_ = folder; }
 
@@ -228,16 +228,15 @@ private:
     double AxisMs(std::int64_t wallMs) const;
 
     THistoryStore& store_;
+    IClock& clock_;
+    std::unique_ptr<QtDialogs> qtDialogs_;
     IDialogs* dialogs_;
-    std::unique_ptr<QtFileDialogs> qtFiles_;
-    IFileDialogs* files_;
-    std::function<QDateTime()> now_;
     QString startFolder_;
 
     Range range_ = Range::Last7Days;
-    std::int64_t rangeFrom_ = 0;   // wall-clock ms
+    std::int64_t rangeFrom_ = 0; // wall-clock ms
     std::int64_t rangeTo_ = 0;
-    std::int64_t loadFrom_ = 0;    // whole days around the range
+    std::int64_t loadFrom_ = 0; // whole days around the range
     std::int64_t loadTo_ = 0;
     std::int64_t viewFrom_ = 0;
     std::int64_t viewTo_ = 0;
@@ -249,7 +248,7 @@ private:
     TDayStatisticsModel* statistics_ = nullptr;
     QGraphicsLineItem* cursor_ = nullptr;
     bool redrawing_ = false;
-    int columns_ = 0;   // the plot's width in pixels at the last redraw
+    int columns_ = 0; // the plot's width in pixels at the last redraw
 
     // The local time's offset from UTC by wall-clock hour, looked up once an hour.
     mutable std::unordered_map<std::int64_t, std::int64_t> offsets_;

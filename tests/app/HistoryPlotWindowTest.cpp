@@ -30,13 +30,17 @@
 #include <QValueAxis>
 #include <cmath>
 
-#include "app/FileDialogs.h"
 #include "app/UFace.h"
 #include "app/windows/UHistory.h"
 #include "archive/ArchiveRecord.h"
+#include "archive/ReadingInputs.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
+#include "core/NumberText.h"
 #include "history/HistoryStore.h"
-#include "link/Cp1251.h"
 #include "link/numFormats.h"
+#include "support/Files.h"
+#include "support/VirtualClock.h"
 #include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
@@ -46,21 +50,6 @@ const QString kAddress = QStringLiteral("10.20.30");
 
 QDateTime Wall(int day, int hour, int minute) { return QDateTime(QDate(2024, 5, day), QTime(hour, minute), Qt::UTC); }
 QDateTime Local(const QDateTime& wall) { return QDateTime(wall.date(), wall.time(), Qt::LocalTime); }
-
-class ScriptedFiles final : public IFileDialogs {
-public:
-    QString openAnswer;
-    QString saveAnswer;
-    QStringList captions;
-    QString OpenFileName(const QString& caption, const QString&, const QString&) override {
-        captions << caption;
-        return openAnswer;
-    }
-    QString SaveFileName(const QString& caption, const QString&, const QString&) override {
-        captions << caption;
-        return saveAnswer;
-    }
-};
 
 ArchiveEntry Entry(const QDateTime& time, double a, int uncA, double b, int uncB,
                    const QString& unitA = QStringLiteral("Bq"), const QString& unitB = QStringLiteral("1/s")) {
@@ -108,10 +97,11 @@ class HistoryPlot : public ::testing::Test {
 protected:
     HistoryPlot() : savedConfig_(qgetenv("XDG_CONFIG_HOME")) {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        store = std::make_unique<THistoryStore>(data.path() + QStringLiteral("/history.sqlite"));
-        window = std::make_unique<THistory>(*store, dialogs);
-        window->SetFileDialogs(&files);
-        window->SetClock([this] { return now; });
+        // The computer's clock says 17 May 2024 12:00:30.
+        clock.wallAtZero = QDateTime(QDate(2024, 5, 17), QTime(12, 0, 30), Qt::LocalTime);
+        store = std::make_unique<THistoryStore>(data.path() + QStringLiteral("/history.sqlite"), clock);
+        window = std::make_unique<THistory>(*store, clock);
+        window->SetDialogs(&dialogs);
         window->resize(1000, 700);
     }
     ~HistoryPlot() override {
@@ -120,9 +110,16 @@ protected:
         qputenv("XDG_CONFIG_HOME", savedConfig_);
     }
 
+    // One reading of the entries, committed a day's worth at a time (the
+    // virtual clock stands still, so no batch falls due by itself).
     void Read(const std::vector<ArchiveEntry>& entries, const QString& address = kAddress) {
         const int reading = store->BeginReading(QStringLiteral("Report to ZIR %1").arg(address));
-        for (const ArchiveEntry& e : entries) store->AddRecord(reading, address, e);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            store->AddRecord(reading, address, entries[i]);
+            if ((i + 1) % 1440 == 0) {
+                ASSERT_TRUE(store->Commit()) << store->TakeProblem().toStdString();
+            }
+        }
         ASSERT_TRUE(store->Commit()) << store->TakeProblem().toStdString();
     }
     void Current(const QDateTime& localTime, double a, double b) {
@@ -157,8 +154,7 @@ protected:
 
     QTemporaryDir config, data;
     ScriptedDialogs dialogs;
-    ScriptedFiles files;
-    QDateTime now{QDate(2024, 5, 17), QTime(12, 0, 30), Qt::LocalTime};
+    VirtualClock clock;
     std::unique_ptr<THistoryStore> store;
     std::unique_ptr<THistory> window;
 
@@ -213,7 +209,8 @@ TEST_F(HistoryPlot, ShowsTheSeriesOfTheHistoryWithBreaksAtGapsAndUnitsOnTheAxes)
     EXPECT_LE(window->AxisB->min(), 10);
     EXPECT_GE(window->AxisB->max(), 69);
     // Time over date, in the system locale's formats.
-    EXPECT_EQ(window->AxisTime->format(), QLocale::system().timeFormat(QLocale::ShortFormat) + QStringLiteral("'<br>'") +
+    EXPECT_EQ(window->AxisTime->format(), QLocale::system().timeFormat(QLocale::ShortFormat) +
+                                              QStringLiteral("'<br>'") +
                                               QLocale::system().dateFormat(QLocale::ShortFormat));
 }
 
@@ -275,7 +272,7 @@ TEST_F(HistoryPlot, DayStatisticsListEveryDayOfTheRangeWithUnits) {
 struct RangeCase {
     const char* name;
     THistory::Range range;
-    QDateTime from, to;  // wall clock
+    QDateTime from, to; // wall clock
 };
 
 void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.name; }
@@ -381,7 +378,7 @@ TEST_F(HistoryPlot, WheelZoomsAroundThePointerDragPansRubberBandZoomsDoubleClick
     EXPECT_LE(std::llabs(window->ViewTo().msecsTo(Wall(17, 9, 0))), static_cast<qint64>(pixelMs));
     ExpectAxisShowsView();
     // The hour's points are the records again.
-    EXPECT_EQ(Plotted(window->SeriesA).size(), 56u);  // 54 records with values and 2 breaks
+    EXPECT_EQ(Plotted(window->SeriesA).size(), 56u); // 54 records with values and 2 breaks
 
     // Zooming out never goes beyond the range; a double click shows all of it.
     for (int i = 0; i < 30; ++i) window->ZoomAround(window->Chart->plotArea().center().x(), 1.25);
@@ -419,12 +416,15 @@ TEST_F(HistoryPlot, PointerShowsTimeValuesUnitsAndUncertaintiesOfTheNearestMinut
     Open(THistory::Range::FromTo);
     ASSERT_TRUE(window->ShowFromTo(Wall(17, 7, 50), Wall(17, 9, 10)));
     QTest::mouseMove(Viewport(), PixelOf(Wall(17, 8, 5)));
-    const QString minute = ShortDateText(QDate(2024, 5, 17)) + u' ' + QLocale::system().toString(QTime(8, 5), QLocale::ShortFormat);
+    const QString minute =
+        ShortDateText(QDate(2024, 5, 17)) + u' ' + QLocale::system().toString(QTime(8, 5), QLocale::ShortFormat);
     EXPECT_EQ(window->LB_Pointer->text(), minute + QStringLiteral("   A: 0.15 Bq ± 5 %     B: 15 1/s ± 3 %"));
     QTest::mouseMove(Viewport(), PixelOf(Wall(17, 8, 30)));
-    EXPECT_TRUE(window->LB_Pointer->text().endsWith(QStringLiteral("empty record"))) << window->LB_Pointer->text().toStdString();
+    EXPECT_TRUE(window->LB_Pointer->text().endsWith(QStringLiteral("empty record")))
+        << window->LB_Pointer->text().toStdString();
     QTest::mouseMove(Viewport(), PixelOf(Wall(17, 8, 42)));
-    EXPECT_TRUE(window->LB_Pointer->text().endsWith(QStringLiteral("no record"))) << window->LB_Pointer->text().toStdString();
+    EXPECT_TRUE(window->LB_Pointer->text().endsWith(QStringLiteral("no record")))
+        << window->LB_Pointer->text().toStdString();
 }
 
 TEST_F(HistoryPlot, LogarithmicAxesShowOnlyPositiveValuesAndBreakAtTheOthers) {
@@ -443,7 +443,7 @@ TEST_F(HistoryPlot, LogarithmicAxesShowOnlyPositiveValuesAndBreakAtTheOthers) {
     EXPECT_DOUBLE_EQ(window->LogAxisB->max(), 100);
     EXPECT_EQ(window->LogAxisA->titleText(), "A, Bq");
     const auto a = Plotted(window->SeriesA);
-    ASSERT_EQ(a.size(), 5u);  // 0.5 doubled into a dot, the break, 5, 50
+    ASSERT_EQ(a.size(), 5u); // 0.5 doubled into a dot, the break, 5, 50
     EXPECT_DOUBLE_EQ(a[0].second, std::log10(0.5));
     EXPECT_TRUE(std::isnan(a[2].second));
     EXPECT_DOUBLE_EQ(a[4].second, std::log10(50.0));
@@ -465,7 +465,8 @@ TEST_F(HistoryPlot, RecordsAndCurrentReadingsCommittedMeanwhileAppearWithoutARel
     Read({Entry(Wall(17, 9, 10), 0.9, 2, 90, 2), Entry(Wall(17, 9, 11), 0.8, 2, 80, 2)});
     EXPECT_EQ(window->ViewFrom(), viewFrom);
     const auto a = Plotted(window->SeriesA);
-    EXPECT_TRUE(std::any_of(a.begin(), a.end(), [](const auto& p) { return p.first == Wall(17, 9, 10) && p.second == 0.9; }));
+    EXPECT_TRUE(
+        std::any_of(a.begin(), a.end(), [](const auto& p) { return p.first == Wall(17, 9, 10) && p.second == 0.9; }));
     EXPECT_EQ(window->TV_DayStatistics->model()->index(1, 1).data().toString(), "56");
     // Records of another instrument change nothing.
     Read({Entry(Wall(17, 9, 20), 7, 2, 7, 2)}, QStringLiteral("1.1.2"));
@@ -488,7 +489,7 @@ TEST_F(HistoryPlot, AnotherAddressTypedOrChosenShowsItsRecords) {
     Read(KnownHour());
     Read({Entry(Wall(17, 9, 0), 3, 1, 4, 1), Entry(Wall(17, 9, 1), 3, 1, 4, 1)}, QStringLiteral("1.1.2"));
     Open(THistory::Range::LastDay);
-    EXPECT_EQ(window->CB_Address->count(), 2);  // the addresses of the history
+    EXPECT_EQ(window->CB_Address->count(), 2); // the addresses of the history
     window->CB_Address->lineEdit()->selectAll();
     QTest::keyClicks(window->CB_Address->lineEdit(), QStringLiteral("1.1.2"));
     QTest::keyClick(window->CB_Address->lineEdit(), Qt::Key_Return);
@@ -503,7 +504,7 @@ TEST_F(HistoryPlot, AClosedWindowReadsItsRangeAgainWhenOpened) {
     Open(THistory::Range::LastDay);
     window->close();
     Read(KnownHour());
-    EXPECT_TRUE(window->Records().empty());  // not followed while closed
+    EXPECT_TRUE(window->Records().empty()); // not followed while closed
     window->ShowFor(kAddress);
     EXPECT_EQ(window->Records().size(), 55u);
     EXPECT_EQ(window->CurrentRange(), THistory::Range::LastDay);
@@ -514,7 +515,7 @@ TEST_F(HistoryPlot, ImportsAnArchiveTxtAndReportsItsCounts) {
     // An Archive.txt as the program writes it: title and record lines in the
     // system locale, Windows-1251, CR LF; line 4 is damaged.
     const QString path = data.path() + QStringLiteral("/Archive.txt");
-    QStringList lines{ReportTitle(kAddress, QDate(2024, 5, 17), true, "08:00", true, "08:02")};
+    QStringList lines{ReportTitle(kAddress, QDate(2024, 5, 17), TimeFilter{TimeLimitAt(480), TimeLimitAt(482)})};
     for (int m = 0; m < 3; ++m) {
         ArchiveRecord r;
         r.time = QDateTime(QDate(2024, 5, 17), QTime(8, m), Qt::LocalTime);
@@ -526,22 +527,19 @@ TEST_F(HistoryPlot, ImportsAnArchiveTxtAndReportsItsCounts) {
         lines << RecordLine(r, QStringLiteral("Bq"), QStringLiteral("1/s"));
         if (m == 1) lines << QStringLiteral("broken line");
     }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(UnicodeToCp1251(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
-    file.close();
+    WriteFileBytes(path, UnicodeToCp1251(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
 
-    files.openAnswer = path;
+    dialogs.openFileChoice = path;
     window->actImport->trigger();
     ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.errors.join('|').toStdString();
     EXPECT_EQ(dialogs.messages.front(), "Archive.txt: 3 new, 0 already known, 0 changed; unreadable lines: 1 (4)");
-    EXPECT_EQ(files.captions, QStringList{"Import Archive.txt"});
+    EXPECT_EQ(dialogs.fileCaptions, QStringList{"Import Archive.txt"});
     // The records are in the open plot.
     EXPECT_EQ(window->SeriesA->count(), 3);
     window->actImport->trigger();
     EXPECT_EQ(dialogs.messages.back(), "Archive.txt: 0 new, 3 already known, 0 changed; unreadable lines: 1 (4)");
     // Cancelled: nothing.
-    files.openAnswer.clear();
+    dialogs.openFileChoice.clear();
     window->actImport->trigger();
     EXPECT_EQ(dialogs.messages.size(), 2);
 }
@@ -550,18 +548,17 @@ TEST_F(HistoryPlot, ExportsTheShownSpanAsCsv) {
     Read(KnownHour());
     Open(THistory::Range::LastDay);
     ASSERT_TRUE(window->ShowFromTo(Wall(17, 8, 28), Wall(17, 8, 31)));
-    files.saveAnswer = data.path() + QStringLiteral("/span");
+    dialogs.saveFileChoice = data.path() + QStringLiteral("/span");
     window->actExportCsv->trigger();
-    QFile csv(files.saveAnswer + QStringLiteral(".csv"));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << dialogs.errors.join('|').toStdString();
-    EXPECT_EQ(QString::fromUtf8(csv.readAll()),
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
+    EXPECT_EQ(QString::fromUtf8(ReadFileBytes(dialogs.saveFileChoice + QStringLiteral(".csv"))),
               QStringLiteral("time,address,bank,value_a,unit_a,uncertainty_a,value_b,unit_b,uncertainty_b\r\n"
                              "2024-05-17T08:28,10.20.30,3,0.38,Bq,5,38,1/s,3\r\n"
                              "2024-05-17T08:29,10.20.30,3,0.39,Bq,5,39,1/s,3\r\n"
                              "2024-05-17T08:30,10.20.30,3,,Bq,0,,1/s,255\r\n"));
     EXPECT_TRUE(window->StatusBar->currentMessage().startsWith(QStringLiteral("3 records")));
     // A file that cannot be written ends in the error box.
-    files.saveAnswer = data.path() + QStringLiteral("/no/such/folder/x.csv");
+    dialogs.saveFileChoice = data.path() + QStringLiteral("/no/such/folder/x.csv");
     window->actExportCsv->trigger();
     EXPECT_EQ(dialogs.errors.size(), 1);
 }
@@ -569,9 +566,9 @@ TEST_F(HistoryPlot, ExportsTheShownSpanAsCsv) {
 TEST_F(HistoryPlot, SavesThePlotAsPngAndSvg) {
     Read(KnownHour());
     Open(THistory::Range::LastDay);
-    files.saveAnswer = data.path() + QStringLiteral("/plot.png");
+    dialogs.saveFileChoice = data.path() + QStringLiteral("/plot.png");
     window->actSaveImage->trigger();
-    const QImage png(files.saveAnswer);
+    const QImage png(dialogs.saveFileChoice);
     ASSERT_FALSE(png.isNull()) << dialogs.errors.join('|').toStdString();
     EXPECT_EQ(png.size(), window->ChartView->size() * window->devicePixelRatio());
     // Channel A's colour is in the picture.
@@ -580,19 +577,18 @@ TEST_F(HistoryPlot, SavesThePlotAsPngAndSvg) {
         for (int x = 0; x < png.width() && !blue; ++x) blue = png.pixelColor(x, y) == QColor(0x1f, 0x5f, 0xb4);
     EXPECT_TRUE(blue);
 
-    files.saveAnswer = data.path() + QStringLiteral("/plot.svg");
+    dialogs.saveFileChoice = data.path() + QStringLiteral("/plot.svg");
     window->actSaveImage->trigger();
-    QFile svg(files.saveAnswer);
-    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
-    const QByteArray text = svg.readAll();
+    const QByteArray text = ReadFileBytes(dialogs.saveFileChoice);
     EXPECT_TRUE(text.contains("<svg")) << text.left(200).toStdString();
-    EXPECT_TRUE(text.contains("#1f5fb4"));  // the series drawn as vectors
+    EXPECT_TRUE(text.contains("#1f5fb4")); // the series drawn as vectors
     EXPECT_TRUE(text.contains("History of ZIR 10.20.30"));
 
-    files.saveAnswer = data.path() + QStringLiteral("/no/such/folder/plot.png");
+    dialogs.saveFileChoice = data.path() + QStringLiteral("/no/such/folder/plot.png");
     window->actSaveImage->trigger();
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file"))) << dialogs.errors.front().toStdString();
+    EXPECT_TRUE(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file")))
+        << dialogs.errors.front().toStdString();
 }
 
 TEST_F(HistoryPlot, AnEmptyRangeSaysWhereTheRecordsAre) {
@@ -637,8 +633,8 @@ QStringList Items(const QMenu* menu) {
 
 TEST_F(HistoryFromFace, MenuGroupSitsBetweenReadAllAndExitInBothMenus) {
     EXPECT_EQ(Items(face->N1), (QStringList{"Show progressbar while refresh is doing", "-", "Read &Time",
-                                             "Read &Current data", "-", "&Refresh data bank list", "Read Data &Bank",
-                                             "-", "Read all data from archive", "-", "&History...", "-", "E&xit"}));
+                                            "Read &Current data", "-", "&Refresh data bank list", "Read Data &Bank",
+                                            "-", "Read all data from archive", "-", "&History...", "-", "E&xit"}));
     EXPECT_EQ(Items(face->PopupMenu1),
               (QStringList{"About", "-", "Read &Time", "Read &Current data", "-", "&Refresh data bank list",
                            "Read Data &Bank", "-", "Read all data from archive", "-", "&History...", "-", "E&xit"}));
@@ -653,7 +649,7 @@ TEST_F(HistoryFromFace, CtrlHOpensTheWindowForTheAddressInTheFieldAlsoFromAnEdit
     ASSERT_NE(face->FHistory, nullptr);
     EXPECT_TRUE(face->FHistory->isVisible());
     EXPECT_EQ(face->FHistory->Address(), "1.2.3");
-    EXPECT_EQ(face->LE_DeviceAdr->text(), " 1.2.3 ");  // the edit did not see the key
+    EXPECT_EQ(face->LE_DeviceAdr->text(), " 1.2.3 "); // the edit did not see the key
     EXPECT_FALSE(face->FHistory->isModal());
     // Opened again from the menu for another address: that one.
     face->FHistory->close();
@@ -670,10 +666,9 @@ TEST_F(HistoryFromFace, PositionSizeAndOptionsAreKeptInASectionOfTheirOwn) {
     history->resize(760, 560);
     history->CB_Logarithmic->setChecked(true);
     history->close();
-    const QString ini = config.path() + QStringLiteral("/zir/") + QCoreApplication::applicationName() + QStringLiteral(".INI");
-    QFile file(ini);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << ini.toStdString();
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString ini =
+        config.path() + QStringLiteral("/zir/") + QCoreApplication::applicationName() + QStringLiteral(".INI");
+    const QString text = QString::fromUtf8(ReadFileBytes(ini));
     ASSERT_TRUE(text.contains(QStringLiteral("[THistory]"))) << text.toStdString();
     const QString section = text.mid(text.indexOf(QStringLiteral("[THistory]")));
     EXPECT_TRUE(section.contains(QStringLiteral("CB_Logarithmic_Checked=True"))) << section.toStdString();

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "device/CurrentData.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {

@@ -6,24 +6,24 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QPushButton>
-#include <QValueAxis>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QScatterSeries>
 #include <QSet>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 #include <cmath>
 
+#include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UHistory.h"
-#include "archive/BankList.h"
+#include "support/SimProcess.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/e2e/SimProcess.h"
 
 namespace zir::test {
 namespace {
@@ -31,7 +31,8 @@ namespace {
 class PlotOfReadings : public ::testing::Test {
 protected:
     PlotOfReadings()
-        : savedConfig_(qgetenv("XDG_CONFIG_HOME")), savedData_(qgetenv("XDG_DATA_HOME")),
+        : savedConfig_(qgetenv("XDG_CONFIG_HOME")),
+          savedData_(qgetenv("XDG_DATA_HOME")),
           sim({"--no-pacing", "--clock", "2024-05-17 12:00", "--active-banks", "3", "--current-bank", "1"}) {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));

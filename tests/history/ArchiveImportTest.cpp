@@ -6,9 +6,12 @@
 #include <QFile>
 
 #include "archive/ArchiveTextFile.h"
+#include "core/Clock.h"
+#include "core/Cp1251.h"
+#include "core/NumberText.h"
+#include "device/BankLetter.h"
 #include "history/ArchiveTextImport.h"
 #include "history/HistoryTestSupport.h"
-#include "link/Cp1251.h"
 #include "tests/archive/ArchiveFakes.h"
 
 namespace zir::test {
@@ -33,7 +36,7 @@ const Minute5 kMinutes[] = {
 // The records as the reading decodes them from the instrument's replies.
 ArchiveRecord Decoded(std::uint8_t bank, const QDate& date, const Minute5& m) {
     const QByteArray reply = BuildFrame(kTestAddress, kHostAddress, 6, 0,
-                                        RecordData(static_cast<char>(0x41 + bank), m.index, m.codeA, m.uncA, m.codeB, m.uncB));
+                                        RecordData(BankLetter(bank), m.index, m.codeA, m.uncA, m.codeB, m.uncB));
     return *DecodeRecord(reply, date);
 }
 
@@ -44,8 +47,9 @@ void WriteReading(const QString& appDir, const QString& address, std::uint8_t ba
                   const std::vector<Minute5>& minutes = {std::begin(kMinutes), std::end(kMinutes)}) {
     RecordingList list;
     RecordingStatus status;
-    TArchiveReport report({list, status, appDir, {}, [] { return QDateTime::currentDateTime(); }});
-    const QString title = ReportTitle(address, date, true, "08:00", true, "08:04", locale);
+    SystemClock clock;
+    TArchiveReport report({list, status, appDir, {}, clock});
+    const QString title = ReportTitle(address, date, TimeFilter{TimeLimitAt(480), TimeLimitAt(484)}, locale);
     ASSERT_TRUE(report.Start({title, bank, date, false, true}));
     report.ShowList();
     report.Heads(unitA, unitB);
@@ -274,7 +278,7 @@ TEST(ArchiveImport, AFileThatCannotBeReadOrStoredSaysWhy) {
     EXPECT_TRUE(missing.error.contains("none.txt"));
 
     rig.WriteTwoLocalesAndDamage();
-    THistoryStore broken("/proc/history.sqlite");
+    THistoryStore broken("/proc/history.sqlite", rig.clock);
     const auto unstored = ImportArchiveText(broken, rig.file);
     EXPECT_FALSE(unstored.ok);
     EXPECT_TRUE(unstored.error.contains("/proc/history.sqlite")) << unstored.error.toStdString();

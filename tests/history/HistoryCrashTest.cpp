@@ -54,7 +54,7 @@ TEST(HistoryCrash, AKillMidBatchLosesOnlyThatBatch) {
         EXPECT_EQ(rows % kBatch, 0) << "a batch in part";
 
         // Every committed row is there with its values.
-        THistoryStore store(rig.path);
+        THistoryStore store(rig.path, rig.clock);
         const HistorySeries s =
             store.Records("1.2.3", QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC),
                           QDateTime(QDate(2030, 1, 1), QTime(0, 0), Qt::UTC));

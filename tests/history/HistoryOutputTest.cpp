@@ -84,7 +84,7 @@ TEST(HistoryCsv, ToAFileWholeOrNotAtAll) {
     EXPECT_EQ(ExportHistoryCsv(*rig.store, "/proc/export.csv", "1.2.3", Minute(17, 0, 0), Minute(18, 0, 0), &error), -1);
     EXPECT_TRUE(error.contains("/proc/export.csv")) << error.toStdString();
 
-    THistoryStore broken("/proc/history.sqlite");
+    THistoryStore broken("/proc/history.sqlite", rig.clock);
     EXPECT_EQ(ExportHistoryCsv(broken, path, "1.2.3", Minute(17, 0, 0), Minute(18, 0, 0), &error), -1);
     EXPECT_TRUE(error.contains("/proc/history.sqlite")) << error.toStdString();
     f.seek(0);
@@ -173,15 +173,15 @@ TEST(HistoryReport, AnOutputErrorAtTheEndStillCommitsTheHistory) {
 }
 
 TEST(HistoryReport, ABrokenHistoryNeverStopsTheReading) {
-    TestClock clock;
-    THistoryStore broken("/proc/history.sqlite", clock.Make());
+    VirtualClock clock;
+    THistoryStore broken("/proc/history.sqlite", clock);
     QStringList log;
     RecordingReport outputs(log);
     THistoryReport report(outputs, broken, "1.2.3");
     ASSERT_TRUE(report.Start({"title", 2, QDate(2024, 5, 17), false, true}));
     report.Heads("Bq", "Bq");
     for (int i = 0; i < 100; ++i) {
-        clock.ms += 276;
+        clock.now += 276;
         report.Record(Rec(i, 100, 1, 100, 1), "line", i, i + 3);
     }
     EXPECT_NO_THROW(report.End("line", false));

@@ -4,12 +4,14 @@
 // newer schema).
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <unistd.h>
 
 #include "history/HistoryTestSupport.h"
+#include "support/Files.h"
 
 namespace zir::test {
 namespace {
@@ -17,9 +19,12 @@ namespace {
 const QString kAddress = QStringLiteral("1.2.3");
 
 TEST(HistoryPath, FollowsXdgDataHome) {
-    EXPECT_EQ(HistoryFilePath("/data", "/home/op"), "/data/zir/history.sqlite");
-    EXPECT_EQ(HistoryFilePath("", "/home/op"), "/home/op/.local/share/zir/history.sqlite");
-    EXPECT_EQ(HistoryFilePath("relative", "/home/op"), "/home/op/.local/share/zir/history.sqlite");
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/data");
+    EXPECT_EQ(HistoryFilePath(), "/data/zir/history.sqlite");
+    qputenv("XDG_DATA_HOME", "relative");
+    EXPECT_EQ(HistoryFilePath(), QDir::homePath() + "/.local/share/zir/history.sqlite");
+    qputenv("XDG_DATA_HOME", saved);
 }
 
 TEST(HistoryTime, MinutesAndMillisecondsCountTheWallClockFrom1970) {
@@ -112,7 +117,7 @@ TEST(HistoryStore, StoresAReadingAndReadsItBack) {
     ASSERT_TRUE(source);
     EXPECT_EQ(source->kind, HistorySource::Kind::Reading);
     EXPECT_EQ(source->detail, "Report to ZIR 1.2.3 on 17.05.24 from 08:00");
-    EXPECT_EQ(source->at, QDateTime(rig.clock.now.date(), rig.clock.now.time(), Qt::UTC));
+    EXPECT_EQ(source->at, QDateTime(rig.clock.Now().date(), rig.clock.Now().time(), Qt::UTC));
 
     EXPECT_EQ(rig.store->Addresses(), QStringList{kAddress});
     const auto span = rig.store->RecordSpan(kAddress);
@@ -164,7 +169,7 @@ TEST(HistoryStore, ADifferentValueWinsAndTheOldOneBecomesARevision) {
         SCOPED_TRACE(c.what);
         StoreRig rig;
         rig.Read(kAddress, {older});
-        rig.clock.now = rig.clock.now.addDays(14);
+        rig.clock.wallAtZero = rig.clock.wallAtZero.addDays(14);
         const int newer = rig.Read(kAddress, {c.newer}, "second reading");
         EXPECT_EQ(rig.store->ReadingCounts(newer), (StoreCounts{0, 0, 1}));
 
@@ -254,15 +259,15 @@ TEST(HistoryStore, BatchesAreCommittedOnceTheOldestRecordIsASecondOld) {
     // Records every 276 ms; the fifth arrives 1104 ms after the first.
     const Step steps[] = {{0, 1, 0}, {276, 2, 0}, {552, 3, 0}, {828, 4, 0}, {1104, 0, 5}, {1380, 1, 5}};
     for (std::size_t i = 0; i < std::size(steps); ++i) {
-        rig.clock.ms = steps[i].ms;
+        rig.clock.now = steps[i].ms;
         rig.store->AddRecord(reading, kAddress, Reading(Minute(17, 8, static_cast<int>(i)), 100, 1, 100, 1));
         EXPECT_EQ(rig.store->StagedCount(), steps[i].stagedAfter) << i;
         EXPECT_EQ(peek.Count("records"), steps[i].rowsAfter) << i;
     }
-    rig.clock.ms = 2000;
+    rig.clock.now = 2000;
     rig.store->CommitIfDue();  // the sixth is 620 ms old
     EXPECT_EQ(rig.store->StagedCount(), 1);
-    rig.clock.ms = 2380;
+    rig.clock.now = 2380;
     rig.store->CommitIfDue();
     EXPECT_EQ(peek.Count("records"), 6);
     ASSERT_EQ(committed.size(), 2);
@@ -285,8 +290,8 @@ TEST(HistoryStore, AFolderThatCannotBeWrittenKeepsTheRecordsAndTellsOnce) {
     // files from anyone, so it stands in for a read-only folder.
     const QString path = geteuid() == 0 ? QStringLiteral("/proc/history.sqlite")
                                         : QStringLiteral("/proc/zir-test/history.sqlite");
-    TestClock clock;
-    THistoryStore store(path, clock.Make());
+    VirtualClock clock;
+    THistoryStore store(path, clock);
     const int reading = store.BeginReading("title");
     store.AddRecord(reading, kAddress, Reading(Minute(17, 8, 0), 100, 1, 100, 1));
     EXPECT_FALSE(store.Commit());
@@ -310,11 +315,6 @@ TEST(HistoryStore, AReadOnlyFolderForAnOrdinaryUser) {
     QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
     struct Case {
         const char* what;
@@ -328,8 +328,8 @@ TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
          }},
         {"a broken page", [](const QString& path) {
              {
-                 TestClock clock;
-                 THistoryStore store(path, clock.Make());
+                 VirtualClock clock;
+                 THistoryStore store(path, clock);
                  std::vector<ArchiveEntry> entries;
                  const int reading = store.BeginReading("title");
                  for (int i = 0; i < 1440; ++i)
@@ -348,11 +348,11 @@ TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
         SCOPED_TRACE(c.what);
         StoreRig rig;
         c.damage(rig.path);
-        const QByteArray damagedBytes = ReadAll(rig.path);
-        rig.clock.now = QDateTime(QDate(2024, 5, 18), QTime(9, 30, 15));
+        const QByteArray damagedBytes = ReadFileBytes(rig.path);
+        rig.clock.wallAtZero = QDateTime(QDate(2024, 5, 18), QTime(9, 30, 15));
         rig.Read(kAddress, {Reading(Minute(18, 9, 0), 100, 1, 100, 1)});
         const QString aside = rig.path + ".damaged-20240518-093015";
-        EXPECT_TRUE(ReadAll(aside) == damagedBytes);  // kept as it was
+        EXPECT_TRUE(ReadFileBytes(aside) == damagedBytes);  // kept as it was
         const QString told = rig.store->TakeProblem();
         EXPECT_TRUE(told.contains(rig.path) && told.contains(aside) && told.contains("damaged")) << told.toStdString();
         EXPECT_EQ(rig.All(kAddress).records.size(), 1u);
@@ -366,10 +366,10 @@ TEST(HistoryStore, AFileOfANewerSchemaIsLeftAlone) {
         Peek peek(rig.path);
         ASSERT_TRUE(peek.Exec("PRAGMA user_version = 99"));
     }
-    const QByteArray before = ReadAll(rig.path);
+    const QByteArray before = ReadFileBytes(rig.path);
     EXPECT_FALSE(rig.store->Open());
     EXPECT_TRUE(rig.store->TakeProblem().contains("newer version"));
-    EXPECT_TRUE(ReadAll(rig.path) == before);
+    EXPECT_TRUE(ReadFileBytes(rig.path) == before);
     EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"history.sqlite"});
 }
 
@@ -390,15 +390,15 @@ TEST(HistoryStore, ALockedFileKeepsTheRecordsUntilItIsFree) {
 }
 
 TEST(HistoryStore, AfterAFailureTheNextTryWaitsSoAReadingIsNotSlowedDown) {
-    TestClock clock;
-    THistoryStore store("/proc/history.sqlite", clock.Make());
+    VirtualClock clock;
+    THistoryStore store("/proc/history.sqlite", clock);
     const int reading = store.BeginReading("title");
     store.AddRecord(reading, kAddress, Reading(Minute(17, 8, 0), 100, 1, 100, 1));
     EXPECT_FALSE(store.Commit());
     store.TakeProblem();
     // Further records stage without a new try until 30 s have passed.
     for (int i = 1; i <= 100; ++i) {
-        clock.ms = 276 * i;
+        clock.now = 276 * i;
         store.AddRecord(reading, kAddress, Reading(Minute(17, 8, i), 100, 1, 100, 1));
     }
     EXPECT_EQ(store.StagedCount(), 101);

@@ -13,20 +13,13 @@
 #include "history/HistoryStore.h"
 #include "link/numFormats.h"
 #include "support/RecordingStatus.h"
+#include "support/VirtualClock.h"
 
 namespace zir::test {
 
 inline void PrintTo(const StoreCounts& c, std::ostream* os) {
     *os << "{added " << c.added << ", known " << c.known << ", changed " << c.changed << '}';
 }
-
-struct TestClock {
-    std::int64_t ms = 0;
-    QDateTime now{QDate(2024, 5, 18), QTime(9, 30, 15), Qt::LocalTime};
-    THistoryStore::Clock Make() {
-        return {[this] { return ms; }, [this] { return now; }};
-    }
-};
 
 inline QDateTime Minute(int day, int hour, int minute) {
     return QDateTime(QDate(2024, 5, day), QTime(hour, minute), Qt::UTC);
@@ -65,8 +58,8 @@ public:
         : path(dir.path() + QLatin1Char('/') + file) {}
     QTemporaryDir dir;
     QString path;
-    TestClock clock;
-    std::unique_ptr<THistoryStore> store = std::make_unique<THistoryStore>(path, clock.Make());
+    VirtualClock clock;
+    std::unique_ptr<THistoryStore> store = std::make_unique<THistoryStore>(path, clock);
 
     // Adds the entries as one reading and commits.
     int Read(const QString& address, const std::vector<ArchiveEntry>& entries,

@@ -16,13 +16,14 @@
 
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
+#include "app/FieldText.h"
 #include "archive/ArchiveTextFile.h"
-#include "archive/BankList.h"
+#include "core/Clock.h"
+#include "core/DateText.h"
 #include "history/ArchiveTextImport.h"
 #include "history/HistoryCsv.h"
-#include "link/numFormats.h"
+#include "support/SimProcess.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/e2e/SimProcess.h"
 
 namespace zir::test {
 namespace {
@@ -68,6 +69,7 @@ public:
     QTemporaryDir config, appDir;
     SimProcess sim;
     ScriptedDialogs dialogs;
+    SystemClock clock;  // of the stores the tests open beside the window's
     std::unique_ptr<TFace> face;
 };
 
@@ -82,7 +84,7 @@ TEST(HistoryWindow, ABankReadIsInTheHistoryAndItsCsvEvenWithNoOutputTicked) {
 
     const QString path = data.path() + "/zir/history.sqlite";
     ASSERT_TRUE(QFile::exists(path));
-    THistoryStore store(path);
+    THistoryStore store(path, w.clock);
     EXPECT_EQ(store.Addresses(), QStringList{kAddress});
     const QDateTime day(kSimToday, QTime(0, 0), Qt::UTC);
     const HistorySeries s = store.Records(kAddress, day, day.addDays(1));
@@ -112,7 +114,7 @@ TEST(HistoryWindow, TheSameReadingsArchiveTxtImportsAsKnown) {
     HistoryWindow w(data.path());
     w.ReadBank(13, kSimToday.addDays(-2), true);
     w.ReadBank(13, kSimToday.addDays(-2), true);  // read twice: nothing doubles
-    THistoryStore store(data.path() + "/zir/history.sqlite");
+    THistoryStore store(data.path() + "/zir/history.sqlite", w.clock);
     const auto result = ImportArchiveText(store, w.appDir.path() + "/" + kArchiveFileName);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_EQ(result.counts.added, 0);
@@ -129,7 +131,7 @@ TEST(HistoryWindow, ACurrentReadingIsTheSecondSeries) {
     const QDateTime before = QDateTime::currentDateTime();
     w.face->actReadCurrent->trigger();
     ASSERT_EQ(w.face->Status(), "Current measures was written successfully");
-    THistoryStore store(data.path() + "/zir/history.sqlite");
+    THistoryStore store(data.path() + "/zir/history.sqlite", w.clock);
     const QDateTime from(before.date(), before.time(), Qt::UTC);
     const CurrentSeries s = store.CurrentReadings(kAddress, from.addSecs(-1), from.addSecs(60));
     ASSERT_EQ(s.readings.size(), 1u);

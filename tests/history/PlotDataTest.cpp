@@ -26,7 +26,7 @@ struct KnownCase {
     std::vector<std::int64_t> t;
     std::vector<double> v;
     DecimationRange range;
-    std::vector<QPointF> expected;  // y NaN: a break
+    std::vector<QPointF> expected; // y NaN: a break
 };
 
 void PrintTo(const KnownCase& c, std::ostream* os) { *os << c.name; }
@@ -53,38 +53,57 @@ INSTANTIATE_TEST_SUITE_P(
         // Two columns of four samples: each gives its minimum and maximum, the
         // earlier of the two first,
         // at the middle of the column.
-        KnownCase{"two columns", {0, 1, 2, 3, 4, 5, 6, 7}, {5, 9, 1, 4, 3, 2, 8, 6}, {0, 8, 2, 0, false},
+        KnownCase{"two columns",
+                  {0, 1, 2, 3, 4, 5, 6, 7},
+                  {5, 9, 1, 4, 3, 2, 8, 6},
+                  {0, 8, 2, 0, false},
                   {{2, 9}, {2, 1}, {6, 2}, {6, 8}}},
         // More columns than samples: every sample stays.
         KnownCase{"zoomed in", {0, 1, 2}, {1, 2, 3}, {0, 3, 300, 1, false}, {{0, 1}, {1, 2}, {2, 3}}},
         // An empty record between two columns breaks the line; the sample
         // alone before it is doubled into a dot.
-        KnownCase{"gap", {0, 1, 2, 3}, {4, kNaN, 6, 7}, {0, 4, 4, 1, false},
-                  {{0, 4}, {0, 4}, {0, kNaN}, {2, 6}, {3, 7}}},
+        KnownCase{
+            "gap", {0, 1, 2, 3}, {4, kNaN, 6, 7}, {0, 4, 4, 1, false}, {{0, 4}, {0, 4}, {0, kNaN}, {2, 6}, {3, 7}}},
         // A missing record (a step of 3 where 1 is the rule) breaks it too.
-        KnownCase{"missing minute", {0, 1, 4, 5}, {1, 2, 3, 4}, {0, 6, 6, 1, false},
+        KnownCase{"missing minute",
+                  {0, 1, 4, 5},
+                  {1, 2, 3, 4},
+                  {0, 6, 6, 1, false},
                   {{0, 1}, {1, 2}, {1, kNaN}, {4, 3}, {5, 4}}},
         // An empty record at the edge of two columns without an empty column
         // between them: too thin to show, no break.
-        KnownCase{"gap thinner than a column", {0, 1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, kNaN, 6, 7, 8},
-                  {0, 8, 2, 1, false}, {{2, 1}, {2, 4}, {6, 6}, {6, 8}}},
+        KnownCase{"gap thinner than a column",
+                  {0, 1, 2, 3, 4, 5, 6, 7},
+                  {1, 2, 3, 4, kNaN, 6, 7, 8},
+                  {0, 8, 2, 1, false},
+                  {{2, 1}, {2, 4}, {6, 6}, {6, 8}}},
         // A neighbour far before the span is not joined to it.
-        KnownCase{"far neighbour", {0, 100, 101}, {1, 2, 3}, {100, 102, 2, 1, false},
+        KnownCase{"far neighbour",
+                  {0, 100, 101},
+                  {1, 2, 3},
+                  {100, 102, 2, 1, false},
                   {{0, 1}, {0, 1}, {0, kNaN}, {100, 2}, {101, 3}}},
         // Within one column nothing breaks: the column is its min and max.
         KnownCase{"gap inside a column", {0, 1, 2, 3}, {2, kNaN, 9, 1}, {0, 4, 1, 1, false}, {{2, 9}, {2, 1}}},
         // The neighbours outside the span carry the line to its edges.
-        KnownCase{"neighbours", {0, 10, 11, 12, 30}, {1, 2, 3, 4, 5}, {10, 13, 3, 0, false},
+        KnownCase{"neighbours",
+                  {0, 10, 11, 12, 30},
+                  {1, 2, 3, 4, 5},
+                  {10, 13, 3, 0, false},
                   {{0, 1}, {10, 2}, {11, 3}, {12, 4}, {30, 5}}},
         // On a logarithmic axis values <= 0 are missing.
-        KnownCase{"positive only", {0, 1, 2, 3, 4}, {3, 0, -1, 5, 6}, {0, 5, 5, 1, true},
+        KnownCase{"positive only",
+                  {0, 1, 2, 3, 4},
+                  {3, 0, -1, 5, 6},
+                  {0, 5, 5, 1, true},
                   {{0, 3}, {0, 3}, {0, kNaN}, {3, 5}, {4, 6}}},
         // The last sample before a span without samples is all there is to draw.
         KnownCase{"only a neighbour", {0, 1}, {1, 2}, {5, 10, 10, 1, false}, {{1, 2}, {1, 2}}},
         KnownCase{"empty span", {0, 1}, {1, 2}, {5, 5, 10, 1, false}, {}}),
     [](const ::testing::TestParamInfo<KnownCase>& param) {
         std::string name = param.param.name;
-        std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+        std::replace_if(
+            name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
         return name;
     });
 
@@ -93,10 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
 struct RandomCase {
     quint32 seed;
     int samples;
-    int gapPer1000;       // empty records
-    int missingPer1000;   // minutes without a record
+    int gapPer1000;     // empty records
+    int missingPer1000; // minutes without a record
     int columns;
-    double viewStart;     // the span as parts of the data's time span
+    double viewStart; // the span as parts of the data's time span
     double viewEnd;
     bool positiveOnly;
 };
@@ -119,7 +138,7 @@ Raw MakeRaw(const RandomCase& c) {
         if (random.bounded(1000) < c.missingPer1000) t += kMsPerMinute * (1 + random.bounded(30));
         double v = 0.1 + random.generateDouble();
         if (random.bounded(5000) == 0) v *= 50;                 // a rare peak
-        if (c.positiveOnly && random.bounded(100) == 0) v = -v;  // a value no log axis shows
+        if (c.positiveOnly && random.bounded(100) == 0) v = -v; // a value no log axis shows
         if (c.positiveOnly && random.bounded(100) == 0) v = 0;
         if (random.bounded(1000) < c.gapPer1000) v = kNaN;
         raw.t.push_back(t);
@@ -171,7 +190,7 @@ TEST_P(DecimationProperties, KeepsEveryColumnsMinimumAndMaximumAndBreaksOnlyAtGa
 
     // The samples with values in each column of the span.
     std::map<std::int64_t, std::pair<double, double>> extremes;
-    std::map<std::int64_t, std::pair<std::size_t, std::size_t>> samplesOf;  // first and last valid sample
+    std::map<std::int64_t, std::pair<std::size_t, std::size_t>> samplesOf; // first and last valid sample
     std::map<std::int64_t, int> samplesIn;
     for (std::size_t i = 0; i < raw.t.size(); ++i) {
         if (!Valid(raw.v[i]) || raw.t[i] < range.from || raw.t[i] >= range.to) continue;
@@ -256,13 +275,13 @@ TEST_P(DecimationProperties, KeepsEveryColumnsMinimumAndMaximumAndBreaksOnlyAtGa
 
 INSTANTIATE_TEST_SUITE_P(
     Series, DecimationProperties,
-    ::testing::Values(RandomCase{1, 525'600, 5, 1, 1000, 0.0, 1.0, false},    // a year in 1000 columns
-                      RandomCase{2, 100'000, 20, 5, 733, 0.25, 0.3, false},   // zoomed in on a part
-                      RandomCase{3, 20'000, 0, 0, 640, 0.0, 1.0, false},      // no gaps at all
-                      RandomCase{4, 5'000, 50, 20, 1920, 0.1, 0.9, false},    // more columns than minutes shown
-                      RandomCase{5, 50'000, 10, 2, 800, 0.0, 1.0, true},      // a logarithmic axis
-                      RandomCase{6, 3'000, 400, 100, 300, 0.3, 0.7, true},    // mostly gaps
-                      RandomCase{7, 10'000, 5, 1, 1, 0.0, 1.0, false}));      // a single column
+    ::testing::Values(RandomCase{1, 525'600, 5, 1, 1000, 0.0, 1.0, false},  // a year in 1000 columns
+                      RandomCase{2, 100'000, 20, 5, 733, 0.25, 0.3, false}, // zoomed in on a part
+                      RandomCase{3, 20'000, 0, 0, 640, 0.0, 1.0, false},    // no gaps at all
+                      RandomCase{4, 5'000, 50, 20, 1920, 0.1, 0.9, false},  // more columns than minutes shown
+                      RandomCase{5, 50'000, 10, 2, 800, 0.0, 1.0, true},    // a logarithmic axis
+                      RandomCase{6, 3'000, 400, 100, 300, 0.3, 0.7, true},  // mostly gaps
+                      RandomCase{7, 10'000, 5, 1, 1, 0.0, 1.0, false}));    // a single column
 
 // --- ranges as columns
 
@@ -296,7 +315,8 @@ TEST(HistoryColumns, KeepsValuesGapsUnitsAndUncertaintiesOfTheRecords) {
 TEST(HistoryColumns, MergeReplacesTheSameMinutesInsertsOthersAndAppendsNewerOnes) {
     StoreRig rig;
     const QString address = QStringLiteral("1.2.3");
-    rig.Read(address, {Reading(Minute(17, 8, 0), 0x0001, 1, 0x0001, 1), Reading(Minute(17, 8, 2), 0x0002, 2, 0x0002, 2)});
+    rig.Read(address,
+             {Reading(Minute(17, 8, 0), 0x0001, 1, 0x0001, 1), Reading(Minute(17, 8, 2), 0x0002, 2, 0x0002, 2)});
     HistoryColumns c = ColumnsOf(rig.All(address));
     // A later reading: the minute 8:02 again with other values, 8:01 new, in another unit.
     rig.Read(address, {Reading(Minute(17, 8, 1), 0x0005, 5, 0x0005, 5, QStringLiteral("Gy")),
@@ -313,7 +333,7 @@ TEST(HistoryColumns, MergeReplacesTheSameMinutesInsertsOthersAndAppendsNewerOnes
     ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c.ms.back(), MinuteOf(Minute(17, 9, 0)) * kMsPerMinute);
     EXPECT_EQ(c.UnitA(3), QStringLiteral("Gy"));
-    EXPECT_EQ(c.units.size(), 3);  // Bq, 1/s, Gy: each text once
+    EXPECT_EQ(c.units.size(), 3); // Bq, 1/s, Gy: each text once
 }
 
 TEST(HistoryColumns, CurrentReadingsKeepTheirMilliseconds) {
@@ -345,8 +365,9 @@ TEST(DayStatistics, OfAKnownDayWithGapsAUnitChangeAndDaysWithoutRecords) {
     // 17 May: A 0.1, 0.2, 0.6 and an empty record, B 10, 20, 30 (Bq, 1/s);
     // then two minutes in Sv/h. 18 May: nothing. 19 May: one empty record.
     const auto code = [](double v) { return EncodeValueCode(v); };
-    rig.Read(address, {Reading(Minute(17, 0, 0), code(0.1), 5, code(10), 1), Reading(Minute(17, 0, 1), code(0.2), 6, code(20), 2),
-                       Reading(Minute(17, 0, 2), 0, 0, 0, 255), Reading(Minute(17, 23, 59), code(0.6), 7, code(30), 3),
+    rig.Read(address, {Reading(Minute(17, 0, 0), code(0.1), 5, code(10), 1),
+                       Reading(Minute(17, 0, 1), code(0.2), 6, code(20), 2), Reading(Minute(17, 0, 2), 0, 0, 0, 255),
+                       Reading(Minute(17, 23, 59), code(0.6), 7, code(30), 3),
                        Reading(Minute(17, 12, 0), code(1), 1, code(0.01), 1, QStringLiteral("Sv/h")),
                        Reading(Minute(17, 12, 1), code(2), 1, code(0.03), 1, QStringLiteral("Sv/h")),
                        Reading(Minute(19, 6, 0), 0, 0, 0, 0)});
@@ -393,8 +414,9 @@ TEST(DayStatistics, OfAKnownDayWithGapsAUnitChangeAndDaysWithoutRecords) {
 TEST(DayStatistics, RangeEndsAreWholeDaysAndATurnedRangeGivesNothing) {
     StoreRig rig;
     const QString address = QStringLiteral("1.2.3");
-    rig.Read(address, {Reading(Minute(16, 23, 59), 0x000A, 5, 0x000A, 1), Reading(Minute(17, 0, 0), 0x0014, 6, 0x0014, 2),
-                       Reading(Minute(18, 0, 0), 0x001E, 6, 0x001E, 2)});
+    rig.Read(address,
+             {Reading(Minute(16, 23, 59), 0x000A, 5, 0x000A, 1), Reading(Minute(17, 0, 0), 0x0014, 6, 0x0014, 2),
+              Reading(Minute(18, 0, 0), 0x001E, 6, 0x001E, 2)});
     const HistoryColumns c = ColumnsOf(rig.All(address));
     const std::vector<DayStatistics> rows = DailyStatistics(c, QDate(2024, 5, 17), QDate(2024, 5, 17));
     ASSERT_EQ(rows.size(), 1u);

@@ -7,13 +7,15 @@
 
 #include "history/HistoryStore.h"
 #include "link/numFormats.h"
+#include "support/VirtualClock.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 3) return 2;
     const int batch = QString::fromLocal8Bit(argv[2]).toInt();
-    std::int64_t ms = 0;
-    zir::THistoryStore store(QString::fromLocal8Bit(argv[1]), {[&ms] { return ms; }, {}});
+    // Time stands still: only Commit() writes, so each batch is one transaction.
+    zir::test::VirtualClock clock;
+    zir::THistoryStore store(QString::fromLocal8Bit(argv[1]), clock);
     const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
     const int reading = store.BeginReading(QStringLiteral("crash test"));
     for (int n = 0;;) {

@@ -8,6 +8,8 @@
 
 #include "link/CPDrv.h"
 #include "link/PortNaming.h"
+#include "core/XdgFolders.h"
+#include "support/VirtualClock.h"
 
 namespace zir {
 namespace {
@@ -56,12 +58,13 @@ TEST_F(PortNaming, RelativeOrEmptyConfigHomeFallsBackToHome)
 TEST_F(PortNaming, PortNumberNamesTheDeviceWhenClosed)
 {
     ASSERT_TRUE(QFile::link("/dev/null", Com(5)));
-    TCPDrv port;
-    port.SetPort(5);
+    test::VirtualClock clock;
+    TCPDrv port(clock);
+    port.SetPortNumber(5);
     EXPECT_EQ(port.PortName(), Com(5));
-    port.SetPort(pnCustom);
-    EXPECT_EQ(port.PortName(), Com(5)) << "pnCustom keeps the name";
-    port.SetPort(6);
+    port.SetPortNumber(0);
+    EXPECT_EQ(port.PortName(), Com(5)) << "0 keeps the name";
+    port.SetPortNumber(6);
     EXPECT_EQ(port.PortName(), "/dev/ttyS5");
 }
 

@@ -1,8 +1,7 @@
 # Serial port driver and request exchange.
-zir_add_gtest(zir_exchange_test
+zir_add_gtest(link_exchange_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ExchangeTest.cpp
   LIBS zir_link)
-zir_add_gtest(zir_cpdrv_test
+zir_add_gtest(link_port_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CPDrvTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortNamingTest.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/EscapeKeyTest.cpp
   LIBS zir_link)

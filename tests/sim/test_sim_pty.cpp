@@ -12,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "e2e/SimProcess.h"
+#include "support/SimProcess.h"
 #include "link/ZebusModTransport.h"
 
 using namespace zir;

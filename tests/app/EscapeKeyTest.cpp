@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-#include "link/EscapeKey.h"
+#include "app/EscapeKey.h"
 
 namespace zir {
 namespace {

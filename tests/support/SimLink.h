@@ -5,21 +5,19 @@
 
 #include <QByteArray>
 #include <QTemporaryDir>
-#include <functional>
 
-#include "e2e/SimProcess.h"
+#include "core/Clock.h"
 #include "link/CPDrv.h"
 #include "link/Exchange.h"
+#include "support/RecordingStatus.h"
+#include "support/SimProcess.h"
+#include "support/TestExchangeHost.h"
 
 namespace zir::test {
 
 class SimLink {
 public:
-    SimLink() : savedConfig_(qgetenv("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        ConfigureAsCommPort(port);
-    }
+    SimLink() : savedConfig_(qgetenv("XDG_CONFIG_HOME")) { qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit()); }
     ~SimLink() { qputenv("XDG_CONFIG_HOME", savedConfig_); }
     SimLink(const SimLink&) = delete;
     SimLink& operator=(const SimLink&) = delete;
@@ -28,26 +26,16 @@ public:
     void Connect(const SimProcess& sim) const { sim.LinkAsCom(config_.path(), host.portNumber); }
     QString ConfigPath() const { return config_.path(); }
 
-    class Host final : public IExchangeHost {
-    public:
-        int portNumber = 1;
-        QString status;
-        std::function<bool()> escape = [] { return false; };
-        int PortNumber() const override { return portNumber; }
-        QString SpeedText() const override { return QStringLiteral("19200"); }
-        void SetStatus(const QString& text) override { status = text; }
-        bool EscapeHeld() override { return escape(); }
-    };
-
 private:
     QTemporaryDir config_;
     QByteArray savedConfig_;
 
 public:
-    TCPDrv port;
-    Host host;
-    SteadyClock clock;
-    TExchange exchange{port, host, clock};
+    SystemClock clock;
+    TCPDrv port{clock};
+    TestExchangeHost host;
+    RecordingStatus status;
+    TExchange exchange{port, host, status, clock};
 };
 
 } // namespace zir::test

@@ -1,20 +1,18 @@
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Cp1251.h"
+#include "core/Errors.h"
+#include "core/SystemIo.h"
 
 namespace zir {
 
 namespace {
-
-QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 int OpenForAppend(const QByteArray& name) {
     for (;;) {
@@ -36,13 +34,13 @@ bool TLineFile::Open(const QString& path) {
     error_.clear();
     const int fd = OpenForAppend(QFile::encodeName(path));
     if (fd < 0) {
-        error_ = SystemError(errno);
+        error_ = SystemErrorText(errno);
         return false;
     }
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(fd);
-        error_ = SystemError(EISDIR);
+        error_ = SystemErrorText(EISDIR);
         return false;
     }
     fd_ = fd;
@@ -51,25 +49,14 @@ bool TLineFile::Open(const QString& path) {
 
 void TLineFile::WriteLine(const QString& text) {
     if (fd_ < 0) throw EFileError(QStringLiteral("File \"%1\" is not open").arg(path_));
-    QByteArray bytes = UnicodeToCp1251(text);
+    QByteArray bytes = UnicodeToCp1251Replacing(text);
     bytes.append("\r\n");
 
     struct stat info {};
-    if (::fstat(fd_, &info) != 0) FailWrite(SystemError(errno), -1);
+    if (::fstat(fd_, &info) != 0) FailWrite(SystemErrorText(errno), -1);
     const off_t sizeBefore = info.st_size;
 
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd_, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            FailWrite(SystemError(errno), sizeBefore);
-        }
-        if (written == 0) FailWrite(SystemError(EIO), sizeBefore);
-        data += written;
-        left -= written;
-    }
+    if (const int error = WriteWhole(fd_, bytes)) FailWrite(SystemErrorText(error), sizeBefore);
 }
 
 void TLineFile::FailWrite(const QString& reason, off_t sizeBefore) {
@@ -86,7 +73,7 @@ void TLineFile::Close() {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && errno != EINTR)
-        throw EFileError(QStringLiteral("Cannot close file \"%1\": %2").arg(path_, SystemError(errno)));
+        throw EFileError(QStringLiteral("Cannot close file \"%1\": %2").arg(path_, SystemErrorText(errno)));
 }
 
 void TLineFile::Release() {

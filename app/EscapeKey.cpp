@@ -1,4 +1,4 @@
-#include "EscapeKey.h"
+#include "app/EscapeKey.h"
 
 #include <QtGlobal>
 

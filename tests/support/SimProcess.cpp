@@ -1,4 +1,4 @@
-#include "e2e/SimProcess.h"
+#include "support/SimProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,13 +53,14 @@ bool WaitForExit(pid_t pid, int timeoutMs, int& status) {
 
 } // namespace
 
-SimProcess::SimProcess(const QStringList& extraArgs) {
+SimProcess::SimProcess(const QStringList& extraArgs, const QString& simPath) {
+    const QByteArray program = simPath.isEmpty() ? QByteArray(ZIR_SIM_PATH) : QFile::encodeName(simPath);
     if (!dir_.isValid())
         throw StartError(QStringLiteral("cannot create a temporary folder"));
     logPath_ = dir_.filePath(QStringLiteral("sim.log"));
     const QString errPath = dir_.filePath(QStringLiteral("sim.err"));
 
-    QList<QByteArray> args{QByteArray(ZIR_SIM_PATH), "--pty", "--log", QFile::encodeName(logPath_)};
+    QList<QByteArray> args{program, "--pty", "--log", QFile::encodeName(logPath_)};
     for (const QString& a : extraArgs)
         args.append(a.toLocal8Bit());
     std::vector<char*> argv;
@@ -75,13 +76,13 @@ SimProcess::SimProcess(const QStringList& extraArgs) {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     const QByteArray errFile = QFile::encodeName(errPath);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int spawned = posix_spawn(&pid_, ZIR_SIM_PATH, &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid_, program.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned != 0) {
         close(out[0]);
         pid_ = -1;
-        throw StartError(QStringLiteral("cannot start %1: %2").arg(QStringLiteral(ZIR_SIM_PATH), QString::fromLocal8Bit(std::strerror(spawned))));
+        throw StartError(QStringLiteral("cannot start %1: %2").arg(QFile::decodeName(program), QString::fromLocal8Bit(std::strerror(spawned))));
     }
 
     QByteArray output;

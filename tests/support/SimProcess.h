@@ -12,10 +12,11 @@
 
 class SimProcess {
 public:
-    // Starts `zir-sim --pty --log <tempfile> <extraArgs>` and waits for its
+    // Starts `<simPath> --pty --log <tempfile> <extraArgs>` and waits for its
     // "PTY <path>" line; throws std::runtime_error (with the simulator's
-    // error output) when it does not come within 10 s.
-    explicit SimProcess(const QStringList& extraArgs = {});
+    // error output) when it does not come within 10 s. simPath defaults to the
+    // zir-sim of this build.
+    explicit SimProcess(const QStringList& extraArgs = {}, const QString& simPath = {});
     // Stops it: SIGTERM, then SIGKILL if it has not ended within 3 s.
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;

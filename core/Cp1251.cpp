@@ -1,4 +1,4 @@
-#include "Cp1251.h"
+#include "core/Cp1251.h"
 
 #include <QList>
 #include <QStringView>
@@ -75,6 +75,15 @@ std::optional<QByteArray> TryUnicodeToCp1251(const QString& text)
     QByteArray out;
     if (Encode(text, out))
         return std::nullopt;
+    return out;
+}
+
+QByteArray UnicodeToCp1251Replacing(const QString& text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (char32_t codePoint : text.toUcs4())
+        out.append(EncodeCodePoint(codePoint).value_or('?'));
     return out;
 }
 
