@@ -170,6 +170,7 @@ void TFace::ConnectHandlers() {
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
     plain(actHistory, &TFace::actHistoryExecute);
+    plain(actSerialPorts, &TFace::actSerialPortsExecute);
     plain(N11, &TFace::N11Click);
     plain(N12, &TFace::N12Click);
     plain(N13, &TFace::N13Click);

@@ -7,8 +7,9 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_history.cpp opens the history window.
-// UFace_settings.cpp creates the settings store.
+// archive, time filters). UFace_settings.cpp creates the settings store;
+// UFace_history.cpp opens the history window, UFace_ports.cpp the serial
+// ports window.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -45,6 +46,7 @@ class TExchange;
 class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
+class TSerialPorts;
 class THelpWindow;
 class THistory;
 class THistoryStore;
@@ -128,6 +130,7 @@ public:
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
     QAction* actHistory = nullptr;         // "&History...", Ctrl+H
+    QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -150,6 +153,9 @@ public:
     // The history window, made on first use.
     THistory* FHistory = nullptr;
     THistory* HistoryWindow();
+    // The serial ports window, created on first use.
+    TSerialPorts* SerialPorts = nullptr;
+    TSerialPorts* SerialPortsWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -231,6 +237,8 @@ public:
     void CB_TimeToClick();
     // UFace_history.cpp
     void actHistoryExecute();
+    // UFace_ports.cpp
+    void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
 

@@ -344,6 +344,7 @@ void TFace::BuildActions() {
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
     actHistory = make("actHistory", "&History...", "Plot, day statistics, import and export of the history", "",
                       QKeySequence(Qt::CTRL | Qt::Key_H));
+    actSerialPorts = make("actSerialPorts", "Serial &ports...", "Serial devices and their COM numbers", "");
 
     NProgressCheck = Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
     NProgressCheck->setCheckable(true);
@@ -365,6 +366,7 @@ void TFace::BuildMenus() {
     N1->addSeparator();
     // The group of the windows beyond the original's.
     N1->addAction(actHistory);
+    N1->addAction(actSerialPorts);
     N1->addSeparator();
     N1->addAction(actExit);
     auto* mainMenu = Named(new QMenuBar(this), "MainMenu1");

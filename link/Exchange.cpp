@@ -105,6 +105,13 @@ QByteArray TExchange::SendCommand(const QByteArray& frame)
     return reply;
 }
 
+QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
+{
+    QByteArray reply;
+    ExchangeAttempt(windowMs, frame, reply);
+    return reply;
+}
+
 QByteArray TExchange::Request(const QByteArray& frame)
 {
     OpenComPort();

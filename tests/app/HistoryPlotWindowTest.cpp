@@ -632,9 +632,10 @@ QStringList Items(const QMenu* menu) {
 }
 
 TEST_F(HistoryFromFace, MenuGroupSitsBetweenReadAllAndExitInBothMenus) {
-    EXPECT_EQ(Items(face->N1), (QStringList{"Show progressbar while refresh is doing", "-", "Read &Time",
-                                            "Read &Current data", "-", "&Refresh data bank list", "Read Data &Bank",
-                                            "-", "Read all data from archive", "-", "&History...", "-", "E&xit"}));
+    EXPECT_EQ(Items(face->N1),
+              (QStringList{"Show progressbar while refresh is doing", "-", "Read &Time", "Read &Current data", "-",
+                           "&Refresh data bank list", "Read Data &Bank", "-", "Read all data from archive", "-",
+                           "&History...", "Serial &ports...", "-", "E&xit"}));
     EXPECT_EQ(Items(face->PopupMenu1),
               (QStringList{"About", "-", "Read &Time", "Read &Current data", "-", "&Refresh data bank list",
                            "Read Data &Bank", "-", "Read all data from archive", "-", "&History...", "-", "E&xit"}));
