@@ -35,6 +35,13 @@ void QtDialogs::ShowMessage(const QString& text) {
     box.exec();
 }
 
+void QtDialogs::ShowNotice(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void QtDialogs::ShowError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, parent_);
     box.exec();

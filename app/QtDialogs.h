@@ -14,6 +14,7 @@ public:
     bool ConfirmWarning(const QString& text) override;
     Answer AskYesNoCancel(const QString& text) override;
     void ShowMessage(const QString& text) override;
+    void ShowNotice(const QString& text) override;
     void ShowError(const QString& text) override;
     QString GetSaveFileName() override;
 

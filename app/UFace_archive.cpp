@@ -97,6 +97,7 @@ void RunArchiveOperation(TFace& face, Operation&& operation) {
     TArchiveReport report({list, services.ctx.status, face.AppDir(),
                            face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
                            face.Clock()});
+    report.TellOperator([&face](const QString& message) { face.Dialogs().ShowNotice(message); });
     operation(services, report);
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/AppEnvironment.h"
 #include "app/UFace.h"
+#include "archive/ArchiveWorkbook.h"
 #include "core/NumberText.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
     zir::TFace face;
     face.show();
     face.CreateAuxiliaryWindows();
+    // Workbooks a killed run of the program left half built.
+    zir::TArchiveWorkbook::RemoveLeftovers(face.AppDir());
 
     // Ends when the main window has closed; closing has saved the settings.
     return QApplication::exec();

@@ -44,6 +44,7 @@ public:
     // Once the reading got past its time window, however it ended. lastLine
     // is the record line built last ("" when none). With failing set another
     // error is on its way to the operator: End then throws nothing itself.
+    // (The program's outputs never throw from here: one that fails is told.)
     virtual void End(const QString& lastLine, bool failing) = 0;
     // The reading stopped at its time window: text file closed without a
     // message, workbook kept with what it has.
@@ -72,6 +73,12 @@ public:
     explicit TArchiveReport(Services services);
     ~TArchiveReport() override;
 
+    // Where an output's failure is told, besides the status line (the
+    // window's notice box). An output that fails while a reading runs is
+    // given up for the rest of that reading, which goes on with the others;
+    // each output's failure is told once per report, that is per operation.
+    void TellOperator(std::function<void(const QString& message)> tell) { tell_ = std::move(tell); }
+
     bool Start(const ReportStart& start) override;
     void ShowList() override;
     void Heads(const QString& dimensionA, const QString& dimensionB) override;
@@ -81,11 +88,18 @@ public:
     void Abandon() override;
 
 private:
-    // Saves the workbook (if one is open) and opens it for the operator.
-    // Throws EFileError when saving fails and nothing else is failing.
-    void FinishWorkbook(bool failing);
+    enum class Output { Workbook, TextFile };
+    // Saves the workbook (if one is open) and opens it for the operator; a
+    // failure to save is told.
+    void FinishWorkbook();
+    // The output failed: it is given up and the failure told.
+    void GiveUp(Output output, const QString& message);
+    void Tell(Output output, const QString& message);
 
     Services services_;
+    std::function<void(const QString&)> tell_;
+    bool workbookTold_ = false;
+    bool textFileTold_ = false;
     std::unique_ptr<TArchiveWorkbook> workbook_;
     std::unique_ptr<TArchiveTextFile> textFile_;
 };

@@ -16,6 +16,7 @@ public:
 
     QStringList warnings;
     QStringList messages;
+    QStringList notices;
     QStringList errors;
 
     bool ConfirmWarning(const QString& text) override {
@@ -30,6 +31,7 @@ public:
         return Answer::Cancel;
     }
     void ShowMessage(const QString& text) override { messages << text; }
+    void ShowNotice(const QString& text) override { notices << text; }
     void ShowError(const QString& text) override { errors << text; }
     QString GetSaveFileName() override { return saveFileName; }
 };
