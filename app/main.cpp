@@ -3,7 +3,7 @@
 
 #include "app/AppEnvironment.h"
 #include "app/UFace.h"
-#include "archive/ArchiveWorkbook.h"
+#include "app/Startup.h"
 #include "core/NumberText.h"
 
 int main(int argc, char** argv) {
@@ -19,10 +19,7 @@ int main(int argc, char** argv) {
     // The main window is shown first (which restores the stored settings),
     // then the about, progress and archive windows are created hidden.
     zir::TFace face;
-    face.show();
-    face.CreateAuxiliaryWindows();
-    // Workbooks a killed run of the program left half built.
-    zir::TArchiveWorkbook::RemoveLeftovers(face.AppDir());
+    zir::StartMainWindow(face);
 
     // Ends when the main window has closed; closing has saved the settings.
     return QApplication::exec();

@@ -154,6 +154,8 @@ void TFormPlacement::SaveReporting() {
 void TFormPlacement::Restore() {
     saved_ = false;
     try {
+        // Saves a killed program cut short leave their temporary files.
+        IniFile::RemoveLeftovers(IniFilePath());
         IniFile ini(IniFilePath());
         ini.Load();
         const QString section = Section();

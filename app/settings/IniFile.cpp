@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -343,6 +344,7 @@ void IniFile::Save() {
     QByteArray temporary = QFile::encodeName(folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) throw failure();
+    ::flock(fd, LOCK_EX | LOCK_NB);  // marks the save as running (RemoveLeftovers)
 
     struct stat old {};
     if (::stat(targetName.constData(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
@@ -356,6 +358,23 @@ void IniFile::Save() {
     }
     SyncFolder(folder);
     Rebase(std::move(contents));
+}
+
+int IniFile::RemoveLeftovers(const QString& path) {
+    const QFileInfo target(ResolvedTarget(path));
+    const QDir folder(target.absolutePath());
+    // The names mkostemp gives: "." + file name + "." + six characters.
+    const QString prefix = u'.' + target.fileName() + u'.';
+    int removed = 0;
+    const QStringList names = folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray file = QFile::encodeName(folder.filePath(name));
+        const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(file.constData()) == 0) ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 } // namespace zir

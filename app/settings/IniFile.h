@@ -69,6 +69,11 @@ public:
     // The text as Save() would write it.
     QByteArray Contents() const;
 
+    // Removes the temporary files that saves of the settings file at path
+    // left when their program was killed; a save still running (in another
+    // copy of the program) holds its file's lock and is left alone.
+    static int RemoveLeftovers(const QString& path);
+
 private:
     struct Line {
         qsizetype begin = 0;  // first byte

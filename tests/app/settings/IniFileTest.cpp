@@ -15,6 +15,7 @@
 #include "support/Files.h"
 
 #include <csignal>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <vector>
 #include <sys/resource.h>
@@ -329,6 +330,20 @@ TEST_F(IniFileTest, AReadOnlyFileIsNeverReplaced) {
     EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), readOnly);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
+}
+
+TEST_F(IniFileTest, LeftoversOfCutShortSavesGoButNotARunningSave) {
+    const QString path = PathOf("zir.INI");
+    WriteFileBytes(path, "[TFace]\nk=1\n");
+    WriteFileBytes(PathOf(".zir.INI.a1B2c3"), "[TFace]\nk=");  // a save a kill cut short
+    WriteFileBytes(PathOf(".zir.INI.d4E5f6"), "[TFace]\nk=2");  // a save running meanwhile
+    WriteFileBytes(PathOf(".zir.INI.bak"), "the operator's");     // no name a save gives
+    QFile running(PathOf(".zir.INI.d4E5f6"));
+    ASSERT_TRUE(running.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(IniFile::RemoveLeftovers(path), 1);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({".zir.INI.bak", ".zir.INI.d4E5f6", "zir.INI"}));
 }
 
 TEST(IniLocationTest, NameFollowsTheExecutable) {
