@@ -271,6 +271,7 @@ private:
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
+    QString logProblemTold_;  // the last failure of ZIR.txt that was told
     std::function<void(const QString&)> openWorkbook_;
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.

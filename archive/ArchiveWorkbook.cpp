@@ -94,7 +94,7 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            error_ = QStringLiteral("Can't create the workbook %1: %2").arg(temporary, SystemErrorText(errno));
+            error_ = QStringLiteral("Can't create the workbook %1: %2").arg(path, SystemErrorText(errno));
             return false;
         }
         ::flock(fd, LOCK_EX | LOCK_NB);  // a fresh file: nobody else holds it
