@@ -33,6 +33,7 @@ public:
     explicit ArchiveListAdapter(TArchive& window) : window_(window) {}
     void Show() override { window_.ShowModeless(); }
     void AddLine(const QString& line) override { window_.AddLine(line); }
+    void ShowSummary(const QString& text) override { window_.SetSummary(text); }
 
 private:
     TArchive& window_;

@@ -18,6 +18,10 @@ constexpr int kHeadsRow = 2;
 
 } // namespace
 
+QString MinutesReadText(const MinuteCount& count) {
+    return QStringLiteral("%1 of %2 minutes read").arg(count.read).arg(count.asked);
+}
+
 TArchiveReport::TArchiveReport(Services services) : services_(std::move(services)) {}
 
 TArchiveReport::~TArchiveReport() {
@@ -114,6 +118,11 @@ void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, in
             GiveUp(Output::TextFile, e.message());
         }
     }
+}
+
+void TArchiveReport::Counted(const MinuteCount& count) {
+    counted_ += count;
+    services_.list.ShowSummary(MinutesReadText(counted_));
 }
 
 void TArchiveReport::End(const QString& lastLine, bool) {
