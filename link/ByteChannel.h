@@ -26,6 +26,9 @@ public:
     // True when the device reported itself gone (e.g. USB adapter unplugged).
     virtual bool DeviceGone() const = 0;
 
+    // Drops the bytes waiting in the input queue.
+    virtual void DiscardInput() {}
+
     // Writes the whole string; true when every byte was written.
     virtual bool SendText(const QByteArray& bytes) = 0;
 

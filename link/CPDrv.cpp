@@ -236,6 +236,12 @@ bool TCPDrv::PurgeBoth()
     return true;
 }
 
+void TCPDrv::DiscardInput()
+{
+    if (IsOpen())
+        ::tcflush(fd_, TCIFLUSH);
+}
+
 std::uint32_t TCPDrv::InputCount()
 {
     if (!IsOpen())

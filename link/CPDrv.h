@@ -53,6 +53,9 @@ public:
     QString LastError() const override { return lastError_; }
     bool DeviceGone() const override { return deviceGone_; }
 
+    // Drops the bytes waiting in the input queue (nothing while closed).
+    void DiscardInput() override;
+
     // Bytes waiting in the input queue; 65535 while closed.
     std::uint32_t InputCount();
     // The rate the device is really set to (0 while closed or unknown).

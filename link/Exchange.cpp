@@ -46,10 +46,7 @@ QByteArray TExchange::ReadString()
     IByteChannel::CompletePredicate wholeFrame;
     if (!pureSilence_) {
         // A whole valid frame is in: no need to wait for the line to fall silent.
-        wholeFrame = [](const QByteArray& bytes) {
-            const std::optional<int> expected = ExpectedFrameLength(bytes);
-            return expected && *expected == bytes.size() && ValidateFrame(bytes) == FrameVerdict::Accepted;
-        };
+        wholeFrame = [](const QByteArray& bytes) { return FindWholeFrame(bytes).has_value(); };
     }
     const QByteArray bytes = port_.ReadBytes(kReadLimit, wholeFrame);
     if (port_.DeviceGone())
@@ -60,10 +57,14 @@ QByteArray TExchange::ReadString()
     case FrameVerdict::NoReply:
     case FrameVerdict::Rejected: break;
     }
+    // Bytes left over from an earlier reply before the frame, or stray bytes
+    // behind it: the whole frame among them is the reply.
+    if (std::optional<QByteArray> frame = FindWholeFrame(bytes))
+        return *frame;
     return {};
 }
 
-void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply)
+void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply, bool firstAttempt)
 {
     if (host_.EscapeHeld()) {
         status_.SetStatus(QStringLiteral("Canceled"));
@@ -78,6 +79,10 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
         throw EPortError(QStringLiteral("COM-port %1 is not open").arg(host_.PortNumber()));
     }
     try {
+        // What is waiting before the first send is left over from an earlier
+        // reply; at a later attempt it may be this request's late answer.
+        if (firstAttempt)
+            port_.DiscardInput();
         port_.SendText(frame);
         if (port_.DeviceGone())
             FailPortGone();
@@ -100,8 +105,11 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
 QByteArray TExchange::SendCommand(const QByteArray& frame)
 {
     QByteArray reply;
-    for (const int windowMs : kAttemptWindowsMs)
-        ExchangeAttempt(windowMs, frame, reply);
+    bool firstAttempt = true;
+    for (const int windowMs : kAttemptWindowsMs) {
+        ExchangeAttempt(windowMs, frame, reply, firstAttempt);
+        firstAttempt = false;
+    }
     return reply;
 }
 

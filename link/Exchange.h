@@ -48,7 +48,8 @@ public:
     // device disappears.
     QByteArray SendCommand(const QByteArray& frame);
     // One read of up to 280 bytes; throws EProtocolCancel("Paket's error")
-    // for 1 to 13 bytes.
+    // for 1 to 13 bytes. The reply is the whole valid frame among the bytes
+    // read, also with stray bytes before or after it.
     QByteArray ReadString();
     void CloseComPort();
 
@@ -63,7 +64,7 @@ public:
     static constexpr int kReadLimit = 280;
 
 private:
-    void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply);
+    void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply, bool firstAttempt);
     [[noreturn]] void FailPortGone();
 
     IByteChannel& port_;

@@ -123,6 +123,19 @@ TEST(CPDrv, NewRateWhileOpenDiscardsPendingInput) {
     EXPECT_EQ(open.port.ActualBaudRate(), 9600u);
 }
 
+TEST(CPDrv, DiscardInputDropsWhatWaitsAndNothingLater) {
+    OpenPort open;
+    open.pty.Write("stale");
+    ASSERT_EQ(open.port.InputCount(), 5u);
+    open.port.DiscardInput();
+    EXPECT_EQ(open.port.InputCount(), 0u);
+    open.pty.Write("fresh");
+    EXPECT_EQ(open.port.ReadBytes(5), "fresh");
+    TCPDrv closed(open.clock);
+    closed.DiscardInput();  // nothing to drop, nothing happens
+    EXPECT_FALSE(closed.IsOpen());
+}
+
 TEST(CPDrv, RatesReachTheDeviceStandardOrNot) {
     OpenPort open;
     for (const std::uint32_t baud : {1200u, 19200u, 14400u, 56000u, 128000u, 250000u}) {
