@@ -77,6 +77,7 @@ void ReadRecords(const ArchiveServices& services, const BankReadingInputs& input
 MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
                      IArchiveReport& report) {
     const DeviceContext& ctx = services.ctx;
+    const PortHold hold(ctx.link);
     ctx.status.SetStatus(QString());
     const std::optional<BankSelection> bank = ChooseBank(services, inputs.bank);
     if (!bank) return {};
@@ -110,6 +111,7 @@ MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& i
 MinuteCount ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
                              const std::function<void(const QList<BankHeader>&)>& applyBankList,
                              const std::function<BankReadingInputs(int index)>& selectBank) {
+    const PortHold hold(services.ctx.link);
     const QList<BankHeader> banks = RefreshBankList(services.ctx, services.processEvents);
     applyBankList(banks);
     MinuteCount total;

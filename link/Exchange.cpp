@@ -25,8 +25,30 @@ void TExchange::OpenComPort()
     if (baud <= 0)
         throw EConvertError(QStringLiteral("'%1' is not a valid baud rate").arg(baud));
     port_.SetBaudRateValue(static_cast<std::uint32_t>(baud));
+    // A long operation whose port was in use when it began takes the lock
+    // as soon as it is free (before the open, which would take it itself).
+    if (holdDepth_ > 0)
+        port_.HoldLock();
     if (!port_.Open())
         throw EPortError(QStringLiteral("COM-port %1 can't be opened: %2").arg(n).arg(port_.LastError()));
+}
+
+void TExchange::HoldPort()
+{
+    if (holdDepth_++ > 0)
+        return;
+    const int n = host_.PortNumber();
+    if (n < kMinPortNumber || n > kMaxPortNumber)
+        return;  // the first open reports it
+    port_.SetPortNumber(n);
+    port_.HoldLock();
+}
+
+void TExchange::ReleasePort()
+{
+    if (holdDepth_ == 0 || --holdDepth_ > 0)
+        return;
+    port_.ReleaseLock();
 }
 
 void TExchange::CloseComPort()

@@ -33,6 +33,22 @@ public:
     virtual ~IDeviceLink() = default;
     // OpenComPort, SendCommand, CloseComPort.
     virtual QByteArray Request(const QByteArray& frame) = 0;
+    // A long operation (bank list, bank reading, whole archive) keeps its
+    // port from HoldPort() to the matching ReleasePort(); they nest.
+    virtual void HoldPort() {}
+    virtual void ReleasePort() {}
+};
+
+// Keeps the link's port for the life of the object.
+class PortHold {
+public:
+    explicit PortHold(IDeviceLink& link) : link_(link) { link_.HoldPort(); }
+    ~PortHold() { link_.ReleasePort(); }
+    PortHold(const PortHold&) = delete;
+    PortHold& operator=(const PortHold&) = delete;
+
+private:
+    IDeviceLink& link_;
 };
 
 class TExchange final : public IDeviceLink {
@@ -55,6 +71,13 @@ public:
 
     QByteArray Request(const QByteArray& frame) override;
 
+    // While held, the port's lock stays taken between requests (the port is
+    // still opened and closed per request): taken at HoldPort() or, when
+    // another program had it then, at the first open that succeeds; let go
+    // at the last ReleasePort().
+    void HoldPort() override;
+    void ReleasePort() override;
+
     // Off by default: a read ends as soon as a whole valid frame is in. On:
     // every read waits for the input timeout of silence (for benchmarks).
     void SetPureSilenceRule(bool on) { pureSilence_ = on; }
@@ -72,6 +95,7 @@ private:
     IStatusLine& status_;
     IClock& clock_;
     bool pureSilence_ = false;
+    int holdDepth_ = 0;
 };
 
 } // namespace zir
