@@ -7,7 +7,8 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_settings.cpp creates the settings store.
+// archive, time filters). UFace_settings.cpp creates the settings store;
+// UFace_ports.cpp opens the serial ports window.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -44,7 +45,9 @@ class TExchange;
 class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
+class TSerialPorts;
 class THelpWindow;
+class THistoryStore;
 class IClock;
 class SystemClock;
 struct DeviceContext;
@@ -124,6 +127,7 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -143,6 +147,9 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The serial ports window, created on first use.
+    TSerialPorts* SerialPorts = nullptr;
+    TSerialPorts* SerialPortsWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -182,6 +189,12 @@ public:
     QString Status() const;
     // The archive list window.
     class TArchive* ArchiveWindow();
+    // The history ($XDG_DATA_HOME/zir/history.sqlite), made on first use;
+    // every bank reading and current reading adds to it.
+    THistoryStore& History();
+    // Shows the history's message about its file, if it has one: at the end
+    // of every bank reading, once per cause for current readings.
+    void TellHistoryProblem(bool everyTime);
     // Bank list and bank reading let pending events run between requests.
     // While one runs, LongOperationRunning() is true: other device actions
     // started by the operator are refused with a status note, and closing the
@@ -216,6 +229,8 @@ public:
     void actReadAllExecute();
     void CB_TimeFromClick();
     void CB_TimeToClick();
+    // UFace_ports.cpp
+    void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
 
@@ -267,17 +282,21 @@ private:
     QString hiddenCodeBuffer_;
     bool hiddenCodeCapture_ = false;
 
-    bool timerTickRunning_ = false;
+    // An automatic reading (with its error box) is running.
+    bool timerReadingRunning_ = false;
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
     QString logProblemTold_;  // the last failure of ZIR.txt that was told
     std::function<void(const QString&)> openWorkbook_;
+    THistoryStore* history_ = nullptr;     // child of the window, deleted before clock_
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;
     bool cancelRequested_ = false;
     bool closePending_ = false;
+    // Escape pressed during a long operation: its next request cancels.
+    bool escapeCancelPending_ = false;
 
     // When the Escape key last cancelled an exchange: the same press must
     // not reach the window as a typed Escape.

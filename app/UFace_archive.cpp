@@ -5,10 +5,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QUrl>
 
+#include "app/DesktopOpener.h"
 #include "app/Dialogs.h"
 #include "app/FieldText.h"
 #include "app/UFace.h"
@@ -17,6 +16,7 @@
 #include "archive/BankReading.h"
 #include "core/Clock.h"
 #include "device/DeviceContext.h"
+#include "history/HistoryReport.h"
 
 namespace zir {
 
@@ -25,7 +25,7 @@ namespace {
 void OpenWithDefaultApplication(const QString& path) {
     // Where no application is registered for .xlsx the workbook simply stays
     // in the data folder.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    OpenWithDesktop(path);
 }
 
 class ArchiveListAdapter final : public IArchiveList {
@@ -99,10 +99,30 @@ void RunArchiveOperation(TFace& face, Operation&& operation) {
                            face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
                            face.Clock()});
     report.TellOperator([&face](const QString& message) { face.Dialogs().ShowNotice(message); });
-    operation(services, report);
+    // The history is one more output; its message comes once, at the end.
+    THistoryReport history(report, face.History(), services.ctx.deviceAddress);
+    try {
+        operation(services, history);
+    } catch (...) {
+        face.TellHistoryProblem(true);
+        throw;
+    }
+    face.TellHistoryProblem(true);
 }
 
 } // namespace
+
+THistoryStore& TFace::History() {
+    if (!history_) history_ = new THistoryStore(HistoryFilePath(), Clock(), this);
+    return *history_;
+}
+
+void TFace::TellHistoryProblem(bool everyTime) {
+    if (!history_) return;
+    const QString problem = history_->TakeProblem(everyTime ? THistoryStore::Repeat::EveryTime
+                                                            : THistoryStore::Repeat::OncePerCause);
+    if (!problem.isEmpty()) Dialogs().ShowMessage(problem);
+}
 
 void TFace::CB_BankDblClick() {
     RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport&) {

@@ -342,6 +342,7 @@ void TFace::BuildActions() {
     actGetBankN = make("actGetBankN", "Read Data &Bank", "Read Data Bank", "Device");
     actRefreshBanks = make("actRefreshBanks", "&Refresh data bank list", "Refresh data bank list", "Device");
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
+    actSerialPorts = make("actSerialPorts", "Serial &ports...", "Serial devices and their COM numbers", "");
 
     NProgressCheck = Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
     NProgressCheck->setCheckable(true);
@@ -360,6 +361,8 @@ void TFace::BuildMenus() {
     N1->addAction(actGetBankN);
     N1->addSeparator();
     N1->addAction(actReadAll);
+    N1->addSeparator();
+    N1->addAction(actSerialPorts);
     N1->addSeparator();
     N1->addAction(actExit);
     auto* mainMenu = Named(new QMenuBar(this), "MainMenu1");

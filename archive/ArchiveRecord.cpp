@@ -17,15 +17,13 @@ constexpr int kUncertaintyAOffset = 23;
 constexpr int kValueAOffset = 24;  // low byte first
 
 bool IsEmptyUncertainty(int percent) { return percent == 0 || percent == 255; }
+} // namespace
 
-// Wall-clock time of a minute of the bank's day. Kept free of any time zone,
-// so a day on which the clocks change still has 1440 evenly spaced minutes.
 QDateTime RecordTime(const QDate& bankDate, int index) {
     const int days = index >= 0 ? index / kMinutesPerDay : -((-index + kMinutesPerDay - 1) / kMinutesPerDay);
     const int minute = index - days * kMinutesPerDay;
     return QDateTime(bankDate.addDays(days), QTime(minute / 60, minute % 60), Qt::UTC);
 }
-} // namespace
 
 QByteArray RecordRequestData(char bankLetter, int index) {
     return QByteArray(1, bankLetter) + QByteArray::number(index).rightJustified(4, '0');
@@ -38,9 +36,11 @@ std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& 
     for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (FrameByte(reply, kIndexOffset + i) - 0x30);
     record.time = RecordTime(bankDate, record.index);
     record.uncertaintyB = FrameByte(reply, kUncertaintyBOffset);
-    record.valueB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset));
+    record.codeB = ValueCodeAt(reply, kValueBOffset);
+    record.valueB = ValueCodeToText(record.codeB);
     record.uncertaintyA = FrameByte(reply, kUncertaintyAOffset);
-    record.valueA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset));
+    record.codeA = ValueCodeAt(reply, kValueAOffset);
+    record.valueA = ValueCodeToText(record.codeA);
     return record;
 }
 
@@ -51,15 +51,25 @@ bool IsEmptyRecord(const ArchiveRecord& record) {
 
 QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
                    const QString& dimensionB) {
-    return DateTimeToText(record.time) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
+    return RecordLine(record, dimensionA, dimensionB, QLocale::system());
+}
+
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
+                   const QString& dimensionB, const QLocale& locale) {
+    return DateTimeToText(record.time, locale) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyA) +
            QStringLiteral(" %     ") + record.valueB + u' ' + dimensionB +
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
 }
 
 QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter) {
+    return ReportTitle(address, bankDate, filter, QLocale::system());
+}
+
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
+                    const QLocale& locale) {
     QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
-                    ShortDateText(bankDate);
+                    ShortDateText(bankDate, locale);
     if (filter.from) title += QStringLiteral(" from ") + filter.from->label;
     if (filter.to) title += QStringLiteral(" to ") + filter.to->label;
     return title;

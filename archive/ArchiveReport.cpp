@@ -4,8 +4,9 @@
 
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "core/Errors.h"
 #include "core/DateText.h"
+#include "core/Errors.h"
+#include "core/NumberText.h"
 
 namespace zir {
 
@@ -16,6 +17,14 @@ enum Column { kTimeColumn = 1, kValueAColumn, kUncertaintyAColumn, kValueBColumn
 constexpr int kTitleRow = 1;
 constexpr int kHeadsRow = 2;
 
+// A value text ("1.23", "5E-5") as the number it reads.
+void PutValue(TArchiveWorkbook& workbook, int row, int column, const QString& text) {
+    if (const auto number = TryStrToFloat(text)) {
+        workbook.PutNumber(row, column, *number);
+    } else {
+        workbook.PutText(row, column, text);
+    }
+}
 } // namespace
 
 QString MinutesReadText(const MinuteCount& count) {
@@ -99,11 +108,13 @@ void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, in
     services_.list.AddLine(line);
     if (workbook_) {
         try {
-            workbook_->PutText(row, kTimeColumn, DateTimeToText(record.time));
-            workbook_->PutText(row, kValueAColumn, record.valueA);
-            workbook_->PutText(row, kUncertaintyAColumn, QString::number(record.uncertaintyA));
-            workbook_->PutText(row, kValueBColumn, record.valueB);
-            workbook_->PutText(row, kUncertaintyBColumn, QString::number(record.uncertaintyB));
+            // What the operator would get by typing the texts into the cells:
+            // numbers and a date-time value; the index "480(3)" stays text.
+            workbook_->PutDateTime(row, kTimeColumn, record.time);
+            PutValue(*workbook_, row, kValueAColumn, record.valueA);
+            workbook_->PutNumber(row, kUncertaintyAColumn, record.uncertaintyA);
+            PutValue(*workbook_, row, kValueBColumn, record.valueB);
+            workbook_->PutNumber(row, kUncertaintyBColumn, record.uncertaintyB);
             workbook_->PutText(row, kIndexColumn,
                                QStringLiteral("%1(%2)").arg(requestedIndex).arg(record.bank));
             workbook_->Flush();

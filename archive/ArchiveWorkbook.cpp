@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 #include <xlsxwriter.h>
 
+#include "core/DateText.h"
 #include "core/Errors.h"
 #include "core/SystemIo.h"
 
@@ -40,7 +43,74 @@ int RenameNoReplace(const QByteArray& from, const QByteArray& to) {
     if (::access(to.constData(), F_OK) == 0) return EEXIST;
     return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
+[[noreturn]] void FailCell(int row, int column, const QString& path, lxw_error result) {
+    throw EFileError(QStringLiteral("Can't write cell (%1, %2) of the workbook %3: %4")
+                         .arg(row)
+                         .arg(column)
+                         .arg(path, QString::fromUtf8(lxw_strerror(result))));
+}
 } // namespace
+
+QString SpreadsheetDateTimeFormat(const QString& qtFormat) {
+    QString code;
+    // A literal character: escaped, so that the spreadsheet never reads it
+    // as a code or as its own locale's separator.
+    const auto literal = [&code](QChar c) {
+        if (c != u' ') code += u'\\';
+        code += c;
+    };
+    const qsizetype size = qtFormat.size();
+    for (qsizetype i = 0; i < size;) {
+        const QChar c = qtFormat[i];
+        if (c == u'\'') {
+            // Quoted text up to the next single quote; two of them are one quote.
+            qsizetype j = i + 1;
+            if (j < size && qtFormat[j] == u'\'') {
+                literal(c);
+                i = j + 1;
+                continue;
+            }
+            for (; j < size; ++j) {
+                if (qtFormat[j] != u'\'') {
+                    literal(qtFormat[j]);
+                } else if (j + 1 < size && qtFormat[j + 1] == u'\'') {
+                    literal(qtFormat[j]);
+                    ++j;
+                } else {
+                    break;
+                }
+            }
+            i = j + 1;
+            continue;
+        }
+        if (c == u'A' || c == u'a') {
+            // "AP", "A": upper case; "ap", "a": lower case; "aP", "Ap": the locale's.
+            const bool pair = i + 1 < size && (qtFormat[i + 1] == u'P' || qtFormat[i + 1] == u'p');
+            const bool lower = c == u'a' && (!pair || qtFormat[i + 1] == u'p');
+            code += lower ? QStringLiteral("am/pm") : QStringLiteral("AM/PM");
+            i += pair ? 2 : 1;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < size && qtFormat[i + run] == c) ++run;
+        const auto field = [&code](QChar letter, qsizetype count) { code += QString(count, letter); };
+        switch (c.unicode()) {
+        case u'd': field(u'd', std::min<qsizetype>(run, 4)); break;
+        case u'M': field(u'm', std::min<qsizetype>(run, 4)); break;
+        case u'y': field(u'y', run >= 3 ? 4 : 2); break;
+        case u'h':
+        case u'H': field(u'h', std::min<qsizetype>(run, 2)); break;
+        case u'm': field(u'm', std::min<qsizetype>(run, 2)); break;
+        case u's': field(u's', std::min<qsizetype>(run, 2)); break;
+        case u'z': field(u'0', run >= 3 ? 3 : 1); break;
+        default:
+            for (qsizetype k = 0; k < run; ++k) literal(c);
+            break;
+        }
+        i += run;
+    }
+    return code;
+}
 
 TArchiveWorkbook::~TArchiveWorkbook() { Discard(); }
 
@@ -114,7 +184,8 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
     book_ = workbook_new_opt(QFile::encodeName(temporary_).constData(), &options);
     if (book_) sheet_ = workbook_add_worksheet(book_, nullptr);
     if (book_) titleFormat_ = workbook_add_format(book_);
-    if (!book_ || !sheet_ || !titleFormat_) {
+    if (book_) dateTimeFormat_ = workbook_add_format(book_);
+    if (!book_ || !sheet_ || !titleFormat_ || !dateTimeFormat_) {
         const int error = errno;
         error_ = QStringLiteral("Can't create the workbook %1 (its rows go to %2): %3")
                      .arg(path_, tempFolder, SystemErrorText(error ? error : EIO));
@@ -122,6 +193,8 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
         return false;
     }
     format_set_font_size(titleFormat_, kTitleFontSize);
+    dateTimeCode_ = SpreadsheetDateTimeFormat(DateTimeFormat(QLocale::system())).toUtf8();
+    format_set_num_format(dateTimeFormat_, dateTimeCode_.constData());
     return true;
 }
 
@@ -130,15 +203,24 @@ void TArchiveWorkbook::PutText(int row, int column, const QString& text, bool ti
     const lxw_error result =
         worksheet_write_string(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1),
                                text.toUtf8().constData(), titleFont ? titleFormat_ : nullptr);
-    if (result != LXW_NO_ERROR) {
-        const QString what = QStringLiteral("Can't write cell (%1, %2) of the workbook %3: %4")
-                                 .arg(row)
-                                 .arg(column)
-                                 .arg(path_, QString::fromUtf8(lxw_strerror(result)));
-        error_ = what;
-        Discard();
-        throw EFileError(what);
-    }
+    if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
+}
+
+void TArchiveWorkbook::PutNumber(int row, int column, double value) {
+    if (!book_) throw EFileError(QStringLiteral("The workbook is closed: ") + path_);
+    const lxw_error result = worksheet_write_number(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), value, nullptr);
+    if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
+}
+
+void TArchiveWorkbook::PutDateTime(int row, int column, const QDateTime& moment) {
+    if (!book_) throw EFileError(QStringLiteral("The workbook is closed: ") + path_);
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    lxw_datetime value{date.year(), date.month(), date.day(), time.hour(), time.minute(),
+                       time.second() + time.msec() / 1000.0};
+    const lxw_error result =
+        worksheet_write_datetime(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), &value, dateTimeFormat_);
+    if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
 }
 
 void TArchiveWorkbook::Flush() {
@@ -161,6 +243,7 @@ void TArchiveWorkbook::Save() {
     book_ = nullptr;
     sheet_ = nullptr;
     titleFormat_ = nullptr;
+    dateTimeFormat_ = nullptr;
     errno = 0;
     const lxw_error result = workbook_close(book);  // writes the file and frees the workbook
     if (result != LXW_NO_ERROR) {
@@ -196,6 +279,7 @@ void TArchiveWorkbook::Discard() noexcept {
     book_ = nullptr;
     sheet_ = nullptr;
     titleFormat_ = nullptr;
+    dateTimeFormat_ = nullptr;
     // Only the file this workbook claimed: a broken workbook never stays.
     if (!temporary_.isEmpty()) ::unlink(QFile::encodeName(temporary_).constData());
     temporary_.clear();

@@ -18,6 +18,12 @@ struct lxw_format;
 
 namespace zir {
 
+// The spreadsheet number format that shows a date-time value the way the Qt
+// date-time format `qtFormat` shows it: day, month, year, hour, minute,
+// second and AM/PM fields become the spreadsheet's codes; every other
+// character (quoted text included) stays a literal.
+QString SpreadsheetDateTimeFormat(const QString& qtFormat);
+
 class TArchiveWorkbook {
 public:
     TArchiveWorkbook() = default;
@@ -47,6 +53,11 @@ public:
     // back before the row last written except to rewrite that same row.
     // Throws EFileError when the cell cannot be written.
     void PutText(int row, int column, const QString& text, bool titleFont = false);
+    // A number in the spreadsheet's general format, as a typed number would be.
+    void PutNumber(int row, int column, double value);
+    // A date-time value shown in the system locale's short date and long
+    // time format (the time also at midnight).
+    void PutDateTime(int row, int column, const QDateTime& moment);
 
     // Hands the rows written so far to the temporary folder and looks at the
     // outcome: the library itself does not check those writes until it is
@@ -72,6 +83,8 @@ private:
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* titleFormat_ = nullptr;
+    lxw_format* dateTimeFormat_ = nullptr;
+    QByteArray dateTimeCode_;  // kept alive for the library
     QString folder_;
     QString path_;          // final name
     QString temporary_;     // the file being built, "" once renamed or removed

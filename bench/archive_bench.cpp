@@ -36,14 +36,6 @@ constexpr double kTarget = 1.3;
 constexpr long kRssLimitKb = 150 * 1024;
 const QDate kBankDate(2024, 5, 17);
 
-class NoProgress final : public IProgress {
-public:
-    void Prepare(int) override {}
-    void Show() override {}
-    void SetProgress(int) override {}
-    void Close() override {}
-};
-
 // Keeps the lines as the list window does.
 class ListInMemory final : public IArchiveList {
 public:

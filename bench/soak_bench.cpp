@@ -103,13 +103,14 @@ int main(int argc, char** argv) {
     int lines = 0;
     if (file.open(QIODevice::ReadOnly)) lines = static_cast<int>(file.readAll().count('\n'));
 
-    const auto warm = std::find_if(samples.begin(), samples.end(), [&](const Sample& s) { return s.atS >= kWarmUpMs / 1000.0; });
-    long lowKb = samples.front().rssKb, highKb = samples.front().rssKb;
+    auto warm = std::find_if(samples.begin(), samples.end(), [&](const Sample& s) { return s.atS >= kWarmUpMs / 1000.0; });
+    if (warm == samples.end()) --warm;  // a run shorter than the warm-up
+    long lowKb = warm->rssKb, highKb = warm->rssKb;
     for (auto s = warm; s != samples.end(); ++s) {
         lowKb = std::min(lowKb, s->rssKb);
         highKb = std::max(highKb, s->rssKb);
     }
-    const long warmKb = warm != samples.end() ? warm->rssKb : samples.back().rssKb;
+    const long warmKb = warm->rssKb;
     std::printf("auto refresh every 3 s against zir-sim at 19200 baud for %.0f s\n", wallS);
     std::printf("  readings logged to ZIR.txt: %d (one due every 3 s: %d)\n", lines, static_cast<int>(wallS / 3));
     std::printf("  resident memory: %ld kB at start, %ld kB after the first minute, %ld kB at the end\n",

@@ -78,6 +78,15 @@ std::optional<QByteArray> TryUnicodeToCp1251(const QString& text)
     return out;
 }
 
+QByteArray UnicodeToCp1251Replacing(const QString& text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (char32_t codePoint : text.toUcs4())
+        out.append(EncodeCodePoint(codePoint).value_or('?'));
+    return out;
+}
+
 QByteArray UnicodeToCp1251(const QString& text)
 {
     QByteArray out;

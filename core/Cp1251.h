@@ -16,5 +16,10 @@ QString Cp1251ToUnicode(const QByteArray& bytes);
 QByteArray UnicodeToCp1251(const QString& text);
 // The same without throwing: nullopt when a character cannot be held.
 std::optional<QByteArray> TryUnicodeToCp1251(const QString& text);
+// The rule of the program's text files (ZIR.txt, Archive.txt, the saved
+// archive list): each character Windows-1251 cannot hold is written as one
+// "?", so a line is never refused for it (a date that the locale writes in
+// its own script, for instance).
+QByteArray UnicodeToCp1251Replacing(const QString& text);
 
 } // namespace zir

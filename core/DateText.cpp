@@ -126,9 +126,30 @@ QString LongTimeText(const QTime& time, const QLocale& locale)
     return locale.toString(time, WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
+std::optional<QTime> ParseLongTime(const QString& text, const QLocale& locale)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    const QString format = WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    QString shortHours = format;
+    shortHours.replace(QStringLiteral("HH"), QStringLiteral("H")).replace(QStringLiteral("hh"), QStringLiteral("h"));
+    for (const QString& candidate : {format, shortHours}) {
+        const QTime time = locale.toTime(trimmed, candidate);
+        if (time.isValid())
+            return time;
+    }
+    return std::nullopt;
+}
+
 QString LongTimeText(const QTime& time)
 {
     return LongTimeText(time, QLocale::system());
+}
+
+QString DateTimeFormat(const QLocale& locale)
+{
+    return locale.dateFormat(QLocale::ShortFormat) + u' ' + WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
 }
 
 QString DateTimeToText(const QDateTime& moment, const QLocale& locale)

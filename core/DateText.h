@@ -23,6 +23,13 @@ std::optional<QDate> ParseShortDate(const QString& text, const QLocale& locale);
 // Long time format without the time-zone token.
 QString LongTimeText(const QTime& time);
 QString LongTimeText(const QTime& time, const QLocale& locale);
+// Parses a time written in the long time format without the time-zone token;
+// also accepts one-digit hours where the format has two. Blanks around are
+// ignored.
+std::optional<QTime> ParseLongTime(const QString& text, const QLocale& locale);
+// The format of those texts: short date format, a blank, long time format
+// without the time-zone token (DateTimeToText leaves the time out at midnight).
+QString DateTimeFormat(const QLocale& locale);
 // Short date, a blank, long time without the time-zone token; the date alone
 // when the time is exactly midnight.
 QString DateTimeToText(const QDateTime& moment);

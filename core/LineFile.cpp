@@ -49,7 +49,7 @@ bool TLineFile::Open(const QString& path) {
 
 void TLineFile::WriteLine(const QString& text) {
     if (fd_ < 0) throw EFileError(QStringLiteral("File \"%1\" is not open").arg(path_));
-    QByteArray bytes = UnicodeToCp1251(text);
+    QByteArray bytes = UnicodeToCp1251Replacing(text);
     bytes.append("\r\n");
 
     struct stat info {};

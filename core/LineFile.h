@@ -19,10 +19,10 @@ public:
     // exists. False when it cannot be opened or created; ErrorText() says why.
     bool Open(const QString& path);
 
-    // Appends text + CR LF and hands it to the system at once. Throws
-    // EConvertError naming a character Windows-1251 cannot hold (nothing is
-    // written then), and EFileError when the write fails: the file is then cut
-    // back to its size before the line and closed.
+    // Appends text + CR LF and hands it to the system at once; a character
+    // Windows-1251 cannot hold is written as "?". Throws EFileError when the
+    // write fails: the file is then cut back to its size before the line and
+    // closed.
     void WriteLine(const QString& text);
 
     // Throws EFileError when the system reports an error on closing.

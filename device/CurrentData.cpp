@@ -32,7 +32,14 @@ CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& di
     return fields;
 }
 
-std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
+CurrentValues DecodeCurrentValueCodes(const QByteArray& reply, const QString& dimensionA,
+                                      const QString& dimensionB) {
+    return {ValueCodeAt(reply, kValueAOffset), FrameByte(reply, kUncertaintyAOffset),
+            ValueCodeAt(reply, kValueBOffset), FrameByte(reply, kUncertaintyBOffset), dimensionA,
+            dimensionB};
+}
+
+std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx, CurrentValues* values) {
     ctx.status.SetStatus(QString());
     ProgressGuard progress(ctx, 4);
 
@@ -53,6 +60,7 @@ std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
     }
     progress.Set(4);
     CurrentDataFields fields = DecodeCurrentValues(reply, dimensionA, dimensionB);
+    if (values) *values = DecodeCurrentValueCodes(reply, dimensionA, dimensionB);
     ctx.status.SetStatus(QStringLiteral("Current measures was written successfully"));
     return fields;
 }

@@ -22,6 +22,16 @@ public:
     virtual void Close() = 0;
 };
 
+// Progress that goes nowhere: for a reading that must leave the progress
+// window alone, and for runs without a window.
+class NoProgress final : public IProgress {
+public:
+    void Prepare(int) override {}
+    void Show() override {}
+    void SetProgress(int) override {}
+    void Close() override {}
+};
+
 struct DeviceContext {
     IDeviceLink& link;
     QString deviceAddress;     // text of LE_DeviceAdr

@@ -1,5 +1,6 @@
 #include "CPDrv.h"
 
+#include "PortAccess.h"
 #include "PortNaming.h"
 #include "core/SystemIo.h"
 
@@ -19,6 +20,7 @@
 
 // Only the ioctl numbers: <asm/termbits.h> would clash with <termios.h>.
 #include <asm/ioctls.h>
+#include <linux/serial.h>
 
 namespace zir {
 
@@ -39,6 +41,8 @@ struct termios2 {
 static_assert(sizeof(termios2) == 44, "kernel termios2 layout");
 // Rate flag meaning "the number in c_ispeed/c_ospeed" (kernel termbits).
 constexpr tcflag_t kBother = 0010000;
+// serial_struct's flags are a signed int.
+constexpr int kLowLatency = static_cast<int>(ASYNC_LOW_LATENCY);
 
 struct StandardRate {
     std::uint32_t baud;
@@ -63,7 +67,18 @@ bool IsGoneError(int err)
 
 } // namespace
 
-TCPDrv::TCPDrv(IClock& clock) : clock_(clock) {}
+TCPDrv::TCPDrv(IClock& clock) : clock_(clock)
+{
+    SetSerialInfoCall({});
+}
+
+void TCPDrv::SetSerialInfoCall(SerialInfoCall call)
+{
+    if (call)
+        serialInfo_ = std::move(call);
+    else
+        serialInfo_ = [](int fd, unsigned long request, serial_struct* info) { return ::ioctl(fd, request, info); };
+}
 
 TCPDrv::~TCPDrv()
 {
@@ -127,8 +142,11 @@ bool TCPDrv::Open()
         const int err = errno;
         if (held)
             ::ioctl(holdFd_, TIOCEXCL);
-        if (err == EACCES || err == EPERM)
-            NoteFailure(QStringLiteral("permission denied; the user must be in the \"dialout\" group"), 0);
+        const QString remedy = (err == EACCES || err == EPERM) ? PortAccessRemedy(portName_) : QString();
+        if (!remedy.isEmpty())
+            NoteFailure(QStringLiteral("permission denied; ") + remedy, 0);
+        else if (err == EACCES || err == EPERM)
+            NoteFailure(QStringLiteral("permission denied"), err);
         else if (err == EBUSY)
             NoteFailure(QStringLiteral("in use by another program"), err);
         else
@@ -151,6 +169,7 @@ bool TCPDrv::Open()
         return false;
     }
     fd_ = fd;
+    RequestLowLatency();
     if (!ApplySettings()) {
         const QString reason = lastError_;
         Close();
@@ -164,6 +183,7 @@ void TCPDrv::Close()
 {
     if (!IsOpen())
         return;
+    RestoreLatency();
     // A pseudo-terminal keeps the flag while its other side stays open and
     // would refuse the next open.
     ::ioctl(fd_, TIOCNXCL);
@@ -201,6 +221,33 @@ void TCPDrv::ReleaseLock()
     ::close(holdFd_);
     holdFd_ = -1;
     holdPath_.clear();
+}
+
+void TCPDrv::RequestLowLatency()
+{
+    // USB adapters (FTDI) otherwise hold received bytes for up to 16 ms
+    // before passing them on. A driver without the setting (a
+    // pseudo-terminal) or one that refuses it is no failure.
+    lowLatencySet_ = false;
+    serial_struct info {};
+    if (serialInfo_(fd_, TIOCGSERIAL, &info) != 0 || (info.flags & kLowLatency) != 0)
+        return;
+    info.flags |= kLowLatency;
+    lowLatencySet_ = serialInfo_(fd_, TIOCSSERIAL, &info) == 0;
+}
+
+void TCPDrv::RestoreLatency()
+{
+    if (!lowLatencySet_)
+        return;
+    lowLatencySet_ = false;
+    // Only the flag Open set goes back; the driver's other settings may have
+    // been changed meanwhile by someone else.
+    serial_struct info {};
+    if (serialInfo_(fd_, TIOCGSERIAL, &info) == 0) {
+        info.flags &= ~kLowLatency;
+        serialInfo_(fd_, TIOCSSERIAL, &info);
+    }
 }
 
 bool TCPDrv::ApplySettings()

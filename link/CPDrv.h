@@ -11,9 +11,12 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "ByteChannel.h"
 #include "core/Clock.h"
+
+struct serial_struct;
 
 namespace zir {
 
@@ -77,6 +80,11 @@ public:
     // `complete` accepts what has arrived.
     QByteArray ReadBytes(int count, const CompletePredicate& complete = {}) override;
 
+    // The driver's serial settings calls (TIOCGSERIAL, TIOCSSERIAL) through
+    // which Open asks for low latency; tests put a scripted driver here.
+    using SerialInfoCall = std::function<int(int fd, unsigned long request, serial_struct* info)>;
+    void SetSerialInfoCall(SerialInfoCall call);
+
 private:
     // Line settings onto the open device, then both queues purged.
     bool ApplySettings();
@@ -90,6 +98,8 @@ private:
     int WaitLeft(std::int64_t since, std::int64_t limit);
     void NoteFailure(const QString& what, int err);
     void NoteIoError(int err);
+    void RequestLowLatency();
+    void RestoreLatency();
 
     IClock& clock_;
     int fd_ = -1;
@@ -99,6 +109,9 @@ private:
     std::uint32_t baudRateValue_ = kDefaultBaudRate;
     QString lastError_;
     bool deviceGone_ = false;
+    SerialInfoCall serialInfo_;
+    // Open switched the driver's low-latency mode on; Close switches it off.
+    bool lowLatencySet_ = false;
 };
 
 } // namespace zir

@@ -135,6 +135,13 @@ QByteArray TExchange::SendCommand(const QByteArray& frame)
     return reply;
 }
 
+QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
+{
+    QByteArray reply;
+    ExchangeAttempt(windowMs, frame, reply, true);
+    return reply;
+}
+
 QByteArray TExchange::Request(const QByteArray& frame)
 {
     OpenComPort();

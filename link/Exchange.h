@@ -78,6 +78,12 @@ public:
     void HoldPort() override;
     void ReleasePort() override;
 
+    // A single attempt with a reply window of windowMs on a port the caller
+    // has opened (for looking for an instrument: the port is named by its
+    // device and tried at several rates). Escape held cancels as in
+    // SendCommand; a short or rejected reply counts as none.
+    QByteArray SendOnce(const QByteArray& frame, int windowMs);
+
     // Off by default: a read ends as soon as a whole valid frame is in. On:
     // every read waits for the input timeout of silence (for benchmarks).
     void SetPureSilenceRule(bool on) { pureSilence_ = on; }

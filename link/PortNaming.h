@@ -11,6 +11,13 @@ namespace zir {
 inline constexpr int kMinPortNumber = 1;
 inline constexpr int kMaxPortNumber = 256;
 
+// $XDG_CONFIG_HOME/zir/com<n>, the name that gives port number n its device.
+QString ComLinkPath(int n);
+
+// The port number a file name of the configuration folder stands for: n for
+// "com<n>" with n in 1..256 written without leading zeros, otherwise 0.
+int ComLinkNumber(const QString& fileName);
+
 // Device path of port number n (1..256).
 QString PortDevicePath(int n);
 

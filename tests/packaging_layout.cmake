@@ -31,7 +31,7 @@ expect("EXISTS \"${usr}/share/doc/zir/zir.html\"" "help page share/doc/zir/zir.h
 set(copyright "${usr}/share/doc/zir/copyright")
 if(EXISTS "${copyright}")
   file(READ "${copyright}" copyright_text)
-  foreach(named "License: MIT" "Qt 6" "libxlsxwriter" "libX11")
+  foreach(named "License: MIT" "Qt 6" "libxlsxwriter" "libX11" "SQLite")
     string(FIND "${copyright_text}" "${named}" at)
     expect("at GREATER -1" "copyright file does not name ${named}")
   endforeach()

@@ -55,10 +55,17 @@ QString ReadSuffixedOrPlain(const IniFile& ini, const QString& section, const QS
     return suffixed.isEmpty() ? ini.ReadString(section, key, QString()) : suffixed;
 }
 
+// What of a window must stay on the desktop so that the operator can reach
+// it: its top edge (the title bar) and this many pixels of its width and
+// height (all of it when it is smaller).
+constexpr std::int64_t kInSight = 100;
+
 // The window's frame rectangle from a stored corner and size, kept in sight:
-// on a known desktop it is made to fit and moved the least way that puts it
-// wholly on the desktop (a position on a screen that is no longer there, or
-// beyond any screen); elsewhere within the coordinates a window may have.
+// on a known desktop no larger than the desktop, with its top edge on it and
+// enough of it on the desktop to be reached (a position on a screen that is
+// no longer there, or beyond any screen, is moved back the least way; one
+// that is only partly off the desktop stays); elsewhere within the
+// coordinates a window may have.
 QRect KeptInSight(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height,
                   const QRect& available) {
     if (available.isEmpty()) {
@@ -68,10 +75,13 @@ QRect KeptInSight(std::int64_t left, std::int64_t top, std::int64_t width, std::
         left = std::clamp<std::int64_t>(left, -limit, limit);
         top = std::clamp<std::int64_t>(top, -limit, limit);
     } else {
+        const std::int64_t availLeft = available.left(), availTop = available.top();
+        const std::int64_t availRight = availLeft + available.width(), availBottom = availTop + available.height();
         width = std::clamp<std::int64_t>(width, 1, available.width());
         height = std::clamp<std::int64_t>(height, 1, available.height());
-        left = std::clamp<std::int64_t>(left, available.left(), std::int64_t(available.left()) + available.width() - width);
-        top = std::clamp<std::int64_t>(top, available.top(), std::int64_t(available.top()) + available.height() - height);
+        const std::int64_t seenWide = std::min(width, kInSight), seenHigh = std::min(height, kInSight);
+        left = std::clamp<std::int64_t>(left, availLeft - (width - seenWide), availRight - seenWide);
+        top = std::clamp<std::int64_t>(top, availTop, availBottom - seenHigh);
     }
     return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width), static_cast<int>(height));
 }

@@ -1,6 +1,7 @@
 #include "app/windows/UArchive.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QSaveFile>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
@@ -17,6 +19,32 @@
 #include "core/Errors.h"
 
 namespace zir {
+
+// Sizes every line as wide as the widest line of the list. The list measures
+// a single line for all of them (uniform item sizes keep a day of 1440 lines
+// cheap to lay out); a wider line would be cut with "..." and the list would
+// not scroll sideways to its end.
+class WholeLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void Take(const QString& line, const QFontMetrics& metrics) {
+        if (metrics.horizontalAdvance(line) > metrics.horizontalAdvance(widest_)) widest_ = line;
+    }
+    void Clear() { widest_.clear(); }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        if (item.fontMetrics.horizontalAdvance(widest_) > item.fontMetrics.horizontalAdvance(item.text))
+            item.text = widest_;
+        const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+        return style->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), item.widget);
+    }
+
+private:
+    QString widest_;
+};
 
 TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), dialogs_(&dialogs) {
@@ -28,6 +56,11 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     ListBox->setObjectName(QStringLiteral("ListBox"));
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setUniformItemSizes(true);
+    // Whole lines, scrolled sideways to the longest.
+    ListBox->setTextElideMode(Qt::ElideNone);
+    ListBox->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    lineDelegate_ = new WholeLineDelegate(ListBox);
+    ListBox->setItemDelegate(lineDelegate_);
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
 
     Panel1 = new QFrame(this);
@@ -61,6 +94,7 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
 }
 
 void TArchive::AddLine(const QString& line) {
+    lineDelegate_->Take(line, ListBox->fontMetrics());
     ListBox->addItem(line);
     // Every insertion throws the list's item layout away and only schedules
     // a new one, which runs after the next paint. While a reading adds a line
@@ -95,7 +129,10 @@ void TArchive::N1Click() {
     SaveLinesToFile(Lines(), path);
 }
 
-void TArchive::N2Click() { ListBox->clear(); }
+void TArchive::N2Click() {
+    ListBox->clear();
+    lineDelegate_->Clear();
+}
 
 void TArchive::keyPressEvent(QKeyEvent* event) {
     PreviewKey(event);
@@ -132,7 +169,7 @@ void SaveLinesToFile(const QStringList& lines, const QString& path) {
     const QString fullName = QFileInfo(path).absoluteFilePath();
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += UnicodeToCp1251(line);
+        bytes += UnicodeToCp1251Replacing(line);
         bytes += "\r\n";
     }
     QSaveFile file(fullName);

@@ -71,6 +71,8 @@ TEST(Record, DecodesFieldsAndTakesTimeFromReply) {
     EXPECT_EQ(record->uncertaintyA, 5);
     EXPECT_EQ(record->valueB, ValueCodeToText(7));
     EXPECT_EQ(record->uncertaintyB, 255);
+    EXPECT_EQ(record->codeA, 0x0400 | 123);
+    EXPECT_EQ(record->codeB, 7);
 
     EXPECT_FALSE(DecodeRecord(reply.left(29), day));
     EXPECT_FALSE(DecodeRecord(QByteArray(), day));

@@ -63,5 +63,22 @@ TEST(Cp1251, RefusalNamesTheCharacter)
     }
 }
 
+// The rule of the text files: each character the code page lacks becomes one
+// "?", everything else its byte.
+TEST(Cp1251, TextFilesWriteQuestionMarksForWhatTheCodePageLacks)
+{
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"17.05.2024 1:30:00 \xCE\x9C.\xCE\x9C.", "17.05.2024 1:30:00 ?.?."},  // Greek "Μ.Μ."
+        {"\xEC\x98\xA4\xED\x9B\x84 1:30:00", "?? 1:30:00"},                       // Korean
+        {"\xD9\x85", "?"},                                                         // Arabic
+        {"1.23 \xC2\xB1 5 % \xD0\xBC\xD0\xBA", "1.23 \xB1 5 % \xEC\xEA"},          // plus-minus, Cyrillic
+        {"ok \xF0\x9F\x98\x80!", "ok ?!"},                                          // one character, two UTF-16 units
+        {"\xE2\x82\xAC \xE2\x84\x96", "\x88 \xB9"},                                  // euro, numero
+        {"", ""},
+    };
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(UnicodeToCp1251Replacing(QString::fromUtf8(text)), bytes) << text;
+}
+
 } // namespace
 } // namespace zir

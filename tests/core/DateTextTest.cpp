@@ -53,5 +53,27 @@ TEST(DateTimeToText, ShortDateLongTimeWithoutZone)
     EXPECT_FALSE(LongTimeText(QTime(13, 4, 5), QLocale("fa_IR")).contains(u'('));
 }
 
+TEST(ParseLongTime, ReadsWhatLongTimeTextWritesAndOneDigitHours)
+{
+    struct Case {
+        const char* locale;
+        const char* text;
+        QTime expected;   // invalid: refused
+    };
+    const Case cases[] = {
+        {"ru_RU", "08:05:00", QTime(8, 5)},    {"ru_RU", "8:05:00", QTime(8, 5)},
+        {"en_US", "1:04:05 PM", QTime(13, 4, 5)}, {"en_US", " 12:00:00 AM ", QTime(0, 0)},
+        {"C", "23:59:00", QTime(23, 59)},      {"de_DE", "24:00:00", QTime()},
+        {"ru_RU", "8:05", QTime()},            {"ru_RU", "", QTime()},
+        {"en_US", "13:04:05", QTime()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseLongTime(c.text, QLocale(c.locale)).value_or(QTime()), c.expected) << c.locale << " " << c.text;
+    for (const char* name : {"C", "ru_RU", "en_US", "de_DE", "zh_CN"}) {
+        const QLocale locale(name);
+        EXPECT_EQ(ParseLongTime(LongTimeText(QTime(17, 43, 9), locale), locale), QTime(17, 43, 9)) << name;
+    }
+}
+
 } // namespace
 } // namespace zir

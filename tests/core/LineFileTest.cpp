@@ -43,15 +43,15 @@ TEST(LineFile, UnopenablePathsAreRefusedWithAReason) {
     }
 }
 
-TEST(LineFile, CharacterOutsideTheCodePageWritesNothing) {
+TEST(LineFile, CharacterOutsideTheCodePageIsWrittenAsAQuestionMark) {
     QTemporaryDir dir;
     const QString path = dir.filePath("ZIR.txt");
     WriteFileBytes(path, "kept\r\n");
     TLineFile file;
     ASSERT_TRUE(file.Open(path));
-    EXPECT_THROW(file.WriteLine(QString::fromUtf8("1 m³")), EConvertError);
+    file.WriteLine(QString::fromUtf8("1 m³ \u039C.\u039C. \u00B1"));
     file.Close();
-    EXPECT_EQ(ReadFileBytes(path), "kept\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "kept\r\n1 m? ?.?. \xB1\r\n");
 }
 
 TEST(LineFile, PartialWriteIsTakenBackAndTheFileReleased) {

@@ -40,6 +40,20 @@ TEST(ReadCurrentData, FillsFieldsFromTheExampleReply) {
               QStringList({"Prepare 4", "Show", "Set 1", "Set 2", "Set 3", "Set 4", "Close"}));
 }
 
+TEST(ReadCurrentData, GivesTheRawCodesAndUncertaintiesWithTheFields) {
+    FakeDevice dev;
+    dev.link.answer = Instrument({{"XT", kClockC}, {"CR1", DimensionReply("")},
+                                  {"CR2", DimensionReply("1/s")}, {"XW", kCurrentValues}});
+    CurrentValues values;
+    ASSERT_TRUE(ReadCurrentData(dev.Context(), &values).has_value());
+    EXPECT_EQ(values.codeA, 0xF496);
+    EXPECT_EQ(values.uncertaintyA, 12);
+    EXPECT_EQ(values.codeB, 0x007B);
+    EXPECT_EQ(values.uncertaintyB, 5);
+    EXPECT_EQ(values.dimensionA, "");
+    EXPECT_EQ(values.dimensionB, "1/s");
+}
+
 TEST(ReadCurrentData, UnansweredClockAsksDimensionsWithSelector01) {
     FakeDevice dev;
     dev.showProgress = false;

@@ -4,8 +4,9 @@
 // current data into ZIR.txt, or saves its settings, and is killed with
 // SIGKILL at several points; after each kill the files hold their old bytes
 // plus whole lines, every workbook under its own name is a sound zip file,
-// the settings file is one whole version, and the next start clears what
-// the killed run left half built.
+// the history database passes SQLite's integrity check and holds what it
+// held before, the settings file is one whole version, and the next start
+// clears what the killed run left half built.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <memory>
 #include <random>
 
+#include "history/HistoryTestSupport.h"
 #include "support/Files.h"
 #include "support/SimProcess.h"
 
@@ -81,6 +83,24 @@ bool SoundZip(const QString& path) {
     return unzip.waitForFinished(30000) && unzip.exitStatus() == QProcess::NormalExit && unzip.exitCode() == 0;
 }
 
+// The history after a kill: sound, and holding at least the rows it held
+// after the kill before (a kill never takes back what was committed).
+struct HistoryRows {
+    qint64 records = 0;
+    qint64 sources = 0;
+    qint64 currents = 0;
+};
+void ExpectSoundHistory(const QString& path, HistoryRows& before) {
+    if (!QFile::exists(path)) return;  // nothing committed yet
+    const Peek peek(path);
+    EXPECT_EQ(peek.Scalar("PRAGMA integrity_check").toString(), "ok");
+    const HistoryRows now{peek.Count("records"), peek.Count("sources"), peek.Count("current_readings")};
+    EXPECT_GE(now.records, before.records);
+    EXPECT_GE(now.sources, before.sources);
+    EXPECT_GE(now.currents, before.currents);
+    before = now;
+}
+
 class KillRig {
 public:
     KillRig()
@@ -98,6 +118,7 @@ public:
     QString Path(const QString& name) const { return root_.path() + u'/' + name; }
     QString DataPath(const QString& name) const { return Path("data/" + name); }
     QString IniPath() const { return Path("config/zir/zir.INI"); }
+    QString HistoryPath() const { return Path("share/zir/history.sqlite"); }
 
     // Starts the driver and waits for its window.
     void Start(const QString& mode) {
@@ -152,6 +173,7 @@ TEST(KillNine, DuringBankReadingsArchiveTextAndWorkbooksStayWhole) {
     std::uniform_int_distribution<int> growth(100, 6000), jitter(0, 20000);
     QStringList leftBehind;
     int workbooks = 0;
+    HistoryRows history;
     for (int round = 0; round < 8; ++round) {
         SCOPED_TRACE(round);
         rig.Start("read");
@@ -168,14 +190,18 @@ TEST(KillNine, DuringBankReadingsArchiveTextAndWorkbooksStayWhole) {
         leftBehind = rig.Files("data", ".*.part");
         EXPECT_LE(leftBehind.size(), 1);
         EXPECT_TRUE(rig.Files("tmp", "*").isEmpty()) << rig.Files("tmp", "*").join(' ').toStdString();
+        ExpectSoundHistory(rig.HistoryPath(), history);
+        EXPECT_TRUE(rig.Files("share/zir", "*damaged*").isEmpty());
     }
     EXPECT_GE(workbooks, 1);  // the readings did finish workbooks between the kills
+    EXPECT_GT(history.records, 0);
 }
 
 TEST(KillNine, DuringAutoRefreshTheLogStaysWhole) {
     KillRig rig;
     std::mt19937 random(91);
     std::uniform_int_distribution<int> growth(60, 600), jitter(0, 20000);
+    HistoryRows history;
     for (int round = 0; round < 5; ++round) {
         SCOPED_TRACE(round);
         rig.Start("refresh");
@@ -183,7 +209,9 @@ TEST(KillNine, DuringAutoRefreshTheLogStaysWhole) {
         QThread::usleep(static_cast<unsigned long>(jitter(random)));
         rig.Kill();
         EXPECT_TRUE(OldBytesPlusWholeLines(FileBytes(rig.DataPath("ZIR.txt")), kOldLog, LogLine));
+        ExpectSoundHistory(rig.HistoryPath(), history);
     }
+    EXPECT_GT(history.currents, 0);
 }
 
 // Each settings file seen after a kill is the one laid down or one whole save.

@@ -2,6 +2,7 @@
 zir_add_gtest(e2e_clock_window_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/ClockWindowTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/SerialPortsFindTest.cpp
     ${PROJECT_SOURCE_DIR}/tests/app/ScriptedDialogs.h
   LIBS zir_app zir_test_support Qt6::Test
   QT_MAIN

@@ -47,6 +47,18 @@ TEST_F(PortNaming, LinkInConfigFolderWinsOtherwiseTtyS)
     EXPECT_EQ(PortDevicePath(256), Com(256));
 }
 
+TEST_F(PortNaming, ComLinkNamesAndNumbers)
+{
+    EXPECT_EQ(ComLinkPath(7), Com(7));
+    struct Case { const char* name; int n; };
+    for (const Case c : {Case{"com1", 1}, Case{"com256", 256}, Case{"com42", 42}, Case{"com0", 0},
+                         Case{"com257", 0}, Case{"com01", 0}, Case{"com", 0}, Case{"com1a", 0},
+                         Case{"com1.new-12", 0}, Case{"COM1", 0}, Case{"xcom1", 0}, Case{"zir.INI", 0},
+                         Case{"com+1", 0}, Case{"com1000", 0}}) {
+        EXPECT_EQ(ComLinkNumber(QString::fromLatin1(c.name)), c.n) << c.name;
+    }
+}
+
 TEST_F(PortNaming, RelativeOrEmptyConfigHomeFallsBackToHome)
 {
     for (const char* value : {"", "relative/dir"}) {

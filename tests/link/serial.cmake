@@ -4,4 +4,5 @@ zir_add_gtest(link_exchange_test
   LIBS zir_link)
 zir_add_gtest(link_port_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CPDrvTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortNamingTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/LowLatencyTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortAccessTest.cpp
   LIBS zir_link)
