@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
     QApplication app(argc, argv);
     zir::InitNumberFormats();
     const long megabytes = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 50;

@@ -1,6 +1,6 @@
 // Soak: the real main window, offscreen, with auto refresh at its shortest
-// period (3 s) and every reading appended to ZIR.txt, against zir-sim at
-// 19200 baud, for 10 minutes (or the seconds given). Samples the program's
+// period (3 s), every reading appended to ZIR.txt and to the history, against
+// zir-sim at 19200 baud, for 10 minutes (or the seconds given). Samples the program's
 // resident memory every 10 s and its CPU time, and prints the growth of the
 // memory after the first minute (the warm-up) and the CPU share.
 //
@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config, data;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));  // the history goes there too
     QApplication app(argc, argv);
     zir::InitNumberFormats();
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;

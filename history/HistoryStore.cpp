@@ -11,10 +11,13 @@
 #include <sqlite3.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <sys/stat.h>
 #include <unordered_map>
 
 #include "archive/ArchiveRecord.h"
 #include "core/NumberText.h"
+#include "core/SystemIo.h"
 #include "core/XdgFolders.h"
 #include "link/numFormats.h"
 
@@ -495,8 +498,10 @@ bool THistoryStore::OpenFile() {
         const QFileInfo info(path_);
         const QString folder = info.absolutePath();
         if (!QDir().mkpath(folder)) {
+            // mkpath gives no reason; making the folder itself tells it.
+            const int error = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 ? EIO : errno;
             Fail(QStringLiteral("could not be opened"),
-                 QStringLiteral("the folder %1 cannot be created").arg(folder));
+                 QStringLiteral("the folder %1 cannot be created (%2)").arg(folder, SystemErrorText(error)));
             return false;
         }
         CloseFile();

@@ -1,5 +1,6 @@
 // A full disk and a read-only disk under the program's folder (where
-// Archive.txt, ZIR.txt and the workbooks go) and under the settings folder:
+// Archive.txt, ZIR.txt and the workbooks go), under the data folder (the
+// history) and under the settings folder:
 // the main window against zir-sim, each folder a small file system of its
 // own. Every file that cannot be written is told once per operation with
 // its name and the cause, the reading goes on with what still works, and
@@ -41,9 +42,12 @@ enum class Trouble { Full, ReadOnly };
 // small file system of its own.
 class DiskRig {
 public:
-    DiskRig() : program(512 * 1024), settings(64 * 1024), sim({"--no-pacing", "--clock", "2024-05-17 12:00"}) {
+    DiskRig()
+        : program(512 * 1024), settings(64 * 1024), data(256 * 1024), savedDataHome_(qgetenv("XDG_DATA_HOME")),
+          sim({"--no-pacing", "--clock", "2024-05-17 12:00"}) {
         if (!Ready()) return;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.Path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.Path()));
         QDir(settings.Path()).mkpath("zir");
         sim.LinkAsCom(settings.Path(), 1);
         WriteFileBytes(IniPath(), kOldSettings);
@@ -61,9 +65,11 @@ public:
     }
     ~DiskRig() {
         if (face) face->SetDialogs(nullptr);
+        face.reset();
         qunsetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_DATA_HOME", savedDataHome_);
     }
-    bool Ready() const { return program.Ready() && settings.Ready(); }
+    bool Ready() const { return program.Ready() && settings.Ready() && data.Ready(); }
     QString WhyNot() const { return program.WhyNot(); }
     QString ProgramPath(const QString& name) const { return program.Path() + u'/' + name; }
     QString IniPath() const { return settings.Path() + QStringLiteral("/zir/zir.INI"); }
@@ -91,6 +97,8 @@ public:
 
     SmallDisk program;
     SmallDisk settings;
+    SmallDisk data;  // $XDG_DATA_HOME: the history
+    QByteArray savedDataHome_;
     SimProcess sim;
     ScriptedDialogs dialogs;
     QStringList opened;
@@ -145,6 +153,36 @@ TEST(FullDisk, ABankReadingGoesOnWithWhatStillWorks) {
         EXPECT_TRUE(OldBytesPlusWholeLines(ReadFileBytes(rig.ProgramPath(kArchiveFileName)), kOldArchive));
         EXPECT_TRUE(rig.WorkbookFiles().isEmpty()) << rig.WorkbookFiles().join(' ').toStdString();
         EXPECT_TRUE(rig.opened.isEmpty());
+    }
+}
+
+// The data folder holds the history: a reading goes on into every other
+// output, and one message at its end names the history file and the cause.
+TEST(FullDisk, TheHistoryOnAFullOrReadOnlyDataFolderNeverStopsAReading) {
+    struct Case {
+        const char* name;
+        Trouble trouble;
+        const char* cause;
+    };
+    const Case cases[] = {
+        {"data folder full", Trouble::Full, "full"},
+        {"data folder read-only", Trouble::ReadOnly, "Read-only file system"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DiskRig rig;
+        if (!rig.Ready()) GTEST_SKIP() << rig.WhyNot().toStdString();
+        rig.Spoil(rig.data, c.trouble);
+        rig.ReadMinutes("08:00", "08:29");
+        EXPECT_TRUE(rig.dialogs.errors.isEmpty()) << rig.dialogs.errors.join('|').toStdString();
+        EXPECT_TRUE(rig.dialogs.notices.isEmpty()) << rig.dialogs.notices.join('|').toStdString();
+        EXPECT_EQ(rig.face->ArchiveWindow()->Lines().size(), 30);
+        EXPECT_EQ(rig.opened.size(), 1);
+        ASSERT_EQ(rig.dialogs.messages.size(), 1) << rig.dialogs.messages.join('|').toStdString();
+        EXPECT_TRUE(rig.dialogs.messages[0].contains(rig.data.Path() + "/zir/history.sqlite"))
+            << rig.dialogs.messages[0].toStdString();
+        EXPECT_TRUE(rig.dialogs.messages[0].contains(c.cause, Qt::CaseInsensitive))
+            << rig.dialogs.messages[0].toStdString();
     }
 }
 
