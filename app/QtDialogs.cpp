@@ -46,6 +46,13 @@ void QtDialogs::ShowMessage(const QString& text) {
     RunModal(box, parent_);
 }
 
+void QtDialogs::ShowNotice(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void QtDialogs::ShowError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, parent_);
     RunModal(box, parent_);

@@ -21,6 +21,7 @@ public:
     bool ConfirmWarning(const QString& text) override;
     Answer AskYesNoCancel(const QString& text) override;
     void ShowMessage(const QString& text) override;
+    void ShowNotice(const QString& text) override;
     void ShowError(const QString& text) override;
     QString GetSaveFileName() override;
     QString ChooseOpenFile(const QString& caption, const QString& folder, const QString& filter) override;

@@ -309,6 +309,7 @@ private:
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
+    QString logProblemTold_;  // the last failure of ZIR.txt that was told
     std::function<void(const QString&)> openWorkbook_;
     THistoryStore* history_ = nullptr;     // child of the window, deleted before clock_
 

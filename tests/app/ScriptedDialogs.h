@@ -19,6 +19,7 @@ public:
 
     QStringList warnings;
     QStringList messages;
+    QStringList notices;
     QStringList errors;
 
     bool ConfirmWarning(const QString& text) override {
@@ -33,6 +34,7 @@ public:
         return Answer::Cancel;
     }
     void ShowMessage(const QString& text) override { messages << text; }
+    void ShowNotice(const QString& text) override { notices << text; }
     void ShowError(const QString& text) override { errors << text; }
     QString GetSaveFileName() override { return saveFileName; }
     QString ChooseOpenFile(const QString& caption, const QString&, const QString&) override {
