@@ -46,6 +46,13 @@ void QtDialogs::ShowMessage(const QString& text) {
     RunModal(box, parent_);
 }
 
+void QtDialogs::ShowNotice(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void QtDialogs::ShowError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, parent_);
     RunModal(box, parent_);
@@ -54,6 +61,18 @@ void QtDialogs::ShowError(const QString& text) {
 QString QtDialogs::GetSaveFileName() {
     const QString name = QFileDialog::getSaveFileName(parent_, QString(), QString(), QString(), nullptr,
                                                       QFileDialog::DontConfirmOverwrite);
+    ReturnFocusTo(parent_);
+    return name;
+}
+
+QString QtDialogs::ChooseOpenFile(const QString& caption, const QString& folder, const QString& filter) {
+    const QString name = QFileDialog::getOpenFileName(parent_, caption, folder, filter);
+    ReturnFocusTo(parent_);
+    return name;
+}
+
+QString QtDialogs::ChooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) {
+    const QString name = QFileDialog::getSaveFileName(parent_, caption, suggested, filter);
     ReturnFocusTo(parent_);
     return name;
 }

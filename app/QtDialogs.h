@@ -1,5 +1,5 @@
 #pragma once
-// The real message boxes and the save-file dialog.
+// The real message boxes and file dialogs.
 
 #include <QPointer>
 #include <QWidget>
@@ -21,8 +21,11 @@ public:
     bool ConfirmWarning(const QString& text) override;
     Answer AskYesNoCancel(const QString& text) override;
     void ShowMessage(const QString& text) override;
+    void ShowNotice(const QString& text) override;
     void ShowError(const QString& text) override;
     QString GetSaveFileName() override;
+    QString ChooseOpenFile(const QString& caption, const QString& folder, const QString& filter) override;
+    QString ChooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -27,6 +27,7 @@
 #include "app/QtDialogs.h"
 #include "app/windows/UAbout.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/UHistory.h"
 #include "app/windows/ULineMonitor.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
@@ -145,6 +146,10 @@ TFace::TFace(QWidget* parent)
 
 TFace::~TFace() {
     qApp->removeEventFilter(this);
+    // The history window before the history it shows, which commits what is
+    // staged as it goes.
+    delete FHistory;
+    FHistory = nullptr;
     // The history commits what is staged on its clock, which goes with the members.
     delete history_;
     history_ = nullptr;
@@ -167,6 +172,7 @@ void TFace::ConnectHandlers() {
     device(actReadAll, &TFace::actReadAllExecute);
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
+    plain(actHistory, &TFace::actHistoryExecute);
     plain(actSerialPorts, &TFace::actSerialPortsExecute);
     plain(actLineMonitor, &TFace::actLineMonitorExecute);
     plain(N11, &TFace::N11Click);
@@ -215,6 +221,7 @@ void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();
     if (Archive) Archive->SetDialogs(*dialogs_);
     if (LineMonitor) LineMonitor->SetDialogs(*dialogs_);
+    if (FHistory) FHistory->SetDialogs(dialogs);
 }
 
 void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }
@@ -364,6 +371,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
     if (LineMonitor) LineMonitor->close();
+    if (FHistory) FHistory->close();  // keeps its placement
     event->accept();
 }
 
@@ -398,7 +406,7 @@ bool TFace::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::ShortcutOverride) {
             // The window's own shortcuts win over an edit field's Cut and Select all.
             const QKeySequence pressed(key->keyCombination());
-            for (const QAction* action : {actGetTime, actAbout, actExit}) {
+            for (const QAction* action : {actGetTime, actAbout, actExit, actHistory}) {
                 if (action->shortcut() == pressed) {
                     event->ignore();
                     return true;

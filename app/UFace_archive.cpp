@@ -33,6 +33,7 @@ public:
     explicit ArchiveListAdapter(TArchive& window) : window_(window) {}
     void Show() override { window_.ShowModeless(); }
     void AddLine(const QString& line) override { window_.AddLine(line); }
+    void ShowSummary(const QString& text) override { window_.SetSummary(text); }
 
 private:
     TArchive& window_;
@@ -97,6 +98,7 @@ void RunArchiveOperation(TFace& face, Operation&& operation) {
     TArchiveReport report({list, services.ctx.status, face.AppDir(),
                            face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
                            face.Clock()});
+    report.TellOperator([&face](const QString& message) { face.Dialogs().ShowNotice(message); });
     // The history is one more output; its message comes once, at the end.
     THistoryReport history(report, face.History(), services.ctx.deviceAddress);
     try {

@@ -7,9 +7,11 @@
 #include <QScopeGuard>
 #include <QSpinBox>
 
+#include "app/Dialogs.h"
 #include "app/FieldText.h"
 #include "app/UFace.h"
 #include "core/Clock.h"
+#include "core/Errors.h"
 #include "device/Coefficients.h"
 #include "device/CurrentData.h"
 #include "device/DeviceContext.h"
@@ -54,8 +56,22 @@ void TFace::TimerTimer() {
         actReadCurrentExecute();
         if (!currentDataValid_ || !CB_ReadToFile->isChecked()) return;
         const CurrentDataFields shown{LE_DataA->text(), LE_PogrA->text(), LE_DataB->text(), LE_PogrB->text()};
-        AppendCurrentDataLog(AppDir() + kCurrentDataLogName, Clock().Now(), shown,
-                             MakeDeviceContext().status);
+        QString problem;
+        try {
+            if (AppendCurrentDataLog(AppDir() + kCurrentDataLogName, Clock().Now(), shown,
+                                     MakeDeviceContext().status, &problem)) {
+                logProblemTold_.clear();
+                return;
+            }
+        } catch (const EFileError& error) {
+            problem = error.message();
+            SetStatus(problem);
+        }
+        // Told once, not at every tick: again only after a line has been
+        // written meanwhile, or when the cause changes.
+        if (problem == logProblemTold_) return;
+        logProblemTold_ = problem;
+        Dialogs().ShowNotice(problem);
     });
 }
 

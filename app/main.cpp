@@ -4,6 +4,7 @@
 #include "app/AppEnvironment.h"
 #include "app/CommandLine.h"
 #include "app/UFace.h"
+#include "app/Startup.h"
 #include "core/NumberText.h"
 
 int main(int argc, char** argv) {
@@ -22,8 +23,7 @@ int main(int argc, char** argv) {
     // The main window is shown first (which restores the stored settings),
     // then the about, progress and archive windows are created hidden.
     zir::TFace face;
-    face.show();
-    face.CreateAuxiliaryWindows();
+    zir::StartMainWindow(face);
 
     // Ends when the main window has closed; closing has saved the settings.
     return QApplication::exec();

@@ -17,15 +17,13 @@ constexpr int kUncertaintyAOffset = 23;
 constexpr int kValueAOffset = 24;  // low byte first
 
 bool IsEmptyUncertainty(int percent) { return percent == 0 || percent == 255; }
+} // namespace
 
-// Wall-clock time of a minute of the bank's day. Kept free of any time zone,
-// so a day on which the clocks change still has 1440 evenly spaced minutes.
 QDateTime RecordTime(const QDate& bankDate, int index) {
     const int days = index >= 0 ? index / kMinutesPerDay : -((-index + kMinutesPerDay - 1) / kMinutesPerDay);
     const int minute = index - days * kMinutesPerDay;
     return QDateTime(bankDate.addDays(days), QTime(minute / 60, minute % 60), Qt::UTC);
 }
-} // namespace
 
 QByteArray RecordRequestData(char bankLetter, int index) {
     return QByteArray(1, bankLetter) + QByteArray::number(index).rightJustified(4, '0');

@@ -32,6 +32,10 @@ struct ArchiveRecord {
 // Bank letter and the minute as exactly four digits: "A0075".
 QByteArray RecordRequestData(char bankLetter, int index);
 
+// Wall-clock time of a minute of the bank's day. Kept free of any time zone,
+// so a day on which the clocks change still has 1440 evenly spaced minutes.
+QDateTime RecordTime(const QDate& bankDate, int index);
+
 // nullopt unless the reply is exactly 30 bytes. The record time comes from the
 // index the reply carries, whatever was asked for.
 std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate);

@@ -1,6 +1,6 @@
 #include "archive/ArchiveReport.h"
 
-#include <exception>
+#include <QDir>
 
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
@@ -25,29 +25,19 @@ void PutValue(TArchiveWorkbook& workbook, int row, int column, const QString& te
         workbook.PutText(row, column, text);
     }
 }
-
-QString ErrorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EZirError& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
 } // namespace
+
+QString MinutesReadText(const MinuteCount& count) {
+    return QStringLiteral("%1 of %2 minutes read").arg(count.read).arg(count.asked);
+}
 
 TArchiveReport::TArchiveReport(Services services) : services_(std::move(services)) {}
 
 TArchiveReport::~TArchiveReport() {
     if (textFile_) textFile_->CloseQuietly();
-    try {
-        FinishWorkbook(true);
-    } catch (...) {
-        // Nothing can be reported from here.
-    }
+    // Only on the way out of an error that skipped End: nothing can be told.
+    tell_ = nullptr;
+    FinishWorkbook();
 }
 
 bool TArchiveReport::Start(const ReportStart& start) {
@@ -56,9 +46,11 @@ bool TArchiveReport::Start(const ReportStart& start) {
     if (start.toExcel) {
         workbook_ = std::make_unique<TArchiveWorkbook>();
         const QDateTime now = services_.clock.Now();
-        if (!workbook_->Create(services_.appDir, start.bank, start.bankDate, now)) {
+        if (!workbook_->Create(services_.appDir, start.bank, start.bankDate, now, QDir::tempPath())) {
+            const QString why = workbook_->ErrorText();
             workbook_.reset();
             services_.status.SetStatus(kCantStartExcel);
+            Tell(Output::Workbook, why);
             return false;
         }
         try {
@@ -73,9 +65,10 @@ bool TArchiveReport::Start(const ReportStart& start) {
             };
             for (int column = 1; column <= 6; ++column)
                 workbook_->PutText(kHeadsRow, column, heads[column - 1]);
-        } catch (const EZirError&) {
+        } catch (const EZirError& e) {
+            workbook_.reset();
             services_.status.SetStatus(kCantStartExcel);
-            FinishWorkbook(false);  // keeps what it received
+            Tell(Output::Workbook, e.message());
             return false;
         }
     }
@@ -84,17 +77,15 @@ bool TArchiveReport::Start(const ReportStart& start) {
         if (!textFile_->Open(services_.appDir)) {
             services_.status.SetStatus(QStringLiteral("Can't save archive data to the file ") +
                                        textFile_->Path());
+            Tell(Output::TextFile, QStringLiteral("Cannot open file \"%1\": %2").arg(textFile_->Path(), textFile_->ErrorText()));
             textFile_.reset();
-            FinishWorkbook(false);
+            FinishWorkbook();
             return false;
         }
         try {
             textFile_->WriteLine(start.title);
-        } catch (...) {
-            textFile_->CloseQuietly();
-            textFile_.reset();
-            FinishWorkbook(true);
-            throw;
+        } catch (const EZirError& e) {
+            GiveUp(Output::TextFile, e.message());
         }
     }
     return true;
@@ -104,29 +95,48 @@ void TArchiveReport::ShowList() { services_.list.Show(); }
 
 void TArchiveReport::Heads(const QString& dimensionA, const QString& dimensionB) {
     if (!workbook_) return;
-    workbook_->PutText(kHeadsRow, kValueAColumn, QStringLiteral("Value at chanel A,") + dimensionA);
-    workbook_->PutText(kHeadsRow, kValueBColumn, QStringLiteral("Value at chanel B,") + dimensionB);
+    try {
+        workbook_->PutText(kHeadsRow, kValueAColumn, QStringLiteral("Value at chanel A,") + dimensionA);
+        workbook_->PutText(kHeadsRow, kValueBColumn, QStringLiteral("Value at chanel B,") + dimensionB);
+    } catch (const EZirError& e) {
+        GiveUp(Output::Workbook, e.message());
+    }
 }
 
 void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
                             int row) {
     services_.list.AddLine(line);
     if (workbook_) {
-        // What the operator would get by typing the texts into the cells:
-        // numbers and a date-time value; the index "480(3)" stays text.
-        workbook_->PutDateTime(row, kTimeColumn, record.time);
-        PutValue(*workbook_, row, kValueAColumn, record.valueA);
-        workbook_->PutNumber(row, kUncertaintyAColumn, record.uncertaintyA);
-        PutValue(*workbook_, row, kValueBColumn, record.valueB);
-        workbook_->PutNumber(row, kUncertaintyBColumn, record.uncertaintyB);
-        workbook_->PutText(row, kIndexColumn,
-                           QStringLiteral("%1(%2)").arg(requestedIndex).arg(record.bank));
+        try {
+            // What the operator would get by typing the texts into the cells:
+            // numbers and a date-time value; the index "480(3)" stays text.
+            workbook_->PutDateTime(row, kTimeColumn, record.time);
+            PutValue(*workbook_, row, kValueAColumn, record.valueA);
+            workbook_->PutNumber(row, kUncertaintyAColumn, record.uncertaintyA);
+            PutValue(*workbook_, row, kValueBColumn, record.valueB);
+            workbook_->PutNumber(row, kUncertaintyBColumn, record.uncertaintyB);
+            workbook_->PutText(row, kIndexColumn,
+                               QStringLiteral("%1(%2)").arg(requestedIndex).arg(record.bank));
+            workbook_->Flush();
+        } catch (const EZirError& e) {
+            GiveUp(Output::Workbook, e.message());
+        }
     }
-    if (textFile_) textFile_->WriteLine(line);
+    if (textFile_) {
+        try {
+            textFile_->WriteLine(line);
+        } catch (const EZirError& e) {
+            GiveUp(Output::TextFile, e.message());
+        }
+    }
 }
 
-void TArchiveReport::End(const QString& lastLine, bool failing) {
-    std::exception_ptr error;
+void TArchiveReport::Counted(const MinuteCount& count) {
+    counted_ += count;
+    services_.list.ShowSummary(MinutesReadText(counted_));
+}
+
+void TArchiveReport::End(const QString& lastLine, bool) {
     if (textFile_) {
         try {
             if (textFile_->Close()) {
@@ -134,48 +144,54 @@ void TArchiveReport::End(const QString& lastLine, bool failing) {
                                            (lastLine.isEmpty() ? textFile_->Path() : lastLine) +
                                            QStringLiteral(" refreshed"));
             }
-        } catch (...) {
-            error = std::current_exception();
+        } catch (const EZirError& e) {
+            GiveUp(Output::TextFile, e.message());
         }
         textFile_.reset();
     }
-    try {
-        FinishWorkbook(failing || error);
-    } catch (...) {
-        if (!error) error = std::current_exception();
-    }
-    if (!error) return;
-    if (!failing) std::rethrow_exception(error);
-    // Another error is on its way to the operator; this one goes to the
-    // status line so that it is not lost.
-    services_.status.SetStatus(ErrorText(error));
+    FinishWorkbook();
 }
 
 void TArchiveReport::Abandon() {
-    std::exception_ptr error;
     if (textFile_) {
         try {
             textFile_->Close();
-        } catch (...) {
-            error = std::current_exception();
+        } catch (const EZirError& e) {
+            GiveUp(Output::TextFile, e.message());
         }
         textFile_.reset();
     }
-    FinishWorkbook(bool(error));
-    if (error) std::rethrow_exception(error);
+    FinishWorkbook();
 }
 
-void TArchiveReport::FinishWorkbook(bool failing) {
+void TArchiveReport::FinishWorkbook() {
     if (!workbook_) return;
     std::unique_ptr<TArchiveWorkbook> workbook = std::move(workbook_);
     try {
         workbook->Save();
     } catch (const EZirError& e) {
-        if (!failing) throw;
-        services_.status.SetStatus(e.message());
+        GiveUp(Output::Workbook, e.message());
         return;
     }
     if (services_.openWorkbook) services_.openWorkbook(workbook->Path());
+}
+
+void TArchiveReport::GiveUp(Output output, const QString& message) {
+    if (output == Output::Workbook) {
+        workbook_.reset();  // removes what it had begun
+    } else if (textFile_) {
+        textFile_->CloseQuietly();
+        textFile_.reset();
+    }
+    services_.status.SetStatus(message);
+    Tell(output, message);
+}
+
+void TArchiveReport::Tell(Output output, const QString& message) {
+    bool& told = output == Output::Workbook ? workbookTold_ : textFileTold_;
+    if (told || !tell_) return;
+    told = true;
+    tell_(message);
 }
 
 } // namespace zir

@@ -18,6 +18,21 @@ namespace zir {
 class TArchiveTextFile;
 class TArchiveWorkbook;
 
+// The minutes a reading asked for and those that answered with a record
+// (the others are left out after their six attempts).
+struct MinuteCount {
+    int read = 0;
+    int asked = 0;
+    MinuteCount& operator+=(const MinuteCount& other) {
+        read += other.read;
+        asked += other.asked;
+        return *this;
+    }
+    bool operator==(const MinuteCount&) const = default;
+};
+// "N of M minutes read".
+QString MinutesReadText(const MinuteCount& count);
+
 struct ReportStart {
     QString title;
     std::uint8_t bank = 0;
@@ -41,9 +56,15 @@ public:
     // workbook row (from 1) belongs to it, whatever minute the reply names.
     virtual void Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
                         int row) = 0;
+    // A minute that did not answer: no record came for it after every attempt.
+    virtual void Unanswered(int /*requestedIndex*/) {}
+    // What the reading asked for and got, once it got past its time window,
+    // however it ended; right before End.
+    virtual void Counted(const MinuteCount& /*count*/) {}
     // Once the reading got past its time window, however it ended. lastLine
     // is the record line built last ("" when none). With failing set another
     // error is on its way to the operator: End then throws nothing itself.
+    // (The program's outputs never throw from here: one that fails is told.)
     virtual void End(const QString& lastLine, bool failing) = 0;
     // The reading stopped at its time window: text file closed without a
     // message, workbook kept with what it has.
@@ -56,6 +77,8 @@ public:
     virtual ~IArchiveList() = default;
     virtual void Show() = 0;   // not modal
     virtual void AddLine(const QString& line) = 0;
+    // The window's bottom panel: "N of M minutes read" after each reading.
+    virtual void ShowSummary(const QString& /*text*/) {}
 };
 
 // The three outputs of the program.
@@ -72,20 +95,37 @@ public:
     explicit TArchiveReport(Services services);
     ~TArchiveReport() override;
 
+    // Where an output's failure is told, besides the status line (the
+    // window's notice box). An output that fails while a reading runs is
+    // given up for the rest of that reading, which goes on with the others;
+    // each output's failure is told once per report, that is per operation.
+    void TellOperator(std::function<void(const QString& message)> tell) { tell_ = std::move(tell); }
+
     bool Start(const ReportStart& start) override;
     void ShowList() override;
     void Heads(const QString& dimensionA, const QString& dimensionB) override;
     void Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
                 int row) override;
+    // The list window's panel shows the minutes of every reading of this
+    // report (that is, of the operation) so far.
+    void Counted(const MinuteCount& count) override;
     void End(const QString& lastLine, bool failing) override;
     void Abandon() override;
 
 private:
-    // Saves the workbook (if one is open) and opens it for the operator.
-    // Throws EFileError when saving fails and nothing else is failing.
-    void FinishWorkbook(bool failing);
+    enum class Output { Workbook, TextFile };
+    // Saves the workbook (if one is open) and opens it for the operator; a
+    // failure to save is told.
+    void FinishWorkbook();
+    // The output failed: it is given up and the failure told.
+    void GiveUp(Output output, const QString& message);
+    void Tell(Output output, const QString& message);
 
     Services services_;
+    std::function<void(const QString&)> tell_;
+    MinuteCount counted_;
+    bool workbookTold_ = false;
+    bool textFileTold_ = false;
     std::unique_ptr<TArchiveWorkbook> workbook_;
     std::unique_ptr<TArchiveTextFile> textFile_;
 };

@@ -25,6 +25,8 @@ public:
     // Closes without reporting anything (on the way out of an error).
     void CloseQuietly() noexcept;
     QString Path() const { return path_; }
+    // Why Open() failed.
+    QString ErrorText() const { return file_.ErrorText(); }
 
 private:
     TLineFile file_;

@@ -6,25 +6,42 @@
 #include <QLocale>
 #include <algorithm>
 
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
 #include "core/DateText.h"
 #include "core/Errors.h"
+#include "core/SystemIo.h"
 
 namespace zir {
 
 namespace {
 constexpr double kTitleFontSize = 14;
+const QString kTemporaryPrefix = QStringLiteral(".");
+const QString kTemporarySuffix = QStringLiteral(".part");
+const QString kLeftoverPattern = QStringLiteral(".ZIR_archive_*.xlsx.part");
 
-// Creates the file only when no file of that name exists, so two readings
-// (or another program) never write over each other's workbooks.
-bool ClaimFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+QString NameWithCounter(const QString& base, int counter) {
+    return counter < 2 ? base + QStringLiteral(".xlsx") : base + QStringLiteral("_%1.xlsx").arg(counter);
+}
+
+// Renames without ever replacing a file of the new name: EEXIST when one is
+// there. Where the file system cannot refuse a replacement itself, a hard
+// link does the same; where it has no links, the name is looked at first.
+int RenameNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+    if (::access(to.constData(), F_OK) == 0) return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 [[noreturn]] void FailCell(int row, int column, const QString& path, lxw_error result) {
     throw EFileError(QStringLiteral("Can't write cell (%1, %2) of the workbook %3: %4")
@@ -103,36 +120,75 @@ QString TArchiveWorkbook::FreeFileName(const QString& folder, std::uint8_t bank,
                              .arg(bankDate.toString(QStringLiteral("yyyy-MM-dd")))
                              .arg(bank)
                              .arg(now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
-    QString name = base + QStringLiteral(".xlsx");
-    for (int counter = 2; QFileInfo::exists(folder + name); ++counter)
-        name = base + QStringLiteral("_%1.xlsx").arg(counter);
-    return folder + name;
+    // A name is taken by a file, and by a workbook still being built under it.
+    for (int counter = 1;; ++counter) {
+        const QString path = folder + NameWithCounter(base, counter);
+        if (!QFileInfo::exists(path) && !QFileInfo::exists(TemporaryNameOf(path))) return path;
+    }
+}
+
+QString TArchiveWorkbook::TemporaryNameOf(const QString& finalPath) {
+    const QFileInfo info(finalPath);
+    return info.path() + u'/' + kTemporaryPrefix + info.fileName() + kTemporarySuffix;
+}
+
+int TArchiveWorkbook::RemoveLeftovers(const QString& folder) {
+    const QDir dir(folder);
+    int removed = 0;
+    const QStringList names = dir.entryList({kLeftoverPattern}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        // A workbook being built holds its lock; a killed program's does not.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0) ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QDate& bankDate,
-                              const QDateTime& now) {
+                              const QDateTime& now, const QString& tempFolder) {
     Discard();
-    // Another program may take the free name between the look and the claim.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    error_.clear();
+    folder_ = folder;
+    bank_ = bank;
+    bankDate_ = bankDate;
+    now_ = now;
+    // Another reading (or program) may take the free name between the look
+    // and the claim; the claim never opens an existing file.
+    for (int attempt = 0; attempt < 100 && lockFd_ < 0; ++attempt) {
         const QString path = FreeFileName(folder, bank, bankDate, now);
-        if (ClaimFile(path)) {
-            path_ = path;
-            fileClaimed_ = true;
-            break;
+        const QString temporary = TemporaryNameOf(path);
+        const int fd = ::open(QFile::encodeName(temporary).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            error_ = QStringLiteral("Can't create the workbook %1: %2").arg(path, SystemErrorText(errno));
+            return false;
         }
-        if (!QFileInfo(folder).isWritable() || !QFileInfo(folder).isDir()) return false;
+        ::flock(fd, LOCK_EX | LOCK_NB);  // a fresh file: nobody else holds it
+        lockFd_ = fd;
+        path_ = path;
+        temporary_ = temporary;
     }
-    if (path_.isEmpty()) return false;
+    if (lockFd_ < 0) {
+        error_ = QStringLiteral("Can't create a workbook in %1: every free name was taken").arg(folder);
+        return false;
+    }
 
-    tmpDir_ = QFile::encodeName(QDir::toNativeSeparators(folder));
+    tmpDir_ = QFile::encodeName(tempFolder);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = tmpDir_.data();
-    book_ = workbook_new_opt(QFile::encodeName(path_).constData(), &options);
+    book_ = workbook_new_opt(QFile::encodeName(temporary_).constData(), &options);
     if (book_) sheet_ = workbook_add_worksheet(book_, nullptr);
     if (book_) titleFormat_ = workbook_add_format(book_);
     if (book_) dateTimeFormat_ = workbook_add_format(book_);
     if (!book_ || !sheet_ || !titleFormat_ || !dateTimeFormat_) {
+        const int error = errno;
+        error_ = QStringLiteral("Can't create the workbook %1 (its rows go to %2): %3")
+                     .arg(path_, tempFolder, SystemErrorText(error ? error : EIO));
         Discard();
         return false;
     }
@@ -167,6 +223,20 @@ void TArchiveWorkbook::PutDateTime(int row, int column, const QDateTime& moment)
     if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
 }
 
+void TArchiveWorkbook::Flush() {
+    if (!book_) return;
+    // In constant-memory mode the worksheet's stream is the library's
+    // temporary file of finished rows.
+    FILE* rows = sheet_->file;
+    if (!rows) return;
+    errno = 0;
+    if (std::fflush(rows) == 0 && !std::ferror(rows)) return;
+    const int error = errno ? errno : EIO;
+    Fail(QStringLiteral("Can't write the workbook %1 (its rows go to %2)")
+             .arg(path_, QFile::decodeName(tmpDir_)),
+         error);
+}
+
 void TArchiveWorkbook::Save() {
     if (!book_) return;
     lxw_workbook* book = book_;
@@ -174,14 +244,34 @@ void TArchiveWorkbook::Save() {
     sheet_ = nullptr;
     titleFormat_ = nullptr;
     dateTimeFormat_ = nullptr;
+    errno = 0;
     const lxw_error result = workbook_close(book);  // writes the file and frees the workbook
     if (result != LXW_NO_ERROR) {
-        QFile::remove(path_);
-        fileClaimed_ = false;
-        throw EFileError(QStringLiteral("Can't save the workbook %1: %2")
-                             .arg(path_, QString::fromUtf8(lxw_strerror(result))));
+        const int error = errno;
+        QString what = QStringLiteral("Can't save the workbook %1: %2").arg(path_, QString::fromUtf8(lxw_strerror(result)));
+        if (error != 0) what += QStringLiteral(" (") + SystemErrorText(error) + u')';
+        error_ = what;
+        Discard();
+        throw EFileError(what);
     }
-    fileClaimed_ = false;
+    if (::fsync(lockFd_) != 0) Fail(QStringLiteral("Can't save the workbook %1").arg(path_), errno);
+    const QByteArray from = QFile::encodeName(temporary_);
+    for (int attempt = 0;; ++attempt) {
+        const int error = RenameNoReplace(from, QFile::encodeName(path_));
+        if (error == 0) break;
+        if (error != EEXIST || attempt >= 100) Fail(QStringLiteral("Can't save the workbook %1").arg(path_), error);
+        // The final name was taken while the workbook was being built.
+        path_ = FreeFileName(folder_, bank_, bankDate_, now_);
+    }
+    temporary_.clear();
+    ::close(lockFd_);
+    lockFd_ = -1;
+}
+
+void TArchiveWorkbook::Fail(const QString& what, int error) {
+    error_ = what + QStringLiteral(": ") + SystemErrorText(error);
+    Discard();
+    throw EFileError(error_);
 }
 
 void TArchiveWorkbook::Discard() noexcept {
@@ -190,9 +280,11 @@ void TArchiveWorkbook::Discard() noexcept {
     sheet_ = nullptr;
     titleFormat_ = nullptr;
     dateTimeFormat_ = nullptr;
-    if (fileClaimed_) QFile::remove(path_);  // only the empty file claimed for it
-    fileClaimed_ = false;
-    path_.clear();
+    // Only the file this workbook claimed: a broken workbook never stays.
+    if (!temporary_.isEmpty()) ::unlink(QFile::encodeName(temporary_).constData());
+    temporary_.clear();
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
 }
 
 } // namespace zir

@@ -1,10 +1,13 @@
 #pragma once
 // One .xlsx workbook per bank reading. Rows are written in ascending order and
-// streamed to disk as they are finished, so a whole day stays small in memory.
-// The file gets a name of its own that never replaces an existing file.
+// streamed to the library's own temporary file (in the temporary folder) as
+// they are finished, so a whole day stays small in memory. The workbook is
+// built under a temporary name beside its final one and renamed when whole,
+// so its final name never holds a broken workbook, not even after a kill;
+// the final name never replaces an existing file.
 
-#include <QDate>
 #include <QByteArray>
+#include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
@@ -33,10 +36,18 @@ public:
     static QString FreeFileName(const QString& folder, std::uint8_t bank, const QDate& bankDate,
                                 const QDateTime& now);
 
-    // Claims a new file in folder and begins the workbook. False when the
-    // file or the workbook cannot be created.
-    bool Create(const QString& folder, std::uint8_t bank, const QDate& bankDate,
-                const QDateTime& now);
+    // The temporary name of a workbook being built: "." + final name + ".part".
+    static QString TemporaryNameOf(const QString& finalPath);
+    // Removes the temporary files that workbooks left in folder when their
+    // program was killed; a workbook still being built (by another copy of
+    // the program) is left alone. Returns how many were removed.
+    static int RemoveLeftovers(const QString& folder);
+
+    // Claims a temporary file in folder and begins the workbook; the library
+    // keeps its rows in tempFolder. False when the file or the workbook
+    // cannot be created; ErrorText() says why.
+    bool Create(const QString& folder, std::uint8_t bank, const QDate& bankDate, const QDateTime& now,
+                const QString& tempFolder);
 
     // Puts text into the cell at row, column (both from 1). Rows must not go
     // back before the row last written except to rewrite that same row.
@@ -48,24 +59,41 @@ public:
     // time format (the time also at midnight).
     void PutDateTime(int row, int column, const QDateTime& moment);
 
-    // Writes the workbook file; throws EFileError when it cannot (the claimed
-    // file is then removed, as it would hold no workbook).
+    // Hands the rows written so far to the temporary folder and looks at the
+    // outcome: the library itself does not check those writes until it is
+    // saved, and then not always. Throws EFileError naming the workbook and
+    // the cause; the workbook is then given up.
+    void Flush();
+
+    // Writes the workbook under its temporary name and renames it to its
+    // final name (another free one when that has been taken meanwhile).
+    // Throws EFileError naming the workbook and the cause; the temporary file
+    // is then removed and nothing has the final name.
     void Save();
 
     bool IsOpen() const { return book_ != nullptr; }
+    // The final name; after Save() the file that holds the workbook.
     QString Path() const { return path_; }
+    QString ErrorText() const { return error_; }
 
 private:
     void Discard() noexcept;
+    [[noreturn]] void Fail(const QString& what, int error);
 
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* titleFormat_ = nullptr;
     lxw_format* dateTimeFormat_ = nullptr;
     QByteArray dateTimeCode_;  // kept alive for the library
-    QString path_;
-    bool fileClaimed_ = false;  // path_ holds our empty placeholder, not yet a workbook
-    QByteArray tmpDir_;  // kept alive for the library's options
+    QString folder_;
+    QString path_;          // final name
+    QString temporary_;     // the file being built, "" once renamed or removed
+    int lockFd_ = -1;       // holds the temporary file's lock while it is built
+    QByteArray tmpDir_;     // kept alive for the library's options
+    QString error_;
+    std::uint8_t bank_ = 0;
+    QDate bankDate_;
+    QDateTime now_;
 };
 
 } // namespace zir

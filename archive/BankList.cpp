@@ -39,6 +39,7 @@ QString BankSortKey(const BankHeader& header) {
 }
 
 QList<BankHeader> RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
+    const PortHold hold(ctx.link);
     ctx.status.SetStatus(QStringLiteral("Refreshing of bank list"));
     QList<BankHeader> active;
     {

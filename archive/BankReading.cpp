@@ -41,7 +41,7 @@ std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const s
 // line as it is built, so the report end has it however the loop ends.
 void ReadRecords(const ArchiveServices& services, const BankReadingInputs& inputs,
                  const BankSelection& bank, const TimeWindow& window, IArchiveReport& report,
-                 QString& lastLine) {
+                 QString& lastLine, MinuteCount& count) {
     const DeviceContext& ctx = services.ctx;
     ProgressGuard progress(ctx, window.to - window.from + kStepsBeforeRecords);
     const char letter = BankLetter(bank.bank);
@@ -58,10 +58,15 @@ void ReadRecords(const ArchiveServices& services, const BankReadingInputs& input
     for (int index = window.from; index <= window.to; ++index) {
         if (services.processEvents) services.processEvents();
         const QByteArray reply = RequestRead(ctx, RecordRequestData(letter, index));
+        ++count.asked;
         const int row = index - window.from + kStepsBeforeRecords;
         progress.Set(row);
         const std::optional<ArchiveRecord> record = DecodeRecord(reply, bank.date);
-        if (!record) continue;
+        if (!record) {
+            report.Unanswered(index);
+            continue;
+        }
+        ++count.read;
         lastLine = RecordLine(*record, dimensionA, dimensionB);
         if (inputs.noNull && IsEmptyRecord(*record)) continue;
         report.Record(*record, lastLine, index, row);
@@ -69,41 +74,49 @@ void ReadRecords(const ArchiveServices& services, const BankReadingInputs& input
 }
 } // namespace
 
-void ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
-              IArchiveReport& report) {
+MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
+                     IArchiveReport& report) {
     const DeviceContext& ctx = services.ctx;
+    const PortHold hold(ctx.link);
     ctx.status.SetStatus(QString());
     const std::optional<BankSelection> bank = ChooseBank(services, inputs.bank);
-    if (!bank) return;
+    if (!bank) return {};
 
     const QString title = ReportTitle(ctx.deviceAddress, bank->date, inputs.filter);
     ctx.status.SetStatus(title);
-    if (!report.Start({title, bank->bank, bank->date, inputs.toExcel, inputs.toFile})) return;
+    if (!report.Start({title, bank->bank, bank->date, inputs.toExcel, inputs.toFile})) return {};
     report.ShowList();
 
     const TimeWindow window = WindowOf(inputs.filter);
     if (window.from > window.to) {
         services.op.ShowMessage(QStringLiteral("Time interval is wrong"));
         report.Abandon();
-        return;
+        return {};
     }
 
     QString lastLine;
+    MinuteCount count;
     try {
-        ReadRecords(services, inputs, *bank, window, report, lastLine);
+        ReadRecords(services, inputs, *bank, window, report, lastLine, count);
     } catch (...) {
+        report.Counted(count);
         report.End(lastLine, true);
         throw;
     }
+    report.Counted(count);
     report.End(lastLine, false);
+    return count;
 }
 
-void ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
-                      const std::function<void(const QList<BankHeader>&)>& applyBankList,
-                      const std::function<BankReadingInputs(int index)>& selectBank) {
+MinuteCount ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
+                             const std::function<void(const QList<BankHeader>&)>& applyBankList,
+                             const std::function<BankReadingInputs(int index)>& selectBank) {
+    const PortHold hold(services.ctx.link);
     const QList<BankHeader> banks = RefreshBankList(services.ctx, services.processEvents);
     applyBankList(banks);
-    for (int i = 0; i < banks.size(); ++i) ReadBank(services, selectBank(i), report);
+    MinuteCount total;
+    for (int i = 0; i < banks.size(); ++i) total += ReadBank(services, selectBank(i), report);
+    return total;
 }
 
 } // namespace zir

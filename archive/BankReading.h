@@ -39,17 +39,18 @@ struct ArchiveServices {
 };
 
 // Reads the selected bank. Refusals end it with their message; an address
-// error, the operator's cancel or an output error passes out after the
-// outputs have been ended.
-void ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
-              IArchiveReport& report);
+// error or the operator's cancel passes out after the outputs have been
+// ended. Returns the minutes asked for and read (none after a refusal); the
+// report is told them as well (Counted), also when an error ends the reading.
+MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
+                     IArchiveReport& report);
 
 // Refreshes the bank list (applyBankList gets the active banks), then reads
 // each listed bank, oldest first: selectBank(i) makes bank i the selection
 // and returns the window's inputs as they are then. A refusal ends only that
-// bank; an error ends the whole operation.
-void ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
-                      const std::function<void(const QList<BankHeader>&)>& applyBankList,
-                      const std::function<BankReadingInputs(int index)>& selectBank);
+// bank; an error ends the whole operation. Returns the minutes of all banks.
+MinuteCount ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
+                             const std::function<void(const QList<BankHeader>&)>& applyBankList,
+                             const std::function<BankReadingInputs(int index)>& selectBank);
 
 } // namespace zir

@@ -64,9 +64,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_STRIP_FILES ON)
 # Library dependencies come from the binaries; the platform plugin that draws
 # the windows (xcb) and Qt SQL's SQLite driver of the history are loaded at
-# run time, so no binary names their packages.
+# run time, so no binary names their packages. Qt Charts (the history plot)
+# and Qt SVG (the plot saved as SVG) are named as well.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6charts6, libqt6svg6")
 # Opening a new workbook with the desktop's spreadsheet program goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -15,6 +15,10 @@ public:
     virtual Answer AskYesNoCancel(const QString& text) = 0;
     // Plain message box captioned "ZIR" with OK.
     virtual void ShowMessage(const QString& text) = 0;
+    // A message that must not hold up what is running (a failing output of a
+    // reading that goes on): the window shows it in a box of its own without
+    // waiting for OK. A plain message where nothing better is at hand.
+    virtual void ShowNotice(const QString& text) { ShowMessage(text); }
 };
 
 } // namespace zir

@@ -78,10 +78,11 @@ QString CurrentDataLogLine(const QDateTime& now, const CurrentDataFields& fields
 }
 
 bool AppendCurrentDataLog(const QString& path, const QDateTime& now,
-                          const CurrentDataFields& fields, IStatusLine& status) {
+                          const CurrentDataFields& fields, IStatusLine& status, QString* problem) {
     TLineFile file;
     if (!file.Open(path)) {
         status.SetStatus(QStringLiteral("Can't save data to file"));
+        if (problem) *problem = QStringLiteral("Cannot open file \"%1\": %2").arg(path, file.ErrorText());
         return false;
     }
     const QString line = CurrentDataLogLine(now, fields);

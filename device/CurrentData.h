@@ -69,10 +69,12 @@ QString CurrentDataLogLine(const QDateTime& now, const CurrentDataFields& fields
 
 // Appends the log line for `now` to the file at `path` and sets the status to
 // "Data at file " + line + " was refreshed". When the file can be neither
-// opened nor created the status reads "Can't save data to file" and nothing
-// is written. A write error throws EFileError (no partial line is left).
-// Returns true when the line was written.
+// opened nor created the status reads "Can't save data to file", nothing is
+// written and `problem` (when given) receives a message naming the file and
+// the cause. A write error throws EFileError naming both (no partial line is
+// left). Returns true when the line was written.
 bool AppendCurrentDataLog(const QString& path, const QDateTime& now,
-                          const CurrentDataFields& fields, IStatusLine& status);
+                          const CurrentDataFields& fields, IStatusLine& status,
+                          QString* problem = nullptr);
 
 } // namespace zir

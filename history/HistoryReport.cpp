@@ -26,6 +26,8 @@ bool THistoryReport::Start(const ReportStart& start) {
     reading_ = store_.BeginReading(start.title);
     unitA_.clear();
     unitB_.clear();
+    bank_ = start.bank;
+    bankDate_ = start.bankDate;
     return true;
 }
 
@@ -41,6 +43,20 @@ void THistoryReport::Record(const ArchiveRecord& record, const QString& line, in
     if (reading_ != 0) store_.AddRecord(reading_, address_, EntryOf(record, unitA_, unitB_));
     outputs_.Record(record, line, requestedIndex, row);
 }
+
+void THistoryReport::Unanswered(int requestedIndex) {
+    if (reading_ != 0) {
+        ArchiveEntry minute;
+        minute.time = RecordTime(bankDate_, requestedIndex);
+        minute.bank = bank_;
+        minute.unitA = unitA_;
+        minute.unitB = unitB_;
+        store_.AddUnanswered(reading_, address_, minute);
+    }
+    outputs_.Unanswered(requestedIndex);
+}
+
+void THistoryReport::Counted(const MinuteCount& count) { outputs_.Counted(count); }
 
 void THistoryReport::End(const QString& lastLine, bool failing) {
     try {

@@ -26,6 +26,10 @@ public:
     void ShowList() override;
     void Heads(const QString& dimensionA, const QString& dimensionB) override;
     void Record(const ArchiveRecord& record, const QString& line, int requestedIndex, int row) override;
+    // A minute that did not answer becomes a gap of the history where it
+    // holds nothing for that minute yet.
+    void Unanswered(int requestedIndex) override;
+    void Counted(const MinuteCount& count) override;
     void End(const QString& lastLine, bool failing) override;
     void Abandon() override;
 
@@ -41,6 +45,8 @@ private:
     int reading_ = 0;          // 0 while no reading is open
     QString unitA_;
     QString unitB_;
+    int bank_ = -1;
+    QDate bankDate_;
     StoreCounts counts_;
 };
 

@@ -11,10 +11,13 @@
 #include <sqlite3.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <sys/stat.h>
 #include <unordered_map>
 
 #include "archive/ArchiveRecord.h"
 #include "core/NumberText.h"
+#include "core/SystemIo.h"
 #include "core/XdgFolders.h"
 #include "link/numFormats.h"
 
@@ -495,8 +498,10 @@ bool THistoryStore::OpenFile() {
         const QFileInfo info(path_);
         const QString folder = info.absolutePath();
         if (!QDir().mkpath(folder)) {
+            // mkpath gives no reason; making the folder itself tells it.
+            const int error = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 ? EIO : errno;
             Fail(QStringLiteral("could not be opened"),
-                 QStringLiteral("the folder %1 cannot be created").arg(folder));
+                 QStringLiteral("the folder %1 cannot be created (%2)").arg(folder, SystemErrorText(error)));
             return false;
         }
         CloseFile();
@@ -592,6 +597,22 @@ void THistoryStore::AddRecord(int reading, const QString& address, const Archive
     CommitIfDue();
 }
 
+void THistoryStore::AddUnanswered(int reading, const QString& address, const ArchiveEntry& minute) {
+    if (!readings_.count(reading)) return;
+    if (staged_.size() >= kMaxStaged) {
+        staged_.erase(staged_.begin());
+        ++dropped_;
+    }
+    ArchiveEntry entry;
+    entry.time = minute.time;
+    entry.bank = minute.bank;
+    entry.unitA = minute.unitA;
+    entry.unitB = minute.unitB;
+    staged_.push_back({reading, address.trimmed(), entry, true});
+    NoteStaged();
+    CommitIfDue();
+}
+
 void THistoryStore::AddCurrent(const QString& address, const CurrentEntry& entry) {
     if (stagedCurrent_.size() >= kMaxStaged) {
         stagedCurrent_.erase(stagedCurrent_.begin());
@@ -674,13 +695,18 @@ bool THistoryStore::WriteStaged() {
                 HistoryRecord r;
                 r.minute = MinuteOf(e.time);
                 r.bank = e.bank;
-                r.gap = IsGap(e);
+                r.gap = s.unanswered || IsGap(e);
                 r.a = {r.gap ? 0.0 : ValueOf(e.valueA), e.codeA, e.uncertaintyA, static_cast<int>(db.UnitId(e.unitA))};
                 r.b = {r.gap ? 0.0 : ValueOf(e.valueB), e.codeB, e.uncertaintyB, static_cast<int>(db.UnitId(e.unitB))};
                 r.source = reading.id;
                 const std::int64_t addressId = db.AddressId(s.address);
-                Count(counts[s.reading], db.Store(addressId, db.Stored(addressId, r.minute), r,
-                                                  HistorySource::Kind::Reading));
+                const std::optional<HistoryRecord> stored = db.Stored(addressId, r.minute);
+                if (s.unanswered && stored) {
+                    // What an earlier reading or import brought stays.
+                    Count(counts[s.reading], Outcome::Known);
+                    continue;
+                }
+                Count(counts[s.reading], db.Store(addressId, stored, r, HistorySource::Kind::Reading));
                 auto [it, added] = spans.try_emplace(s.address, Span{r.minute, r.minute});
                 if (!added) {
                     it->second.first = std::min(it->second.first, r.minute);

@@ -62,6 +62,11 @@ public:
     // Stages one archive record of the instrument at `address` (trimmed).
     // An empty record (both values "0", uncertainties 0 or 255) is kept as a gap.
     void AddRecord(int reading, const QString& address, const ArchiveEntry& entry);
+    // Stages a minute of a bank reading that did not answer (the entry gives
+    // its time, the bank asked and the reading's unit texts): it is kept as
+    // a gap where the history holds nothing for it yet; a minute already
+    // stored keeps its values.
+    void AddUnanswered(int reading, const QString& address, const ArchiveEntry& minute);
     // Stages one current reading and commits at once.
     void AddCurrent(const QString& address, const CurrentEntry& entry);
     // Writes everything staged now. False when it could not (the records stay
@@ -137,6 +142,7 @@ private:
         int reading = 0;
         QString address;
         ArchiveEntry entry;
+        bool unanswered = false;  // no reply came: a gap only where nothing is stored
     };
     struct StagedCurrent {
         QString address;

@@ -26,6 +26,16 @@ public:
     // True when the device reported itself gone (e.g. USB adapter unplugged).
     virtual bool DeviceGone() const = 0;
 
+    // Drops the bytes waiting in the input queue.
+    virtual void DiscardInput() {}
+
+    // Takes the device's lock and keeps it, also while the device is closed
+    // between requests, until ReleaseLock(): another program that opens the
+    // device meanwhile is told at once that it is in use. False when the
+    // lock cannot be had (the requests then open the device as they would).
+    virtual bool HoldLock() { return false; }
+    virtual void ReleaseLock() {}
+
     // Writes the whole string; true when every byte was written.
     virtual bool SendText(const QByteArray& bytes) = 0;
 

@@ -83,6 +83,7 @@ void TCPDrv::SetSerialInfoCall(SerialInfoCall call)
 TCPDrv::~TCPDrv()
 {
     Close();
+    ReleaseLock();
 }
 
 void TCPDrv::SetPortNumber(int n)
@@ -131,9 +132,16 @@ bool TCPDrv::Open()
     deviceGone_ = false;
 
     const QByteArray path = QFile::encodeName(portName_);
+    // A held device keeps its exclusive flag between requests; this open
+    // must pass it (its own flag is set again below).
+    const bool held = HoldsLock();
+    if (held)
+        ::ioctl(holdFd_, TIOCNXCL);
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
+        if (held)
+            ::ioctl(holdFd_, TIOCEXCL);
         const QString remedy = (err == EACCES || err == EPERM) ? PortAccessRemedy(portName_) : QString();
         if (!remedy.isEmpty())
             NoteFailure(QStringLiteral("permission denied; ") + remedy, 0);
@@ -146,8 +154,9 @@ bool TCPDrv::Open()
         return false;
     }
     // The exclusive flag keeps other programs out (root passes it, so two
-    // copies of this program also keep out of each other by a lock).
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // copies of this program also keep out of each other by a lock, which a
+    // held device has already).
+    if (!held && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         ::close(fd);
         NoteFailure(QStringLiteral("in use by another program"), err);
@@ -180,6 +189,38 @@ void TCPDrv::Close()
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
+    if (HoldsLock())
+        ::ioctl(holdFd_, TIOCEXCL);
+}
+
+bool TCPDrv::HoldLock()
+{
+    if (HoldsLock())
+        return true;
+    ReleaseLock();
+    if (portName_.isEmpty())
+        return false;
+    const int fd = ::open(QFile::encodeName(portName_).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return false;
+    }
+    holdFd_ = fd;
+    holdPath_ = portName_;
+    return true;
+}
+
+void TCPDrv::ReleaseLock()
+{
+    if (holdFd_ < 0)
+        return;
+    // A pseudo-terminal would keep the flag while its other side stays open.
+    ::ioctl(holdFd_, TIOCNXCL);
+    ::close(holdFd_);
+    holdFd_ = -1;
+    holdPath_.clear();
 }
 
 void TCPDrv::RequestLowLatency()
@@ -281,6 +322,12 @@ bool TCPDrv::PurgeBoth()
         return false;
     }
     return true;
+}
+
+void TCPDrv::DiscardInput()
+{
+    if (IsOpen())
+        ::tcflush(fd_, TCIFLUSH);
 }
 
 std::uint32_t TCPDrv::InputCount()

@@ -56,6 +56,17 @@ public:
     QString LastError() const override { return lastError_; }
     bool DeviceGone() const override { return deviceGone_; }
 
+    // Drops the bytes waiting in the input queue (nothing while closed).
+    void DiscardInput() override;
+
+    // Holds the lock of the device PortName() names by a descriptor of its
+    // own: the advisory lock (flock) and, between requests, the exclusive
+    // flag, which the port's own open passes. Holding another device first
+    // lets that one go. True when held.
+    bool HoldLock() override;
+    void ReleaseLock() override;
+    bool HoldsLock() const { return holdFd_ >= 0 && holdPath_ == portName_; }
+
     // Bytes waiting in the input queue; 65535 while closed.
     std::uint32_t InputCount();
     // The rate the device is really set to (0 while closed or unknown).
@@ -92,6 +103,8 @@ private:
 
     IClock& clock_;
     int fd_ = -1;
+    int holdFd_ = -1;      // the held device's lock, see HoldLock()
+    QString holdPath_;
     QString portName_;
     std::uint32_t baudRateValue_ = kDefaultBaudRate;
     QString lastError_;

@@ -25,8 +25,30 @@ void TExchange::OpenComPort()
     if (baud <= 0)
         throw EConvertError(QStringLiteral("'%1' is not a valid baud rate").arg(baud));
     port_.SetBaudRateValue(static_cast<std::uint32_t>(baud));
+    // A long operation whose port was in use when it began takes the lock
+    // as soon as it is free (before the open, which would take it itself).
+    if (holdDepth_ > 0)
+        port_.HoldLock();
     if (!port_.Open())
         throw EPortError(QStringLiteral("COM-port %1 can't be opened: %2").arg(n).arg(port_.LastError()));
+}
+
+void TExchange::HoldPort()
+{
+    if (holdDepth_++ > 0)
+        return;
+    const int n = host_.PortNumber();
+    if (n < kMinPortNumber || n > kMaxPortNumber)
+        return;  // the first open reports it
+    port_.SetPortNumber(n);
+    port_.HoldLock();
+}
+
+void TExchange::ReleasePort()
+{
+    if (holdDepth_ == 0 || --holdDepth_ > 0)
+        return;
+    port_.ReleaseLock();
 }
 
 void TExchange::CloseComPort()
@@ -46,15 +68,20 @@ QByteArray TExchange::ReadString()
     IByteChannel::CompletePredicate wholeFrame;
     if (!pureSilence_) {
         // A whole valid frame is in: no need to wait for the line to fall silent.
-        wholeFrame = [](const QByteArray& bytes) {
-            const std::optional<int> expected = ExpectedFrameLength(bytes);
-            return expected && *expected == bytes.size() && ValidateFrame(bytes) == FrameVerdict::Accepted;
-        };
+        wholeFrame = [](const QByteArray& bytes) { return FindWholeFrame(bytes).has_value(); };
     }
     const QByteArray bytes = port_.ReadBytes(kReadLimit, wholeFrame);
     if (port_.DeviceGone())
         FailPortGone();
-    const FrameCheck check = CheckFrame(bytes);
+    FrameCheck check = CheckFrame(bytes);
+    // Bytes left over from an earlier reply before the frame, or stray bytes
+    // behind it: the whole frame among them is the reply.
+    std::optional<QByteArray> frame;
+    if (check.verdict == FrameVerdict::Rejected) {
+        frame = FindWholeFrame(bytes);
+        if (frame)
+            check = FrameCheck{FrameVerdict::Accepted, RejectReason::None};
+    }
     if (observer_) {
         LineEvent event;
         event.kind = LineEvent::Kind::Read;
@@ -62,10 +89,12 @@ QByteArray TExchange::ReadString()
         event.attempt = attempt_;
         event.bytes = bytes;
         event.check = check;
+        if (frame)
+            event.strayBytes = static_cast<int>(bytes.size() - frame->size());
         observer_->OnLineEvent(event);
     }
     switch (check.verdict) {
-    case FrameVerdict::Accepted: return bytes;
+    case FrameVerdict::Accepted: return frame ? *frame : bytes;
     case FrameVerdict::PacketError: throw EProtocolCancel(QStringLiteral("Paket's error"));
     case FrameVerdict::NoReply:
     case FrameVerdict::Rejected: break;
@@ -73,7 +102,7 @@ QByteArray TExchange::ReadString()
     return {};
 }
 
-void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply)
+void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply, bool firstAttempt)
 {
     if (host_.EscapeHeld()) {
         status_.SetStatus(QStringLiteral("Canceled"));
@@ -88,6 +117,10 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
         throw EPortError(QStringLiteral("COM-port %1 is not open").arg(host_.PortNumber()));
     }
     try {
+        // What is waiting before the first send is left over from an earlier
+        // reply; at a later attempt it may be this request's late answer.
+        if (firstAttempt)
+            port_.DiscardInput();
         const bool written = port_.SendText(frame);
         const std::int64_t start = clock_.NowMs();
         if (observer_) {
@@ -139,7 +172,7 @@ QByteArray TExchange::SendCommand(const QByteArray& frame)
     try {
         for (const int windowMs : kAttemptWindowsMs) {
             ++attempt_;
-            ExchangeAttempt(windowMs, frame, reply);
+            ExchangeAttempt(windowMs, frame, reply, attempt_ == 1);
             if (!reply.isEmpty() && replyAttempt_ == 0)
                 replyAttempt_ = attempt_;
         }
@@ -163,7 +196,7 @@ QByteArray TExchange::SendCommand(const QByteArray& frame)
 QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
 {
     QByteArray reply;
-    ExchangeAttempt(windowMs, frame, reply);
+    ExchangeAttempt(windowMs, frame, reply, true);
     return reply;
 }
 

@@ -34,6 +34,22 @@ public:
     virtual ~IDeviceLink() = default;
     // OpenComPort, SendCommand, CloseComPort.
     virtual QByteArray Request(const QByteArray& frame) = 0;
+    // A long operation (bank list, bank reading, whole archive) keeps its
+    // port from HoldPort() to the matching ReleasePort(); they nest.
+    virtual void HoldPort() {}
+    virtual void ReleasePort() {}
+};
+
+// Keeps the link's port for the life of the object.
+class PortHold {
+public:
+    explicit PortHold(IDeviceLink& link) : link_(link) { link_.HoldPort(); }
+    ~PortHold() { link_.ReleasePort(); }
+    PortHold(const PortHold&) = delete;
+    PortHold& operator=(const PortHold&) = delete;
+
+private:
+    IDeviceLink& link_;
 };
 
 class TExchange final : public IDeviceLink {
@@ -49,11 +65,19 @@ public:
     // device disappears.
     QByteArray SendCommand(const QByteArray& frame);
     // One read of up to 280 bytes; throws EProtocolCancel("Paket's error")
-    // for 1 to 13 bytes.
+    // for 1 to 13 bytes. The reply is the whole valid frame among the bytes
+    // read, also with stray bytes before or after it.
     QByteArray ReadString();
     void CloseComPort();
 
     QByteArray Request(const QByteArray& frame) override;
+
+    // While held, the port's lock stays taken between requests (the port is
+    // still opened and closed per request): taken at HoldPort() or, when
+    // another program had it then, at the first open that succeeds; let go
+    // at the last ReleasePort().
+    void HoldPort() override;
+    void ReleasePort() override;
 
     // A single attempt with a reply window of windowMs on a port the caller
     // has opened (for looking for an instrument: the port is named by its
@@ -76,7 +100,7 @@ public:
     static constexpr int kReadLimit = 280;
 
 private:
-    void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply);
+    void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply, bool firstAttempt);
     [[noreturn]] void FailPortGone();
     void ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply, const QString& message);
 
@@ -89,6 +113,7 @@ private:
     // The attempt in progress (1 to 6), and the one that got the reply.
     int attempt_ = 0;
     int replyAttempt_ = 0;
+    int holdDepth_ = 0;
 };
 
 } // namespace zir

@@ -77,6 +77,8 @@ QString FormatLineEvent(const LineEvent& event, QTime timeOfDay)
         break;
     case LineEvent::Kind::Read:
         line += QStringLiteral("  RX  %1 B  %2").arg(event.bytes.size()).arg(VerdictText(event.check));
+        if (event.strayBytes > 0)
+            line += QStringLiteral(", %1 stray bytes left out").arg(event.strayBytes);
         line += BytesColumns(event.bytes);
         break;
     case LineEvent::Kind::RequestEnd:

@@ -37,8 +37,11 @@ struct LineEvent {
     QByteArray bytes;
     // Sent: every byte of the frame went to the port.
     bool written = true;
-    // Read: the codec's verdict on the bytes.
+    // Read: the codec's verdict on the bytes. Accepted also when a whole
+    // frame was found among them: the bytes around it (left over from an
+    // earlier reply, or stray bytes behind it) are counted in strayBytes.
     FrameCheck check{FrameVerdict::NoReply, RejectReason::None};
+    int strayBytes = 0;
     // RequestEnd.
     RequestOutcome outcome = RequestOutcome::Reply;
     std::int64_t durationMs = 0;   // from the start of the request
@@ -70,7 +73,9 @@ QString AsciiText(const QByteArray& bytes);
 //   14:30:00.145  END  #1  reply  25 ms
 //   14:30:07.020  END  #6  no answer  7021 ms
 //   14:30:00.000  END  error  0 ms  COM-port 1 can't be opened: ...
-// A frame not written whole ends its TX line with "  write incomplete".
+// A frame not written whole ends its TX line with "  write incomplete"; a
+// read whose frame was found among other bytes says so after its verdict:
+//   14:30:00.145  RX  30 B  accepted, 3 stray bytes left out  01 01 ...  |...|
 QString FormatLineEvent(const LineEvent& event, QTime timeOfDay);
 
 // Counts since the last clear, as the line monitor shows them.

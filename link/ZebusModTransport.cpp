@@ -142,4 +142,18 @@ std::optional<int> ExpectedFrameLength(const QByteArray& received)
     return length == 0 ? kFrameHeaderSize : length + kFrameHeaderSize + kChecksumSize;
 }
 
+std::optional<QByteArray> FindWholeFrame(const QByteArray& received)
+{
+    for (qsizetype start = 0; start + kFrameHeaderSize <= received.size(); ++start) {
+        const QByteArray rest = received.sliced(start);
+        const std::optional<int> length = ExpectedFrameLength(rest);
+        if (!length || *length > rest.size())
+            continue;
+        const QByteArray frame = rest.first(*length);
+        if (ValidateFrame(frame) == FrameVerdict::Accepted)
+            return frame;
+    }
+    return std::nullopt;
+}
+
 } // namespace zir

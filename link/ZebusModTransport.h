@@ -65,6 +65,12 @@ struct FrameCheck {
 FrameCheck CheckFrame(const QByteArray& received);
 inline FrameVerdict ValidateFrame(const QByteArray& received) { return CheckFrame(received).verdict; }
 
+// The first whole valid frame in the received bytes, wherever it starts:
+// bytes before it (left over from an earlier reply) and after it are left
+// out. A frame starts where 14 bytes carry a matching header checksum.
+// nullopt while no whole valid frame is in.
+std::optional<QByteArray> FindWholeFrame(const QByteArray& received);
+
 // Total frame length announced by a header (14 for N = 0, N + 18 otherwise),
 // or nullopt while fewer than 14 bytes are at hand or the header checksum is
 // wrong. Lets a reader stop as soon as a whole frame has arrived.

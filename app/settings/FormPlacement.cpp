@@ -11,7 +11,9 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace zir {
 
@@ -51,6 +53,37 @@ private:
 QString ReadSuffixedOrPlain(const IniFile& ini, const QString& section, const QString& key, const QString& suffix) {
     const QString suffixed = ini.ReadString(section, key + suffix, QString());
     return suffixed.isEmpty() ? ini.ReadString(section, key, QString()) : suffixed;
+}
+
+// What of a window must stay on the desktop so that the operator can reach
+// it: its top edge (the title bar) and this many pixels of its width and
+// height (all of it when it is smaller).
+constexpr std::int64_t kInSight = 100;
+
+// The window's frame rectangle from a stored corner and size, kept in sight:
+// on a known desktop no larger than the desktop, with its top edge on it and
+// enough of it on the desktop to be reached (a position on a screen that is
+// no longer there, or beyond any screen, is moved back the least way; one
+// that is only partly off the desktop stays); elsewhere within the
+// coordinates a window may have.
+QRect KeptInSight(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height,
+                  const QRect& available) {
+    if (available.isEmpty()) {
+        constexpr std::int64_t limit = QWIDGETSIZE_MAX;
+        width = std::clamp<std::int64_t>(width, 1, limit);
+        height = std::clamp<std::int64_t>(height, 1, limit);
+        left = std::clamp<std::int64_t>(left, -limit, limit);
+        top = std::clamp<std::int64_t>(top, -limit, limit);
+    } else {
+        const std::int64_t availLeft = available.left(), availTop = available.top();
+        const std::int64_t availRight = availLeft + available.width(), availBottom = availTop + available.height();
+        width = std::clamp<std::int64_t>(width, 1, available.width());
+        height = std::clamp<std::int64_t>(height, 1, available.height());
+        const std::int64_t seenWide = std::min(width, kInSight), seenHigh = std::min(height, kInSight);
+        left = std::clamp<std::int64_t>(left, availLeft - (width - seenWide), availRight - seenWide);
+        top = std::clamp<std::int64_t>(top, availTop, availBottom - seenHigh);
+    }
+    return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width), static_cast<int>(height));
 }
 
 } // namespace
@@ -131,6 +164,8 @@ void TFormPlacement::SaveReporting() {
 void TFormPlacement::Restore() {
     saved_ = false;
     try {
+        // Saves a killed program cut short leave their temporary files.
+        IniFile::RemoveLeftovers(IniFilePath());
         IniFile ini(IniFilePath());
         ini.Load();
         const QString section = Section();
@@ -174,29 +209,16 @@ void TFormPlacement::RestorePosition(const IniFile& ini, const QString& section,
 
     const int pixelsPerInch = ini.ReadInteger(section, QStringLiteral("PixelsPerInch"), screen.pixelsPerInch);
     if (!found || pixelsPerInch != screen.pixelsPerInch) return;
-    // A stored rectangle that is empty or turned over is no position; nor is
-    // one far beyond any desktop, whose edges a window rectangle cannot even
-    // hold (near the ends of the integer range they overflow).
-    constexpr int kFarOut = 1 << 24;
-    for (const int edge : {left, top, right, bottom})
-        if (edge < -kFarOut || edge > kFarOut) return;
+    // A stored rectangle that is empty or turned over is no position.
     if (right <= left) return;
 
     const bool fixed = FixedSize();
-    if (fixed) {
-        // Only the top-left corner comes back; the size stays as designed.
-        right = left + frame.width();
-        bottom = top + frame.height();
-    }
-    QRect target(QPoint(left, top), QSize(right - left, std::max(bottom - top, 1)));
-    // A position on a screen that is no longer there would leave the window
-    // out of sight: it is brought back onto the desktop.
-    if (!screen.available.isEmpty() && !target.intersects(screen.available)) {
-        target.moveLeft(std::clamp(target.left(), screen.available.left(),
-                                   std::max(screen.available.left(), screen.available.right() + 1 - target.width())));
-        target.moveTop(std::clamp(target.top(), screen.available.top(),
-                                  std::max(screen.available.top(), screen.available.bottom() + 1 - target.height())));
-    }
+    // Only the top-left corner of a window of fixed size comes back; the size
+    // stays as designed. Sizes are taken in 64 bits: the words may be any
+    // 32-bit numbers, whose differences do not fit an int.
+    const std::int64_t width = fixed ? frame.width() : std::int64_t(right) - left;
+    const std::int64_t height = fixed ? frame.height() : std::max<std::int64_t>(std::int64_t(bottom) - top, 1);
+    const QRect target = KeptInSight(left, top, width, height, screen.available);
 
     minimizedPosition_ = minimized;
     form_->move(target.topLeft());

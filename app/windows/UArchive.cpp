@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QSaveFile>
@@ -66,6 +68,11 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     Panel1->setFixedHeight(19);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
+    Summary = new QLabel(Panel1);
+    Summary->setObjectName(QStringLiteral("Summary"));
+    auto* panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(4, 0, 4, 0);
+    panelLayout->addWidget(Summary);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -102,6 +109,8 @@ QStringList TArchive::Lines() const {
     for (int i = 0; i < ListBox->count(); ++i) lines << ListBox->item(i)->text();
     return lines;
 }
+
+void TArchive::SetSummary(const QString& text) { Summary->setText(text); }
 
 void TArchive::ShowModeless() {
     show();

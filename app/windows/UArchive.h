@@ -8,6 +8,7 @@
 
 class QListWidget;
 class QFrame;
+class QLabel;
 class QMenu;
 class QAction;
 
@@ -24,6 +25,7 @@ public:
 
     QListWidget* ListBox = nullptr;
     QFrame* Panel1 = nullptr;
+    QLabel* Summary = nullptr;  // on Panel1: "N of M minutes read"
     QMenu* PopupMenu1 = nullptr;
     QAction* N2 = nullptr;   // clear the list
     QAction* N1 = nullptr;   // save to file
@@ -31,6 +33,8 @@ public:
     // Appends one line; the list keeps it also while the window is hidden.
     void AddLine(const QString& line);
     QStringList Lines() const;
+    // The text of the bottom panel.
+    void SetSummary(const QString& text);
     // Shows the window without modality and brings it to the front.
     void ShowModeless();
     void SetDialogs(IDialogs& dialogs) { dialogs_ = &dialogs; }

@@ -13,9 +13,13 @@ class ScriptedDialogs final : public IDialogs {
 public:
     std::deque<bool> confirmAnswers;   // ConfirmWarning; Cancel when empty
     QString saveFileName;              // GetSaveFileName's answer
+    QString openFileChoice;            // ChooseOpenFile's answer
+    QString saveFileChoice;            // ChooseSaveFile's answer
+    QStringList fileCaptions;          // the captions of the Choose... dialogs asked
 
     QStringList warnings;
     QStringList messages;
+    QStringList notices;
     QStringList errors;
 
     bool ConfirmWarning(const QString& text) override {
@@ -30,8 +34,17 @@ public:
         return Answer::Cancel;
     }
     void ShowMessage(const QString& text) override { messages << text; }
+    void ShowNotice(const QString& text) override { notices << text; }
     void ShowError(const QString& text) override { errors << text; }
     QString GetSaveFileName() override { return saveFileName; }
+    QString ChooseOpenFile(const QString& caption, const QString&, const QString&) override {
+        fileCaptions << caption;
+        return openFileChoice;
+    }
+    QString ChooseSaveFile(const QString& caption, const QString&, const QString&) override {
+        fileCaptions << caption;
+        return saveFileChoice;
+    }
 };
 
 } // namespace zir::test

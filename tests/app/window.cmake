@@ -6,6 +6,7 @@ zir_add_gtest(app_window_test
     ${CMAKE_CURRENT_SOURCE_DIR}/AuxWindowsTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/EscapeKeyTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/FieldTextTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/MinutesReadTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/SerialPortsWindowTest.cpp
   LIBS zir_app Qt6::Test
   QT_MAIN

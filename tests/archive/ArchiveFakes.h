@@ -92,8 +92,10 @@ class RecordingList final : public IArchiveList {
 public:
     int shown = 0;
     QStringList lines;
+    QStringList summaries;
     void Show() override { ++shown; }
     void AddLine(const QString& line) override { lines << line; }
+    void ShowSummary(const QString& text) override { summaries << text; }
 };
 
 // Records the calls of a reading to its outputs; progress events are
@@ -110,6 +112,8 @@ public:
         int row;
     };
     std::vector<Rec> records;
+    std::vector<int> unanswered;
+    std::vector<MinuteCount> counts;
     QString lastLine;
 
     bool Start(const ReportStart& s) override {
@@ -122,6 +126,8 @@ public:
     void Record(const ArchiveRecord& r, const QString& line, int i, int row) override {
         records.push_back({r, line, i, row});
     }
+    void Unanswered(int requestedIndex) override { unanswered.push_back(requestedIndex); }
+    void Counted(const MinuteCount& count) override { counts.push_back(count); }
     void End(const QString& last, bool failing) override {
         lastLine = last;
         log_ << (failing ? QStringLiteral("end failing") : QStringLiteral("end"));

@@ -10,6 +10,8 @@
 #include "XlsxReadBack.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
+#include "support/Files.h"
+#include "support/SmallDisk.h"
 #include "core/Cp1251.h"
 #include "core/DateText.h"
 
@@ -133,14 +135,22 @@ TEST(ArchiveOutputs, RefusalsAtStart) {
     }
 }
 
-TEST(ArchiveTextFile, FailedTitleWriteEndsAtOnceKeepingTheWorkbook) {
+TEST(ArchiveTextFile, FailedTitleWriteGivesUpTheFileAndTheReadingGoesOn) {
     if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     OutputRig rig;
+    QStringList told;
+    rig.report.TellOperator([&](const QString& m) { told << m; });
     ASSERT_TRUE(QFile::link("/dev/full", rig.appDir + kArchiveFileName));
-    EXPECT_THROW(rig.report.Start({kTitle, 2, kBankDate, true, true}), EFileError);
+    rig.ReadTwoRecords(true, true);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(rig.appDir + kArchiveFileName) && told[0].contains("No space left on device"))
+        << told[0].toStdString();
     EXPECT_FALSE(rig.status.Status().startsWith("Data file"));
+    EXPECT_EQ(rig.list.lines.size(), 2);
     ASSERT_EQ(rig.opened.size(), 1);
-    EXPECT_EQ(ReadSheet(rig.opened[0]).At("A1"), kTitle);
+    const SheetReadBack sheet = ReadSheet(rig.opened[0]);
+    EXPECT_EQ(sheet.At("A1"), kTitle);
+    EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 5}));
 }
 
 // Each cell holds what the operator would get by typing its text into the
@@ -258,6 +268,167 @@ TEST(ArchiveOutputs, AbandonClosesFileSilentlyAndKeepsWorkbookHeads) {
     const SheetReadBack sheet = ReadSheet(rig.opened[0]);
     EXPECT_EQ(sheet.At("B2"), "Value in chanel A");  // heads never came
     EXPECT_EQ(sheet.At("D2"), "Value in chanel B");
+}
+
+// Names of the files in a folder, hidden ones included.
+QStringList FilesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// Whole lines, each ended by CR LF, and nothing else.
+bool WholeLines(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return true;
+    if (!bytes.endsWith("\r\n")) return false;
+    return bytes.count("\r\n") == bytes.count('\n') && bytes.count("\r\n") == bytes.count('\r');
+}
+
+// Sets TMPDIR for the life of the object.
+class TemporaryFolder {
+public:
+    explicit TemporaryFolder(const QString& path) : saved_(qgetenv("TMPDIR")), had_(qEnvironmentVariableIsSet("TMPDIR")) {
+        qputenv("TMPDIR", QFile::encodeName(path));
+    }
+    ~TemporaryFolder() {
+        if (had_) qputenv("TMPDIR", saved_);
+        else qunsetenv("TMPDIR");
+    }
+
+private:
+    QByteArray saved_;
+    bool had_;
+};
+
+struct FullDiskCase {
+    const char* name;
+    bool toExcel;
+    bool toFile;
+    bool appFolderFills;   // after record kFillAt (else the temporary folder)
+    bool workbookSaved;
+    QStringList toldAbout;  // one message per output that failed, in order: what each names
+};
+
+// A disk that fills up while a reading of 40 minutes runs: the output on it
+// fails when it happens, is told once with the file and the cause, and the
+// reading goes on with the others; nothing the outputs wrote before is cut.
+TEST(ArchiveOutputs, ADiskThatFillsUpDuringAReading) {
+    constexpr int kRecords = 120;  // more than a page of text after the fill
+    constexpr int kFillAt = 10;
+    const FullDiskCase cases[] = {
+        {"temporary folder: the workbook fails at once, the text file goes on", true, true, false, false,
+         {"Can't write the workbook"}},
+        {"program folder: the text file fails at once, the workbook when it is saved", true, true, true, false,
+         {"Archive.txt", "Can't save the workbook"}},
+        {"program folder, workbook only: told when it is saved", true, false, true, false, {"Can't save the workbook"}},
+        {"temporary folder, text file only: nothing fails", false, true, false, false, {}},
+    };
+    for (const FullDiskCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmallDisk app(256 * 1024), temp(64 * 1024);
+        if (!app.Ready() || !temp.Ready()) GTEST_SKIP() << app.WhyNot().toStdString();
+        const TemporaryFolder tmpdir(temp.Path());
+        OutputRig rig;
+        rig.appDir = app.Path() + "/";
+        QStringList told;
+        TArchiveReport report({rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; }, rig.clock});
+        report.TellOperator([&](const QString& m) { told << m; });
+        const QByteArray earlier = "earlier reading\r\n";
+        WriteFileBytes(rig.appDir + kArchiveFileName, earlier);
+
+        ASSERT_TRUE(report.Start({kTitle, 2, kBankDate, c.toExcel, c.toFile}));
+        report.ShowList();
+        report.Heads("Bq/h", "Bq/h");
+        for (int i = 0; i < kRecords; ++i) {
+            if (i == kFillAt) (c.appFolderFills ? app : temp).Fill();
+            report.Record(MakeRecord(480 + i, "1.23", 5, "4E-5", 12), OutputRig::Line(480 + i), 480 + i, 3 + i);
+        }
+        report.End(OutputRig::Line(480 + kRecords - 1), false);
+
+        EXPECT_EQ(rig.list.lines.size(), kRecords);
+        ASSERT_EQ(told.size(), c.toldAbout.size()) << told.join(" | ").toStdString();
+        for (qsizetype i = 0; i < told.size(); ++i) {
+            EXPECT_TRUE(told[i].contains(c.toldAbout[i])) << told[i].toStdString();
+            EXPECT_TRUE(told[i].contains(rig.appDir)) << told[i].toStdString();
+            EXPECT_TRUE(told[i].contains("No space left on device")) << told[i].toStdString();
+        }
+        const QByteArray text = ReadFileBytes(rig.appDir + kArchiveFileName);
+        EXPECT_TRUE(text.startsWith(earlier));
+        EXPECT_TRUE(WholeLines(text));
+        if (c.toFile) {
+            EXPECT_TRUE(text.contains(UnicodeToCp1251(kTitle)));
+            if (!c.appFolderFills) {
+                EXPECT_TRUE(text.endsWith(Cp1251Line(OutputRig::Line(480 + kRecords - 1))));
+            }
+        }
+        EXPECT_EQ(rig.opened.size(), c.workbookSaved ? 1 : 0);
+        // Neither a broken workbook nor its temporary file stays behind.
+        for (const QString& name : FilesIn(rig.appDir)) EXPECT_FALSE(name.contains("xlsx")) << name.toStdString();
+        const bool textFileWhole = c.toFile && !c.appFolderFills;
+        EXPECT_EQ(rig.status.Status().startsWith("Data file"), textFileWhole) << rig.status.Status().toStdString();
+    }
+}
+
+// Every file the reading writes refuses to grow (the file size limit stands
+// in for a full disk where no small file system can be made): each output
+// is told once, however many records follow.
+TEST(ArchiveOutputs, EveryOutputFailingIsToldOncePerOperation) {
+    OutputRig rig;
+    QStringList told;
+    rig.report.TellOperator([&](const QString& m) { told << m; });
+    const QByteArray earlier(2000, 'x');
+    WriteFileBytes(rig.appDir + kArchiveFileName, earlier.left(1998) + "\r\n");
+    {
+        const FileSizeLimit limit(2100);
+        for (int reading = 0; reading < 2; ++reading) {
+            ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, true, true}));
+            rig.report.ShowList();
+            rig.report.Heads("Bq/h", "Bq/h");
+            for (int i = 0; i < 200; ++i)
+                rig.report.Record(MakeRecord(i, "1.23", 5, "4E-5", 12), OutputRig::Line(i), i, 3 + i);
+            rig.report.End(OutputRig::Line(199), false);
+        }
+    }
+    EXPECT_EQ(rig.list.lines.size(), 400);
+    ASSERT_EQ(told.size(), 2) << told.join(" | ").toStdString();
+    EXPECT_TRUE(told[0].contains(rig.appDir + kArchiveFileName) && told[0].contains("File too large"));
+    EXPECT_TRUE(told[1].contains("workbook") && told[1].contains("File too large")) << told[1].toStdString();
+    const QByteArray text = ReadFileBytes(rig.appDir + kArchiveFileName);
+    EXPECT_TRUE(text.startsWith(earlier.left(1998)));
+    EXPECT_LE(text.size(), 2100);
+    EXPECT_TRUE(WholeLines(text));
+    EXPECT_TRUE(rig.opened.isEmpty());
+    for (const QString& name : FilesIn(rig.appDir)) EXPECT_FALSE(name.contains("xlsx")) << name.toStdString();
+}
+
+TEST(ArchiveWorkbook, BuiltUnderATemporaryNameAndRenamedWhenWhole) {
+    OutputRig rig;
+    TArchiveWorkbook book;
+    ASSERT_TRUE(book.Create(rig.appDir, 2, kBankDate, kNow, QDir::tempPath()));
+    const QString final = book.Path();
+    EXPECT_EQ(FilesIn(rig.appDir), QStringList{"." + QFileInfo(final).fileName() + ".part"});
+    book.PutText(1, 1, kTitle, true);
+    // Another program takes the final name meanwhile: the workbook takes the next free one.
+    WriteFileBytes(final, "someone else's");
+    book.Save();
+    EXPECT_TRUE(book.Path().endsWith("_14-30-05_2.xlsx")) << book.Path().toStdString();
+    EXPECT_EQ(ReadSheet(book.Path()).At("A1"), kTitle);
+    EXPECT_EQ(ReadFileBytes(final), "someone else's");
+    EXPECT_EQ(FilesIn(rig.appDir).size(), 2);
+}
+
+TEST(ArchiveWorkbook, LeftoversOfAKilledRunGoButNotAWorkbookBeingBuilt) {
+    OutputRig rig;
+    TArchiveWorkbook building;
+    ASSERT_TRUE(building.Create(rig.appDir, 3, kBankDate, kNow, QDir::tempPath()));
+    const QString leftover = rig.appDir + ".ZIR_archive_2024-05-17_bank2_read_2024-05-18_10-00-00.xlsx.part";
+    WriteFileBytes(leftover, "PK half a workbook");
+    WriteFileBytes(rig.appDir + ".other.part", "not ours");
+    WriteFileBytes(rig.appDir + "ZIR_archive_2024-05-17_bank2_read_2024-05-18_09-00-00.xlsx", "a finished one");
+    EXPECT_EQ(TArchiveWorkbook::RemoveLeftovers(rig.appDir), 1);
+    EXPECT_FALSE(QFile::exists(leftover));
+    EXPECT_TRUE(QFile::exists(TArchiveWorkbook::TemporaryNameOf(building.Path())));
+    EXPECT_EQ(FilesIn(rig.appDir).size(), 3);
+    building.Save();
+    EXPECT_EQ(FilesIn(rig.appDir).size(), 3);
 }
 
 } // namespace

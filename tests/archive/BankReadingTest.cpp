@@ -2,6 +2,8 @@
 // scripted instrument, with the outputs and the window recorded.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "ArchiveFakes.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
@@ -279,6 +281,64 @@ TEST(BankReading, CancelEndsTheReportThenPassesOut) {
     EXPECT_EQ(rig.report.records.size(), 3u);
     EXPECT_EQ(rig.log.mid(rig.log.size() - 2), QStringList({"close", "end failing"}));
     EXPECT_EQ(rig.report.lastLine, rig.report.records.back().line);
+}
+
+// Minutes whose attempts all failed are left out, and counted.
+TEST(BankReading, CountsTheMinutesThatAnswered) {
+    struct Case {
+        const char* name;
+        std::set<int> silent;         // minutes without a reply
+        std::set<int> wrongLength;    // minutes whose reply is a frame of another length
+        bool noNull;
+        MinuteCount expected;
+        std::vector<int> unanswered;
+    };
+    const Case cases[] = {
+        {"every minute answers", {}, {}, false, {10, 10}, {}},
+        {"two minutes silent", {482, 485}, {}, false, {8, 10}, {482, 485}},
+        {"a reply of the wrong length is no record", {}, {489}, false, {9, 10}, {489}},
+        {"left-out empty records were read", {480}, {}, true, {9, 10}, {480}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        const auto normal = rig.link.answer;
+        rig.link.answer = [&](const QByteArray& data) -> std::optional<QByteArray> {
+            if (data.size() == 5 && c.silent.count(data.mid(1).toInt())) return std::nullopt;
+            if (data.size() == 5 && c.wrongLength.count(data.mid(1).toInt())) return normal(data)->left(11);
+            return normal(data);
+        };
+        BankReadingInputs inputs = Inputs(kBankC, "08:00", "08:09");
+        inputs.noNull = c.noNull;
+        EXPECT_EQ(ReadBank(rig.Services(), inputs, rig.report), c.expected);
+        ASSERT_EQ(rig.report.counts.size(), 1u);
+        EXPECT_EQ(rig.report.counts[0], c.expected);
+        EXPECT_EQ(rig.report.unanswered, c.unanswered);
+    }
+}
+
+TEST(BankReading, CountsWhatWasAskedBeforeACancelAndNothingForARefusal) {
+    Rig cancelled;
+    cancelled.link.beforeRequest = [](int n) {
+        if (n == 6) throw EProtocolCancel(QStringLiteral("Canceled"));  // the 4th record request
+    };
+    EXPECT_THROW(cancelled.Read(Inputs(kBankC)), EProtocolCancel);
+    ASSERT_EQ(cancelled.report.counts.size(), 1u);
+    EXPECT_EQ(cancelled.report.counts[0], (MinuteCount{3, 3}));
+
+    Rig wrongInterval;
+    EXPECT_EQ(ReadBank(wrongInterval.Services(), Inputs(kBankC, "10:00", "09:59"), wrongInterval.report), MinuteCount{});
+    EXPECT_TRUE(wrongInterval.report.counts.empty());
+}
+
+TEST(ArchiveOutputs, TheListPanelShowsTheMinutesOfTheOperationSoFar) {
+    RecordingList list;
+    RecordingStatus status;
+    VirtualClock clock;
+    TArchiveReport report({list, status, QString(), {}, clock});
+    report.Counted({1438, 1440});
+    report.Counted({1440, 1440});
+    EXPECT_EQ(list.summaries, QStringList({"1438 of 1440 minutes read", "2878 of 2880 minutes read"}));
 }
 
 TEST(WholeArchive, RefusalEndsOneBankCancelEndsAll) {

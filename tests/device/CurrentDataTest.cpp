@@ -156,10 +156,14 @@ TEST_F(LogFile, AppendsToAnExistingFile) {
 
 TEST_F(LogFile, UnopenableFileIsReportedAndNothingIsWritten) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("ZIR.txt"));  // a folder in the file's place
-    for (const QString& target : {path(), dir.filePath("missing/ZIR.txt")}) {
+    const std::pair<QString, QString> cases[] = {{path(), "Is a directory"},
+                                                  {dir.filePath("missing/ZIR.txt"), "No such file or directory"}};
+    for (const auto& [target, cause] : cases) {
         FakeStatus status;
-        EXPECT_FALSE(AppendCurrentDataLog(target, now, fields, status));
+        QString problem;
+        EXPECT_FALSE(AppendCurrentDataLog(target, now, fields, status, &problem));
         EXPECT_EQ(status.Status(), "Can't save data to file");
+        EXPECT_EQ(problem, "Cannot open file \"" + target + "\": " + cause);
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
 }

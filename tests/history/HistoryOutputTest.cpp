@@ -145,6 +145,51 @@ TEST(HistoryReport, EveryRecordGoesToTheHistoryAndOnToTheOutputs) {
     EXPECT_EQ(Peek(rig.path).Count("sources"), 2);
 }
 
+// A minute that did not answer is a gap where the history holds nothing for
+// it; a minute an earlier reading brought keeps its values. The outputs are
+// told of it and of the count as well.
+TEST(HistoryReport, UnansweredMinutesAreGapsWhereNothingIsKnown) {
+    StoreRig rig;
+    QStringList log;
+    RecordingReport outputs(log);
+    THistoryReport report(outputs, *rig.store, "1.2.3");
+    const ReportStart start{"Report to ZIR 1.2.3 on 17.05.24", 2, QDate(2024, 5, 17), false, false};
+    ASSERT_TRUE(report.Start(start));
+    report.Heads("Bq", "1/s");
+    report.Record(Rec(480, 0x0400 | 123, 5, 0xF496, 12), "line", 480, 3);
+    report.End("line", false);
+
+    ASSERT_TRUE(report.Start(start));
+    report.Heads("Bq", "1/s");
+    report.Unanswered(480);  // read before: stays
+    report.Unanswered(481);  // never read: a gap
+    report.Counted({0, 2});
+    report.End("", false);
+
+    EXPECT_EQ(outputs.unanswered, std::vector<int>({480, 481}));
+    ASSERT_EQ(outputs.counts.size(), 1u);
+    EXPECT_EQ(outputs.counts[0], (MinuteCount{0, 2}));
+    const HistorySeries s = rig.All("1.2.3");
+    ASSERT_EQ(s.records.size(), 2u);
+    EXPECT_FALSE(s.records[0].gap);
+    EXPECT_EQ(s.records[0].a.code, 0x0400 | 123);
+    EXPECT_TRUE(s.records[1].gap);
+    EXPECT_EQ(s.records[1].Time(), QDateTime(QDate(2024, 5, 17), QTime(8, 1), Qt::UTC));
+    EXPECT_EQ(s.records[1].bank, 2);
+    EXPECT_FALSE(s.records[1].a.code.has_value());
+    EXPECT_EQ(s.UnitA(s.records[1]), "Bq");
+    EXPECT_EQ(report.Counts(), (StoreCounts{2, 1, 0}));
+    EXPECT_TRUE(rig.store->Revisions("1.2.3", QDateTime(QDate(2024, 5, 17), QTime(0, 0), Qt::UTC),
+                                     QDateTime(QDate(2024, 5, 18), QTime(0, 0), Qt::UTC)).empty());
+
+    // A later reading that gets the minute: its values replace the gap.
+    ASSERT_TRUE(report.Start(start));
+    report.Heads("Bq", "1/s");
+    report.Record(Rec(481, 100, 1, 100, 1), "line", 481, 3);
+    report.End("line", false);
+    EXPECT_FALSE(rig.All("1.2.3").records.at(1).gap);
+}
+
 TEST(HistoryReport, ARefusedStartStoresNothing) {
     StoreRig rig;
     QStringList log;

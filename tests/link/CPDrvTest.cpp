@@ -123,6 +123,44 @@ TEST(CPDrv, NewRateWhileOpenDiscardsPendingInput) {
     EXPECT_EQ(open.port.ActualBaudRate(), 9600u);
 }
 
+TEST(CPDrv, DiscardInputDropsWhatWaitsAndNothingLater) {
+    OpenPort open;
+    open.pty.Write("stale");
+    ASSERT_EQ(open.port.InputCount(), 5u);
+    open.port.DiscardInput();
+    EXPECT_EQ(open.port.InputCount(), 0u);
+    open.pty.Write("fresh");
+    EXPECT_EQ(open.port.ReadBytes(5), "fresh");
+    TCPDrv closed(open.clock);
+    closed.DiscardInput();  // nothing to drop, nothing happens
+    EXPECT_FALSE(closed.IsOpen());
+}
+
+// A long operation holds the lock: the port still opens and closes per
+// request, and another program that opens it in between is refused at once.
+TEST(CPDrv, AHeldLockKeepsOthersOutBetweenRequests) {
+    PtyPair pty;
+    VirtualClock clock;
+    TCPDrv port(clock), other(clock);
+    port.SetPortName(pty.SlavePath());
+    other.SetPortName(pty.SlavePath());
+    ASSERT_TRUE(port.HoldLock());
+    for (int request = 0; request < 3; ++request) {
+        ASSERT_TRUE(port.Open()) << port.LastError().toStdString();
+        pty.Write("x");
+        EXPECT_EQ(port.ReadBytes(1), "x");
+        port.Close();
+        EXPECT_FALSE(other.Open());
+        EXPECT_TRUE(other.LastError().contains("in use by another program")) << other.LastError().toStdString();
+        EXPECT_FALSE(other.HoldLock());
+    }
+    port.ReleaseLock();
+    EXPECT_TRUE(other.Open()) << other.LastError().toStdString();
+    EXPECT_FALSE(port.HoldLock());  // now the other one has it open
+    other.Close();
+    EXPECT_TRUE(port.HoldLock());
+}
+
 TEST(CPDrv, RatesReachTheDeviceStandardOrNot) {
     OpenPort open;
     for (const std::uint32_t baud : {1200u, 19200u, 14400u, 56000u, 128000u, 250000u}) {

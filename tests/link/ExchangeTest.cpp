@@ -125,13 +125,41 @@ INSTANTIATE_TEST_SUITE_P(Exchange, Replies, ::testing::Values(
     // A frame that arrives in pieces ends the read when its last piece is in.
     ReplyCase{"frame_in_pieces", {{kReply.left(5), 30}, {kReply.mid(5, 10), 200}, {kReply.mid(15), 400}},
               1, kReply, 400},
-    // Extra bytes behind a frame make the read wait for silence and reject it.
-    // (two silent reads: 531 and 1032 ms, past the 1 s window)
-    ReplyCase{"trailing_bytes_rejected", {{kReply + "zz", 30}}, 2, kReply, 1032 + 30},
+    // Stray bytes behind a frame or before it (left over from an earlier
+    // reply) leave the whole frame the reply, and the read ends with it.
+    ReplyCase{"trailing_bytes_left_out", {{kReply + "zz", 30}}, 1, kReply, 30},
+    ReplyCase{"stray_bytes_before_the_frame", {{QByteArray::fromHex("0055aa") + kReply, 30}}, 1, kReply, 30},
+    ReplyCase{"stray_bytes_first_the_frame_later",
+              {{QByteArray::fromHex("0055aa"), 2}, {kReply.left(10), 20}, {kReply.mid(10), 30}}, 1, kReply, 30},
+    // Stray bytes before a broken frame: nothing whole, the attempt waits out its window.
+    ReplyCase{"stray_bytes_and_a_broken_frame",
+              {{QByteArray::fromHex("0055aa") + WithBadHeaderChecksum(kReply), 30}}, 2, kReply, 1032 + 30},
     // An answer to the first request that comes after its window (1002 ms)
     // is read by the second attempt, ahead of the second answer (1032 ms).
     ReplyCase{"late_answer_read_by_next_attempt", {{kReply, 1010}}, 2, kReply, 1010}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// What waits in the input when the first frame goes out is left over from
+// an earlier reply and is dropped; at a later attempt it may be the late
+// answer to this request and is kept.
+TEST(Exchange, InputWaitingBeforeTheFirstSendIsDropped)
+{
+    const QByteArray stray = QByteArray::fromHex("0055aa");
+    Rig rig;
+    rig.port.onOpen = [&] { rig.port.Feed(stray, rig.clock.now); };  // arrived after the open's flush
+    rig.Answer([](int) { return kReply; });
+    EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
+    EXPECT_EQ(rig.port.discarded, QList<QByteArray>{stray});
+    EXPECT_EQ(rig.port.sent.size(), 1);
+
+    Rig late;
+    late.port.onSend = [&](int number, const QByteArray&) {
+        if (number == 1) late.port.FeedAfter(kReply, 1010);  // after the first window
+    };
+    EXPECT_EQ(late.exchange.Request(kRequest), kReply);
+    EXPECT_EQ(late.port.sent.size(), 2);
+    EXPECT_EQ(late.port.discards, 1);
+}
 
 TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
 {

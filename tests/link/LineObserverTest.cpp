@@ -88,6 +88,15 @@ TEST(FormatLineEvent, OneLinePerEvent)
              + AsciiText(Spoiled(kReply, 10)) + "|"},
         {"length", Read(kReply + "zzz"),
          "14:30:00.120  RX  30 B  rejected: length  " + HexText(kReply) + " 7A 7A 7A  |" + AsciiText(kReply) + "zzz|"},
+        {"frame among stray bytes",
+         [] {
+             LineEvent e = Read("zz" + kReply + "z");
+             e.check = FrameCheck{FrameVerdict::Accepted, RejectReason::None};
+             e.strayBytes = 3;
+             return e;
+         }(),
+         "14:30:00.120  RX  30 B  accepted, 3 stray bytes left out  7A 7A " + HexText(kReply) + " 7A  |zz"
+             + AsciiText(kReply) + "z|"},
         {"data checksum", Read(Spoiled(kReply, 26)),
          "14:30:00.120  RX  27 B  rejected: data checksum  " + HexText(Spoiled(kReply, 26)) + "  |"
              + AsciiText(Spoiled(kReply, 26)) + "|"},
@@ -255,10 +264,13 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ExchangeEvents, ::testing::Values(
     EventCase{"bad_header_then_good_in_the_same_attempt", {{{Spoiled(kReply, 10), 30}, {kReply, 700}}},
               {"TX #1 20 B", "RX 27 B rejected: header checksum", "RX 27 B accepted", "END #1 reply"},
               {0, 531, 700, 700}},
+    // The whole frame among the bytes is the reply; the read ends with it.
     EventCase{"trailing_bytes", {{{kReply + "zzz", 30}}},
-              {"TX #1 20 B", "RX 30 B rejected: length", "RX 0 B no reply", "TX #2 20 B", "RX 27 B accepted",
-               "END #2 reply"},
-              {0, 531, 1032, 1032, 1062, 1062}},
+              {"TX #1 20 B", "RX 30 B accepted, 3 stray", "END #1 reply"},
+              {0, 30, 30}},
+    EventCase{"leftover_before_the_reply", {{{"zz" + kReply, 30}}},
+              {"TX #1 20 B", "RX 29 B accepted, 2 stray", "END #1 reply"},
+              {0, 30, 30}},
     EventCase{"bad_data_checksum", {{{Spoiled(kReply, 26), 30}}},
               {"TX #1 20 B", "RX 27 B rejected: data checksum", "RX 0 B no reply", "TX #2 20 B", "RX 27 B accepted",
                "END #2 reply"},

@@ -4,6 +4,8 @@
 
 #include "link/ZebusModTransport.h"
 
+#include <optional>
+
 namespace zir {
 namespace {
 
@@ -167,6 +169,33 @@ TEST(ValidateFrame, EveryChecksumByteMatters)
         EXPECT_EQ(check.verdict, FrameVerdict::Rejected) << index;
         EXPECT_EQ(check.reason, index < 14 ? RejectReason::HeaderChecksum : RejectReason::DataChecksum) << index;
     }
+}
+
+TEST(FindWholeFrame, TheFrameAmongStrayBytes)
+{
+    const QByteArray reply = Reply27();
+    const QByteArray ack = AcknowledgementFrame("255.255.255");
+    const QByteArray stray = Hex("0055aa");
+    struct Case {
+        const char* name;
+        QByteArray received;
+        std::optional<QByteArray> expected;
+    };
+    const Case cases[] = {
+        {"the frame alone", reply, reply},
+        {"stray bytes before it", stray + reply, reply},
+        {"stray bytes behind it", reply + stray, reply},
+        {"on both sides", stray + reply + stray, reply},
+        {"thirteen stray bytes that look like a header", reply.first(13) + reply, reply},
+        {"the first of two frames", stray + ack + reply, ack},
+        {"a frame without data behind stray bytes", stray + ack, ack},
+        {"not whole yet", stray + reply.first(26), std::nullopt},
+        {"broken data after stray bytes", stray + Flipped(reply, 16), std::nullopt},
+        {"a broken frame, then a whole one", Flipped(reply, 16) + reply, reply},
+        {"stray bytes only", stray, std::nullopt},
+        {"nothing", QByteArray(), std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FindWholeFrame(c.received), c.expected) << c.name;
 }
 
 } // namespace

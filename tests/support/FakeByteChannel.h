@@ -31,6 +31,8 @@ public:
     void FeedAfter(const QByteArray& bytes, std::int64_t delayMs) { Feed(bytes, clock_.now + delayMs); }
     // Called after each frame sent, with its number counted from 1.
     std::function<void(int number, const QByteArray& frame)> onSend;
+    // Called when an open has succeeded (after it has discarded what was pending).
+    std::function<void()> onOpen;
     // Open fails with this text.
     std::optional<QString> openFailure;
     // From this virtual time on the device reports itself gone.
@@ -42,6 +44,8 @@ public:
     QList<std::int64_t> sentAtMs;
     int opens = 0;
     int closes = 0;
+    int discards = 0;
+    QList<QByteArray> discarded;  // what each DiscardInput dropped
     int portNumber = -1;
     std::uint32_t baud = 0;
 
@@ -64,6 +68,7 @@ public:
         gone_ = false;
         lastError_.clear();
         DropArrived();   // opening discards what was pending
+        if (onOpen) onOpen();
         return true;
     }
     void Close() override {
@@ -74,6 +79,14 @@ public:
     bool IsOpen() const override { return open_; }
     QString LastError() const override { return lastError_; }
     bool DeviceGone() const override { return gone_; }
+
+    void DiscardInput() override {
+        if (!open_) return;
+        ++discards;
+        QByteArray dropped;
+        while (!pending_.isEmpty() && pending_.front().atMs <= clock_.now) dropped += pending_.takeFirst().bytes;
+        discarded.append(dropped);
+    }
 
     bool SendText(const QByteArray& bytes) override {
         if (!open_ || CheckGone()) return false;

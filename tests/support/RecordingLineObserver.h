@@ -17,7 +17,10 @@ inline QString Digest(const LineEvent& event)
     case LineEvent::Kind::Sent:
         return QStringLiteral("TX #%1 %2 B").arg(event.attempt).arg(event.bytes.size());
     case LineEvent::Kind::Read:
-        return QStringLiteral("RX %1 B %2").arg(event.bytes.size()).arg(VerdictText(event.check));
+        return QStringLiteral("RX %1 B %2%3")
+            .arg(event.bytes.size())
+            .arg(VerdictText(event.check))
+            .arg(event.strayBytes > 0 ? QStringLiteral(", %1 stray").arg(event.strayBytes) : QString());
     case LineEvent::Kind::RequestEnd:
         return QStringLiteral("END #%1 %2").arg(event.attempt).arg(OutcomeText(event.outcome));
     }

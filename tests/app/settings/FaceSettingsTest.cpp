@@ -68,6 +68,13 @@ protected:
     std::unique_ptr<TFace> face_;
 };
 
+// The operator can reach the window: its top edge and a good part of it on the desktop.
+bool InSight(const QRect& frame, const QRect& available) {
+    const QRect seen = frame.intersected(available);
+    return frame.top() >= available.top() && seen.width() >= std::min(100, frame.width()) &&
+           seen.height() >= std::min(100, frame.height());
+}
+
 QStringList KeysOf(const QByteArray& text) {
     QStringList keys;
     for (const QByteArray& line : text.split('\n'))
@@ -173,10 +180,7 @@ TEST_F(FaceSettings, PositionFollowsTheRulesOfThePlacementKeys) {
         {"no position keys leave the window alone", "Flags=0\nPixelsPerInch=96\n", kScreen1024, kSystemPlace},
         {"a missing word keeps the current right edge", "NormPos=300\n", kScreen1024, {300, kSystemPlace.y()}},
         {"words split at blanks too", "NormPos=  310 , 210,,999 999\n", kScreen1024, {310, 210}},
-        {"a left edge at the integer minimum leaves the window alone", "NormPos=-2147483648,0,2147483647,600\n",
-         kScreen1024, kSystemPlace},
-        {"edges near the integer maximum leave the window alone", "NormPos=2147483637,0,2147483647,600\n",
-         kScreen1024, kSystemPlace},
+        {"partly off the desktop stays where it was", "NormPos=800,300,1400,800\n", kScreen1024, {800, 300}},
         {"a position off every screen comes back into view", "NormPos=5000,4000,5600,4500\n", kScreen1024,
          {-1, -1}},  // checked separately below
     };
@@ -185,7 +189,7 @@ TEST_F(FaceSettings, PositionFollowsTheRulesOfThePlacementKeys) {
         TFace& face = Start(c.screen);
         const QRect frame = face.frameGeometry();
         if (c.expected == QPoint(-1, -1)) {
-            EXPECT_TRUE(c.screen.available.contains(frame)) << c.name;
+            EXPECT_TRUE(InSight(frame, c.screen.available)) << c.name;
         } else {
             EXPECT_EQ(frame.topLeft(), c.expected) << c.name;
         }
@@ -397,6 +401,126 @@ TEST_F(FaceSettings, StoredPropsEntriesResolveByNameIgnoringCase) {
         }
     }
     EXPECT_EQ(face.FormStorage1->Properties().size(), 22u);
+}
+
+// Settings files as people leave them. Each case lays a file down, starts
+// the program, lets the operator act, closes, and looks at what the start
+// restored, what the close left in the file, and how many error boxes came.
+struct LeftFileCase {
+    const char* name;
+    QByteArray file;                            // laid down as the settings file
+    std::function<bool(TFace&)> restored;       // what the start brought back
+    std::function<void(TFace&)> operatorDoes;   // before the close; may be empty
+    std::function<bool(const QByteArray& before, const QByteArray& after)> saved;
+};
+
+QByteArray Junk(qsizetype size) {
+    QByteArray junk(size, '\0');
+    for (qsizetype i = 0; i < size; ++i) junk[i] = static_cast<char>((i * 7919 + i / 251) & 0xFF);
+    return junk;
+}
+
+TEST_F(FaceSettings, FilesAsPeopleLeaveThemStartRestoreWhatTheyCanAndKeepTheRest) {
+    const QString unknown(QChar::ReplacementCharacter);
+    const auto inSight = [](TFace& f) { return InSight(f.frameGeometry(), kScreen1024.available); };
+    const auto holds = [](const char* line) {
+        return [line](const QByteArray&, const QByteArray& after) { return after.contains(line); };
+    };
+    const QByteArray twentyMegabytes = Junk(20 * 1024 * 1024);
+    const LeftFileCase cases[] = {
+        {"binary garbage", Junk(64 * 1024), [](TFace& f) { return f.LE_DeviceAdr->text() == "255.255.255"; }, {},
+         [](const QByteArray& before, const QByteArray& after) {
+             return after.startsWith(before) && after.contains("\n[TFace]\nFormVersion=0\n");
+         }},
+        {"twenty megabytes before the section", twentyMegabytes + "\n[TFace]\nLE_DeviceAdr_Text=1.2.3\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3"; }, {},
+         [](const QByteArray& before, const QByteArray& after) {
+             return after.startsWith(before) && after.endsWith("RxSpinEdit_ComPort_Value=1\n");
+         }},
+        {"Windows-1251 unit text of an older installation", "[TFace]\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2/\xF7\n",
+         [unknown](TFace& f) { return f.Edit_Razmernost->text() == unknown.repeated(4) + "/" + unknown; }, {},
+         holds("\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2/\xF7\n")},
+        {"Windows-1251 text the operator then changes", "[TFace]\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2\n", {},
+         [](TFace& f) { f.Edit_Razmernost->setText(QString::fromUtf8("мкЗв/ч")); },
+         holds("\nEdit_Razmernost_Text=\xD0\xBC\xD0\xBA\xD0\x97\xD0\xB2/\xD1\x87\n")},
+        {"invalid UTF-8 in a text", "[TFace]\nEdit_Koeff_K_Text=\xFF\xC3(\n",
+         [unknown](TFace& f) { return f.Edit_Koeff_K->text() == unknown + unknown + "("; }, {},
+         holds("\nEdit_Koeff_K_Text=\xFF\xC3(\n")},
+        {"byte order mark and CR LF", "\xEF\xBB\xBF[TFace]\r\nLE_DeviceAdr_Text=1.2.3\r\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3"; }, {},
+         [](const QByteArray&, const QByteArray& after) {
+             return after.startsWith("\xEF\xBB\xBF[TFace]\r\nLE_DeviceAdr_Text=1.2.3\r\n") &&
+                    after.endsWith("\r\nRxSpinEdit_ComPort_Value=1\r\n") && after.count('\n') == after.count("\r\n");
+         }},
+        {"CR-only line ends", "[TFace]\rLE_DeviceAdr_Text=1.2.3\rCB_NoNull_Checked=True\r",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3" && f.CB_NoNull->isChecked(); }, {},
+         [](const QByteArray&, const QByteArray& after) {
+             return !after.contains('\n') && after.startsWith("[TFace]\rLE_DeviceAdr_Text=1.2.3\rCB_NoNull_Checked=True\r");
+         }},
+        {"duplicate sections and keys: the first counts",
+         "[TFace]\nLE_DeviceAdr_Text=1.2.3\nLE_DeviceAdr_Text=4.5.6\n[tface]\nCB_NoNull_Checked=True\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3" && !f.CB_NoNull->isChecked(); }, {},
+         [](const QByteArray&, const QByteArray& after) {
+             return after.startsWith("[TFace]\nLE_DeviceAdr_Text=1.2.3\nLE_DeviceAdr_Text=4.5.6\n") &&
+                    after.endsWith("RxSpinEdit_ComPort_Value=1\n[tface]\nCB_NoNull_Checked=True\n");
+         }},
+        {"lines without =", "[TFace]\nLE_DeviceAdr_Text 1.2.3\nCB_NoNull_Checked\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "255.255.255" && !f.CB_NoNull->isChecked(); }, {},
+         [](const QByteArray&, const QByteArray& after) {
+             return after.startsWith("[TFace]\nLE_DeviceAdr_Text 1.2.3\nCB_NoNull_Checked\nFormVersion=0\n");
+         }},
+        {"numbers beyond 32 bits",
+         "[TFace]\nFormVersion=4294967296\nRxSpinEdit_ComPort_Value=99999999999\nCB_ComPort_Speed_ItemIndex=4294967298\n"
+         "NormPos=4294967396,4294967396,4294968000,4294968000\n",
+         [](TFace& f) {
+             return f.RxSpinEdit_ComPort->value() == 256 && f.CB_ComPort_Speed->currentIndex() == -1 &&
+                    f.frameGeometry().topLeft() == kSystemPlace;
+         },
+         {}, holds("\nFormVersion=0\n")},
+        {"the least left and top", "[TFace]\nNormPos=-2147483648,-2147483648,-2147483548,-2147483548\n", inSight, {},
+         holds("\nNormPos=-")},
+        {"left and top near the greatest number", "[TFace]\nNormPos=2147483547,2147483547,2147483647,2147483647\n",
+         inSight, {}, holds("\nNormPos(1024x768)=")},
+        {"the widest rectangle", "[TFace]\nNormPos=-2147483648,-2147483648,2147483647,2147483647\n", inSight, {},
+         holds("\nNormPos=-")},
+    };
+    for (const LeftFileCase& c : cases) {
+        WriteIni(c.file);
+        dialogs_.errors.clear();
+        TFace& face = Start();
+        if (c.restored) {
+            EXPECT_TRUE(c.restored(face)) << c.name;
+        }
+        if (c.operatorDoes) c.operatorDoes(face);
+        Close();
+        EXPECT_TRUE(c.saved(c.file, IniText())) << c.name;
+        EXPECT_TRUE(dialogs_.errors.isEmpty()) << c.name;
+    }
+}
+
+// A settings file made read-only (mode 0444) is the operator's lock: a close
+// that would change it says once that it cannot, and the file keeps its
+// bytes and its mode; a close that changes nothing says nothing.
+TEST_F(FaceSettings, AReadOnlySettingsFileIsHonoured) {
+    Start().LE_DeviceAdr->setText("1.2.3");
+    Close();
+    const QByteArray locked = IniText();
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(IniPath(), readOnly));
+
+    TFace& same = Start();
+    EXPECT_EQ(same.LE_DeviceAdr->text(), "1.2.3");
+    Close();
+    EXPECT_TRUE(dialogs_.errors.isEmpty());
+
+    TFace& changed = Start();
+    changed.LE_DeviceAdr->setText("4.5.6");
+    EXPECT_TRUE(changed.close());
+    changed.FormStorage1->FormDestroy();  // program end: no second box
+    face_.reset();
+    EXPECT_EQ(dialogs_.errors, QStringList{"Unable to write to " + IniPath() + "."});
+    EXPECT_EQ(IniText(), locked);
+    EXPECT_EQ(QFile::permissions(IniPath()) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), readOnly);
 }
 
 } // namespace

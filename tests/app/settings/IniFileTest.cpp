@@ -15,6 +15,9 @@
 #include "support/Files.h"
 
 #include <csignal>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <vector>
 #include <sys/resource.h>
 
 namespace zir {
@@ -223,6 +226,125 @@ TEST_F(IniFileTest, TenMegabytesOfJunkAreReadAndKept) {
     IniFile back(PathOf("t.INI"));
     back.Load();
     EXPECT_EQ(back.ReadString("TFace", "k", "def"), "v");
+}
+
+struct EditCase {
+    const char* name;
+    QByteArray before;
+    std::vector<std::pair<const char*, QString>> writes;  // in [TFace]
+    QByteArray after;
+};
+
+// Settings files as people leave them: the bytes of every value a save does
+// not change stay as they were, line ends and marks included.
+TEST_F(IniFileTest, ValuesTheWritesDoNotChangeKeepTheirBytes) {
+    const QString twoUnknown = QString(2, QChar::ReplacementCharacter);
+    const QByteArray longValue(5000, 'x');
+    const EditCase cases[] = {
+        {"Windows-1251 bytes read and written back", "[TFace]\nk=\xEC\xEA\xC7\n", {{"k", QString(3, QChar::ReplacementCharacter)}},
+         "[TFace]\nk=\xEC\xEA\xC7\n"},
+        {"invalid UTF-8 in quotes", "[TFace]\nk=\"\xFF\xFE\"\n", {{"k", twoUnknown}}, "[TFace]\nk=\"\xFF\xFE\"\n"},
+        {"blanks around key and value", "[TFace]\n  k  =  v  \n", {{"k", "v"}}, "[TFace]\n  k  =  v  \n"},
+        {"only the changed line is rewritten", "[TFace]\na=\xEC\nb=1\n", {{"a", QString(QChar::ReplacementCharacter)}, {"b", "2"}},
+         "[TFace]\na=\xEC\nb=2\n"},
+        {"a value longer than a read gives", "[TFace]\nk=" + longValue + "\n", {{"k", QString(2047, u'x')}},
+         "[TFace]\nk=" + longValue + "\n"},
+        {"written back after a change in between", "[TFace]\nk=\xEC\n", {{"k", "other"}, {"k", QString(QChar::ReplacementCharacter)}},
+         "[TFace]\nk=\xEC\n"},
+        {"CR-only line ends", "[TFace]\rk=1\rj=2\r", {{"j", "3"}, {"new", "4"}}, "[TFace]\rk=1\rj=3\rnew=4\r"},
+        {"CR-only file without final break", "[Other]\rx=1", {{"k", "v"}}, "[Other]\rx=1\r\r[TFace]\rk=v\r"},
+        {"byte order mark and CR LF", "\xEF\xBB\xBF[TFace]\r\nk=1\r\n", {{"k", "2"}}, "\xEF\xBB\xBF[TFace]\r\nk=2\r\n"},
+        {"duplicate sections: the first one takes the writes", "[TFace]\na=1\n[Other]\n[tface]\na=2\nb=3\n",
+         {{"a", "5"}, {"b", "4"}}, "[TFace]\na=5\nb=4\n[Other]\n[tface]\na=2\nb=3\n"},
+        {"duplicate keys: the first one is replaced", "[TFace]\nk=1\nK=2\n", {{"k", "3"}}, "[TFace]\nk=3\nK=2\n"},
+        {"a line without = is no key and stays", "[TFace]\njust words\nk=1\n", {{"just words", "x"}},
+         "[TFace]\njust words\nk=1\njust words=x\n"},
+        {"a new key written twice is added once", "", {{"k", "1"}, {"K", "2"}}, "[TFace]\nk=2\n"},
+    };
+    for (const EditCase& c : cases) {
+        IniFile ini = Loaded(c.before);
+        for (const auto& [key, value] : c.writes) ini.WriteString("TFace", key, value);
+        EXPECT_EQ(ini.Contents(), c.after) << c.name;
+        EXPECT_EQ(ini.Changed(), c.before != c.after) << c.name;
+    }
+}
+
+TEST_F(IniFileTest, ReadsOfFilesAsPeopleLeaveThem) {
+    const ReadCase cases[] = {
+        {"CR-only line ends", "[Other]\rk=no\r[TFace]\rk=yes\r", "k", "yes"},
+        {"mixed line ends", "[TFace]\r\na=1\rk=2\nb=3", "k", "2"},
+        {"duplicate section: the first counts", "[TFace]\na=1\n[TFace]\nk=2\n", "k", "def"},
+        {"byte order mark before a key line", "\xEF\xBB\xBFk=1\n[TFace]\nk=2\n", "k", "2"},
+        {"header without closing bracket", "[TFace\nk=v\n", "k", "v"},
+        {"binary zeros in a value", QByteArray("[TFace]\nk=a\0b\n", 13), "k", QString::fromUtf8("a\0b", 3)},
+        {"invalid UTF-8", "[TFace]\nk=\xC3\x28\n", "k", QString(QChar::ReplacementCharacter) + "("},
+    };
+    for (const ReadCase& c : cases) {
+        const IniFile ini = Loaded(c.file);
+        EXPECT_EQ(ini.ReadString("TFace", c.key, "def"), c.expected) << c.name;
+    }
+    const IniFile numbers = Loaded("[TFace]\nbig=4294967296\nlow=-2147483649\nmax=2147483647\nmin=-2147483648\n");
+    const std::pair<const char*, int> integers[] = {
+        {"big", 7}, {"low", 7}, {"max", 2147483647}, {"min", -2147483647 - 1}};
+    for (const auto& [key, expected] : integers) EXPECT_EQ(numbers.ReadInteger("TFace", key, 7), expected) << key;
+}
+
+TEST_F(IniFileTest, ASaveThatChangesNothingWritesNothing) {
+    const QString path = PathOf("same.INI");
+    WriteFileBytes(path, "[TFace]\nk=\xEC\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+    IniFile ini(path);
+    ini.Load();
+    ini.WriteString("TFace", "k", ini.ReadString("TFace", "k", ""));
+    EXPECT_FALSE(ini.Changed());
+    ini.Save();
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // not replaced by a rename
+}
+
+// Mode 0444 is how an operator locks the settings: a save that would change
+// them fails as an unwritable file does, and the file keeps bytes and mode.
+TEST_F(IniFileTest, AReadOnlyFileIsNeverReplaced) {
+    const QString path = PathOf("locked.INI");
+    const QByteArray old = "[TFace]\nk=old\n";
+    WriteFileBytes(path, old);
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(path, readOnly));
+
+    IniFile same(path);
+    same.Load();
+    same.WriteString("TFace", "k", "old");
+    EXPECT_NO_THROW(same.Save());
+
+    IniFile ini(path);
+    ini.Load();
+    ini.WriteString("TFace", "k", "new");
+    QString message;
+    try {
+        ini.Save();
+    } catch (const EFileError& error) {
+        message = error.message();
+    }
+    EXPECT_EQ(message, "Unable to write to " + path);
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), readOnly);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
+}
+
+TEST_F(IniFileTest, LeftoversOfCutShortSavesGoButNotARunningSave) {
+    const QString path = PathOf("zir.INI");
+    WriteFileBytes(path, "[TFace]\nk=1\n");
+    WriteFileBytes(PathOf(".zir.INI.a1B2c3"), "[TFace]\nk=");  // a save a kill cut short
+    WriteFileBytes(PathOf(".zir.INI.d4E5f6"), "[TFace]\nk=2");  // a save running meanwhile
+    WriteFileBytes(PathOf(".zir.INI.bak"), "the operator's");     // no name a save gives
+    QFile running(PathOf(".zir.INI.d4E5f6"));
+    ASSERT_TRUE(running.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(IniFile::RemoveLeftovers(path), 1);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({".zir.INI.bak", ".zir.INI.d4E5f6", "zir.INI"}));
 }
 
 TEST(IniLocationTest, NameFollowsTheExecutable) {

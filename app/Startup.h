@@ -1,0 +1,14 @@
+#pragma once
+// The start of the program once its main window exists: the window is shown
+// (which restores the stored settings), the about, progress and archive
+// windows are created hidden, and what a killed run left half built in the
+// data folder is removed. zir's main() and the kill test's driver both start
+// this way.
+
+namespace zir {
+
+class TFace;
+
+void StartMainWindow(TFace& face);
+
+} // namespace zir
