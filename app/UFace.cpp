@@ -25,6 +25,7 @@
 #include "app/HelpWindow.h"
 #include "app/QtDialogs.h"
 #include "app/windows/UAbout.h"
+#include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
@@ -51,7 +52,10 @@ public:
     int PortNumber() const override { return face_.RxSpinEdit_ComPort->value(); }
     QString SpeedText() const override { return face_.CB_ComPort_Speed->currentText(); }
     void SetStatus(const QString& text) override { face_.SetStatus(text); }
-    bool EscapeHeld() override { return face_.EscapeProbe(); }
+    bool EscapeHeld() override {
+        face_.PaintHeldBack();
+        return face_.EscapeProbe();
+    }
 
 private:
     TFace& face_;
@@ -98,6 +102,9 @@ TFace::TFace(QWidget* parent)
       exchangeHost_(std::make_unique<ExchangeHost>(*this)),
       statusAdapter_(std::make_unique<StatusAdapter>(*this)),
       progressAdapter_(std::make_unique<ProgressAdapter>(*this)),
+      statusPacer_(std::make_unique<TPaintPacer>([this] {
+          if (StatusBar->isVisible()) StatusBar->repaint();
+      })),
       refreshSchedule_(std::make_unique<TRefreshSchedule>()) {
     InitResources();
     setObjectName(QStringLiteral("Face"));
@@ -188,10 +195,12 @@ void TFace::CreateAuxiliaryWindows() {
     if (!FProgressBar) {
         FProgressBar = new TFProgressBar(this);
         FProgressBar->setFont(DesignFont());
+        FProgressBar->Gauge->SetClock(paintClock_);
     }
     if (!Archive) {
         Archive = new TArchive(Dialogs(), this);
         Archive->setFont(DesignFont());
+        Archive->SetClock(paintClock_);
     }
     AboutBox->setFont(DesignFont());
 }
@@ -218,6 +227,13 @@ void TFace::SetEscapeProbe(std::function<bool()> probe) {
 
 void TFace::SetAppDir(const QString& dir) { appDirOverride_ = dir; }
 
+void TFace::SetPaintClock(IClock* clock) {
+    paintClock_ = clock;
+    statusPacer_->SetClock(clock);
+    if (Archive) Archive->SetClock(clock);
+    if (FProgressBar) FProgressBar->Gauge->SetClock(clock);
+}
+
 QString TFace::AppDir() const {
     const QString dir = appDirOverride_.isEmpty() ? ProgramAppDir() : appDirOverride_;
     // Created on first use (the data folder of an installed program).
@@ -227,8 +243,13 @@ QString TFace::AppDir() const {
 
 void TFace::SetStatus(const QString& text) {
     StatusBar->showMessage(text);
-    // Shown at once, also while an exchange keeps the event loop waiting.
-    if (StatusBar->isVisible()) StatusBar->repaint();
+    statusPacer_->Request();
+}
+
+void TFace::PaintHeldBack() {
+    statusPacer_->PaintIfOverdue();
+    if (FProgressBar) FProgressBar->Gauge->PaintIfOverdue();
+    if (Archive) Archive->PaintIfOverdue();
 }
 
 QString TFace::Status() const { return StatusBar->currentMessage(); }

@@ -33,6 +33,7 @@ class QTimer;
 namespace zir {
 
 class IByteChannel;
+class IClock;
 class IDeviceLink;
 class IDialogs;
 class IProgress;
@@ -45,6 +46,7 @@ class TFProgressBar;
 class TFormStorage;
 class TRefreshSchedule;
 class THelpWindow;
+class TPaintPacer;
 class SteadyClock;
 struct DeviceContext;
 
@@ -152,6 +154,9 @@ public:
     void SetEscapeProbe(std::function<bool()> probe);
     // AppDir other than the computed one (must end in "/").
     void SetAppDir(const QString& dir);
+    // The clock the status line, the archive list and the gauge measure the
+    // interval between two repaints on; nullptr is steady time.
+    void SetPaintClock(IClock* clock);
     // How a saved workbook is opened for the operator; the desktop's default
     // application for .xlsx when empty.
     void SetWorkbookOpener(std::function<void(const QString& path)> opener) { openWorkbook_ = std::move(opener); }
@@ -175,8 +180,15 @@ public:
     IDialogs& Dialogs();
     // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
     QString AppDir() const;
+    // The text is the status at once; it is painted at once, also while an
+    // exchange holds the event loop up, at most about 30 times a second (a
+    // text that comes sooner is painted once the interval has passed).
     void SetStatus(const QString& text);
     QString Status() const;
+    // Paints what the status line, the gauge and the archive list have held
+    // back for long; the exchange calls it at each attempt, while it holds
+    // the event loop up.
+    void PaintHeldBack();
     // The archive list window.
     class TArchive* ArchiveWindow();
     // Bank list and bank reading let pending events run between requests.
@@ -258,6 +270,8 @@ private:
     std::unique_ptr<TExchange> exchange_;
     std::unique_ptr<StatusAdapter> statusAdapter_;
     std::unique_ptr<ProgressAdapter> progressAdapter_;
+    std::unique_ptr<TPaintPacer> statusPacer_;
+    IClock* paintClock_ = nullptr;
     THelpWindow* helpWindow_ = nullptr;
 
     // Hidden code capture ("KOTA" reveals GB_Hidden).

@@ -46,6 +46,10 @@ private:
 class ArchiveListAdapter final : public IArchiveList {
 public:
     explicit ArchiveListAdapter(TArchive& window) : window_(window) {}
+    // The operation is over, however it ended: the lines it held back show now.
+    ~ArchiveListAdapter() override { window_.ShowPendingLines(); }
+    ArchiveListAdapter(const ArchiveListAdapter&) = delete;
+    ArchiveListAdapter& operator=(const ArchiveListAdapter&) = delete;
     void Show() override { window_.ShowModeless(); }
     void AddLine(const QString& line) override { window_.AddLine(line); }
 

@@ -11,13 +11,14 @@
 
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
+#include "app/windows/CachedPaint.h"
 #include "link/Cp1251.h"
 #include "link/Errors.h"
 
 namespace zir {
 
 TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(&dialogs) {
+    : QWidget(parent, Qt::Window), dialogs_(&dialogs), linePacer_([this] { MovePendingLines(); }) {
     setObjectName(QStringLiteral("Archive"));
     setWindowTitle(QStringLiteral("Archive"));
     resize(361, 285);
@@ -27,6 +28,12 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setUniformItemSizes(true);
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Every new line repaints the visible rows and both bars; they are
+    // copied, not painted again.
+    rowPainter_ = new TCachedRowDelegate(ListBox);
+    ListBox->setItemDelegate(rowPainter_);
+    ListBox->setVerticalScrollBar(new TCachedScrollBar(Qt::Vertical));
+    ListBox->setHorizontalScrollBar(new TCachedScrollBar(Qt::Horizontal));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -54,22 +61,37 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
 }
 
 void TArchive::AddLine(const QString& line) {
-    ListBox->addItem(line);
+    pendingLines_ << line;
+    linePacer_.Request();
+}
+
+void TArchive::MovePendingLines() {
+    if (pendingLines_.isEmpty()) return;
+    ListBox->addItems(pendingLines_);
+    pendingLines_.clear();
     // Every insertion throws the list's item layout away and only schedules
-    // a new one, which runs after the next paint. While a reading adds a line
-    // between each two passes of the event loop, every paint would then find
-    // no layout and show an empty list until the reading ends.
+    // a new one, which runs after the next paint. While a reading adds lines
+    // between passes of the event loop, every paint would then find no
+    // layout and show an empty list until the reading ends.
     if (ListBox->isVisible()) ListBox->doItemsLayout();
+}
+
+void TArchive::ShowPendingLines() { linePacer_.Flush(); }
+
+void TArchive::PaintIfOverdue() {
+    if (linePacer_.PaintIfOverdue() && isVisible()) repaint();
 }
 
 QStringList TArchive::Lines() const {
     QStringList lines;
-    lines.reserve(ListBox->count());
+    lines.reserve(ListBox->count() + pendingLines_.size());
     for (int i = 0; i < ListBox->count(); ++i) lines << ListBox->item(i)->text();
+    lines += pendingLines_;
     return lines;
 }
 
 void TArchive::ShowModeless() {
+    ShowPendingLines();
     show();
     raise();
     activateWindow();
@@ -86,7 +108,10 @@ void TArchive::N1Click() {
     SaveLinesToFile(Lines(), path);
 }
 
-void TArchive::N2Click() { ListBox->clear(); }
+void TArchive::N2Click() {
+    pendingLines_.clear();
+    ListBox->clear();
+}
 
 void TArchive::keyPressEvent(QKeyEvent* event) {
     PreviewKey(event);

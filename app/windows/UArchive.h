@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "app/windows/PaintPacer.h"
+
 class QListWidget;
 class QFrame;
 class QMenu;
@@ -13,7 +15,9 @@ class QAction;
 
 namespace zir {
 
+class IClock;
 class IDialogs;
+class TCachedRowDelegate;
 
 class TArchive : public QWidget {
     Q_OBJECT
@@ -29,8 +33,21 @@ public:
     QAction* N1 = nullptr;   // save to file
 
     // Appends one line; the list keeps it also while the window is hidden.
+    // Lines reach the list at most about 30 times a second: a line that comes
+    // sooner after the last is held back and joins the list with those that
+    // follow it, once the interval has passed.
     void AddLine(const QString& line);
+    // Every line, held-back ones included.
     QStringList Lines() const;
+    // Puts the held-back lines into the list now (a reading has ended).
+    void ShowPendingLines();
+    // Puts lines held back for long into the list and paints it at once; for
+    // use while an exchange holds the event loop up.
+    void PaintIfOverdue();
+    // The clock the interval between two showings is measured on; nullptr
+    // is steady time. Not owned.
+    void SetClock(IClock* clock) { linePacer_.SetClock(clock); }
+    const TCachedRowDelegate& RowPainter() const { return *rowPainter_; }
     // Shows the window without modality and brings it to the front.
     void ShowModeless();
     void SetDialogs(IDialogs& dialogs) { dialogs_ = &dialogs; }
@@ -50,8 +67,12 @@ protected:
 private:
     void PreviewKey(const QKeyEvent* event);
     void Guarded(const std::function<void()>& handler);
+    void MovePendingLines();
 
     IDialogs* dialogs_;
+    TCachedRowDelegate* rowPainter_ = nullptr;
+    QStringList pendingLines_;
+    TPaintPacer linePacer_;
 };
 
 // Writes the lines, each followed by CR LF, in Windows-1251 to `path`,

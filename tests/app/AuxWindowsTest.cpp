@@ -11,9 +11,11 @@
 #include <QTest>
 
 #include "app/AppEnvironment.h"
+#include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "tests/support/FakeByteChannel.h"
 
 namespace zir::test {
 namespace {
@@ -153,8 +155,12 @@ TEST_F(ArchiveWindow, EscapeAsksAndOkHidesWithTheLinesKept) {
     EXPECT_EQ(archive.Lines(), QStringList{"one"});
 }
 
-// The lines must be painted as they arrive, not only once the event loop is idle.
+// The lines must be painted as they arrive, not only once the event loop is
+// idle; one that comes sooner than the repaint interval after the last is
+// painted with the next.
 TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
+    FakeClock clock;
+    archive.SetClock(&clock);
     archive.ShowModeless();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
     const auto inkedRows = [this] {
@@ -173,8 +179,19 @@ TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
     archive.AddLine(QStringLiteral("00:00:00  0.315 1/s"));
     const int oneLine = inkedRows();
     EXPECT_GT(oneLine, 0);
+    clock.now += TPaintPacer::kIntervalMs;
     archive.AddLine(QStringLiteral("00:01:00  0.301 1/s"));
-    EXPECT_GT(inkedRows(), oneLine);
+    const int twoLines = inkedRows();
+    EXPECT_GT(twoLines, oneLine);
+
+    clock.now += 1;
+    archive.AddLine(QStringLiteral("00:02:00  0.299 1/s"));
+    EXPECT_EQ(inkedRows(), twoLines);  // held back
+    EXPECT_EQ(archive.Lines().size(), 3);
+    clock.now += TPaintPacer::kIntervalMs;
+    archive.AddLine(QStringLiteral("00:03:00  0.298 1/s"));
+    EXPECT_EQ(archive.ListBox->count(), 4);
+    EXPECT_GT(inkedRows(), twoLines);
 }
 
 TEST(AppDir, ExecutableFolderWhenWritableElseTheDataFolder) {
