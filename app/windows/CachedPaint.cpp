@@ -83,29 +83,37 @@ void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     // A row on the bare ground whose text fits, left aligned, looks the same
     // in any rect at least as wide as the text needs: such a row is painted
-    // and kept at that width, whatever width the list gives it now (a list
-    // of rows of one size takes that size from its last row, so it changes
-    // as lines of other lengths are added).
-    QStyleOptionViewItem drawn = option;
+    // and kept at that width (the key's width 0), whatever width the list
+    // gives it now. A list of rows of one size takes that size from its last
+    // row, so it changes as lines of other lengths are added.
     constexpr QStyle::State kMarked = QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver;
     const bool bare = (styled.state & kMarked) == QStyle::State_None &&
                       (styled.features & (QStyleOptionViewItem::Alternate | QStyleOptionViewItem::WrapText)) ==
                           QStyleOptionViewItem::None &&
                       styled.direction == Qt::LeftToRight &&
                       (styled.displayAlignment & Qt::AlignHorizontal_Mask) == Qt::AlignLeft;
+    const int width = look->size.width();
     if (bare) {
-        const QSize natural = sizeHint(option, index);
-        if (natural.width() <= styled.rect.width()) {
-            look->size.setWidth(0);
-            drawn.rect.setWidth(natural.width());
+        look->size.setWidth(0);
+        const QPixmap* kept = rows_.object(*look);
+        if (kept && kept->deviceIndependentSize().width() <= width) {
+            painter->drawPixmap(styled.rect.topLeft(), *kept);
+            return;
         }
+        const int natural = sizeHint(option, index).width();
+        if (natural > width) look->size.setWidth(width);
+        else styled.rect.setWidth(natural);
     }
-    if (const QPixmap* kept = rows_.object(*look)) {
-        painter->drawPixmap(styled.rect.topLeft(), *kept);
-        return;
+    if (look->size.width() != 0) {
+        if (const QPixmap* kept = rows_.object(*look)) {
+            painter->drawPixmap(styled.rect.topLeft(), *kept);
+            return;
+        }
     }
     // The row painted on the list's ground as the view would paint it, then
     // kept and copied in place.
+    QStyleOptionViewItem drawn = option;
+    drawn.rect = styled.rect;
     auto row = std::make_unique<QPixmap>(drawn.rect.size() * ratio);
     row->setDevicePixelRatio(ratio);
     row->fill(styled.palette.color(QPalette::Base));
@@ -116,7 +124,7 @@ void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         ++stylePaints_;
         QStyledItemDelegate::paint(&rowPainter, drawn, index);
     }
-    painter->drawPixmap(styled.rect.topLeft(), *row);
+    painter->drawPixmap(drawn.rect.topLeft(), *row);
     const qsizetype bytes = static_cast<qsizetype>(row->width()) * row->height() * 4;
     rows_.insert(*look, row.release(), bytes);
 }

@@ -298,42 +298,42 @@ std::string Difference(const QImage& actual, const QImage& expected) {
            std::to_string(first.y());
 }
 
-// One list painted by the style's delegate, then by the kept rows; uniform
-// sizes, so the rows take the width of the last line, shorter or longer
-// than the others.
+// One list painted by the style's delegate and by one delegate that keeps
+// its rows, in turn, through changes of width, of the last line (rows of one
+// size take the width of the last) and of the selected row.
 TEST(CachedRows, LookExactlyAsTheStylePaintsThemInEveryWidthAndState) {
-    const QStringList lines = {
-        QStringLiteral("17.05.2024 00:00    0.315 1/s ± 5 %     0.301 1/s ± 7 %"),
-        QStringLiteral("17.05.2024 00:01    29.7 mkSv/h ± 12 %     1.2E-5 1/s ± 255 %"),
-        QStringLiteral("short"),
-        QString(),
-        QStringLiteral("17.05.2024 00:03    0 1/s ± 0 %     0 1/s ± 0 %"),
+    const QString a = QStringLiteral("17.05.2024 00:00    0.315 1/s ± 5 %     0.301 1/s ± 7 %");
+    const QString b = QStringLiteral("17.05.2024 00:01    29.7 mkSv/h ± 12 %     1.2E-5 1/s ± 255 %");
+    QListWidget list;
+    list.move(300, 300);  // away from the mouse pointer, which lights up a row
+    list.setUniformItemSizes(true);
+    list.addItems({a, b, QStringLiteral("short"), QString(), a, a});
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QStyledItemDelegate style;
+    TCachedRowDelegate rows;
+    const auto lookWith = [&](QAbstractItemDelegate& delegate) {
+        list.setItemDelegate(&delegate);
+        list.doItemsLayout();
+        return Grab(*list.viewport());
     };
-    const QStringList lastLines = {QStringLiteral("x"), lines[0], lines[1], lines[1] + QStringLiteral(" and more")};
-    for (const int width : {120, 200, 260, 361, 420, 600}) {
-        for (const QString& last : lastLines) {
-            QListWidget list;
-            list.move(300, 300);  // away from the mouse pointer
-            list.setUniformItemSizes(true);
-            list.resize(width, 120);
-            list.addItems(lines);
-            list.addItem(last);
-            list.setCurrentRow(1);
-            list.item(3)->setSelected(true);
-            list.show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-            const QImage expected = Grab(*list.viewport());
-            const QSize expectedSize = list.itemDelegate()->sizeHint(QStyleOptionViewItem(), list.model()->index(1, 0));
-            auto* rows = new TCachedRowDelegate(&list);
-            list.setItemDelegate(rows);
-            EXPECT_EQ(Difference(Grab(*list.viewport()), expected), "") << width << " " << last.toStdString();
-            const int painted = rows->StylePaints();
-            list.viewport()->update();
-            EXPECT_EQ(Difference(Grab(*list.viewport()), expected), "") << width << " " << last.toStdString();
-            EXPECT_EQ(rows->StylePaints(), painted);  // the second time all kept
-            EXPECT_EQ(rows->sizeHint(QStyleOptionViewItem(), list.model()->index(1, 0)), expectedSize);
+    const QStringList lastLines = {QStringLiteral("x"), a, b, b + QStringLiteral(" and more"), a};
+    for (const int width : {120, 200, 260, 361, 420, 260, 600, 361}) {
+        list.resize(width, 120);
+        for (int k = 0; k < lastLines.size(); ++k) {
+            list.item(5)->setText(lastLines[k]);
+            list.setCurrentRow(k % 2);  // a, then b, selected
+            const std::string where = std::to_string(width) + " " + lastLines[k].toStdString();
+            const QImage expected = lookWith(style);
+            EXPECT_EQ(Difference(lookWith(rows), expected), "") << where;
+            const int painted = rows.StylePaints();
+            EXPECT_EQ(Difference(lookWith(rows), expected), "") << where;
+            EXPECT_EQ(rows.StylePaints(), painted) << where;  // the second time all kept
+            EXPECT_EQ(rows.sizeHint(QStyleOptionViewItem(), list.model()->index(1, 0)),
+                      style.sizeHint(QStyleOptionViewItem(), list.model()->index(1, 0)));
         }
     }
+    list.setItemDelegate(nullptr);
 }
 
 // min, max, value, page step
@@ -341,31 +341,32 @@ struct BarCase {
     int min, max, value, page;
 };
 
+// Both bars go through the same ranges and values in turn.
 TEST(CachedScrollBars, LookExactlyAsTheStylePaintsThemAndKeepTheirLooks) {
-    const BarCase cases[] = {{0, 0, 0, 10}, {0, 10, 0, 19}, {0, 1421, 0, 19}, {0, 1421, 700, 19},
-                             {0, 1421, 1421, 19}, {0, 35, 35, 345}, {0, 35, 12, 345}};
+    const BarCase cases[] = {{0, 0, 0, 10},     {0, 10, 0, 19},   {0, 1421, 0, 19}, {0, 1421, 700, 19},
+                             {0, 1421, 1421, 19}, {0, 35, 35, 345}, {0, 35, 12, 345}, {0, 1421, 0, 19}};
     for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
+        // Side by side on one ground, as in the list's frame, and away from
+        // the mouse pointer, which would light up a part of a bar.
+        QWidget ground;
+        ground.setGeometry(300, 300, 400, 300);
+        QScrollBar plain(orientation, &ground);
+        TCachedScrollBar kept(orientation, &ground);
+        const QRect place = orientation == Qt::Vertical ? QRect(10, 10, 14, 250) : QRect(10, 10, 345, 14);
+        plain.setGeometry(place);
+        kept.setGeometry(place.translated(orientation == Qt::Vertical ? QPoint(20, 0) : QPoint(0, 20)));
+        ground.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&ground));
+        const auto look = [&](const QScrollBar& bar) {
+            Grab(ground);
+            return ground.grab(bar.geometry()).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
         for (const BarCase& c : cases) {
-            // Side by side on one ground, as in the list's frame, and away
-            // from the mouse pointer, which would light up a part of a bar.
-            QWidget ground;
-            ground.setGeometry(300, 300, 400, 300);
-            QScrollBar plain(orientation, &ground);
-            TCachedScrollBar kept(orientation, &ground);
-            const QRect place = orientation == Qt::Vertical ? QRect(10, 10, 14, 250) : QRect(10, 10, 345, 14);
-            plain.setGeometry(place);
-            kept.setGeometry(place.translated(orientation == Qt::Vertical ? QPoint(20, 0) : QPoint(0, 20)));
             for (QScrollBar* bar : {&plain, static_cast<QScrollBar*>(&kept)}) {
                 bar->setRange(c.min, c.max);
                 bar->setPageStep(c.page);
                 bar->setValue(c.value);
             }
-            ground.show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(&ground));
-            const auto look = [&](const QScrollBar& bar) {
-                Grab(ground);
-                return ground.grab(bar.geometry()).toImage().convertToFormat(QImage::Format_ARGB32);
-            };
             const QImage expected = look(plain);
             EXPECT_EQ(Difference(look(kept), expected), "") << c.max << " " << c.value;
             const int painted = kept.StylePaints();
