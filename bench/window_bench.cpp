@@ -2,8 +2,10 @@
 // zir-sim at 19200 baud on a pseudo-terminal linked as COM1; the bare loop
 // asks every minute of a day through the request exchange and does nothing
 // else; then TFace (offscreen) reads the same day with the list window, the
-// progress window, Archive.txt and a workbook. Prints both times, their
-// ratio, and the program's CPU time during the window's reading.
+// progress window, Archive.txt and a workbook; then the bare loop once more,
+// so that a change of load on the machine meanwhile shows. Prints the
+// times, the ratio of the window's to the mean of the bare loops, and the
+// program's CPU time during the window's reading.
 //
 //   window_bench [--records N] [--whole] [zir-sim path]
 //
@@ -179,22 +181,25 @@ int main(int argc, char** argv) {
         face.actGetBankN->trigger();
         return int(list.Lines().size()) - before;
     });
+    const Span bareAfter = Measure([records] { return BareLoop(records); });
 
     const double wireS = double(records) * (23 + 30) * 10 / kBaud;
-    const double ratio = window.wallS / bare.wallS;
+    const double bareS = (bare.wallS + bareAfter.wallS) / 2;
+    const double ratio = window.wallS / bareS;
     const double cpuShare = window.cpuS / window.wallS;
     std::printf("bank %u, minutes 0..%d (%d records), %d baud, list + progress + Archive.txt + workbook\n", kBank,
                 records - 1, records, kBaud);
     PrintSpan("bare exchange loop:", bare, records);
     PrintSpan("window (TFace, offscreen):", window, records);
+    PrintSpan("bare exchange loop again:", bareAfter, records);
     std::printf("  wire time (53 bytes x 10 bits a record): %.2f s\n", wireS);
-    std::printf("  window / bare loop:          %.3fx (target at most %.2fx: %s)\n", ratio, kRatioTarget,
-                ratio <= kRatioTarget ? "met" : "MISSED");
+    std::printf("  window / bare loop:          %.3fx (%.2f ms a record more; target at most %.2fx: %s)\n", ratio,
+                (window.wallS - bareS) / records * 1000, kRatioTarget, ratio <= kRatioTarget ? "met" : "MISSED");
     std::printf("  window's CPU / wall:         %.1f %% (target under %.0f %%: %s)\n", cpuShare * 100,
                 kCpuTarget * 100, cpuShare < kCpuTarget ? "met" : "MISSED");
 
-    bool complete = bare.records == records && window.records == records && workbooks.size() == 1 &&
-                    dialogs.shown == 0;
+    bool complete = bare.records == records && window.records == records && bareAfter.records == records &&
+                    workbooks.size() == 1 && dialogs.shown == 0;
     if (whole) {
         workbooks.clear();
         face.CB_ToExcel->setChecked(true);
