@@ -81,6 +81,12 @@ double CpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+long PeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 template <typename Body>
 Span Measure(Body&& body) {
     Span span;
@@ -197,6 +203,7 @@ int main(int argc, char** argv) {
                 (window.wallS - bareS) / records * 1000, kRatioTarget, ratio <= kRatioTarget ? "met" : "MISSED");
     std::printf("  window's CPU / wall:         %.1f %% (target under %.0f %%: %s)\n", cpuShare * 100,
                 kCpuTarget * 100, cpuShare < kCpuTarget ? "met" : "MISSED");
+    std::printf("  peak RSS of the process:     %ld KB\n", PeakRssKb());
 
     bool complete = bare.records == records && window.records == records && bareAfter.records == records &&
                     workbooks.size() == 1 && dialogs.shown == 0;
