@@ -52,10 +52,8 @@ public:
     int PortNumber() const override { return face_.RxSpinEdit_ComPort->value(); }
     QString SpeedText() const override { return face_.CB_ComPort_Speed->currentText(); }
     void SetStatus(const QString& text) override { face_.SetStatus(text); }
-    bool EscapeHeld() override {
-        face_.PaintHeldBack();
-        return face_.EscapeProbe();
-    }
+    bool EscapeHeld() override { return face_.EscapeProbe(); }
+    void RequestSent() override { face_.PaintWhileWaiting(); }
 
 private:
     TFace& face_;
@@ -246,10 +244,13 @@ void TFace::SetStatus(const QString& text) {
     statusPacer_->Request();
 }
 
-void TFace::PaintHeldBack() {
-    statusPacer_->PaintIfOverdue();
-    if (FProgressBar) FProgressBar->Gauge->PaintIfOverdue();
-    if (Archive) Archive->PaintIfOverdue();
+void TFace::PaintWhileWaiting() {
+    statusPacer_->PaintIfDue();
+    if (FProgressBar) FProgressBar->Gauge->PaintIfDue();
+    if (Archive) Archive->PaintIfDue();
+    // The paints that the event loop would do between two records, done
+    // while the line is busy instead of before the next request.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 QString TFace::Status() const { return StatusBar->currentMessage(); }

@@ -185,10 +185,12 @@ public:
     // text that comes sooner is painted once the interval has passed).
     void SetStatus(const QString& text);
     QString Status() const;
-    // Paints what the status line, the gauge and the archive list have held
-    // back for long; the exchange calls it at each attempt, while it holds
-    // the event loop up.
-    void PaintHeldBack();
+    // A paint moment, which every exchange gives once its request is on the
+    // line and before the reply can be back: what the status line, the gauge
+    // and the archive list held back and whose time has come is shown, and
+    // every window with something to repaint is painted. No other event is
+    // handled.
+    void PaintWhileWaiting();
     // The archive list window.
     class TArchive* ArchiveWindow();
     // Bank list and bank reading let pending events run between requests.

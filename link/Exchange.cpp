@@ -88,6 +88,7 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
         if (port_.DeviceGone())
             FailPortGone();
         const std::int64_t start = clock_.NowMs();
+        host_.RequestSent();
         for (;;) {
             reply = ReadString();
             if (!reply.isEmpty())

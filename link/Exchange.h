@@ -32,6 +32,9 @@ public:
     virtual QString SpeedText() const = 0;       // "19200", ..., or "" when none chosen
     virtual void SetStatus(const QString& text) = 0;
     virtual bool EscapeHeld() = 0;               // the key's state at this moment
+    // The request of an attempt is on the line; its reply cannot be back
+    // before the request's and the reply's wire time have passed.
+    virtual void RequestSent() {}
 };
 
 // Sends one frame and returns the validated reply; empty when none came.

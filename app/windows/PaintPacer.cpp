@@ -17,7 +17,6 @@ void TPaintPacer::SetClock(IClock* clock) {
     clock_ = clock ? clock : &steady_;
     // A time taken on the other clock says nothing on this one.
     lastShown_.reset();
-    pendingSince_ = clock_->NowMs();
 }
 
 bool TPaintPacer::Due() const {
@@ -29,19 +28,17 @@ void TPaintPacer::Request() {
         Show();
         return;
     }
-    if (!pending_) pendingSince_ = clock_->NowMs();
     pending_ = true;
     if (!timer_.isActive()) ArmTimer();
 }
 
-bool TPaintPacer::PaintIfDue() {
-    if (!pending_ || !Due()) return false;
-    Show();
-    return true;
+void TPaintPacer::RequestLater() {
+    pending_ = true;
+    if (!timer_.isActive()) timer_.start(static_cast<int>(kIntervalMs));
 }
 
-bool TPaintPacer::PaintIfOverdue() {
-    if (!pending_ || clock_->NowMs() - pendingSince_ < kOverdueMs) return false;
+bool TPaintPacer::PaintIfDue() {
+    if (!pending_ || !Due()) return false;
     Show();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "app/windows/UArchive.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
@@ -62,7 +63,7 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
 
 void TArchive::AddLine(const QString& line) {
     pendingLines_ << line;
-    linePacer_.Request();
+    linePacer_.RequestLater();
 }
 
 void TArchive::MovePendingLines() {
@@ -78,8 +79,8 @@ void TArchive::MovePendingLines() {
 
 void TArchive::ShowPendingLines() { linePacer_.Flush(); }
 
-void TArchive::PaintIfOverdue() {
-    if (linePacer_.PaintIfOverdue() && isVisible()) repaint();
+void TArchive::PaintIfDue() {
+    if (linePacer_.PaintIfDue() && isVisible()) QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 QStringList TArchive::Lines() const {

@@ -33,17 +33,18 @@ public:
     QAction* N1 = nullptr;   // save to file
 
     // Appends one line; the list keeps it also while the window is hidden.
-    // Lines reach the list at most about 30 times a second: a line that comes
-    // sooner after the last is held back and joins the list with those that
-    // follow it, once the interval has passed.
+    // Lines reach the list at the next paint moment (PaintIfDue, which a
+    // reading gives while each request waits for its reply, or the event
+    // loop within 33 ms), at most about 30 times a second: lines that come
+    // sooner join the list together.
     void AddLine(const QString& line);
     // Every line, held-back ones included.
     QStringList Lines() const;
     // Puts the held-back lines into the list now (a reading has ended).
     void ShowPendingLines();
-    // Puts lines held back for long into the list and paints it at once; for
-    // use while an exchange holds the event loop up.
-    void PaintIfOverdue();
+    // A paint moment: puts the held-back lines into the list, if the last
+    // showing is at least the interval ago, and paints the window at once.
+    void PaintIfDue();
     // The clock the interval between two showings is measured on; nullptr
     // is steady time. Not owned.
     void SetClock(IClock* clock) { linePacer_.SetClock(clock); }

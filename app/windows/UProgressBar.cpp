@@ -40,8 +40,8 @@ void TGauge::ChangeValues(int maxValue, int progress) {
     if (PercentDone() != before) pacer_.Request();
 }
 
-void TGauge::PaintIfOverdue() {
-    if (pacer_.PaintIfOverdue() && isVisible()) repaint();
+void TGauge::PaintIfDue() {
+    if (pacer_.PaintIfDue() && isVisible()) repaint();
 }
 
 void TGauge::paintEvent(QPaintEvent*) {

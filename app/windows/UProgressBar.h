@@ -35,9 +35,8 @@ public:
     // changes, and at most about 30 times a second (a change that comes
     // sooner is painted once the interval has passed).
     int RepaintRequests() const { return repaintRequests_; }
-    // Paints a change held back for long at once; for use while an exchange
-    // holds the event loop up.
-    void PaintIfOverdue();
+    // A paint moment: a held-back change whose time has come is painted at once.
+    void PaintIfDue();
     // True while a change of the percentage waits for its repaint.
     bool RepaintHeldBack() const { return pacer_.Pending(); }
     // The clock the interval between two repaints is measured on; nullptr is

@@ -94,21 +94,27 @@ TEST(PaintPacer, HeldBackChangeIsShownByTheEventLoopOnceDue) {
     EXPECT_FALSE(pacer.Pending());
 }
 
-TEST(PaintPacer, OnlyALongHeldChangeIsShownWhileTheEventLoopWaits) {
+TEST(PaintPacer, ChangeForLaterWaitsForThePaintMomentOrTheTimer) {
     FakeClock clock;
     int shown = 0;
     TPaintPacer pacer([&] { ++shown; });
     pacer.SetClock(&clock);
-    EXPECT_FALSE(pacer.PaintIfOverdue());  // nothing held back
-    pacer.Request();
+    EXPECT_FALSE(pacer.PaintIfDue());  // nothing held back
+    pacer.RequestLater();
+    EXPECT_EQ(shown, 0);
+    EXPECT_TRUE(pacer.PaintIfDue());
     clock.now = 10;
-    pacer.Request();
-    clock.now = 10 + TPaintPacer::kOverdueMs - 1;
-    EXPECT_FALSE(pacer.PaintIfOverdue());
-    clock.now = 10 + TPaintPacer::kOverdueMs;
-    EXPECT_TRUE(pacer.PaintIfOverdue());
+    pacer.RequestLater();
+    EXPECT_FALSE(pacer.PaintIfDue());
+    clock.now = kInterval - 1;  // the interval counts from the last showing
+    EXPECT_FALSE(pacer.PaintIfDue());
+    clock.now = kInterval;
+    EXPECT_TRUE(pacer.PaintIfDue());
     EXPECT_EQ(shown, 2);
-    EXPECT_FALSE(pacer.PaintIfOverdue());
+    // Without a paint moment the event loop shows it.
+    clock.now += kInterval;
+    pacer.RequestLater();
+    QTRY_COMPARE_WITH_TIMEOUT(shown, 3, 2000);
 }
 
 // --- the archive list
@@ -127,8 +133,9 @@ protected:
     PaintCounter painted;
 };
 
-// A reading adds a line per record and lets the event loop run between
-// records; lines that come faster than the interval are painted together.
+// A reading adds a line per record, has a paint moment while the next request
+// waits for its reply and lets the event loop run between records; lines
+// that come faster than the interval are painted together.
 struct LinesCase {
     std::int64_t everyMs;
     int count;
@@ -145,6 +152,7 @@ TEST_F(ArchiveList, RepaintsABoundedNumberOfTimesYetShowsLinesWhileTheyComeAndTh
         for (int i = 0; i < c.count; ++i) {
             clock.now = start + i * c.everyMs;
             archive.AddLine(Line(i));
+            archive.PaintIfDue();
             QApplication::processEvents();
             // Shown lines trail the added ones by one interval at most.
             ASSERT_GE(archive.ListBox->count(), i + 1 - lag) << c.everyMs << " line " << i;
@@ -167,24 +175,28 @@ TEST_F(ArchiveList, RepaintsABoundedNumberOfTimesYetShowsLinesWhileTheyComeAndTh
     }
 }
 
-TEST_F(ArchiveList, LinesHeldBackForLongArePaintedWhileTheEventLoopWaits) {
+TEST_F(ArchiveList, PaintMomentShowsAndPaintsDueLinesWithoutTheEventLoop) {
     archive.AddLine(Line(0));
-    QApplication::processEvents();
+    EXPECT_EQ(archive.ListBox->count(), 0);
+    int before = painted.paints;
+    archive.PaintIfDue();
+    EXPECT_EQ(archive.ListBox->count(), 1);
+    EXPECT_GT(painted.paints, before);
     clock.now += 5;
     archive.AddLine(Line(1));
-    // An exchange with a silent instrument holds the event loop up.
-    const int before = painted.paints;
-    clock.now += TPaintPacer::kOverdueMs / 2;
-    archive.PaintIfOverdue();
+    before = painted.paints;
+    archive.PaintIfDue();
     EXPECT_EQ(archive.ListBox->count(), 1);
-    clock.now += TPaintPacer::kOverdueMs;
-    archive.PaintIfOverdue();
+    EXPECT_EQ(painted.paints, before);
+    clock.now += kInterval;
+    archive.PaintIfDue();
     EXPECT_EQ(archive.ListBox->count(), 2);
-    EXPECT_GT(painted.paints, before);  // painted without the event loop
+    EXPECT_GT(painted.paints, before);
 }
 
 TEST_F(ArchiveList, ClearingAndSavingIncludeHeldBackLines) {
     archive.AddLine(Line(0));
+    archive.PaintIfDue();
     archive.AddLine(Line(1));
     ASSERT_EQ(archive.ListBox->count(), 1);
     EXPECT_EQ(archive.Lines(), QStringList({Line(0), Line(1)}));
@@ -252,18 +264,14 @@ TEST(StatusPacing, TextIsCurrentAtOnceAndPaintedAtMostOncePerInterval) {
     EXPECT_GE(painted.paints, 1);
     EXPECT_LE(painted.paints, 100 / kInterval + 2);
 
-    // Right after a painted text, one held back; an exchange that waits long
-    // for its reply paints it at its next attempt.
+    // Right after a painted text, one held back; the next exchange paints it
+    // while its request is on the line.
     clock.now += 1;
     face.SetStatus(QStringLiteral("last"));
     EXPECT_EQ(face.Status(), "last");
     const int synchronous = painted.paints;
-    face.PaintHeldBack();
-    EXPECT_EQ(painted.paints, synchronous);
-    clock.now += TPaintPacer::kOverdueMs;
-    face.PaintHeldBack();
-    EXPECT_EQ(painted.paints, synchronous + 1);
-    QApplication::processEvents();
+    face.PaintWhileWaiting();
+    EXPECT_GT(painted.paints, synchronous);
     EXPECT_EQ(face.StatusBar->currentMessage(), "last");
     face.SetDialogs(nullptr);
 }

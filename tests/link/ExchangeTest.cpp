@@ -65,6 +65,8 @@ TEST_P(Schedule, SendsAndWaitsAsScheduled)
 
     EXPECT_EQ(rig.port.sent.size(), c.expectedSent);
     for (const QByteArray& frame : rig.port.sent) EXPECT_EQ(frame, kRequest);
+    // The host hears of each request once it is on the line, before any read.
+    EXPECT_EQ(rig.host.requestSentAtMs, rig.port.sentAtMs);
     EXPECT_EQ(reply, c.expectReply ? kReply : QByteArray());
     EXPECT_EQ(rig.clock.now, c.expectedMs);
     EXPECT_FALSE(rig.port.IsOpen());
@@ -127,6 +129,21 @@ INSTANTIATE_TEST_SUITE_P(Exchange, Replies, ::testing::Values(
     // is read by the second attempt, ahead of the second answer (1032 ms).
     ReplyCase{"late_answer_read_by_next_attempt", {{kReply, 1010}}, 2, kReply, 1010}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Exchange, HostHearsOfTheRequestAfterItsBytesAndBeforeItsReply)
+{
+    Rig rig;
+    rig.Answer([](int) { return kReply; });
+    qsizetype sentThen = -1;
+    bool replyReadThen = true;
+    rig.host.onRequestSent = [&] {
+        sentThen = rig.port.sent.size();
+        replyReadThen = rig.clock.now >= 30;
+    };
+    EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
+    EXPECT_EQ(sentThen, 1);
+    EXPECT_FALSE(replyReadThen);
+}
 
 TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
 {

@@ -159,6 +159,9 @@ public:
     };
     QList<Span> escapeHeld;
     int escapeProbes = 0;
+    // Virtual times at which the exchange reported a request on the line.
+    QList<std::int64_t> requestSentAtMs;
+    std::function<void()> onRequestSent;
 
     int PortNumber() const override { return portNumber; }
     QString SpeedText() const override { return speedText; }
@@ -168,6 +171,10 @@ public:
         return std::any_of(escapeHeld.begin(), escapeHeld.end(), [&](const Span& s) {
             return clock_.now >= s.fromMs && clock_.now < s.toMs;
         });
+    }
+    void RequestSent() override {
+        requestSentAtMs.append(clock_.now);
+        if (onRequestSent) onRequestSent();
     }
 
 private:
