@@ -4,19 +4,16 @@
 
 #include <QString>
 
+#include "core/OperatorDialogs.h"
+
 namespace zir {
 
-class IDialogs {
+// The operations' questions and messages (IOperatorDialogs) and the window's own boxes.
+class IDialogs : public IOperatorDialogs {
 public:
-    enum class Answer { Yes, No, Cancel };
-    virtual ~IDialogs() = default;
     // Warning box captioned "Warning" with OK and Cancel (OK default, Escape
     // answers Cancel). True on OK.
     virtual bool ConfirmWarning(const QString& text) = 0;
-    // Warning box with Yes, No and Cancel.
-    virtual Answer AskYesNoCancel(const QString& text) = 0;
-    // Plain message box captioned "ZIR" with OK.
-    virtual void ShowMessage(const QString& text) = 0;
     // Error box captioned "ZIR" with the error icon and OK; text as shown.
     virtual void ShowError(const QString& text) = 0;
     // Save-file dialog: no filter, no default extension, no question before

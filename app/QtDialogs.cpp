@@ -8,6 +8,17 @@ namespace zir {
 
 namespace {
 const QString kAppTitle = QStringLiteral("ZIR");
+
+// Runs a modal box and then returns the keyboard to its owner.
+int RunModal(QDialog& box, QWidget* owner) {
+    const int result = box.exec();
+    ReturnFocusTo(owner);
+    return result;
+}
+} // namespace
+
+void ReturnFocusTo(QWidget* owner) {
+    if (owner && owner->isVisible()) owner->window()->activateWindow();
 }
 
 bool QtDialogs::ConfirmWarning(const QString& text) {
@@ -15,15 +26,15 @@ bool QtDialogs::ConfirmWarning(const QString& text) {
                     QMessageBox::Ok | QMessageBox::Cancel, parent_);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok;
+    return RunModal(box, parent_) == QMessageBox::Ok;
 }
 
-IDialogs::Answer QtDialogs::AskYesNoCancel(const QString& text) {
+Answer QtDialogs::AskYesNoCancel(const QString& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
+    switch (RunModal(box, parent_)) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     default: return Answer::Cancel;
@@ -32,17 +43,19 @@ IDialogs::Answer QtDialogs::AskYesNoCancel(const QString& text) {
 
 void QtDialogs::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent_);
-    box.exec();
+    RunModal(box, parent_);
 }
 
 void QtDialogs::ShowError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, parent_);
-    box.exec();
+    RunModal(box, parent_);
 }
 
 QString QtDialogs::GetSaveFileName() {
-    return QFileDialog::getSaveFileName(parent_, QString(), QString(), QString(), nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    const QString name = QFileDialog::getSaveFileName(parent_, QString(), QString(), QString(), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    ReturnFocusTo(parent_);
+    return name;
 }
 
 } // namespace zir

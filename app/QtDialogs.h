@@ -8,6 +8,13 @@
 
 namespace zir {
 
+// Gives the keyboard back to `owner`'s window once a modal box over it has
+// closed. A window manager does this itself. On an X display without one the
+// server hands the input focus to the root window when the box goes, no
+// window of the program is active any more, and neither the window's
+// shortcuts nor typed characters reach it until the operator clicks into it.
+void ReturnFocusTo(QWidget* owner);
+
 class QtDialogs final : public IDialogs {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <utility>
 
 #include "app/AppEnvironment.h"
 #include "app/ErrorBox.h"
@@ -27,12 +28,16 @@
 #include "app/windows/UAbout.h"
 #include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/ULineMonitor.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
 #include "device/CurrentData.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
-#include "link/EscapeKey.h"
+#include "app/EscapeKey.h"
+#include "core/Clock.h"
+#include "core/NumberText.h"
+#include "history/HistoryStore.h"
 #include "link/Exchange.h"
 
 namespace zir {
@@ -50,8 +55,8 @@ class TFace::ExchangeHost final : public IExchangeHost {
 public:
     explicit ExchangeHost(TFace& face) : face_(face) {}
     int PortNumber() const override { return face_.RxSpinEdit_ComPort->value(); }
-    QString SpeedText() const override { return face_.CB_ComPort_Speed->currentText(); }
-    void SetStatus(const QString& text) override { face_.SetStatus(text); }
+    // "" while no speed is chosen: "'' is not a valid integer value".
+    int BaudRate() const override { return StrToInt(face_.CB_ComPort_Speed->currentText()); }
     bool EscapeHeld() override { return face_.EscapeProbe(); }
     void RequestSent() override { face_.PaintWhileWaiting(); }
 
@@ -96,7 +101,7 @@ TFace::TFace(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint),
       qtDialogs_(std::make_unique<QtDialogs>(this)),
-      clock_(std::make_unique<SteadyClock>()),
+      clock_(std::make_unique<SystemClock>()),
       exchangeHost_(std::make_unique<ExchangeHost>(*this)),
       statusAdapter_(std::make_unique<StatusAdapter>(*this)),
       progressAdapter_(std::make_unique<ProgressAdapter>(*this)),
@@ -112,10 +117,9 @@ TFace::TFace(QWidget* parent)
     escapeKey_ = std::make_unique<TEscapeKey>();
     escapeProbe_ = [this] { return escapeKey_->Held(); };
 
-    auto port = std::make_unique<TCPDrv>();
-    ConfigureAsCommPort(*port);
-    CommPort = std::move(port);
-    exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *clock_);
+    CommPort = std::make_unique<TCPDrv>(*clock_);
+    exchange_ = std::make_unique<TExchange>(*CommPort, *exchangeHost_, *statusAdapter_, *clock_);
+    CreateLineEventLog();
 
     BuildActions();
     auto* client = new QWidget(this);
@@ -135,12 +139,19 @@ TFace::TFace(QWidget* parent)
 
     // Not resizable: the layout fixes the size so that no caption is clipped.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Every event of the application passes eventFilter once: the typed
+    // characters of any control, the window's shortcuts and the double click
+    // on the bank list (its combo box and its edit field). A further filter
+    // on one of those controls would see its events a second time.
     qApp->installEventFilter(this);
     Timer->start();
 }
 
 TFace::~TFace() {
     qApp->removeEventFilter(this);
+    // The history commits what is staged on its clock, which goes with the members.
+    delete history_;
+    history_ = nullptr;
 }
 
 void TFace::ConnectHandlers() {
@@ -160,28 +171,20 @@ void TFace::ConnectHandlers() {
     device(actReadAll, &TFace::actReadAllExecute);
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
+    plain(actSerialPorts, &TFace::actSerialPortsExecute);
+    plain(actLineMonitor, &TFace::actLineMonitorExecute);
     plain(N11, &TFace::N11Click);
     plain(N12, &TFace::N12Click);
     plain(N13, &TFace::N13Click);
     plain(N14, &TFace::N14Click);
 
-    connect(CB_Refresh, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_RefreshClick(); }); });
-    connect(CB_TimeFrom, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
-    connect(CB_TimeTo, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
+    // These boxes govern other controls after every change of their state:
+    // click, key, accessibility action, settings restore, program.
+    connect(CB_Refresh, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_RefreshClick(); }); });
+    connect(CB_TimeFrom, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_TimeFromClick(); }); });
+    connect(CB_TimeTo, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_TimeToClick(); }); });
     // The timer's reading also runs between the requests of a long operation.
-    // A tick that comes while the previous one is still inside its handler
-    // (an error box of the previous reading is open) is skipped, so error
-    // boxes never pile up.
-    connect(Timer, &QTimer::timeout, this, [this] {
-        if (timerTickRunning_) return;
-        timerTickRunning_ = true;
-        RunGuarded([this] { TimerTimer(); });
-        timerTickRunning_ = false;
-    });
-
-    // Double click on the bank list: on the combo box and on its edit field.
-    CB_Bank->installEventFilter(this);
-    if (CB_Bank->lineEdit()) CB_Bank->lineEdit()->installEventFilter(this);
+    connect(Timer, &QTimer::timeout, this, [this] { RunGuarded([this] { TimerTimer(); }); });
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
@@ -212,9 +215,12 @@ DeviceContext TFace::MakeDeviceContext() {
 
 IDialogs& TFace::Dialogs() { return *dialogs_; }
 
+IClock& TFace::Clock() { return *clock_; }
+
 void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();
     if (Archive) Archive->SetDialogs(*dialogs_);
+    if (LineMonitor) LineMonitor->SetDialogs(*dialogs_);
 }
 
 void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }
@@ -265,12 +271,12 @@ bool TFace::LongOperationRunning() const { return longOperationDepth_ > 0; }
 bool TFace::CancelRequested() const { return cancelRequested_; }
 
 void TFace::BeginLongOperation() {
-    if (longOperationDepth_++ == 0) cancelRequested_ = false;
+    if (longOperationDepth_++ == 0) cancelRequested_ = escapeCancelPending_ = false;
 }
 
 void TFace::EndLongOperation() {
     if (longOperationDepth_ == 0 || --longOperationDepth_ > 0) return;
-    cancelRequested_ = false;
+    cancelRequested_ = escapeCancelPending_ = false;
     if (closePending_) {
         closePending_ = false;
         // After the handler that ran the operation has returned.
@@ -297,7 +303,7 @@ void TFace::RunDeviceAction(const std::function<void()>& handler) {
 }
 
 bool TFace::EscapeProbe() {
-    const bool held = escapeProbe_ && escapeProbe_();
+    const bool held = (escapeProbe_ && escapeProbe_()) || std::exchange(escapeCancelPending_, false);
     if (held) NoteExchangeCancelled();
     return held || CancelRequested();
 }
@@ -319,6 +325,7 @@ void TFace::actAboutExecute() {
         AboutBox->move(screen->availableGeometry().center() - AboutBox->rect().center());
     }
     AboutBox->exec();
+    ReturnFocusTo(this);
 }
 
 void TFace::actExitExecute() { close(); }
@@ -377,6 +384,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     emit CloseAccepted();
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
+    if (LineMonitor) LineMonitor->close();
     event->accept();
 }
 
@@ -395,6 +403,16 @@ bool TFace::eventFilter(QObject* watched, QEvent* event) {
         if (IsEscapeAfterCancel(key)) return true;
         if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() && event->type() == QEvent::KeyPress) {
             sinceEscapeCancel_.invalidate();
+            // The exchange looks at the key only when a request starts; a press
+            // whose event comes between two requests of a bank list or reading
+            // is the same cancel (taken as a typed Escape it would ask a
+            // question and hold the operation in it). A box of the operation
+            // keeps its own Escape.
+            if (LongOperationRunning() && !QApplication::activeModalWidget()) {
+                escapeCancelPending_ = true;
+                NoteExchangeCancelled();
+                return true;
+            }
         }
         auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || widget->window() != this) break;

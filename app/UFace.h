@@ -7,7 +7,9 @@
 // Handlers live in three files: UFace.cpp (window behaviour, clock, about,
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
-// archive, time filters). UFace_settings.cpp creates the settings store.
+// archive, time filters). UFace_settings.cpp creates the settings store;
+// UFace_ports.cpp opens the serial ports window; UFace_monitor.cpp the line
+// monitor.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -44,10 +46,14 @@ class TEscapeKey;
 class TExchange;
 class TFProgressBar;
 class TFormStorage;
+class TLineEventLog;
+class TLineMonitor;
 class TRefreshSchedule;
+class TSerialPorts;
 class THelpWindow;
 class TPaintPacer;
-class SteadyClock;
+class THistoryStore;
+class SystemClock;
 struct DeviceContext;
 
 class TFace : public QMainWindow {
@@ -125,6 +131,8 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
+    QAction* actLineMonitor = nullptr;     // "&Line monitor...", Ctrl+L
     QMenu* N1 = nullptr;                   // "&Service"
     QAction* NProgressCheck = nullptr;     // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
@@ -144,6 +152,15 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The serial ports window, created on first use.
+    TSerialPorts* SerialPorts = nullptr;
+    TSerialPorts* SerialPortsWindow();
+    // The line monitor (UFace_monitor.cpp): its event log listens to the
+    // exchange from the start; the window is created on first use, as a
+    // window of its own (not kept above this one), and closes with this one.
+    TLineEventLog* LineEventLog = nullptr;
+    TLineMonitor* LineMonitor = nullptr;
+    TLineMonitor* LineMonitorWindow();
 
     // --- seams for tests (nullptr restores the real ones; not owned)
     // Message boxes and questions answered by a script.
@@ -178,6 +195,8 @@ public:
     DeviceContext MakeDeviceContext();
     // Message boxes and questions; tests answer them without a modal loop.
     IDialogs& Dialogs();
+    // The computer's clock, for the exchange, the port and the operations.
+    IClock& Clock();
     // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
     QString AppDir() const;
     // The text is the status at once; it is painted at once, also while an
@@ -193,6 +212,12 @@ public:
     void PaintWhileWaiting();
     // The archive list window.
     class TArchive* ArchiveWindow();
+    // The history ($XDG_DATA_HOME/zir/history.sqlite), made on first use;
+    // every bank reading and current reading adds to it.
+    THistoryStore& History();
+    // Shows the history's message about its file, if it has one: at the end
+    // of every bank reading, once per cause for current readings.
+    void TellHistoryProblem(bool everyTime);
     // Bank list and bank reading let pending events run between requests.
     // While one runs, LongOperationRunning() is true: other device actions
     // started by the operator are refused with a status note, and closing the
@@ -210,6 +235,8 @@ public:
     void actExitExecute();
     void PageControl1Change();
     void FormKeyPress(QChar key);
+    // UFace_monitor.cpp
+    void actLineMonitorExecute();
     // UFace_device.cpp
     void actReadCurrentExecute();
     void TimerTimer();
@@ -227,8 +254,12 @@ public:
     void actReadAllExecute();
     void CB_TimeFromClick();
     void CB_TimeToClick();
+    // UFace_ports.cpp
+    void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.
     void CreateFormStorage();
+    // UFace_monitor.cpp: creates LineEventLog and makes it the exchange's observer.
+    void CreateLineEventLog();
 
     // F1: the program's help page at "ZIR-Soft".
     void ShowHelp();
@@ -267,7 +298,7 @@ private:
     QString appDirOverride_;
 
     std::unique_ptr<IByteChannel> CommPort;
-    std::unique_ptr<SteadyClock> clock_;
+    std::unique_ptr<SystemClock> clock_;
     std::unique_ptr<ExchangeHost> exchangeHost_;
     std::unique_ptr<TExchange> exchange_;
     std::unique_ptr<StatusAdapter> statusAdapter_;
@@ -275,21 +306,26 @@ private:
     std::unique_ptr<TPaintPacer> statusPacer_;
     IClock* paintClock_ = nullptr;
     THelpWindow* helpWindow_ = nullptr;
+    std::unique_ptr<TLineMonitor> lineMonitor_;
 
     // Hidden code capture ("KOTA" reveals GB_Hidden).
     QString hiddenCodeBuffer_;
     bool hiddenCodeCapture_ = false;
 
-    bool timerTickRunning_ = false;
+    // An automatic reading (with its error box) is running.
+    bool timerReadingRunning_ = false;
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
     std::function<void(const QString&)> openWorkbook_;
+    THistoryStore* history_ = nullptr;     // child of the window, deleted before clock_
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;
     bool cancelRequested_ = false;
     bool closePending_ = false;
+    // Escape pressed during a long operation: its next request cancels.
+    bool escapeCancelPending_ = false;
 
     // When the Escape key last cancelled an exchange: the same press must
     // not reach the window as a typed Escape.

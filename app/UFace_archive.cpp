@@ -5,16 +5,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QUrl>
 
+#include "app/DesktopOpener.h"
 #include "app/Dialogs.h"
+#include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
+#include "core/Clock.h"
 #include "device/DeviceContext.h"
+#include "history/HistoryReport.h"
 
 namespace zir {
 
@@ -23,25 +25,8 @@ namespace {
 void OpenWithDefaultApplication(const QString& path) {
     // Where no application is registered for .xlsx the workbook simply stays
     // in the data folder.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    OpenWithDesktop(path);
 }
-
-class OperatorAdapter final : public IArchiveOperator {
-public:
-    explicit OperatorAdapter(IDialogs& dialogs) : dialogs_(dialogs) {}
-    Answer AskYesNoCancel(const QString& text) override {
-        switch (dialogs_.AskYesNoCancel(text)) {
-        case IDialogs::Answer::Yes: return Answer::Yes;
-        case IDialogs::Answer::No: return Answer::No;
-        case IDialogs::Answer::Cancel: break;
-        }
-        return Answer::Cancel;
-    }
-    void ShowMessage(const QString& text) override { dialogs_.ShowMessage(text); }
-
-private:
-    IDialogs& dialogs_;
-};
 
 class ArchiveListAdapter final : public IArchiveList {
 public:
@@ -80,21 +65,20 @@ QString MaskedText(const QLineEdit* edit) {
 
 BankReadingInputs ReadInputs(const TFace& face) {
     BankReadingInputs inputs;
-    inputs.bankText = face.CB_Bank->currentText();
-    inputs.timeFromOn = face.CB_TimeFrom->isChecked();
-    inputs.timeFromText = MaskedText(face.ME_TimeFrom);
-    inputs.timeToOn = face.CB_TimeTo->isChecked();
-    inputs.timeToText = MaskedText(face.ME_TimeTo);
+    inputs.bank = ParseBankSelection(face.CB_Bank->currentText());
+    const TimeWindow day;
+    inputs.filter.from = TimeLimitOfField(face.CB_TimeFrom->isChecked(), MaskedText(face.ME_TimeFrom), day.from);
+    inputs.filter.to = TimeLimitOfField(face.CB_TimeTo->isChecked(), MaskedText(face.ME_TimeTo), day.to);
     inputs.noNull = face.CB_NoNull->isChecked();
     inputs.toExcel = face.CB_ToExcel->isChecked();
     inputs.toFile = face.CB_ToFile->isChecked();
     return inputs;
 }
 
-void ApplyBankList(TFace& face, const QStringList& entries) {
+void ApplyBankList(TFace& face, const QList<BankHeader>& banks) {
     face.CB_Bank->clear();
-    face.CB_Bank->addItems(entries);
-    if (entries.isEmpty()) {
+    for (const BankHeader& bank : banks) face.CB_Bank->addItem(BankEntryText(bank.bank, bank.date));
+    if (banks.isEmpty()) {
         face.CB_Bank->setEditText(kNoActiveBanks);
     } else {
         face.CB_Bank->setCurrentIndex(0);
@@ -105,23 +89,42 @@ void ApplyBankList(TFace& face, const QStringList& entries) {
 template <typename Operation>
 void RunArchiveOperation(TFace& face, Operation&& operation) {
     LongOperationScope busy(face);
-    OperatorAdapter op(face.Dialogs());
     const ArchiveServices services{
-        face.MakeDeviceContext(), op,
+        face.MakeDeviceContext(), face.Dialogs(),
         [&face] {
             QCoreApplication::processEvents();
             // A close asked for meanwhile ends the operation as a cancel.
             if (face.CancelRequested()) throw EProtocolCancel(QStringLiteral("Canceled"));
         },
-        [] { return QDate::currentDate(); }};
+        face.Clock()};
     ArchiveListAdapter list(*face.ArchiveWindow());
     TArchiveReport report({list, services.ctx.status, face.AppDir(),
                            face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
-                           [] { return QDateTime::currentDateTime(); }});
-    operation(services, report);
+                           face.Clock()});
+    // The history is one more output; its message comes once, at the end.
+    THistoryReport history(report, face.History(), services.ctx.deviceAddress);
+    try {
+        operation(services, history);
+    } catch (...) {
+        face.TellHistoryProblem(true);
+        throw;
+    }
+    face.TellHistoryProblem(true);
 }
 
 } // namespace
+
+THistoryStore& TFace::History() {
+    if (!history_) history_ = new THistoryStore(HistoryFilePath(), Clock(), this);
+    return *history_;
+}
+
+void TFace::TellHistoryProblem(bool everyTime) {
+    if (!history_) return;
+    const QString problem = history_->TakeProblem(everyTime ? THistoryStore::Repeat::EveryTime
+                                                            : THistoryStore::Repeat::OncePerCause);
+    if (!problem.isEmpty()) Dialogs().ShowMessage(problem);
+}
 
 void TFace::CB_BankDblClick() {
     RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport&) {
@@ -138,7 +141,7 @@ void TFace::actGetBankNExecute() {
 void TFace::actReadAllExecute() {
     RunArchiveOperation(*this, [this](const ArchiveServices& services, IArchiveReport& report) {
         ReadWholeArchive(
-            services, report, [this](const QStringList& entries) { ApplyBankList(*this, entries); },
+            services, report, [this](const QList<BankHeader>& banks) { ApplyBankList(*this, banks); },
             [this](int index) {
                 CB_Bank->setCurrentIndex(index);
                 return ReadInputs(*this);

@@ -20,6 +20,7 @@
 
 #include "app/PageControl.h"
 #include "app/UFace.h"
+#include "link/PortNaming.h"
 
 namespace zir {
 
@@ -110,7 +111,7 @@ QLineEdit* TimeEdit(const char* name, const char* text, const char* hint) {
 
 void TFace::BuildTopStrip(QWidget* client) {
     GroupBox1 = Group("GroupBox1", "COM-port");
-    RxSpinEdit_ComPort = Spin("RxSpinEdit_ComPort", 1, 256, 1);
+    RxSpinEdit_ComPort = Spin("RxSpinEdit_ComPort", kMinPortNumber, kMaxPortNumber, 1);
     Label11 = BuddyLabel("Label11", "COM-&port №", RxSpinEdit_ComPort);
     CB_ComPort_Speed = Named(new QComboBox, "CB_ComPort_Speed");
     CB_ComPort_Speed->addItems({"19200", "9600", "4800", "2400", "1200"});
@@ -237,18 +238,18 @@ QWidget* TFace::BuildPageMeasured() {
     auto* label3 = BuddyLabel("Label3", "Refreshing time, s", RxSpE_AutoTime);
     label3->setToolTip(RxSpE_AutoTime->toolTip());
 
-    const auto channel = [](const char* group, const char* caption, QLineEdit*& data, const char* dataName,
-                            const char* dataHint, QLineEdit*& pogr, const char* pogrName, const char* pogrHint) {
+    const auto channel = [](const char* group, const char* caption, QLineEdit*& dataField, const char* dataName,
+                            const char* dataHint, QLineEdit*& pogrField, const char* pogrName, const char* pogrHint) {
         auto* box = Group(group, caption);
-        data = Edit(dataName, QString(), QString::fromUtf8(dataHint));
-        data->setReadOnly(true);
-        pogr = Edit(pogrName, QString(), QString::fromUtf8(pogrHint));
-        pogr->setReadOnly(true);
+        dataField = Edit(dataName, QString(), QString::fromUtf8(dataHint));
+        dataField->setReadOnly(true);
+        pogrField = Edit(pogrName, QString(), QString::fromUtf8(pogrHint));
+        pogrField->setReadOnly(true);
         auto* grid = new QGridLayout(box);
-        grid->addWidget(BuddyLabel((std::string(dataName) + "_Label").c_str(), "Data", data), 0, 0);
-        grid->addWidget(data, 1, 0);
-        grid->addWidget(BuddyLabel((std::string(pogrName) + "_Label").c_str(), "Uncertainty, %", pogr), 0, 1);
-        grid->addWidget(pogr, 1, 1);
+        grid->addWidget(BuddyLabel((std::string(dataName) + "_Label").c_str(), "Data", dataField), 0, 0);
+        grid->addWidget(dataField, 1, 0);
+        grid->addWidget(BuddyLabel((std::string(pogrName) + "_Label").c_str(), "Uncertainty, %", pogrField), 0, 1);
+        grid->addWidget(pogrField, 1, 1);
         return box;
     };
     GroupBox8 = channel("GroupBox8", "Channel A", LE_DataA, "LE_DataA", "Data of channel 1", LE_PogrA, "LE_PogrA",
@@ -341,6 +342,9 @@ void TFace::BuildActions() {
     actGetBankN = make("actGetBankN", "Read Data &Bank", "Read Data Bank", "Device");
     actRefreshBanks = make("actRefreshBanks", "&Refresh data bank list", "Refresh data bank list", "Device");
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
+    actSerialPorts = make("actSerialPorts", "Serial &ports...", "Serial devices and their COM numbers", "");
+    actLineMonitor = make("actLineMonitor", "&Line monitor...", "Every frame on the line, with verdicts and counters",
+                          "", QKeySequence(Qt::CTRL | Qt::Key_L));
 
     NProgressCheck = Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
     NProgressCheck->setCheckable(true);
@@ -359,6 +363,10 @@ void TFace::BuildMenus() {
     N1->addAction(actGetBankN);
     N1->addSeparator();
     N1->addAction(actReadAll);
+    // The group of further windows, between the archive and E&xit.
+    N1->addSeparator();
+    N1->addAction(actSerialPorts);
+    N1->addAction(actLineMonitor);
     N1->addSeparator();
     N1->addAction(actExit);
     auto* mainMenu = Named(new QMenuBar(this), "MainMenu1");

@@ -3,7 +3,7 @@
 
 #include "app/AppEnvironment.h"
 #include "app/UFace.h"
-#include "link/numFormats.h"
+#include "core/NumberText.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

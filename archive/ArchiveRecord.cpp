@@ -1,7 +1,9 @@
 #include "archive/ArchiveRecord.h"
 
+#include "device/BankLetter.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 
@@ -32,13 +34,15 @@ QByteArray RecordRequestData(char bankLetter, int index) {
 std::optional<ArchiveRecord> DecodeRecord(const QByteArray& reply, const QDate& bankDate) {
     if (reply.size() != kRecordReplySize) return std::nullopt;
     ArchiveRecord record;
-    record.bank = std::uint8_t(FrameByte(reply, kBankOffset) - 0x41);
+    record.bank = BankNumberOf(FrameByte(reply, kBankOffset));
     for (int i = 0; i < 4; ++i) record.index = record.index * 10 + (FrameByte(reply, kIndexOffset + i) - 0x30);
     record.time = RecordTime(bankDate, record.index);
     record.uncertaintyB = FrameByte(reply, kUncertaintyBOffset);
-    record.valueB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset));
+    record.codeB = ValueCodeAt(reply, kValueBOffset);
+    record.valueB = ValueCodeToText(record.codeB);
     record.uncertaintyA = FrameByte(reply, kUncertaintyAOffset);
-    record.valueA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset));
+    record.codeA = ValueCodeAt(reply, kValueAOffset);
+    record.valueA = ValueCodeToText(record.codeA);
     return record;
 }
 
@@ -49,18 +53,27 @@ bool IsEmptyRecord(const ArchiveRecord& record) {
 
 QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
                    const QString& dimensionB) {
-    return DateTimeToText(record.time) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
+    return RecordLine(record, dimensionA, dimensionB, QLocale::system());
+}
+
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
+                   const QString& dimensionB, const QLocale& locale) {
+    return DateTimeToText(record.time, locale) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyA) +
            QStringLiteral(" %     ") + record.valueB + u' ' + dimensionB +
            QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
 }
 
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText) {
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter) {
+    return ReportTitle(address, bankDate, filter, QLocale::system());
+}
+
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
+                    const QLocale& locale) {
     QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
-                    ShortDateText(bankDate);
-    if (fromOn) title += QStringLiteral(" from ") + fromText;
-    if (toOn) title += QStringLiteral(" to ") + toText;
+                    ShortDateText(bankDate, locale);
+    if (filter.from) title += QStringLiteral(" from ") + filter.from->label;
+    if (filter.to) title += QStringLiteral(" to ") + filter.to->label;
     return title;
 }
 

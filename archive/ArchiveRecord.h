@@ -5,9 +5,12 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <optional>
+
+#include "archive/ReadingInputs.h"
 
 namespace zir {
 
@@ -22,6 +25,8 @@ struct ArchiveRecord {
     int uncertaintyA = 0;    // percent
     QString valueB;
     int uncertaintyB = 0;
+    std::uint16_t codeA = 0; // the value codes as the reply carries them
+    std::uint16_t codeB = 0;
 };
 
 // Bank letter and the minute as exactly four digits: "A0075".
@@ -38,9 +43,15 @@ bool IsEmptyRecord(const ArchiveRecord& record);
 // "<time>    <A> <dimA> ± <uA> %     <B> <dimB> ± <uB> %".
 QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
                    const QString& dimensionB);
+// The same with the time written in the given locale instead of the system's.
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
+                   const QString& dimensionB, const QLocale& locale);
 
-// "Report to ZIR <address> on <date>[ from <from>][ to <to>]".
-QString ReportTitle(const QString& address, const QDate& bankDate, bool fromOn,
-                    const QString& fromText, bool toOn, const QString& toText);
+// "Report to ZIR <address> on <date>[ from <from>][ to <to>]", with the
+// labels of the filter's limits.
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter);
+// The same with the date written in the given locale instead of the system's.
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
+                    const QLocale& locale);
 
 } // namespace zir

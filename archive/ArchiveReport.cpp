@@ -4,8 +4,9 @@
 
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "link/Errors.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
+#include "core/Errors.h"
+#include "core/NumberText.h"
 
 namespace zir {
 
@@ -15,6 +16,15 @@ const QString kCantStartExcel = QStringLiteral("Can't start Excel");
 enum Column { kTimeColumn = 1, kValueAColumn, kUncertaintyAColumn, kValueBColumn, kUncertaintyBColumn, kIndexColumn };
 constexpr int kTitleRow = 1;
 constexpr int kHeadsRow = 2;
+
+// A value text ("1.23", "5E-5") as the number it reads.
+void PutValue(TArchiveWorkbook& workbook, int row, int column, const QString& text) {
+    if (const auto number = TryStrToFloat(text)) {
+        workbook.PutNumber(row, column, *number);
+    } else {
+        workbook.PutText(row, column, text);
+    }
+}
 
 QString ErrorText(const std::exception_ptr& error) {
     try {
@@ -45,7 +55,7 @@ bool TArchiveReport::Start(const ReportStart& start) {
     textFile_.reset();
     if (start.toExcel) {
         workbook_ = std::make_unique<TArchiveWorkbook>();
-        const QDateTime now = services_.now ? services_.now() : QDateTime::currentDateTime();
+        const QDateTime now = services_.clock.Now();
         if (!workbook_->Create(services_.appDir, start.bank, start.bankDate, now)) {
             workbook_.reset();
             services_.status.SetStatus(kCantStartExcel);
@@ -102,11 +112,13 @@ void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, in
                             int row) {
     services_.list.AddLine(line);
     if (workbook_) {
-        workbook_->PutText(row, kTimeColumn, DateTimeToText(record.time));
-        workbook_->PutText(row, kValueAColumn, record.valueA);
-        workbook_->PutText(row, kUncertaintyAColumn, QString::number(record.uncertaintyA));
-        workbook_->PutText(row, kValueBColumn, record.valueB);
-        workbook_->PutText(row, kUncertaintyBColumn, QString::number(record.uncertaintyB));
+        // What the operator would get by typing the texts into the cells:
+        // numbers and a date-time value; the index "480(3)" stays text.
+        workbook_->PutDateTime(row, kTimeColumn, record.time);
+        PutValue(*workbook_, row, kValueAColumn, record.valueA);
+        workbook_->PutNumber(row, kUncertaintyAColumn, record.uncertaintyA);
+        PutValue(*workbook_, row, kValueBColumn, record.valueB);
+        workbook_->PutNumber(row, kUncertaintyBColumn, record.uncertaintyB);
         workbook_->PutText(row, kIndexColumn,
                            QStringLiteral("%1(%2)").arg(requestedIndex).arg(record.bank));
     }

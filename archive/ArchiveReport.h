@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "archive/ArchiveRecord.h"
+#include "core/Clock.h"
 #include "device/DeviceContext.h"
 
 namespace zir {
@@ -65,7 +66,7 @@ public:
         IStatusLine& status;
         QString appDir;                                      // ends in "/"
         std::function<void(const QString& path)> openWorkbook;  // default application
-        std::function<QDateTime()> now;                      // names the workbook
+        IClock& clock;                                       // names the workbook
     };
 
     explicit TArchiveReport(Services services);

@@ -1,22 +1,8 @@
 #include "archive/ArchiveTextFile.h"
 
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
-
-namespace {
-// A character the file's code page cannot hold (a date written with a
-// locale's own script, say) becomes "?", as 8-bit text conversion does, so
-// such a character never costs the operator the reading.
-QString FileSafeText(const QString& text) {
-    if (TryUnicodeToCp1251(text)) return text;
-    QString safe;
-    safe.reserve(text.size());
-    for (QChar c : text) safe += TryUnicodeToCp1251(QString(c)) ? c : QChar(u'?');
-    return safe;
-}
-} // namespace
 
 bool TArchiveTextFile::Open(const QString& appDir) {
     path_ = appDir + kArchiveFileName;
@@ -30,7 +16,7 @@ void TArchiveTextFile::WriteLine(const QString& line) {
         throw EFileError(QStringLiteral("Archive file is not open: ") + path_);
     }
     try {
-        file_.WriteLine(FileSafeText(line));
+        file_.WriteLine(line);
     } catch (const EFileError&) {
         writeFailed_ = true;
         throw;

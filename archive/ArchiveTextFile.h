@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 
 namespace zir {
 
@@ -15,8 +15,9 @@ public:
     // Opens appDir + "Archive.txt" for appending, creating it when missing.
     // False when it can neither be opened nor created.
     bool Open(const QString& appDir);
-    // Throws EConvertError or EFileError; after a failed write the file is
-    // closed and stays closed for the rest of the reading.
+    // A character Windows-1251 cannot hold is written as "?". Throws
+    // EFileError; after a failed write the file is closed and stays closed
+    // for the rest of the reading.
     void WriteLine(const QString& line);
     // Flushes and closes. True when every line of the reading reached the
     // file; throws EFileError when the system reports an error on closing.

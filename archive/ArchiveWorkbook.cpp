@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
 
 #include <fcntl.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
-#include "link/Errors.h"
+#include "core/DateText.h"
+#include "core/Errors.h"
 
 namespace zir {
 
@@ -23,7 +26,74 @@ bool ClaimFile(const QString& path) {
     ::close(fd);
     return true;
 }
+[[noreturn]] void FailCell(int row, int column, const QString& path, lxw_error result) {
+    throw EFileError(QStringLiteral("Can't write cell (%1, %2) of the workbook %3: %4")
+                         .arg(row)
+                         .arg(column)
+                         .arg(path, QString::fromUtf8(lxw_strerror(result))));
+}
 } // namespace
+
+QString SpreadsheetDateTimeFormat(const QString& qtFormat) {
+    QString code;
+    // A literal character: escaped, so that the spreadsheet never reads it
+    // as a code or as its own locale's separator.
+    const auto literal = [&code](QChar c) {
+        if (c != u' ') code += u'\\';
+        code += c;
+    };
+    const qsizetype size = qtFormat.size();
+    for (qsizetype i = 0; i < size;) {
+        const QChar c = qtFormat[i];
+        if (c == u'\'') {
+            // Quoted text up to the next single quote; two of them are one quote.
+            qsizetype j = i + 1;
+            if (j < size && qtFormat[j] == u'\'') {
+                literal(c);
+                i = j + 1;
+                continue;
+            }
+            for (; j < size; ++j) {
+                if (qtFormat[j] != u'\'') {
+                    literal(qtFormat[j]);
+                } else if (j + 1 < size && qtFormat[j + 1] == u'\'') {
+                    literal(qtFormat[j]);
+                    ++j;
+                } else {
+                    break;
+                }
+            }
+            i = j + 1;
+            continue;
+        }
+        if (c == u'A' || c == u'a') {
+            // "AP", "A": upper case; "ap", "a": lower case; "aP", "Ap": the locale's.
+            const bool pair = i + 1 < size && (qtFormat[i + 1] == u'P' || qtFormat[i + 1] == u'p');
+            const bool lower = c == u'a' && (!pair || qtFormat[i + 1] == u'p');
+            code += lower ? QStringLiteral("am/pm") : QStringLiteral("AM/PM");
+            i += pair ? 2 : 1;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < size && qtFormat[i + run] == c) ++run;
+        const auto field = [&code](QChar letter, qsizetype count) { code += QString(count, letter); };
+        switch (c.unicode()) {
+        case u'd': field(u'd', std::min<qsizetype>(run, 4)); break;
+        case u'M': field(u'm', std::min<qsizetype>(run, 4)); break;
+        case u'y': field(u'y', run >= 3 ? 4 : 2); break;
+        case u'h':
+        case u'H': field(u'h', std::min<qsizetype>(run, 2)); break;
+        case u'm': field(u'm', std::min<qsizetype>(run, 2)); break;
+        case u's': field(u's', std::min<qsizetype>(run, 2)); break;
+        case u'z': field(u'0', run >= 3 ? 3 : 1); break;
+        default:
+            for (qsizetype k = 0; k < run; ++k) literal(c);
+            break;
+        }
+        i += run;
+    }
+    return code;
+}
 
 TArchiveWorkbook::~TArchiveWorkbook() { Discard(); }
 
@@ -61,11 +131,14 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
     book_ = workbook_new_opt(QFile::encodeName(path_).constData(), &options);
     if (book_) sheet_ = workbook_add_worksheet(book_, nullptr);
     if (book_) titleFormat_ = workbook_add_format(book_);
-    if (!book_ || !sheet_ || !titleFormat_) {
+    if (book_) dateTimeFormat_ = workbook_add_format(book_);
+    if (!book_ || !sheet_ || !titleFormat_ || !dateTimeFormat_) {
         Discard();
         return false;
     }
     format_set_font_size(titleFormat_, kTitleFontSize);
+    dateTimeCode_ = SpreadsheetDateTimeFormat(DateTimeFormat(QLocale::system())).toUtf8();
+    format_set_num_format(dateTimeFormat_, dateTimeCode_.constData());
     return true;
 }
 
@@ -74,12 +147,24 @@ void TArchiveWorkbook::PutText(int row, int column, const QString& text, bool ti
     const lxw_error result =
         worksheet_write_string(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1),
                                text.toUtf8().constData(), titleFont ? titleFormat_ : nullptr);
-    if (result != LXW_NO_ERROR) {
-        throw EFileError(QStringLiteral("Can't write cell (%1, %2) of the workbook %3: %4")
-                             .arg(row)
-                             .arg(column)
-                             .arg(path_, QString::fromUtf8(lxw_strerror(result))));
-    }
+    if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
+}
+
+void TArchiveWorkbook::PutNumber(int row, int column, double value) {
+    if (!book_) throw EFileError(QStringLiteral("The workbook is closed: ") + path_);
+    const lxw_error result = worksheet_write_number(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), value, nullptr);
+    if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
+}
+
+void TArchiveWorkbook::PutDateTime(int row, int column, const QDateTime& moment) {
+    if (!book_) throw EFileError(QStringLiteral("The workbook is closed: ") + path_);
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    lxw_datetime value{date.year(), date.month(), date.day(), time.hour(), time.minute(),
+                       time.second() + time.msec() / 1000.0};
+    const lxw_error result =
+        worksheet_write_datetime(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), &value, dateTimeFormat_);
+    if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
 }
 
 void TArchiveWorkbook::Save() {
@@ -88,6 +173,7 @@ void TArchiveWorkbook::Save() {
     book_ = nullptr;
     sheet_ = nullptr;
     titleFormat_ = nullptr;
+    dateTimeFormat_ = nullptr;
     const lxw_error result = workbook_close(book);  // writes the file and frees the workbook
     if (result != LXW_NO_ERROR) {
         QFile::remove(path_);
@@ -103,6 +189,7 @@ void TArchiveWorkbook::Discard() noexcept {
     book_ = nullptr;
     sheet_ = nullptr;
     titleFormat_ = nullptr;
+    dateTimeFormat_ = nullptr;
     if (fileClaimed_) QFile::remove(path_);  // only the empty file claimed for it
     fileClaimed_ = false;
     path_.clear();

@@ -15,6 +15,12 @@ struct lxw_format;
 
 namespace zir {
 
+// The spreadsheet number format that shows a date-time value the way the Qt
+// date-time format `qtFormat` shows it: day, month, year, hour, minute,
+// second and AM/PM fields become the spreadsheet's codes; every other
+// character (quoted text included) stays a literal.
+QString SpreadsheetDateTimeFormat(const QString& qtFormat);
+
 class TArchiveWorkbook {
 public:
     TArchiveWorkbook() = default;
@@ -36,6 +42,11 @@ public:
     // back before the row last written except to rewrite that same row.
     // Throws EFileError when the cell cannot be written.
     void PutText(int row, int column, const QString& text, bool titleFont = false);
+    // A number in the spreadsheet's general format, as a typed number would be.
+    void PutNumber(int row, int column, double value);
+    // A date-time value shown in the system locale's short date and long
+    // time format (the time also at midnight).
+    void PutDateTime(int row, int column, const QDateTime& moment);
 
     // Writes the workbook file; throws EFileError when it cannot (the claimed
     // file is then removed, as it would hold no workbook).
@@ -50,6 +61,8 @@ private:
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* titleFormat_ = nullptr;
+    lxw_format* dateTimeFormat_ = nullptr;
+    QByteArray dateTimeCode_;  // kept alive for the library
     QString path_;
     bool fileClaimed_ = false;  // path_ holds our empty placeholder, not yet a workbook
     QByteArray tmpDir_;  // kept alive for the library's options

@@ -1,7 +1,6 @@
 #include "archive/BankList.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "device/DeviceRequest.h"
 #include "link/ZebusModTransport.h"
@@ -24,14 +23,14 @@ std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply) {
     if (reply.size() != kBankHeaderReplySize) return std::nullopt;
     const auto byteAt = [&](int offset) { return FrameByte(reply, offset); };
     const std::uint8_t letter = byteAt(kLetterOffset);
-    if (letter < 0x41 || letter - 0x41 > kHighestListableBank) return std::nullopt;
+    if (letter < kBankLetterBase || BankNumberOf(letter) > kHighestListableBank) return std::nullopt;
     for (int offset : {kDayOffset, kMonthOffset, kYearOffset}) {
         if (!IsPackedBcd(byteAt(offset))) return std::nullopt;
     }
     const QDate date(2000 + DecodeBcd(byteAt(kYearOffset)), DecodeBcd(byteAt(kMonthOffset)),
                      DecodeBcd(byteAt(kDayOffset)));
     if (!date.isValid()) return std::nullopt;
-    return BankHeader{std::uint8_t(letter - 0x41), date};
+    return BankHeader{BankNumberOf(letter), date};
 }
 
 QString BankSortKey(const BankHeader& header) {
@@ -39,13 +38,9 @@ QString BankSortKey(const BankHeader& header) {
            TwoDigits(header.date.day()) + TwoDigits(header.bank);
 }
 
-QString BankEntryText(std::uint8_t bank, const QDate& date) {
-    return QString::number(bank) + QStringLiteral(":  ") + ShortDateText(date);
-}
-
-QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
+QList<BankHeader> RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
     ctx.status.SetStatus(QStringLiteral("Refreshing of bank list"));
-    std::vector<BankHeader> active;
+    QList<BankHeader> active;
     {
         ProgressGuard progress(ctx, kBankCount);
         for (int n = 0; n < kBankCount; ++n) {
@@ -59,11 +54,9 @@ QStringList RefreshBankList(const DeviceContext& ctx, const std::function<void()
     std::stable_sort(active.begin(), active.end(), [](const BankHeader& a, const BankHeader& b) {
         return BankSortKey(a) < BankSortKey(b);
     });
-    QStringList entries;
-    for (const BankHeader& header : active) entries << BankEntryText(header.bank, header.date);
-    ctx.status.SetStatus(entries.isEmpty() ? kNoActiveBanks
-                                           : QStringLiteral("Bank list was refreshed"));
-    return entries;
+    ctx.status.SetStatus(active.isEmpty() ? kNoActiveBanks
+                                          : QStringLiteral("Bank list was refreshed"));
+    return active;
 }
 
 } // namespace zir

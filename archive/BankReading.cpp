@@ -13,23 +13,21 @@ namespace zir {
 
 namespace {
 constexpr std::uint8_t kNoBank = 255;
-constexpr int kChannelA = 1;
-constexpr int kChannelB = 2;
 // Two dimension reads come before the records in the progress.
 constexpr int kStepsBeforeRecords = 3;
 
 // The selection from the bank list box or, when it does not convert and the
 // operator agrees, the bank the instrument is filling today.
-std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const QString& bankText) {
-    if (auto selection = ParseBankSelection(bankText)) return selection;
+std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const std::optional<BankSelection>& selected) {
+    if (selected) return selected;
     const QString hint = QStringLiteral("You can refresh list of banks before using this request");
     services.ctx.status.SetStatus(hint);
     services.op.ShowMessage(hint);
-    BankSelection current{kNoBank, services.today ? services.today() : QDate::currentDate()};
+    BankSelection current{kNoBank, services.clock.Now().date()};
     if (services.op.AskYesNoCancel(QStringLiteral("Would you read values from current bank?")) ==
-        IArchiveOperator::Answer::Yes) {
+        Answer::Yes) {
         if (auto letter = ReadCurrentBankLetter(services.ctx))
-            current.bank = std::uint8_t(*letter - 0x41);
+            current.bank = BankNumberOf(*letter);
     }
     if (current.bank == kNoBank) {
         services.ctx.status.SetStatus(
@@ -49,10 +47,10 @@ void ReadRecords(const ArchiveServices& services, const BankReadingInputs& input
     const char letter = BankLetter(bank.bank);
 
     ctx.status.SetStatus(QStringLiteral("Reading of dimension of chanel A"));
-    const QString dimensionA = ReadRazm(ctx, std::uint8_t(letter), kChannelA);
+    const QString dimensionA = ReadRazm(ctx, std::uint8_t(letter), Channel::A);
     progress.Set(1);
     ctx.status.SetStatus(QStringLiteral("Reading of dimension of chanel B"));
-    const QString dimensionB = ReadRazm(ctx, std::uint8_t(letter), kChannelB);
+    const QString dimensionB = ReadRazm(ctx, std::uint8_t(letter), Channel::B);
     progress.Set(2);
     report.Heads(dimensionA, dimensionB);
 
@@ -75,17 +73,15 @@ void ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
               IArchiveReport& report) {
     const DeviceContext& ctx = services.ctx;
     ctx.status.SetStatus(QString());
-    const std::optional<BankSelection> bank = ChooseBank(services, inputs.bankText);
+    const std::optional<BankSelection> bank = ChooseBank(services, inputs.bank);
     if (!bank) return;
 
-    const QString title = ReportTitle(ctx.deviceAddress, bank->date, inputs.timeFromOn,
-                                      inputs.timeFromText, inputs.timeToOn, inputs.timeToText);
+    const QString title = ReportTitle(ctx.deviceAddress, bank->date, inputs.filter);
     ctx.status.SetStatus(title);
     if (!report.Start({title, bank->bank, bank->date, inputs.toExcel, inputs.toFile})) return;
     report.ShowList();
 
-    const TimeWindow window =
-        ReadTimeWindow(inputs.timeFromOn, inputs.timeFromText, inputs.timeToOn, inputs.timeToText);
+    const TimeWindow window = WindowOf(inputs.filter);
     if (window.from > window.to) {
         services.op.ShowMessage(QStringLiteral("Time interval is wrong"));
         report.Abandon();
@@ -103,11 +99,11 @@ void ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
 }
 
 void ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
-                      const std::function<void(const QStringList&)>& applyBankList,
+                      const std::function<void(const QList<BankHeader>&)>& applyBankList,
                       const std::function<BankReadingInputs(int index)>& selectBank) {
-    const QStringList entries = RefreshBankList(services.ctx, services.processEvents);
-    applyBankList(entries);
-    for (int i = 0; i < entries.size(); ++i) ReadBank(services, selectBank(i), report);
+    const QList<BankHeader> banks = RefreshBankList(services.ctx, services.processEvents);
+    applyBankList(banks);
+    for (int i = 0; i < banks.size(); ++i) ReadBank(services, selectBank(i), report);
 }
 
 } // namespace zir

@@ -8,39 +8,34 @@
 #include <QStringList>
 #include <functional>
 
+#include <optional>
+
 #include "archive/ArchiveReport.h"
+#include "archive/BankList.h"
+#include "archive/ReadingInputs.h"
+#include "core/OperatorDialogs.h"
 #include "device/DeviceContext.h"
 
 namespace zir {
 
-// The operator's side of a reading: the one question and the message box.
-class IArchiveOperator {
-public:
-    enum class Answer { Yes, No, Cancel };
-    virtual ~IArchiveOperator() = default;
-    virtual Answer AskYesNoCancel(const QString& text) = 0;  // warning box
-    virtual void ShowMessage(const QString& text) = 0;
-};
-
-// The window's fields as they are when the reading starts.
+// What a reading is asked to do, as the window's fields give it when the reading starts.
 struct BankReadingInputs {
-    QString bankText;          // CB_Bank
-    bool timeFromOn = false;   // CB_TimeFrom
-    QString timeFromText = QStringLiteral("00:00");
-    bool timeToOn = false;     // CB_TimeTo
-    QString timeToText = QStringLiteral("23:59");
-    bool noNull = false;       // CB_NoNull
-    bool toExcel = false;      // CB_ToExcel
-    bool toFile = false;       // CB_ToFile
+    // The bank to read; nullopt when the selection names none (the operator
+    // is then asked about the bank in use).
+    std::optional<BankSelection> bank;
+    TimeFilter filter;
+    bool noNull = false;    // leave out empty records
+    bool toExcel = false;   // a new workbook
+    bool toFile = false;    // "Archive.txt"
 };
 
 struct ArchiveServices {
     DeviceContext ctx;
-    IArchiveOperator& op;
+    IOperatorDialogs& op;   // the one question and the message boxes
     // Lets pending events run before each request; may throw to end the
     // operation (a close of the program asked for meanwhile).
     std::function<void()> processEvents;
-    std::function<QDate()> today;          // the computer's date
+    IClock& clock;          // the computer's date, for the bank in use
 };
 
 // Reads the selected bank. Refusals end it with their message; an address
@@ -49,12 +44,12 @@ struct ArchiveServices {
 void ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
               IArchiveReport& report);
 
-// Refreshes the bank list (applyBankList gets the new entries), then reads
-// each listed bank, oldest first: selectBank(i) makes entry i the selection
+// Refreshes the bank list (applyBankList gets the active banks), then reads
+// each listed bank, oldest first: selectBank(i) makes bank i the selection
 // and returns the window's inputs as they are then. A refusal ends only that
 // bank; an error ends the whole operation.
 void ReadWholeArchive(const ArchiveServices& services, IArchiveReport& report,
-                      const std::function<void(const QStringList&)>& applyBankList,
+                      const std::function<void(const QList<BankHeader>&)>& applyBankList,
                       const std::function<BankReadingInputs(int index)>& selectBank);
 
 } // namespace zir

@@ -1,44 +1,17 @@
 #include "archive/ReadingInputs.h"
 
-#include "link/numFormats.h"
-
 namespace zir {
 
-namespace {
-// A two-character part of a time field. A mask shows its empty places as
-// "_"; they count as blanks. The "0" put in front makes an all-blank part 0.
-std::optional<int> TimePart(const QString& text, int start) {
-    QString part = text.mid(start, 2);
-    part.replace(u'_', u' ');
-    part = part.trimmed();
-    for (QChar c : part) {
-        if (!c.isDigit() || c.unicode() > '9') return std::nullopt;
-    }
-    return TryStrToInt(QStringLiteral("0") + part);
-}
-} // namespace
-
-std::optional<BankSelection> ParseBankSelection(const QString& text) {
-    const qsizetype colon = text.indexOf(u':');
-    if (colon < 0) return std::nullopt;
-    const std::optional<int> number = TryStrToInt(text.left(colon).trimmed());
-    if (!number) return std::nullopt;
-    const std::optional<QDate> date = ParseShortDate(text.mid(colon + 1).trimmed());
-    if (!date || !date->isValid()) return std::nullopt;
-    return BankSelection{std::uint8_t(*number & 0xFF), *date};
+TimeLimit TimeLimitAt(int minute) {
+    return {
+        minute,
+        QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0'))};
 }
 
-std::optional<int> ParseTimeField(const QString& text) {
-    const std::optional<int> hours = TimePart(text, 0);
-    const std::optional<int> minutes = TimePart(text, 3);
-    if (!hours || !minutes) return std::nullopt;
-    return *hours * 60 + *minutes;
-}
-
-TimeWindow ReadTimeWindow(bool fromOn, const QString& fromText, bool toOn, const QString& toText) {
+TimeWindow WindowOf(const TimeFilter& filter) {
     TimeWindow window;
-    if (fromOn) window.from = ParseTimeField(fromText).value_or(window.from);
-    if (toOn) window.to = ParseTimeField(toText).value_or(window.to);
+    if (filter.from) window.from = filter.from->minute;
+    if (filter.to) window.to = filter.to->minute;
     return window;
 }
 

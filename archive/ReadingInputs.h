@@ -1,6 +1,6 @@
 #pragma once
-// The bank reading's inputs as the window holds them: the selection text of
-// the bank list box and the two masked time fields ("!90:00;1;_").
+// What a bank reading is told to read: the bank and its date, and the time
+// window of the minutes to read.
 
 #include <QDate>
 #include <QString>
@@ -14,24 +14,26 @@ struct BankSelection {
     QDate date;
 };
 
-// "<number>:<short date>": the text before the first ":" is the bank number
-// (decimal, only its low 8 bits count), the text after it the date in the
-// system's short date form; blanks around either part do not matter.
-// nullopt when there is no ":" or either part does not convert.
-std::optional<BankSelection> ParseBankSelection(const QString& text);
-
+// The minutes a reading covers, from and to included (minutes after
+// midnight; not limited to one day).
 struct TimeWindow {
-    int from = 0;      // minutes after midnight
+    int from = 0;
     int to = 1439;
 };
 
-// "hh:mm" of a masked time field: characters 1-2 are the hours and 4-5 the
-// minutes, blanks around each pair do not matter. Not limited to one day
-// ("25:00" gives 1500). nullopt when a pair does not convert.
-std::optional<int> ParseTimeField(const QString& text);
+// One end of the time filter: its minute and how the report title names it.
+struct TimeLimit {
+    int minute = 0;
+    QString label; // "07:05", or the time as the operator typed it
+};
+// "07:05" for minute 425 (hours above 23 as they are: "25:00").
+TimeLimit TimeLimitAt(int minute);
 
-// From and To of the reading: 0 and 1439 unless the filter is on and its
-// field converts.
-TimeWindow ReadTimeWindow(bool fromOn, const QString& fromText, bool toOn, const QString& toText);
+// The From and To filters; an end without a limit is the day's first or last minute.
+struct TimeFilter {
+    std::optional<TimeLimit> from;
+    std::optional<TimeLimit> to;
+};
+TimeWindow WindowOf(const TimeFilter& filter);
 
 } // namespace zir

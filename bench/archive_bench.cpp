@@ -13,19 +13,21 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "archive/ArchiveTextFile.h"
-#include "bench/BenchSim.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "link/CPDrv.h"
 #include "link/Exchange.h"
+#include "support/SimLink.h"
 
 namespace {
 
 using namespace zir;
-using namespace zir::bench;
+using namespace zir::test;
 
+constexpr int kBaud = 19200;
 constexpr int kRecords = 1440;
 constexpr int kSampleRecords = 20;
 constexpr int kRequestBytes = 23;  // record request: 14 header + 5 data + 4 checksum
@@ -33,23 +35,6 @@ constexpr int kReplyBytes = 30;
 constexpr double kTarget = 1.3;
 constexpr long kRssLimitKb = 150 * 1024;
 const QDate kBankDate(2024, 5, 17);
-
-class StatusLine final : public IStatusLine {
-public:
-    void SetStatus(const QString& text) override { text_ = text; }
-    QString Status() const override { return text_; }
-
-private:
-    QString text_;
-};
-
-class NoProgress final : public IProgress {
-public:
-    void Prepare(int) override {}
-    void Show() override {}
-    void SetProgress(int) override {}
-    void Close() override {}
-};
 
 // Keeps the lines as the list window does.
 class ListInMemory final : public IArchiveList {
@@ -59,13 +44,11 @@ public:
     void AddLine(const QString& line) override { lines << line; }
 };
 
-class Operator final : public IArchiveOperator {
+class Operator final : public IOperatorDialogs {
 public:
     Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
     void ShowMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
 };
-
-QString Clock(int minutes) { return QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0')); }
 
 long PeakRssKb() {
     rusage usage{};
@@ -93,29 +76,32 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QString simPath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ZIR_SIM_PATH);
 
-    BenchSim sim(simPath, {"--clock", "2024-05-17 23:59", "--current-bank", "3", "--active-banks", "7"});
-    if (!sim.Started())
+    std::unique_ptr<SimProcess> sim;
+    try {
+        sim = std::make_unique<SimProcess>(
+            QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank", "3",
+                        "--active-banks", "7"},
+            simPath);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         return 1;
+    }
+    SimLink link;
+    link.Connect(*sim);
     QTemporaryDir data;
 
-    TCPDrv port;
-    ConfigureAsCommPort(port);
-    BenchHost host;
-    SteadyClock clock;
-    TExchange exchange(port, host, clock);
-    StatusLine status;
+    TExchange& exchange = link.exchange;
     NoProgress progress;
     Operator op;
     ListInMemory list;
     QStringList workbooks;
     const QString appDir = data.path() + "/";
-    TArchiveReport report({list, status, appDir, [&](const QString& path) { workbooks << path; },
-                           [] { return QDateTime::currentDateTime(); }});
-    const ArchiveServices services{DeviceContext{exchange, QStringLiteral("255.255.255"), status, progress, true},
-                                   op, [] { QCoreApplication::processEvents(); }, [] { return kBankDate; }};
+    TArchiveReport report({list, link.status, appDir, [&](const QString& path) { workbooks << path; }, link.clock});
+    const ArchiveServices services{DeviceContext{exchange, QStringLiteral("255.255.255"), link.status, progress, true},
+                                   op, [] { QCoreApplication::processEvents(); }, link.clock};
 
     BankReadingInputs inputs;
-    inputs.bankText = BankEntryText(3, kBankDate);
+    inputs.bank = BankSelection{3, kBankDate};
     inputs.toExcel = true;
     inputs.toFile = true;
 
@@ -123,9 +109,8 @@ int main(int argc, char** argv) {
     const Reading day = Read(services, report, list, inputs);
     const long rssAfterKb = PeakRssKb();
 
-    inputs.timeFromOn = inputs.timeToOn = true;
-    inputs.timeFromText = Clock(600);
-    inputs.timeToText = Clock(600 + kSampleRecords - 1);
+    inputs.filter.from = TimeLimitAt(600);
+    inputs.filter.to = TimeLimitAt(600 + kSampleRecords - 1);
     const Reading sampleEarly = Read(services, report, list, inputs);
     exchange.SetPureSilenceRule(true);
     const Reading sampleSilence = Read(services, report, list, inputs);

@@ -9,18 +9,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
-#include "bench/BenchSim.h"
 #include "link/CPDrv.h"
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
+#include "support/SimLink.h"
 
 namespace {
 
 using namespace zir;
-using namespace zir::bench;
+using namespace zir::test;
 
+constexpr int kBaud = 19200;
 constexpr double kSimTurnaroundMs = 2.0;   // zir-sim's pause before it answers
 
 struct Figures {
@@ -53,15 +55,16 @@ int main(int argc, char** argv)
     const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 40;
     const QString simPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ZIR_SIM_PATH);
 
-    BenchSim sim(simPath, {});
-    if (!sim.Started())
+    std::unique_ptr<SimProcess> sim;
+    try {
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud)}, simPath);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         return 1;
-
-    TCPDrv port;
-    ConfigureAsCommPort(port);
-    BenchHost host;
-    SteadyClock clock;
-    TExchange exchange(port, host, clock);
+    }
+    SimLink link;
+    link.Connect(*sim);
+    TExchange& exchange = link.exchange;
 
     const QString device = QStringLiteral("255.255.255");
     const QByteArray clockReply = exchange.Request(BuildFrame(device, kHostAddress, kKindRead, kControlRequest, "XT"));
@@ -78,7 +81,7 @@ int main(int argc, char** argv)
     exchange.SetPureSilenceRule(true);
     const Figures silence = Run(exchange, request, n);
 
-    const double wireMs = (request.size() + 30) * 10.0 * 1000.0 / kBaud;
+    const double wireMs = static_cast<double>(request.size() + 30) * 10.0 * 1000.0 / kBaud;
     const double boundMs = wireMs + kSimTurnaroundMs;
     std::printf("record exchange, %d baud, %d exchanges each, request %lld bytes, reply 30 bytes\n",
                 kBaud, n, static_cast<long long>(request.size()));

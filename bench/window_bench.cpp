@@ -16,33 +16,38 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "app/AppEnvironment.h"
 #include "app/Dialogs.h"
+#include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
 #include "archive/ArchiveRecord.h"
-#include "archive/BankList.h"
-#include "bench/BenchSim.h"
-#include "link/CPDrv.h"
+#include "core/NumberText.h"
+#include "device/BankLetter.h"
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
-#include "link/numFormats.h"
+#include "support/SimLink.h"
 
 namespace {
 
 using namespace zir;
-using namespace zir::bench;
+using namespace zir::test;
 
+constexpr int kBaud = 19200;
 constexpr int kDay = 1440;
 constexpr int kActiveBanks = 7;
 constexpr std::uint8_t kBank = 3;
@@ -100,12 +105,7 @@ Span Measure(Body&& body) {
 }
 
 // Every minute of the bank through the exchange: open, send, reply, close.
-int BareLoop(int records) {
-    TCPDrv port;
-    ConfigureAsCommPort(port);
-    BenchHost host;
-    SteadyClock clock;
-    TExchange exchange(port, host, clock);
+int BareLoop(TExchange& exchange, int records) {
     int replies = 0;
     for (int index = 0; index < records; ++index) {
         const QByteArray frame = BuildFrame(kAddress, kHostAddress, kKindRead, kControlRequest,
@@ -165,9 +165,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     InitNumberFormats();
     QApplication::setFont(DesignFont());
-    BenchSim sim(simPath, {"--clock", "2024-05-17 23:59", "--current-bank", QString::number(kBank), "--active-banks",
-                           QString::number(kActiveBanks)});
-    if (!sim.Started()) return 1;
+    // The history the window's reading adds to goes to a folder of this run.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    std::unique_ptr<SimProcess> sim;
+    try {
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
+                                                       "--current-bank", QString::number(kBank), "--active-banks",
+                                                       QString::number(kActiveBanks)},
+                                           simPath);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    // COM-port 1 of a private configuration folder, for the bare loop's
+    // exchange and the window's alike; the window's settings file stays there.
+    SimLink link;
+    link.Connect(*sim);
     QTemporaryDir data;
     const QString appDir = data.path() + QLatin1Char('/');
 
@@ -180,14 +194,14 @@ int main(int argc, char** argv) {
     face.CB_Bank->setEditText(BankEntryText(kBank, kBankDate));
     QApplication::processEvents();
 
-    const Span bare = Measure([records] { return BareLoop(records); });
+    const Span bare = Measure([&] { return BareLoop(link.exchange, records); });
     TArchive& list = *face.ArchiveWindow();
     const Span window = Measure([&] {
         const int before = int(list.Lines().size());
         face.actGetBankN->trigger();
         return int(list.Lines().size()) - before;
     });
-    const Span bareAfter = Measure([records] { return BareLoop(records); });
+    const Span bareAfter = Measure([&] { return BareLoop(link.exchange, records); });
 
     const double wireS = double(records) * (23 + 30) * 10 / kBaud;
     const double bareS = (bare.wallS + bareAfter.wallS) / 2;

@@ -4,8 +4,10 @@ include(GNUInstallDirs)
 install(TARGETS zir zir-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The metainfo names this version as its newest release.
+set(ZIR_METAINFO ${PROJECT_BINARY_DIR}/packaging/org.zirtool.Zir.metainfo.xml)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.metainfo.xml.in ${ZIR_METAINFO} @ONLY)
+install(FILES ${ZIR_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir-48.png
@@ -18,6 +20,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir-48.png
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/app/resources/help/zir.html
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The Debian copyright file: the programs' licence (LICENSE) and those of the
+# libraries they link.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
         FILES_MATCHING PATTERN "*.png")
@@ -33,9 +38,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_STRIP_FILES ON)
 # Library dependencies come from the binaries; the platform plugin that draws
-# the windows (xcb) is loaded at run time, so no binary names its package.
+# the windows (xcb) and Qt SQL's SQLite driver of the history are loaded at
+# run time, so no binary names their packages.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 # Opening a new workbook with the desktop's spreadsheet program goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

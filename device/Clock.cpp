@@ -3,9 +3,11 @@
 #include <QDate>
 #include <QTime>
 
+#include "device/BankLetter.h"
 #include "device/DeviceRequest.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 
@@ -43,7 +45,7 @@ ClockReading DecodeClockReply(const QByteArray& reply) {
     }
     const std::uint8_t letter = FrameByte(reply, kBankOffset);
     return ClockReading{QDateTime(date, time), letter,
-                        static_cast<std::uint8_t>(letter - 'A')};
+                        BankNumberOf(letter)};
 }
 
 QString ClockDisplayText(const ClockReading& reading) {

@@ -1,31 +1,26 @@
 #include "device/Coefficients.h"
 
-#include <cstdint>
-
 #include "device/DeviceRequest.h"
 #include "link/numFormats.h"
 
 namespace zir {
 
-namespace {
-
-void AppendCoefficient(QByteArray& data, const QString& text) {
-    AppendValueCode(data, EncodeValueCode(StrToFloat(text)));
+double CheckedCoefficient(double x) {
+    EncodeValueCode(x);
+    return x;
 }
 
-} // namespace
-
-QByteArray CoefficientWriteData(const CoefficientTexts& texts, int channel) {
-    QByteArray data = QByteArrayLiteral("T") + QByteArray::number(channel);
+QByteArray CoefficientWriteData(const CoefficientValues& values, Channel channel) {
+    QByteArray data = QByteArrayLiteral("T");
+    data.append(ChannelCharacter(channel));
     data.append('\0');
-    AppendCoefficient(data, texts.k);
-    AppendCoefficient(data, texts.m);
-    AppendCoefficient(data, texts.threshold);
+    for (const double value : {values.k, values.m, values.threshold}) AppendValueCode(data, EncodeValueCode(value));
     return data;
 }
 
-bool WriteCoefficients(const DeviceContext& ctx, const CoefficientTexts& texts, int channel) {
-    return RunSettingsWrite(ctx, [&] { return CoefficientWriteData(texts, channel); },
+bool WriteCoefficients(const DeviceContext& ctx, Channel channel,
+                       const std::function<CoefficientValues()>& values) {
+    return RunSettingsWrite(ctx, [&] { return CoefficientWriteData(values(), channel); },
                             QStringLiteral("The coefficients was written successfully"),
                             QStringLiteral("The coefficients wasn't written"));
 }

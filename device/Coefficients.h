@@ -3,28 +3,34 @@
 // M and the threshold, written as value codes.
 
 #include <QByteArray>
-#include <QString>
+#include <functional>
 
+#include "device/Channel.h"
 #include "device/DeviceContext.h"
 
 namespace zir {
 
-// Texts of Edit_Koeff_K, Edit_Koeff_M, Edit_Koeff_Porog.
-struct CoefficientTexts {
-    QString k;
-    QString m;
-    QString threshold;
+struct CoefficientValues {
+    double k = 1;
+    double m = 1e-5;
+    double threshold = 1000;
 };
 
-// "T", channel character, 0x00, then the value codes of K, M and threshold,
-// each low byte first. The texts are converted in that order; the first one
-// that is no number, or a number the instrument cannot hold, throws
-// EConvertError.
-QByteArray CoefficientWriteData(const CoefficientTexts& texts, int channel);
+// x itself when the instrument can hold it as a value code; otherwise throws
+// the EConvertError of EncodeValueCode. Lets a caller that converts the
+// numbers one by one report the first one that fails, in its order.
+double CheckedCoefficient(double x);
 
-// Clears the status line, drives the progress (one step), converts, writes
-// and reports "The coefficients was written successfully" or "The
-// coefficients wasn't written". Nothing is sent when a text is refused.
-bool WriteCoefficients(const DeviceContext& ctx, const CoefficientTexts& texts, int channel);
+// "T", channel character, 0x00, then the value codes of K, M and threshold,
+// each low byte first. Throws EConvertError for the first number, in that
+// order, that the instrument cannot hold.
+QByteArray CoefficientWriteData(const CoefficientValues& values, Channel channel);
+
+// Clears the status line, drives the progress (one step), then asks for the
+// values (the window converts its fields there; a conversion error ends the
+// write with nothing sent), writes and reports "The coefficients was written
+// successfully" or "The coefficients wasn't written".
+bool WriteCoefficients(const DeviceContext& ctx, Channel channel,
+                       const std::function<CoefficientValues()>& values);
 
 } // namespace zir

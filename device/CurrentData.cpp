@@ -3,9 +3,10 @@
 #include "device/Clock.h"
 #include "device/DeviceRequest.h"
 #include "device/Dimension.h"
-#include "device/LineFile.h"
+#include "core/LineFile.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir {
 
@@ -31,7 +32,14 @@ CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& di
     return fields;
 }
 
-std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
+CurrentValues DecodeCurrentValueCodes(const QByteArray& reply, const QString& dimensionA,
+                                      const QString& dimensionB) {
+    return {ValueCodeAt(reply, kValueAOffset), FrameByte(reply, kUncertaintyAOffset),
+            ValueCodeAt(reply, kValueBOffset), FrameByte(reply, kUncertaintyBOffset), dimensionA,
+            dimensionB};
+}
+
+std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx, CurrentValues* values) {
     ctx.status.SetStatus(QString());
     ProgressGuard progress(ctx, 4);
 
@@ -40,9 +48,9 @@ std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
         bankSelector = *letter;
         progress.Set(1);
     }
-    const QString dimensionA = ReadRazm(ctx, bankSelector, 1);
+    const QString dimensionA = ReadRazm(ctx, bankSelector, Channel::A);
     progress.Set(2);
-    const QString dimensionB = ReadRazm(ctx, bankSelector, 2);
+    const QString dimensionB = ReadRazm(ctx, bankSelector, Channel::B);
     progress.Set(3);
 
     const QByteArray reply = RequestRead(ctx, kCurrentValuesRequest);
@@ -52,6 +60,7 @@ std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx) {
     }
     progress.Set(4);
     CurrentDataFields fields = DecodeCurrentValues(reply, dimensionA, dimensionB);
+    if (values) *values = DecodeCurrentValueCodes(reply, dimensionA, dimensionB);
     ctx.status.SetStatus(QStringLiteral("Current measures was written successfully"));
     return fields;
 }

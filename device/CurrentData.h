@@ -29,12 +29,27 @@ struct CurrentDataFields {
 CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& dimensionA,
                                       const QString& dimensionB);
 
+// The same reading as values: the codes and uncertainty bytes as the reply
+// carries them, with the dimension texts read before it.
+struct CurrentValues {
+    std::uint16_t codeA = 0;
+    int uncertaintyA = 0;  // percent
+    std::uint16_t codeB = 0;
+    int uncertaintyB = 0;
+    QString dimensionA;
+    QString dimensionB;
+};
+CurrentValues DecodeCurrentValueCodes(const QByteArray& reply, const QString& dimensionA,
+                                      const QString& dimensionB);
+
 // One reading in four progress steps: clock for the bank letter (0x01 when it
 // fails), dimension of channel A, of channel B, then the current values.
 // Clears the status line first and ends on "Current measures was written
 // successfully" with the fields, or "Current measures wasn't written" and
-// nullopt. Address errors and the Escape cancel pass out.
-std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx);
+// nullopt. Address errors and the Escape cancel pass out. When values is
+// given it receives the reading's values whenever fields are returned.
+std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx,
+                                                 CurrentValues* values = nullptr);
 
 // Counts timer ticks from program start (the count is 1 at start and only
 // grows) and tells when an automatic reading is due: whenever auto refresh is
@@ -43,7 +58,6 @@ class TRefreshSchedule {
 public:
     // One tick of the 1-second timer; true when a reading is due now.
     bool Tick(bool autoRefresh, std::int64_t periodSeconds);
-    std::int64_t Ticks() const { return refreshTicks_; }
 
 private:
     std::int64_t refreshTicks_ = 1;

@@ -4,17 +4,10 @@
 
 #include <QString>
 
+#include "core/StatusLine.h"
 #include "link/Exchange.h"
 
 namespace zir {
-
-// The main window's one-line status bar.
-class IStatusLine {
-public:
-    virtual ~IStatusLine() = default;
-    virtual void SetStatus(const QString& text) = 0;
-    virtual QString Status() const = 0;
-};
 
 // The progress window, driven the same way by every long operation:
 // Prepare(max) sets position 0, maximum, position 0; Show() only when the
@@ -27,6 +20,16 @@ public:
     virtual void Show() = 0;
     virtual void SetProgress(int position) = 0;
     virtual void Close() = 0;
+};
+
+// Progress that goes nowhere: for a reading that must leave the progress
+// window alone, and for runs without a window.
+class NoProgress final : public IProgress {
+public:
+    void Prepare(int) override {}
+    void Show() override {}
+    void SetProgress(int) override {}
+    void Close() override {}
 };
 
 struct DeviceContext {

@@ -2,7 +2,8 @@
 
 #include "device/DeviceRequest.h"
 #include "device/DimensionTables.h"
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
+#include "core/Text.h"
 
 namespace zir {
 
@@ -22,10 +23,6 @@ void ReplaceFirst(QByteArray& bytes, char code, const QByteArray& replacement) {
     if (at >= 0) bytes.replace(at, 1, replacement);
 }
 
-bool IsBlankOrControl(char c) { return static_cast<std::uint8_t>(c) <= 0x20; }
-
-QByteArray ChannelCharacter(int channel) { return QByteArray::number(channel); }
-
 } // namespace
 
 QString DecodeDimensionText(const QByteArray& deviceBytes) {
@@ -33,22 +30,19 @@ QString DecodeDimensionText(const QByteArray& deviceBytes) {
     ReplaceFirst(text, 0x08, QByteArrayLiteral("\xEC\xEA"));  // "мк"
     ReplaceFirst(text, 0x0A, QByteArrayLiteral("^2"));
     ReplaceFirst(text, 0x0B, QByteArrayLiteral("/\xF7"));     // "/ч"
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && IsBlankOrControl(text.at(begin))) ++begin;
-    while (end > begin && IsBlankOrControl(text.at(end - 1))) --end;
-    return Cp1251ToUnicode(text.mid(begin, end - begin));
+    return Cp1251ToUnicode(TrimBlanksAndControls(text).toByteArray());
 }
 
-QByteArray DimensionWriteData(const QString& text, int channel) {
+QByteArray DimensionWriteData(const QString& text, Channel channel) {
     const QString fitted = text.left(kDimensionLength).leftJustified(kDimensionLength, QLatin1Char(' '));
-    QByteArray data = QByteArrayLiteral("R") + ChannelCharacter(channel);
+    QByteArray data = QByteArrayLiteral("R");
+    data.append(ChannelCharacter(channel));
     data.append('\0');
     data.append(UnicodeToCp1251(fitted));
     return Translate(data, kWinToDeviceTable);
 }
 
-QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, int channel) {
+QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, Channel channel) {
     QByteArray request(1, static_cast<char>(bankSelector));
     request.append('R');
     request.append(ChannelCharacter(channel));
@@ -57,7 +51,7 @@ QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, int channe
     return DecodeDimensionText(reply.mid(kDimensionOffset, kDimensionLength));
 }
 
-bool WriteDimension(const DeviceContext& ctx, const QString& text, int channel) {
+bool WriteDimension(const DeviceContext& ctx, const QString& text, Channel channel) {
     return RunSettingsWrite(ctx, [&] { return DimensionWriteData(text, channel); },
                             QStringLiteral("dimension was written successfully"),
                             QStringLiteral("dimension wasn't written"));

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "device/Channel.h"
 #include "device/DeviceContext.h"
 
 namespace zir {
@@ -29,17 +30,17 @@ QString DecodeDimensionText(const QByteArray& deviceBytes);
 // The data of a dimension write: "R", channel character, 0x00 and the text
 // cut or blank-padded to 8 characters, all in the device character set.
 // Throws EConvertError naming a character Windows-1251 cannot hold.
-QByteArray DimensionWriteData(const QString& text, int channel);
+QByteArray DimensionWriteData(const QString& text, Channel channel);
 
-// Reads the dimension of one channel (1 = A, 2 = B) for the bank selector
+// Reads the dimension of one channel for the bank selector
 // (a bank letter, or 0x01 when no bank is known). Empty text when no
 // 30-byte reply came.
-QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, int channel);
+QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, Channel channel);
 
 // Writes the dimension of a channel: clears the status line, drives the
 // progress (one step) and reports "dimension was written successfully" or
 // "dimension wasn't written". True when the instrument acknowledged it.
 // Refusals of the text, address errors and the Escape cancel pass out.
-bool WriteDimension(const DeviceContext& ctx, const QString& text, int channel);
+bool WriteDimension(const DeviceContext& ctx, const QString& text, Channel channel);
 
 } // namespace zir

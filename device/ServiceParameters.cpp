@@ -1,15 +1,14 @@
 #include "device/ServiceParameters.h"
 
 #include "device/DeviceRequest.h"
-#include "link/numFormats.h"
 
 namespace zir {
 
-QByteArray ServiceParameterWriteData(const ServiceParameterTexts& texts) {
-    const int serialNumber = StrToInt(texts.serialNumber);
-    const int netNumber = StrToInt(texts.netNumber);
-    const int chargeParameter = StrToInt(texts.chargeParameter);
-    const int rateIndex = StrToInt(texts.rateIndex);
+QByteArray ServiceParameterWriteData(const ServiceParameterValues& values) {
+    const int serialNumber = values.serialNumber;
+    const int netNumber = values.netNumber;
+    const int chargeParameter = values.chargeParameter;
+    const int rateIndex = values.rateIndex;
 
     QByteArray data = QByteArrayLiteral("W");
     data.append('\0');
@@ -22,8 +21,8 @@ QByteArray ServiceParameterWriteData(const ServiceParameterTexts& texts) {
     return data;
 }
 
-bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterTexts& texts) {
-    return RunSettingsWrite(ctx, [&] { return ServiceParameterWriteData(texts); },
+bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterValues& values) {
+    return RunSettingsWrite(ctx, [&] { return ServiceParameterWriteData(values); },
                             QStringLiteral("The parameters was written successfully"),
                             QStringLiteral("The parameters wasn't written"));
 }

@@ -9,24 +9,20 @@
 
 namespace zir {
 
-// Texts of RxSpinEdit_Param_SN, RxSpEdit_Param_NN, RxSpEdit_Param_Z,
-// RxSpEdit_Param_VCom.
-struct ServiceParameterTexts {
-    QString serialNumber;
-    QString netNumber;
-    QString chargeParameter;
-    QString rateIndex;
+struct ServiceParameterValues {
+    int serialNumber = 0;     // bits 15..0 are sent
+    int netNumber = 0;        // bits 7..0 of each of the others
+    int chargeParameter = 0;  // 0 = charging off, 1..6
+    int rateIndex = 0;        // 0 = 19200 ... 4 = 1200
 };
 
 // "W", 0x00, serial number high byte first, net number, rate index, charge
-// parameter. The texts are read as integers in the order serial number, net
-// number, charge parameter, rate index; the first that is no integer throws
-// EConvertError.
-QByteArray ServiceParameterWriteData(const ServiceParameterTexts& texts);
+// parameter.
+QByteArray ServiceParameterWriteData(const ServiceParameterValues& values);
 
 // Clears the status line, drives the progress (one step), writes and reports
 // "The parameters was written successfully" or "The parameters wasn't
-// written". Nothing is sent when a text is refused.
-bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterTexts& texts);
+// written".
+bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterValues& values);
 
 } // namespace zir

@@ -1,6 +1,8 @@
 #include "CPDrv.h"
 
+#include "PortAccess.h"
 #include "PortNaming.h"
+#include "core/SystemIo.h"
 
 #include <QFile>
 
@@ -8,7 +10,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +20,7 @@
 
 // Only the ioctl numbers: <asm/termbits.h> would clash with <termios.h>.
 #include <asm/ioctls.h>
+#include <linux/serial.h>
 
 namespace zir {
 
@@ -39,10 +41,8 @@ struct termios2 {
 static_assert(sizeof(termios2) == 44, "kernel termios2 layout");
 // Rate flag meaning "the number in c_ispeed/c_ospeed" (kernel termbits).
 constexpr tcflag_t kBother = 0010000;
-
-constexpr std::array<std::uint32_t, 16> kBaudTable = {
-    0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400,
-    19200, 38400, 56000, 57600, 115200, 128000, 256000};
+// serial_struct's flags are a signed int.
+constexpr int kLowLatency = static_cast<int>(ASYNC_LOW_LATENCY);
 
 struct StandardRate {
     std::uint32_t baud;
@@ -58,19 +58,6 @@ constexpr StandardRate kStandardRates[] = {
     {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
     {3500000, B3500000}, {4000000, B4000000}};
 
-std::int64_t NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Time to wait so that "more than limit ms since since" is reached.
-int WaitLeft(std::int64_t since, std::int64_t limit)
-{
-    const std::int64_t left = limit - (NowMs() - since) + 1;
-    return static_cast<int>(std::clamp<std::int64_t>(left, 0, 60'000));
-}
-
 bool IsGoneError(int err)
 {
     // EIO: the pseudo-terminal's other side closed, or a hung-up line;
@@ -78,29 +65,19 @@ bool IsGoneError(int err)
     return err == EIO || err == ENXIO || err == ENODEV;
 }
 
-std::uint32_t ClampBufSize(std::uint32_t size)
-{
-    return std::clamp(size, kMinBufSize, kMaxBufSize);
-}
-
-QString SystemReason(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 } // namespace
 
-std::uint32_t BaudRateOf(TBaudRate rate)
+TCPDrv::TCPDrv(IClock& clock) : clock_(clock)
 {
-    const auto index = static_cast<std::size_t>(rate);
-    return index < kBaudTable.size() ? kBaudTable[index] : 0;
+    SetSerialInfoCall({});
 }
 
-TCPDrv::TCPDrv()
-    // COM2 under the fallback rule; the config folder is not looked at before
-    // a port number is set.
-    : portName_(QStringLiteral("/dev/ttyS1"))
+void TCPDrv::SetSerialInfoCall(SerialInfoCall call)
 {
+    if (call)
+        serialInfo_ = std::move(call);
+    else
+        serialInfo_ = [](int fd, unsigned long request, serial_struct* info) { return ::ioctl(fd, request, info); };
 }
 
 TCPDrv::~TCPDrv()
@@ -108,73 +85,32 @@ TCPDrv::~TCPDrv()
     Close();
 }
 
-template <typename T>
-void TCPDrv::SetLineSetting(T& setting, T value)
+void TCPDrv::SetPortNumber(int n)
 {
-    setting = value;
-    if (IsOpen())
-        ApplySettings();
-}
-
-void TCPDrv::SetPort(int n)
-{
-    if (IsOpen())
+    if (IsOpen() || n == 0)
         return;
-    port_ = n;
-    if (n != pnCustom)
-        portName_ = PortDevicePath(n);
+    portName_ = PortDevicePath(n);
 }
 
 void TCPDrv::SetPortName(const QString& name)
 {
     if (IsOpen())
         return;
-    port_ = pnCustom;
     portName_ = name;
-}
-
-void TCPDrv::SetBaudRate(TBaudRate rate)
-{
-    baudRate_ = rate;
-    if (rate != brCustom)
-        baudRateValue_ = BaudRateOf(rate);
-    if (IsOpen())
-        ApplySettings();
 }
 
 void TCPDrv::SetBaudRateValue(std::uint32_t baud)
 {
-    baudRate_ = brCustom;
-    SetLineSetting(baudRateValue_, baud);
-}
-
-void TCPDrv::SetDataBits(TDataBits bits) { SetLineSetting(dataBits_, bits); }
-
-void TCPDrv::SetStopBits(TStopBits bits) { SetLineSetting(stopBits_, bits); }
-
-void TCPDrv::SetParity(TParity parity) { SetLineSetting(parity_, parity); }
-
-void TCPDrv::SetHwFlow(THwFlowControl flow) { SetLineSetting(hwFlow_, flow); }
-
-void TCPDrv::SetSwFlow(TSwFlowControl flow) { SetLineSetting(swFlow_, flow); }
-
-void TCPDrv::SetInBufSize(std::uint32_t size)
-{
-    if (!IsOpen())
-        inBufSize_ = ClampBufSize(size);
-}
-
-void TCPDrv::SetOutBufSize(std::uint32_t size)
-{
-    if (!IsOpen())
-        outBufSize_ = ClampBufSize(size);
+    baudRateValue_ = baud;
+    if (IsOpen())
+        ApplySettings();
 }
 
 void TCPDrv::NoteFailure(const QString& what, int err)
 {
     lastError_ = DescribeDevicePath(portName_) + QStringLiteral(": ") + what;
     if (err != 0)
-        lastError_ += QStringLiteral(" (") + SystemReason(err) + QStringLiteral(")");
+        lastError_ += QStringLiteral(" (") + SystemErrorText(err) + QStringLiteral(")");
 }
 
 void TCPDrv::NoteIoError(int err)
@@ -198,8 +134,11 @@ bool TCPDrv::Open()
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        if (err == EACCES || err == EPERM)
-            NoteFailure(QStringLiteral("permission denied; the user must be in the \"dialout\" group"), 0);
+        const QString remedy = (err == EACCES || err == EPERM) ? PortAccessRemedy(portName_) : QString();
+        if (!remedy.isEmpty())
+            NoteFailure(QStringLiteral("permission denied; ") + remedy, 0);
+        else if (err == EACCES || err == EPERM)
+            NoteFailure(QStringLiteral("permission denied"), err);
         else if (err == EBUSY)
             NoteFailure(QStringLiteral("in use by another program"), err);
         else
@@ -221,6 +160,7 @@ bool TCPDrv::Open()
         return false;
     }
     fd_ = fd;
+    RequestLowLatency();
     if (!ApplySettings()) {
         const QString reason = lastError_;
         Close();
@@ -234,11 +174,39 @@ void TCPDrv::Close()
 {
     if (!IsOpen())
         return;
+    RestoreLatency();
     // A pseudo-terminal keeps the flag while its other side stays open and
     // would refuse the next open.
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
+}
+
+void TCPDrv::RequestLowLatency()
+{
+    // USB adapters (FTDI) otherwise hold received bytes for up to 16 ms
+    // before passing them on. A driver without the setting (a
+    // pseudo-terminal) or one that refuses it is no failure.
+    lowLatencySet_ = false;
+    serial_struct info {};
+    if (serialInfo_(fd_, TIOCGSERIAL, &info) != 0 || (info.flags & kLowLatency) != 0)
+        return;
+    info.flags |= kLowLatency;
+    lowLatencySet_ = serialInfo_(fd_, TIOCSSERIAL, &info) == 0;
+}
+
+void TCPDrv::RestoreLatency()
+{
+    if (!lowLatencySet_)
+        return;
+    lowLatencySet_ = false;
+    // Only the flag Open set goes back; the driver's other settings may have
+    // been changed meanwhile by someone else.
+    serial_struct info {};
+    if (serialInfo_(fd_, TIOCGSERIAL, &info) == 0) {
+        info.flags &= ~kLowLatency;
+        serialInfo_(fd_, TIOCSSERIAL, &info);
+    }
 }
 
 bool TCPDrv::ApplySettings()
@@ -248,7 +216,7 @@ bool TCPDrv::ApplySettings()
     if (!ApplyLine())
         return false;
     ApplyModemLines();
-    return Purge(true, true);
+    return PurgeBoth();
 }
 
 bool TCPDrv::ApplyLine()
@@ -263,27 +231,10 @@ bool TCPDrv::ApplyLine()
         return false;
     }
     ::cfmakeraw(&tio);
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= CREAD | CLOCAL;
-    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    tio.c_cflag |= kSizes[std::clamp<int>(dataBits_, db5BITS, db8BITS)];
-    if (stopBits_ != sb1BITS)
-        tio.c_cflag |= CSTOPB;
-    switch (parity_) {
-    case ptNONE: break;
-    case ptODD: tio.c_cflag |= PARENB | PARODD; break;
-    case ptEVEN: tio.c_cflag |= PARENB; break;
-    case ptMARK: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case ptSPACE: tio.c_cflag |= PARENB | CMSPAR; break;
-    }
-    if (hwFlow_ == hfRTSCTS)
-        tio.c_cflag |= CRTSCTS;
-    if (swFlow_ == sfXONXOFF) {
-        tio.c_iflag |= IXON | IXOFF;
-        tio.c_cc[VSTART] = 17;
-        tio.c_cc[VSTOP] = 19;
-    }
+    tio.c_cflag |= CS8;   // no parity, one stop bit, no flow control
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
 
@@ -302,7 +253,7 @@ bool TCPDrv::ApplyLine()
             return false;
         }
         // No separate input rate (CIBAUD clear): input runs at the output rate.
-        tio2.c_cflag &= ~(CBAUD | CIBAUD);
+        tio2.c_cflag &= ~static_cast<tcflag_t>(CBAUD | CIBAUD);
         tio2.c_cflag |= kBother;
         tio2.c_ispeed = baudRateValue_;
         tio2.c_ospeed = baudRateValue_;
@@ -319,26 +270,13 @@ void TCPDrv::ApplyModemLines()
     // A pseudo-terminal has no modem lines (ENOTTY/EINVAL); that is no failure.
     const int dtr = TIOCM_DTR;
     const int rts = TIOCM_RTS;
-    if (EnableDTROnOpen)
-        ::ioctl(fd_, TIOCMBIS, &dtr);
-    if (hwFlow_ == hfNONE)
-        ::ioctl(fd_, TIOCMBIC, &rts);
-    else if (hwFlow_ == hfNONERTSON)
-        ::ioctl(fd_, TIOCMBIS, &rts);
+    ::ioctl(fd_, TIOCMBIS, &dtr);
+    ::ioctl(fd_, TIOCMBIC, &rts);
 }
 
-bool TCPDrv::Purge(bool input, bool output)
+bool TCPDrv::PurgeBoth()
 {
-    if (!IsOpen())
-        return false;
-    int queue = -1;
-    if (input && output)
-        queue = TCIOFLUSH;
-    else if (input)
-        queue = TCIFLUSH;
-    else if (output)
-        queue = TCOFLUSH;
-    if (queue >= 0 && ::tcflush(fd_, queue) != 0) {
+    if (::tcflush(fd_, TCIOFLUSH) != 0) {
         NoteFailure(QStringLiteral("cannot discard the queues"), errno);
         return false;
     }
@@ -357,13 +295,11 @@ std::uint32_t TCPDrv::InputCount()
 
 std::uint16_t TCPDrv::OutputFree()
 {
-    if (!IsOpen())
-        return 65535;
     int queued = 0;
     if (::ioctl(fd_, TIOCOUTQ, &queued) != 0)
         queued = 0;
-    // The kernel's queue may hold more than OutBufSize; never wrap below 0.
-    const std::int64_t free = static_cast<std::int64_t>(outBufSize_) - std::max(queued, 0);
+    // The kernel's queue may hold more than kQueueSize; never wrap below 0.
+    const std::int64_t free = static_cast<std::int64_t>(kQueueSize) - std::max(queued, 0);
     return static_cast<std::uint16_t>(std::clamp<std::int64_t>(free, 0, 65535));
 }
 
@@ -387,14 +323,14 @@ int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
     if (!IsOpen() || count <= 0)
         return 0;
     int written = 0;
-    std::int64_t lastProgress = NowMs();
+    std::int64_t lastProgress = clock_.NowMs();
     while (written < count) {
         const int free = OutputFree();
         if (free > 0) {
-            const ssize_t n = ::write(fd_, data + written, std::min(count - written, free));
+            const ssize_t n = ::write(fd_, data + written, static_cast<std::size_t>(std::min(count - written, free)));
             if (n > 0) {
                 written += static_cast<int>(n);
-                lastProgress = NowMs();
+                lastProgress = clock_.NowMs();
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -402,14 +338,14 @@ int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
                 break;
             }
         }
-        if (NowMs() - lastProgress > timeoutMs)
+        if (clock_.NowMs() - lastProgress > timeoutMs)
             break;
         // Wait until the device takes more, or the timeout has passed. With a
         // full driver queue POLLOUT may still be reported, so wait at most 1 ms.
         pollfd pfd {fd_, POLLOUT, 0};
         const int wait = free > 0 ? WaitLeft(lastProgress, timeoutMs)
                                   : std::min(1, WaitLeft(lastProgress, timeoutMs));
-        if (::poll(&pfd, 1, wait) > 0 && (pfd.revents & POLLHUP)) {
+        if (clock_.Poll(pfd, wait) > 0 && (pfd.revents & POLLHUP)) {
             deviceGone_ = true;
             NoteFailure(QStringLiteral("the device has gone"), 0);
             break;
@@ -420,7 +356,13 @@ int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
 
 bool TCPDrv::SendText(const QByteArray& bytes)
 {
-    return SendBytes(bytes.constData(), static_cast<int>(bytes.size())) == bytes.size();
+    return WriteBytes(bytes.constData(), static_cast<int>(bytes.size()), OutputTimeout) == bytes.size();
+}
+
+int TCPDrv::WaitLeft(std::int64_t since, std::int64_t limit)
+{
+    const std::int64_t left = limit - (clock_.NowMs() - since) + 1;
+    return static_cast<int>(std::clamp<std::int64_t>(left, 0, 60'000));
 }
 
 QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
@@ -428,10 +370,10 @@ QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
     QByteArray received;
     if (!IsOpen() || count <= 0)
         return received;
-    std::int64_t lastByte = NowMs();
+    std::int64_t lastByte = clock_.NowMs();
     while (received.size() < count) {
         pollfd pfd {fd_, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, WaitLeft(lastByte, InputTimeout));
+        const int ready = clock_.Poll(pfd, WaitLeft(lastByte, InputTimeout));
         if (ready < 0 && errno != EINTR) {
             NoteIoError(errno);
             break;
@@ -442,7 +384,7 @@ QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
             const ssize_t n = ::read(fd_, chunk, static_cast<std::size_t>(want));
             if (n > 0) {
                 received.append(chunk, n);
-                lastByte = NowMs();
+                lastByte = clock_.NowMs();
                 if (complete && complete(received))
                     break;
                 continue;
@@ -464,21 +406,10 @@ QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
                 break;
             }
         }
-        if (NowMs() - lastByte > InputTimeout)
+        if (clock_.NowMs() - lastByte > InputTimeout)
             break;
     }
     return received;
-}
-
-void ConfigureAsCommPort(TCPDrv& port)
-{
-    port.SetPort(pnCustom);
-    port.SetBaudRateValue(19200);
-    port.SetHwFlow(hfNONE);
-    port.SetInBufSize(256);
-    port.SetOutBufSize(256);
-    port.OutputTimeout = 0;
-    port.InputTimeout = 500;
 }
 
 } // namespace zir

@@ -2,34 +2,28 @@
 
 #include "PortNaming.h"
 #include "ZebusModTransport.h"
-#include "numFormats.h"
-
-#include <chrono>
 
 namespace zir {
 
-std::int64_t SteadyClock::NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-TExchange::TExchange(IByteChannel& port, IExchangeHost& host, IClock& clock)
-    : port_(port), host_(host), clock_(clock)
+TExchange::TExchange(IByteChannel& port, IExchangeHost& host, IStatusLine& status, IClock& clock)
+    : port_(port), host_(host), status_(status), clock_(clock)
 {
 }
 
 void TExchange::OpenComPort()
 {
     const int n = host_.PortNumber();
-    if (n < 1 || n > 256)
-        throw EPortError(QStringLiteral("COM-port %1 does not exist (ports are 1 to 256)").arg(n));
-    // The port number is given first and stays set even when the speed text
-    // does not convert.
+    if (n < kMinPortNumber || n > kMaxPortNumber)
+        throw EPortError(QStringLiteral("COM-port %1 does not exist (ports are %2 to %3)")
+                             .arg(n)
+                             .arg(kMinPortNumber)
+                             .arg(kMaxPortNumber));
+    // The port number is given first and stays set even when the speed
+    // field does not convert.
     port_.SetPortNumber(n);
-    const int baud = StrToInt(host_.SpeedText());
+    const int baud = host_.BaudRate();
     if (baud <= 0)
-        throw EConvertError(QStringLiteral("'%1' is not a valid baud rate").arg(host_.SpeedText()));
+        throw EConvertError(QStringLiteral("'%1' is not a valid baud rate").arg(baud));
     port_.SetBaudRateValue(static_cast<std::uint32_t>(baud));
     if (!port_.Open())
         throw EPortError(QStringLiteral("COM-port %1 can't be opened: %2").arg(n).arg(port_.LastError()));
@@ -60,7 +54,17 @@ QByteArray TExchange::ReadString()
     const QByteArray bytes = port_.ReadBytes(kReadLimit, wholeFrame);
     if (port_.DeviceGone())
         FailPortGone();
-    switch (ValidateFrame(bytes)) {
+    const FrameCheck check = CheckFrame(bytes);
+    if (observer_) {
+        LineEvent event;
+        event.kind = LineEvent::Kind::Read;
+        event.timeMs = clock_.NowMs();
+        event.attempt = attempt_;
+        event.bytes = bytes;
+        event.check = check;
+        observer_->OnLineEvent(event);
+    }
+    switch (check.verdict) {
     case FrameVerdict::Accepted: return bytes;
     case FrameVerdict::PacketError: throw EProtocolCancel(QStringLiteral("Paket's error"));
     case FrameVerdict::NoReply:
@@ -72,7 +76,7 @@ QByteArray TExchange::ReadString()
 void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply)
 {
     if (host_.EscapeHeld()) {
-        host_.SetStatus(QStringLiteral("Canceled"));
+        status_.SetStatus(QStringLiteral("Canceled"));
         // Closed here so the next command opens the port it is told to.
         port_.Close();
         throw EProtocolCancel(QStringLiteral("Canceled"));
@@ -84,10 +88,19 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
         throw EPortError(QStringLiteral("COM-port %1 is not open").arg(host_.PortNumber()));
     }
     try {
-        port_.SendText(frame);
+        const bool written = port_.SendText(frame);
+        const std::int64_t start = clock_.NowMs();
+        if (observer_) {
+            LineEvent event;
+            event.kind = LineEvent::Kind::Sent;
+            event.timeMs = start;
+            event.attempt = attempt_;
+            event.bytes = frame;
+            event.written = written;
+            observer_->OnLineEvent(event);
+        }
         if (port_.DeviceGone())
             FailPortGone();
-        const std::int64_t start = clock_.NowMs();
         host_.RequestSent();
         for (;;) {
             reply = ReadString();
@@ -104,17 +117,70 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
     }
 }
 
+void TExchange::ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply,
+                          const QString& message)
+{
+    LineEvent event;
+    event.kind = LineEvent::Kind::RequestEnd;
+    event.timeMs = clock_.NowMs();
+    event.attempt = outcome == RequestOutcome::Reply ? replyAttempt_ : attempt_;
+    event.bytes = reply;
+    event.outcome = outcome;
+    event.durationMs = event.timeMs - startMs;
+    event.message = message;
+    observer_->OnLineEvent(event);
+}
+
 QByteArray TExchange::SendCommand(const QByteArray& frame)
 {
+    const std::int64_t startMs = observer_ ? clock_.NowMs() : 0;
     QByteArray reply;
-    for (const int windowMs : kAttemptWindowsMs)
-        ExchangeAttempt(windowMs, frame, reply);
+    attempt_ = 0;
+    replyAttempt_ = 0;
+    try {
+        for (const int windowMs : kAttemptWindowsMs) {
+            ++attempt_;
+            ExchangeAttempt(windowMs, frame, reply);
+            if (!reply.isEmpty() && replyAttempt_ == 0)
+                replyAttempt_ = attempt_;
+        }
+    } catch (const EProtocolCancel& error) {
+        if (observer_)
+            ReportEnd(startMs, RequestOutcome::Cancelled, {}, error.message());
+        attempt_ = 0;
+        throw;
+    } catch (const std::exception& error) {
+        if (observer_)
+            ReportEnd(startMs, RequestOutcome::Error, {}, QString::fromUtf8(error.what()));
+        attempt_ = 0;
+        throw;
+    }
+    if (observer_)
+        ReportEnd(startMs, reply.isEmpty() ? RequestOutcome::NoAnswer : RequestOutcome::Reply, reply, {});
+    attempt_ = 0;
+    return reply;
+}
+
+QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
+{
+    QByteArray reply;
+    ExchangeAttempt(windowMs, frame, reply);
     return reply;
 }
 
 QByteArray TExchange::Request(const QByteArray& frame)
 {
-    OpenComPort();
+    const std::int64_t startMs = observer_ ? clock_.NowMs() : 0;
+    try {
+        OpenComPort();
+    } catch (const std::exception& error) {
+        // The request ends before its first attempt.
+        if (observer_) {
+            attempt_ = 0;
+            ReportEnd(startMs, RequestOutcome::Error, {}, QString::fromUtf8(error.what()));
+        }
+        throw;
+    }
     QByteArray reply;
     try {
         reply = SendCommand(frame);

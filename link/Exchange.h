@@ -8,32 +8,26 @@
 #include <cstdint>
 
 #include "ByteChannel.h"
-#include "Errors.h"
+#include "LineObserver.h"
+#include "core/Clock.h"
+#include "core/Errors.h"
+#include "core/StatusLine.h"
 
 namespace zir {
 
-// Monotonic milliseconds; injected so tests can run the schedule without waiting.
-class IClock {
-public:
-    virtual ~IClock() = default;
-    virtual std::int64_t NowMs() = 0;
-};
-
-class SteadyClock final : public IClock {
-public:
-    std::int64_t NowMs() override;
-};
-
-// What the exchange needs from its surroundings (the main window supplies it).
+// What the exchange asks its surroundings at each open and each attempt (the
+// main window answers from its fields and the keyboard).
 class IExchangeHost {
 public:
     virtual ~IExchangeHost() = default;
-    virtual int PortNumber() const = 0;          // "COM-port №", 1..256
-    virtual QString SpeedText() const = 0;       // "19200", ..., or "" when none chosen
-    virtual void SetStatus(const QString& text) = 0;
-    virtual bool EscapeHeld() = 0;               // the key's state at this moment
-    // The request of an attempt is on the line; its reply cannot be back
-    // before the request's and the reply's wire time have passed.
+    virtual int PortNumber() const = 0;   // "COM-port №", kMinPortNumber..kMaxPortNumber
+    // The line speed in baud. The window converts its field here and throws
+    // the EConvertError of a field that holds no number.
+    virtual int BaudRate() const = 0;
+    virtual bool EscapeHeld() = 0;        // the key's state at this moment
+    // The request of an attempt is on the line (and reported to the
+    // observer); its reply cannot be back before the request's and the
+    // reply's wire time have passed.
     virtual void RequestSent() {}
 };
 
@@ -48,10 +42,11 @@ public:
 
 class TExchange final : public IDeviceLink {
 public:
-    TExchange(IByteChannel& port, IExchangeHost& host, IClock& clock);
+    // "Canceled" goes to `status`; the reply windows are timed by `clock`.
+    TExchange(IByteChannel& port, IExchangeHost& host, IStatusLine& status, IClock& clock);
 
     // Port number and speed from the host; throws EConvertError for a speed
-    // text that is no integer and EPortError when the port cannot be opened.
+    // that is no rate and EPortError when the port cannot be opened.
     void OpenComPort();
     // Six attempts; throws EProtocolCancel("Canceled") when Escape is held at
     // the start of an attempt (the port is closed first), EPortError when the
@@ -64,9 +59,21 @@ public:
 
     QByteArray Request(const QByteArray& frame) override;
 
+    // A single attempt with a reply window of windowMs on a port the caller
+    // has opened (for looking for an instrument: the port is named by its
+    // device and tried at several rates). Escape held cancels as in
+    // SendCommand; a short or rejected reply counts as none.
+    QByteArray SendOnce(const QByteArray& frame, int windowMs);
+
     // Off by default: a read ends as soon as a whole valid frame is in. On:
     // every read waits for the input timeout of silence (for benchmarks).
     void SetPureSilenceRule(bool on) { pureSilence_ = on; }
+
+    // Every frame sent, every read and the end of each request are reported
+    // to the observer, timed by this exchange's clock. nullptr (the default):
+    // nobody listens and nothing is reported. Not owned.
+    void SetObserver(ILineObserver* observer) { observer_ = observer; }
+    ILineObserver* Observer() const { return observer_; }
 
     // Reply windows of the six attempts, in ms.
     static constexpr int kAttemptWindowsMs[6] = {1000, 1000, 1000, 1000, 1000, 2000};
@@ -75,11 +82,17 @@ public:
 private:
     void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply);
     [[noreturn]] void FailPortGone();
+    void ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply, const QString& message);
 
     IByteChannel& port_;
     IExchangeHost& host_;
+    IStatusLine& status_;
     IClock& clock_;
     bool pureSilence_ = false;
+    ILineObserver* observer_ = nullptr;
+    // The attempt in progress (1 to 6), and the one that got the reply.
+    int attempt_ = 0;
+    int replyAttempt_ = 0;
 };
 
 } // namespace zir

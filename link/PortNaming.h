@@ -7,9 +7,16 @@
 
 namespace zir {
 
-// $XDG_CONFIG_HOME/zir, or ~/.config/zir when the variable is unset or not
-// an absolute path.
-QString ZirConfigDir();
+// The numbers the "COM-port №" field offers.
+inline constexpr int kMinPortNumber = 1;
+inline constexpr int kMaxPortNumber = 256;
+
+// $XDG_CONFIG_HOME/zir/com<n>, the name that gives port number n its device.
+QString ComLinkPath(int n);
+
+// The port number a file name of the configuration folder stands for: n for
+// "com<n>" with n in 1..256 written without leading zeros, otherwise 0.
+int ComLinkNumber(const QString& fileName);
 
 // Device path of port number n (1..256).
 QString PortDevicePath(int n);

@@ -1,6 +1,7 @@
 #include "ZebusModTransport.h"
 
-#include "numFormats.h"
+#include "core/NumberText.h"
+#include "core/Text.h"
 
 namespace zir {
 
@@ -8,19 +9,6 @@ namespace {
 
 constexpr int kHeaderBytes = 10;   // addresses, kind, control, data length
 constexpr int kChecksumSize = 4;
-
-bool IsBlankOrControl(QChar c) { return c.unicode() <= 32; }
-
-QStringView TrimBlanksAndControls(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && IsBlankOrControl(text[begin]))
-        ++begin;
-    while (end > begin && IsBlankOrControl(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 std::uint8_t ParseAddressPart(QStringView part)
 {
@@ -126,24 +114,24 @@ QByteArray AcknowledgementFrame(const QString& deviceAddress)
     return Header(ParseBusAddress(kHostAddress), ParseBusAddress(deviceAddress), kKindAck, 0, 0);
 }
 
-FrameVerdict ValidateFrame(const QByteArray& received)
+FrameCheck CheckFrame(const QByteArray& received)
 {
     const qsizetype count = received.size();
     if (count == 0)
-        return FrameVerdict::NoReply;
+        return {FrameVerdict::NoReply, RejectReason::None};
     if (count < kFrameHeaderSize)
-        return FrameVerdict::PacketError;
+        return {FrameVerdict::PacketError, RejectReason::None};
     if (!HeaderChecksumMatches(received))
-        return FrameVerdict::Rejected;
+        return {FrameVerdict::Rejected, RejectReason::HeaderChecksum};
     const int length = DataLength(received);
     // A frame without data is complete after its header; what follows is ignored.
     if (length == 0)
-        return FrameVerdict::Accepted;
+        return {FrameVerdict::Accepted, RejectReason::None};
     if (count != length + kFrameHeaderSize + kChecksumSize)
-        return FrameVerdict::Rejected;
+        return {FrameVerdict::Rejected, RejectReason::Length};
     if (ChecksumBytes(received.sliced(kFrameHeaderSize, length)) != received.last(kChecksumSize))
-        return FrameVerdict::Rejected;
-    return FrameVerdict::Accepted;
+        return {FrameVerdict::Rejected, RejectReason::DataChecksum};
+    return {FrameVerdict::Accepted, RejectReason::None};
 }
 
 std::optional<int> ExpectedFrameLength(const QByteArray& received)

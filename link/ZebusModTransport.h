@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 
@@ -53,7 +53,17 @@ inline std::uint8_t FrameByte(const QByteArray& frame, qsizetype offset)
 }
 
 enum class FrameVerdict { NoReply, PacketError, Rejected, Accepted };
-FrameVerdict ValidateFrame(const QByteArray& received);
+// Which rule turned a frame down (None unless the verdict is Rejected).
+enum class RejectReason { None, HeaderChecksum, Length, DataChecksum };
+struct FrameCheck {
+    FrameVerdict verdict;
+    RejectReason reason;
+};
+// The acceptance rules for the bytes of one read: none is no reply, 1 to 13
+// a packet error; then the header checksum, the length (N + 18 bytes when
+// N > 0; a frame without data is whole after 14 bytes) and the data checksum.
+FrameCheck CheckFrame(const QByteArray& received);
+inline FrameVerdict ValidateFrame(const QByteArray& received) { return CheckFrame(received).verdict; }
 
 // Total frame length announced by a header (14 for N = 0, N + 18 otherwise),
 // or nullopt while fewer than 14 bytes are at hand or the header checksum is

@@ -1,18 +1,12 @@
 #pragma once
-// Numbers inside frames (packed BCD, 16-bit value codes) and the program-wide
-// conversions between numbers and text. Number texts always use "." as the
-// decimal separator, whatever the user's locale; dates and times follow the
-// system locale's short date and long time formats.
+// Numbers inside frames: packed BCD and the instrument's 16-bit value codes.
+// (Number and date texts in general: core/NumberText.h, core/DateText.h.)
 
 #include <QByteArray>
-#include <QDate>
-#include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <cstdint>
-#include <optional>
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 
@@ -34,47 +28,5 @@ std::uint16_t EncodeValueCode(double x);
 // Value codes travel in frame data low byte first.
 std::uint16_t ValueCodeAt(const QByteArray& bytes, qsizetype offset);
 void AppendValueCode(QByteArray& bytes, std::uint16_t code);
-
-// General number-to-text format (15 significant digits, "." separator).
-QString FloatToText(long double value);
-
-// Typed text to numbers, "." only, blanks around the text allowed. Refuses
-// "inf", "nan", hexadecimal floats, "1,5", trailing garbage:
-//   "'%s' is not a valid floating point value" / "'%s' is not a valid integer value".
-double StrToFloat(const QString& text);
-int StrToInt(const QString& text);
-std::optional<double> TryStrToFloat(const QString& text);
-std::optional<int> TryStrToInt(const QString& text);
-
-// The integer grammar shared by typed numbers and address parts: blanks
-// before it, an optional sign, decimal digits or "$" and hexadecimal digits,
-// nothing after. nullopt for anything else or a magnitude beyond 2^53.
-std::optional<std::int64_t> ParseIntegerText(QStringView text);
-
-// Sets "." as the decimal separator for the whole process (C locale for
-// numbers, Qt's default locale keeps the system's date formats). Call it
-// after the application object exists: constructing that object sets the
-// C library locale from the environment.
-void InitNumberFormats();
-
-// Dates and times in the system locale (QLocale::system()); the overloads
-// taking a locale exist so that other locales can be tested without
-// changing the process locale.
-
-// Short date format.
-QString ShortDateText(const QDate& date);
-QString ShortDateText(const QDate& date, const QLocale& locale);
-// Parses a date written in the short date format; also accepts one- or
-// two-digit days and months, two- or four-digit years (two digits read as
-// 2000-2099) and either length of month name. Blanks around are ignored.
-std::optional<QDate> ParseShortDate(const QString& text);
-std::optional<QDate> ParseShortDate(const QString& text, const QLocale& locale);
-// Long time format without the time-zone token.
-QString LongTimeText(const QTime& time);
-QString LongTimeText(const QTime& time, const QLocale& locale);
-// Short date, a blank, long time without the time-zone token; the date alone
-// when the time is exactly midnight.
-QString DateTimeToText(const QDateTime& moment);
-QString DateTimeToText(const QDateTime& moment, const QLocale& locale);
 
 } // namespace zir

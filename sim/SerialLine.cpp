@@ -50,6 +50,13 @@ void MakeRaw(int fd, int baud, const QString& path) {
 
 } // namespace
 
+bool IsStandardRate(int baud) { return StandardSpeed(baud) != B0; }
+
+bool LineRateIs(int fd, int baud) {
+    termios tio{};
+    return tcgetattr(fd, &tio) == 0 && cfgetospeed(&tio) == StandardSpeed(baud);
+}
+
 SerialLine SerialLine::OpenPseudoTerminal() {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0)

@@ -7,6 +7,15 @@
 
 namespace zir::sim {
 
+// 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200: the rates the
+// simulator can set a tty to and recognise on a pseudo-terminal.
+bool IsStandardRate(int baud);
+
+// Whether the line `fd` is set to `baud` (a standard rate). On the master
+// side of a pseudo-terminal the settings read are those the tool's side
+// was given.
+bool LineRateIs(int fd, int baud);
+
 class SerialLine {
 public:
     // Creates a pseudo-terminal in raw mode. Throws std::runtime_error.

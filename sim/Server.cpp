@@ -86,7 +86,7 @@ bool Server::Send(const QByteArray& bytes) {
 }
 
 void Server::Serve(const LinePiece& piece) {
-    if (piece.kind == LinePiece::Kind::Junk) {
+    if (piece.kind == LinePiece::Kind::Junk || (rateCheck_ && !rateCheck_())) {
         Log("DROP", piece.bytes);
         return;
     }

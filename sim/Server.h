@@ -3,6 +3,7 @@
 // applies the fault plan, and sends the reply at the pace of the line.
 
 #include <chrono>
+#include <functional>
 
 #include "sim/Faults.h"
 #include "sim/FrameLog.h"
@@ -30,6 +31,10 @@ public:
     // `stopFd` becomes readable when the simulator must end (a signalfd).
     Server(int lineFd, int stopFd, Instrument& instrument, FaultInjector& faults, FrameLog* log, Pacing pacing);
 
+    // Asked for each request: false means the line is set to another rate
+    // than the instrument's, so the request is dropped unanswered.
+    void SetRateCheck(std::function<bool()> check) { rateCheck_ = std::move(check); }
+
     // Serves until the stop descriptor fires (returns normally) or the line
     // fails (throws std::runtime_error).
     void Run();
@@ -48,6 +53,7 @@ private:
     FrameLog* log_;
     Pacing pacing_;
     FrameSplitter splitter_;
+    std::function<bool()> rateCheck_;
     bool stopping_ = false;
 };
 

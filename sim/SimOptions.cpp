@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include "sim/SerialLine.h"
+
 namespace zir::sim {
 namespace {
 
@@ -25,6 +27,10 @@ COM-port 1.
 Timing: a request is answered after its own wire time (10 bits a byte at the
 baud rate, counted from its first byte) plus a turnaround of 2 ms, and the
 reply's bytes are paced at the same rate. --no-pacing answers at once.
+--speed-check makes it an instrument set to the --baud rate: a request sent
+while the tool's side of the pseudo-terminal is set to another rate is not
+made out and not answered (logged as DROP), as on a real line; --baud must
+then be one of the standard rates 1200 to 115200.
 
 Instrument clock: "now" follows the computer's clock; a fixed moment
 "YYYY-MM-DD hh:mm" stands still (repeatable replies). Banks: 14 banks A..N;
@@ -85,6 +91,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption link(QStringLiteral("link"),
         QStringLiteral("Also make a symlink at PATH to the line (e.g. $XDG_CONFIG_HOME/zir/com1); removed at exit."), QStringLiteral("PATH"));
     const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Line speed for pacing (default 19200)."), QStringLiteral("N"));
+    const QCommandLineOption speedCheck(QStringLiteral("speed-check"),
+        QStringLiteral("Answer only requests sent at the --baud rate."));
     const QCommandLineOption noPacing(QStringLiteral("no-pacing"), QStringLiteral("Answer at once, bytes unpaced."));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"), QStringLiteral("Turnaround before a reply (default 2)."), QStringLiteral("MS"));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Instrument address (default 255.255.255)."), QStringLiteral("A.B.C"));
@@ -104,7 +112,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption clockBytes(QStringLiteral("clock-bytes"),
         QStringLiteral("Fixed XT bytes: minute hour day month year bank-letter, hex (\"30 14 25 12 07 43\")."), QStringLiteral("HEX"));
     const QCommandLineOption xwBytes(QStringLiteral("xw-bytes"), QStringLiteral("Fixed 9 data bytes of the XW reply, hex."), QStringLiteral("HEX"));
-    for (const auto* o : {&help, &pty, &device, &link, &baud, &noPacing, &turnaround, &address, &clock, &currentBank,
+    for (const auto* o : {&help, &pty, &device, &link, &baud, &speedCheck, &noPacing, &turnaround, &address, &clock, &currentBank,
                           &activeBanks, &state, &saveState, &log, &seed, &fault, &faultCommand, &answerFrom,
                           &faultCount, &delay, &clockBytes, &xwBytes})
         parser.addOption(*o);
@@ -148,6 +156,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     if (!readInt(baud, 50, 4000000, o.baud, "--baud needs a rate from 50 to 4000000"))
         return result;
     o.pacing = !parser.isSet(noPacing);
+    o.speedCheck = parser.isSet(speedCheck);
+    if (o.speedCheck && !IsStandardRate(o.baud))
+        return fail(QStringLiteral("--speed-check needs a standard --baud rate from 1200 to 115200"));
     if (!readInt(turnaround, 0, 10000, o.turnaroundMs, "--turnaround needs milliseconds from 0 to 10000"))
         return result;
     if (parser.isSet(address)) {

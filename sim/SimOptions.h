@@ -19,6 +19,7 @@ struct SimOptions {
     QString linkPath;                   // symlink to the line, made at start, removed at exit
     int baud = kDefaultBaud;
     bool pacing = true;
+    bool speedCheck = false;            // ignore requests sent at another rate than `baud`
     int turnaroundMs = kDefaultTurnaroundMs;
     std::optional<QString> address;
     bool clockGiven = false;

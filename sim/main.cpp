@@ -62,6 +62,8 @@ int Serve(const SimOptions& options) {
 
     Server server(line.Fd(), stopFd, instrument, faults, log.get(),
                   Pacing{options.pacing, options.baud, options.turnaroundMs});
+    if (options.speedCheck)
+        server.SetRateCheck([fd = line.Fd(), baud = options.baud] { return LineRateIs(fd, baud); });
     int status = 0;
     try {
         server.Run();

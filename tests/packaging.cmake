@@ -4,7 +4,7 @@ find_program(APPSTREAMCLI appstreamcli REQUIRED)
 add_test(NAME packaging_desktop_entry
          COMMAND ${DESKTOP_FILE_VALIDATE} ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.desktop)
 add_test(NAME packaging_metainfo
-         COMMAND ${APPSTREAMCLI} validate --no-net ${PROJECT_SOURCE_DIR}/packaging/org.zirtool.Zir.metainfo.xml)
+         COMMAND ${APPSTREAMCLI} validate --no-net ${ZIR_METAINFO})
 # Validators print warnings but exit 0 on them; any output line naming an error fails too.
 set_tests_properties(packaging_desktop_entry packaging_metainfo PROPERTIES
   FAIL_REGULAR_EXPRESSION "error|E:")

@@ -2,7 +2,7 @@
 
 #include "app/settings/IniFile.h"
 #include "app/settings/IniLocation.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -150,9 +150,6 @@ void TFormPlacement::Restore() {
 void TFormPlacement::RestorePosition(const IniFile& ini, const QString& section, const ScreenInfo& screen) {
     const QString suffix = SizeSuffix(screen);
     const QRect frame = form_->frameGeometry();
-
-    // Flags are read as the placement's flags; X11 has nothing to apply them to.
-    (void)ini.ReadInteger(section, QStringLiteral("Flags"), 0);
 
     bool found = false;
     QPoint minimized = minimizedPosition_;

@@ -1,6 +1,7 @@
 #include "app/settings/FormStorage.h"
 
 #include "app/settings/IniFile.h"
+#include "core/Text.h"
 
 namespace zir {
 
@@ -17,7 +18,7 @@ void TFormStorage::RestoreProperties(const IniFile& ini, const QString& section)
         // Each field on its own: one that fails stays as it was.
         try {
             const QString fallback = property.kind == PropertyKind::ComponentReference ? QString() : property.written();
-            property.restore(TrimBlanks(ini.ReadString(section, property.key, fallback)));
+            property.restore(TrimBlanksAndControls(ini.ReadString(section, property.key, fallback)).toString());
         } catch (const std::exception&) {
         }
     }
@@ -25,7 +26,7 @@ void TFormStorage::RestoreProperties(const IniFile& ini, const QString& section)
 
 void TFormStorage::SaveProperties(IniFile& ini, const QString& section) {
     for (const StoredProperty& property : properties_) {
-        const QString value = TrimBlanks(property.written());
+        const QString value = TrimBlanksAndControls(property.written()).toString();
         // Only a text is ever written empty: an empty page reference leaves
         // the stored one as it was.
         if (value.isEmpty() && property.kind != PropertyKind::Text) continue;

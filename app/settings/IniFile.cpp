@@ -1,6 +1,8 @@
 #include "app/settings/IniFile.h"
 
-#include "link/Errors.h"
+#include "core/Errors.h"
+#include "core/SystemIo.h"
+#include "core/Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,10 +21,7 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
 // [begin, end) without the blanks at either side.
-void TrimRange(const QByteArray& data, qsizetype& begin, qsizetype& end) {
-    while (begin < end && IsBlank(data[begin])) ++begin;
-    while (end > begin && IsBlank(data[end - 1])) --end;
-}
+void TrimRange(const QByteArray& data, qsizetype& begin, qsizetype& end) { TrimBounds(data, begin, end, IsBlank); }
 
 bool SameName(const QByteArray& data, qsizetype begin, qsizetype end, const QString& name) {
     return QString::fromUtf8(data.constData() + begin, end - begin).compare(name, Qt::CaseInsensitive) == 0;
@@ -63,21 +62,6 @@ QString ResolvedTarget(const QString& path) {
         target = info.symLinkTarget();
     }
     return target;
-}
-
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
 }
 
 void SyncFolder(const QString& folder) {
@@ -253,7 +237,7 @@ void IniFile::Save() const {
     struct stat old {};
     if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
 
-    bool written = WriteAll(fd, data_) && ::fsync(fd) == 0;
+    bool written = WriteWhole(fd, data_) == 0 && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
         ::unlink(temporary.constData());

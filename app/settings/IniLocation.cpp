@@ -4,13 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace zir {
+#include "core/XdgFolders.h"
 
-QString ConfigFolder() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
-    return QDir::cleanPath(base + QStringLiteral("/zir"));
-}
+namespace zir {
 
 QString IniNameFor(const QString& executablePath) {
     QString name = QFileInfo(executablePath).fileName();
@@ -23,10 +19,10 @@ QString IniNameFor(const QString& executablePath) {
 QString ResolveIniFilePath(const QString& iniFileName) {
     if (iniFileName.isEmpty()) {
         const QString executable = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-        return ConfigFolder() + u'/' + IniNameFor(executable);
+        return ZirConfigDir() + u'/' + IniNameFor(executable);
     }
     if (QDir::isAbsolutePath(iniFileName)) return QDir::cleanPath(iniFileName);
-    return QDir::cleanPath(ConfigFolder() + u'/' + iniFileName);
+    return QDir::cleanPath(ZirConfigDir() + u'/' + iniFileName);
 }
 
 } // namespace zir

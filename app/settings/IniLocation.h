@@ -6,9 +6,6 @@
 
 namespace zir {
 
-// The folder of the program's configuration, without a trailing "/".
-QString ConfigFolder();
-
 // The executable's file name with its extension replaced by ".INI"
 // ("zir" gives "zir.INI", "zir.bin" gives "zir.INI").
 QString IniNameFor(const QString& executablePath);

@@ -15,30 +15,10 @@
 
 #include <cmath>
 
+#include "core/NumberText.h"
+#include "core/Text.h"
+
 namespace zir {
-
-QString TrimBlanks(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= u' ') ++begin;
-    while (end > begin && text[end - 1].unicode() <= u' ') --end;
-    return text.mid(begin, end - begin);
-}
-
-QString FormatReal(double value) {
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e18)
-        return QString::number(static_cast<qint64>(value));
-    // Shortest form that reads back to the same number, exponent as "1E-5".
-    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest).toUpper();
-    const qsizetype e = text.indexOf(u'E');
-    if (e >= 0) {
-        QString exponent = text.mid(e + 1);
-        const bool negative = exponent.startsWith(u'-');
-        exponent.remove(0, exponent.startsWith(u'-') || exponent.startsWith(u'+') ? 1 : 0);
-        while (exponent.size() > 1 && exponent.startsWith(u'0')) exponent.remove(0, 1);
-        text = text.left(e + 1) + (negative ? QStringLiteral("-") : QString()) + exponent;
-    }
-    return text;
-}
 
 QString QuotedForIni(const QString& value) {
     if (value.size() >= 2) {
@@ -74,7 +54,7 @@ std::optional<double> ParseReal(const QString& value) {
 
 StoredProperty TextOf(QLineEdit* edit) {
     QPointer<QLineEdit> field(edit);
-    return {QString(), PropertyKind::Text, [field] { return field ? TrimBlanks(field->text()) : QString(); },
+    return {QString(), PropertyKind::Text, [field] { return field ? TrimBlanksAndControls(field->text()).toString() : QString(); },
             [field](const QString& value) {
                 if (field) field->setText(value);
             }};
@@ -82,7 +62,7 @@ StoredProperty TextOf(QLineEdit* edit) {
 
 StoredProperty ValueOf(QSpinBox* spin) {
     QPointer<QSpinBox> field(spin);
-    return {QString(), PropertyKind::RealNumber, [field] { return field ? FormatReal(field->value()) : QString(); },
+    return {QString(), PropertyKind::RealNumber, [field] { return field ? FloatToText(field->value()) : QString(); },
             [field](const QString& value) {
                 const auto number = ParseReal(value);
                 if (!field || !number) return;
@@ -94,7 +74,7 @@ StoredProperty ValueOf(QSpinBox* spin) {
 
 StoredProperty ValueOf(QDoubleSpinBox* spin) {
     QPointer<QDoubleSpinBox> field(spin);
-    return {QString(), PropertyKind::RealNumber, [field] { return field ? FormatReal(field->value()) : QString(); },
+    return {QString(), PropertyKind::RealNumber, [field] { return field ? FloatToText(field->value()) : QString(); },
             [field](const QString& value) {
                 const auto number = ParseReal(value);
                 if (field && number) field->setValue(*number);

@@ -4,7 +4,8 @@
 //
 // Property names are those of the window design, mapped onto the widgets:
 //   Text        QLineEdit text (a masked edit's text with its literals)
-//   Value       QSpinBox / QDoubleSpinBox value, a real number
+//   Value       QSpinBox / QDoubleSpinBox value, a real number in the
+//               general number format (FloatToText: "65535", "0.5", "1E-5")
 //   ItemIndex   QComboBox current index, -1 for no item
 //   Checked     checkable QAbstractButton or QAction
 //   Enabled     QWidget's or QAction's own enabled flag
@@ -39,12 +40,6 @@ struct StoredProperty {
 // into two non-empty names at its first ".", names no component, or names a
 // property the component does not have.
 std::optional<StoredProperty> ResolveStoredProperty(QWidget* form, const QString& entry);
-
-// Blanks and control characters off both ends.
-QString TrimBlanks(const QString& text);
-
-// A real number as the settings file keeps it: "65535", "0.5", "1E-5".
-QString FormatReal(double value);
 
 // A value that begins and ends with the same quotation mark is enclosed in one
 // more pair of double quotation marks, which a read takes off again.

@@ -1,5 +1,6 @@
 #include "app/windows/CachedPaint.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QHashFunctions>
 #include <QPaintDevice>
@@ -53,9 +54,22 @@ size_t qHash(const TCachedRowDelegate::RowLook& look, size_t seed) noexcept {
 TCachedRowDelegate::TCachedRowDelegate(QObject* parent)
     : QStyledItemDelegate(parent), rows_(kKeptBytes), sizes_(kKeptSizes) {}
 
+void TCachedRowDelegate::TakeLine(const QString& line, const QFontMetrics& metrics) {
+    if (metrics.horizontalAdvance(line) > metrics.horizontalAdvance(widest_)) widest_ = line;
+}
+
 QSize TCachedRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QVariant given = index.data(Qt::SizeHintRole);
+    if (given.isValid()) return given.toSize();
     QStyleOptionViewItem styled = option;
     initStyleOption(&styled, index);
+    if (!widest_.isEmpty() &&
+        styled.fontMetrics.horizontalAdvance(widest_) > styled.fontMetrics.horizontalAdvance(styled.text))
+        styled.text = widest_;
+    return Measured(styled);
+}
+
+QSize TCachedRowDelegate::Measured(QStyleOptionViewItem styled) const {
     // The size does not depend on where the row is; a wrapping row's does on
     // its width, which stays in the key.
     if ((styled.features & QStyleOptionViewItem::WrapText) == QStyleOptionViewItem::None)
@@ -65,7 +79,8 @@ QSize TCachedRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
         if (const QSize* kept = sizes_.object(*look)) return *kept;
     }
     ++styleMeasures_;
-    const QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const QStyle* style = styled.widget ? styled.widget->style() : QApplication::style();
+    const QSize size = style->sizeFromContents(QStyle::CT_ItemViewItem, &styled, QSize(), styled.widget);
     if (look) sizes_.insert(*look, new QSize(size));
     return size;
 }
@@ -100,7 +115,7 @@ void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             painter->drawPixmap(styled.rect.topLeft(), *kept);
             return;
         }
-        const int natural = sizeHint(option, index).width();
+        const int natural = Measured(styled).width();
         if (natural > width) look->size.setWidth(width);
         else styled.rect.setWidth(natural);
     }

@@ -7,6 +7,7 @@
 
 #include <QCache>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPixmap>
 #include <QRect>
 #include <QScrollBar>
@@ -24,7 +25,17 @@ public:
     explicit TCachedRowDelegate(QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // As the style measures the row, but at least as wide as the widest line
+    // taken.
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // A line of the list. A list of uniform item sizes (cheap to lay out for
+    // a day of 1440 lines) measures one row for all; sized by the widest line
+    // every row is whole and the list scrolls sideways to the end of the
+    // longest, wherever it stands.
+    void TakeLine(const QString& line, const QFontMetrics& metrics);
+    // The list was emptied.
+    void ClearLines() { widest_.clear(); }
 
     // Rows painted and measured by the style so far (each one not found
     // among the kept rows and sizes).
@@ -47,6 +58,10 @@ public:
     };
 
 private:
+    // The style's size of the row, kept by its look.
+    QSize Measured(QStyleOptionViewItem styled) const;
+
+    QString widest_;
     mutable QCache<RowLook, QPixmap> rows_;
     mutable QCache<RowLook, QSize> sizes_;
     mutable int stylePaints_ = 0;

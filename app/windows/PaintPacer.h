@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "link/Exchange.h"
+#include "core/Clock.h"
 
 namespace zir {
 
@@ -46,7 +46,7 @@ private:
     void ArmTimer();
 
     std::function<void()> show_;
-    SteadyClock steady_;
+    SystemClock steady_;
     IClock* clock_ = &steady_;
     std::optional<std::int64_t> lastShown_;
     bool pending_ = false;

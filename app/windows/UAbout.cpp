@@ -1,6 +1,7 @@
 #include "app/windows/UAbout.h"
 
 #include "app/AppEnvironment.h"
+#include "core/Version.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -37,7 +38,7 @@ TAboutBox::TAboutBox(QWidget* parent)
         return label;
     };
     ProductName = makeLabel("ProductName", QStringLiteral("ZIR-Soft"));
-    Version = makeLabel("Version", QStringLiteral("Version 1.2.1"));
+    Version = makeLabel("Version", QStringLiteral("Version ") + QLatin1String(kVersion));
     Copyright = makeLabel("Copyright", QStringLiteral("Copyright © \"Nera\". All rights reserved."));
     Comments = makeLabel("Comments", QStringLiteral("program is designed to communicate with the device ZIR by \"Nera\""));
     Comments->setWordWrap(true);

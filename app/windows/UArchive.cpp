@@ -9,12 +9,13 @@
 #include <QMenu>
 #include <QSaveFile>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
 #include "app/windows/CachedPaint.h"
-#include "link/Cp1251.h"
-#include "link/Errors.h"
+#include "core/Cp1251.h"
+#include "core/Errors.h"
 
 namespace zir {
 
@@ -28,6 +29,10 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     ListBox->setObjectName(QStringLiteral("ListBox"));
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setUniformItemSizes(true);
+    // Whole lines, scrolled sideways to the longest: every row is measured
+    // as wide as the widest line (see TakeLine).
+    ListBox->setTextElideMode(Qt::ElideNone);
+    ListBox->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
     // Every new line repaints the visible rows and both bars; they are
     // copied, not painted again.
@@ -68,6 +73,8 @@ void TArchive::AddLine(const QString& line) {
 
 void TArchive::MovePendingLines() {
     if (pendingLines_.isEmpty()) return;
+    const QFontMetrics metrics = ListBox->fontMetrics();
+    for (const QString& line : std::as_const(pendingLines_)) rowPainter_->TakeLine(line, metrics);
     ListBox->addItems(pendingLines_);
     pendingLines_.clear();
     // Every insertion throws the list's item layout away and only schedules
@@ -112,6 +119,7 @@ void TArchive::N1Click() {
 void TArchive::N2Click() {
     pendingLines_.clear();
     ListBox->clear();
+    rowPainter_->ClearLines();
 }
 
 void TArchive::keyPressEvent(QKeyEvent* event) {
@@ -146,12 +154,16 @@ void TArchive::Guarded(const std::function<void()>& handler) {
 }
 
 void SaveLinesToFile(const QStringList& lines, const QString& path) {
-    const QString fullName = QFileInfo(path).absoluteFilePath();
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += UnicodeToCp1251(line);
+        bytes += UnicodeToCp1251Replacing(line);
         bytes += "\r\n";
     }
+    SaveBytesToFile(bytes, path);
+}
+
+void SaveBytesToFile(const QByteArray& bytes, const QString& path) {
+    const QString fullName = QFileInfo(path).absoluteFilePath();
     QSaveFile file(fullName);
     // A file in a folder we may not create files in is still replaced in place.
     file.setDirectWriteFallback(true);

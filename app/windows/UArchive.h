@@ -56,7 +56,8 @@ public:
     // Escape asks "Would you like to close window?"; OK hides the window.
     void FormKeyPress(QChar key);
     // Saves the list to a file chosen by the operator (CR LF line ends,
-    // Windows-1251, an existing file replaced). Throws EFileError
+    // Windows-1251 with "?" for a character it lacks, an existing file
+    // replaced). Throws EFileError
     // "Cannot create file "%s". %s" when the file cannot be written.
     void N1Click();
     void N2Click();
@@ -71,13 +72,16 @@ private:
     void MovePendingLines();
 
     IDialogs* dialogs_;
-    TCachedRowDelegate* rowPainter_ = nullptr;
+    TCachedRowDelegate* rowPainter_ = nullptr;  // owned by ListBox
     QStringList pendingLines_;
     TPaintPacer linePacer_;
 };
 
-// Writes the lines, each followed by CR LF, in Windows-1251 to `path`,
-// replacing the file. Throws EFileError "Cannot create file "%s". %s".
+// Writes the lines, each followed by CR LF, in Windows-1251 ("?" for a
+// character it lacks) to `path`, replacing the file. Throws EFileError "Cannot create file "%s". %s".
 void SaveLinesToFile(const QStringList& lines, const QString& path);
+// Writes the bytes to `path` through a temporary file, replacing the file.
+// Throws EFileError "Cannot create file "%s". %s".
+void SaveBytesToFile(const QByteArray& bytes, const QString& path);
 
 } // namespace zir

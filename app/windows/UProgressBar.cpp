@@ -77,7 +77,7 @@ TFProgressBar::TFProgressBar(QWidget* parent)
     setFixedSize(578, 68);
     Gauge = new TGauge(this);
     Gauge->setGeometry(8, 8, 561, 52);
-    Gauge->SetMaxValue(288);
+    Gauge->SetMaxValue(kGaugeInitialMax);
 }
 
 void TFProgressBar::ShowOver(const QWidget* owner) {
@@ -89,11 +89,6 @@ void TFProgressBar::ShowOver(const QWidget* owner) {
     raise();
 }
 
-void TFProgressBar::FormKeyPress(QChar) {}
-
-void TFProgressBar::keyPressEvent(QKeyEvent* event) {
-    if (!event->text().isEmpty()) FormKeyPress(event->text().at(0));
-    event->accept();
-}
+void TFProgressBar::keyPressEvent(QKeyEvent* event) { event->accept(); }
 
 } // namespace zir

@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "app/windows/PaintPacer.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
 
 namespace zir {
 
@@ -13,6 +13,9 @@ class ERangeError : public EZirError {
 public:
     using EZirError::EZirError;
 };
+
+// The gauge's maximum until an operation prepares it.
+inline constexpr int kGaugeInitialMax = 288;
 
 // Horizontal bar gauge: black bar filling from the left on a white ground,
 // the whole percentage centred as "%d%%".
@@ -66,10 +69,9 @@ public:
 
     // Shows the window without modality, centred over `owner`.
     void ShowOver(const QWidget* owner);
-    // Characters typed here do nothing.
-    void FormKeyPress(QChar key);
 
 protected:
+    // Keys typed here do nothing.
     void keyPressEvent(QKeyEvent* event) override;
 };
 

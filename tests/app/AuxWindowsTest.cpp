@@ -5,17 +5,23 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/AppEnvironment.h"
+#include "app/DesktopOpener.h"
 #include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/support/FakeByteChannel.h"
+#include "support/VirtualClock.h"
 
 namespace zir::test {
 namespace {
@@ -106,6 +112,45 @@ protected:
     TArchive archive;
 };
 
+// At its designed size the window shows whole record lines: none is cut with
+// "...", and the list scrolls sideways to the end of the longest, wherever it
+// stands in the list, also for lines added while the window was hidden.
+TEST_F(ArchiveWindow, ShowsWholeLinesAndScrollsToTheLongest) {
+    const QString shortLine = QString::fromUtf8("17.05.24 08:00:00    0 1/s ± 0 %     0 1/s ± 0 %");
+    const QString longLine =
+        QString::fromUtf8("17.05.24 08:01:00    1.23E-12 мкЗв/ч ± 255 %     1.01E-12 мкЗв/ч ± 255 %");
+    for (const bool shownFirst : {false, true}) {
+        SCOPED_TRACE(shownFirst ? "added while shown" : "added while hidden");
+        archive.N2Click();
+        archive.resize(361, 285);
+        if (shownFirst) {
+            archive.ShowModeless();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
+        }
+        archive.AddLine(shortLine);
+        archive.AddLine(longLine);
+        for (int i = 0; i < 5; ++i) archive.AddLine(shortLine);
+        archive.ShowModeless();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
+        QApplication::processEvents();
+
+        QListWidget& list = *archive.ListBox;
+        const QFontMetrics metrics(list.font());
+        const int longWidth = metrics.horizontalAdvance(longLine);
+        ASSERT_GT(longWidth, list.viewport()->width());  // the designed width is too narrow for it
+        for (int row = 0; row < list.count(); ++row) {
+            const QRect item = list.visualItemRect(list.item(row));
+            EXPECT_GE(item.width(), metrics.horizontalAdvance(list.item(row)->text())) << row;
+        }
+        QScrollBar& sideways = *list.horizontalScrollBar();
+        EXPECT_GE(sideways.maximum() + list.viewport()->width(), longWidth);
+        sideways.setValue(sideways.maximum());
+        EXPECT_GE(list.visualItemRect(list.item(1)).right(), list.viewport()->width() - 1 - 8);
+        EXPECT_LE(list.visualItemRect(list.item(1)).left() + longWidth, list.viewport()->width());
+        archive.hide();
+    }
+}
+
 TEST_F(ArchiveWindow, SavesEveryLineWithCrLfInWindows1251AndReplacesTheFile) {
     const QString path = dir.filePath(QStringLiteral("list.txt"));
     dialogs.saveFileName = path;
@@ -121,6 +166,19 @@ TEST_F(ArchiveWindow, SavesEveryLineWithCrLfInWindows1251AndReplacesTheFile) {
     EXPECT_EQ(Saved(path), QByteArray());
     EXPECT_TRUE(dialogs.warnings.isEmpty());
     EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+// A record line whose date text holds characters of a locale's own script
+// (Greek "μ.μ.", Korean) is saved with "?" in their places, as Archive.txt has it.
+TEST_F(ArchiveWindow, SavesLinesWhoseDateTheCodePageCannotHold) {
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    dialogs.saveFileName = path;
+    archive.AddLine(QString::fromUtf8("17/5/24 1:30:00 \u03BC.\u03BC.    0.0015  \u00B1 12 %"));
+    archive.AddLine(QString::fromUtf8("24. 5. 17. \uC624\uD6C4 1:30:00    0 \u00B1 0 %"));
+    archive.N1->trigger();
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QStringLiteral("|")).toStdString();
+    EXPECT_EQ(Saved(path), QByteArray("17/5/24 1:30:00 ?.?.    0.0015  \xB1 12 %\r\n"
+                                      "24. 5. 17. ?? 1:30:00    0 \xB1 0 %\r\n"));
 }
 
 TEST_F(ArchiveWindow, CancelledSaveDialogWritesNothing) {
@@ -159,7 +217,7 @@ TEST_F(ArchiveWindow, EscapeAsksAndOkHidesWithTheLinesKept) {
 // request's wait gives), not only once the event loop is idle; one that comes
 // sooner than the repaint interval after the last is painted with the next.
 TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
-    FakeClock clock;
+    VirtualClock clock;
     archive.SetClock(&clock);
     archive.ShowModeless();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
@@ -210,6 +268,91 @@ TEST(AppDir, ExecutableFolderWhenWritableElseTheDataFolder) {
     EXPECT_EQ(ComputeAppDir(missing, QString(), QStringLiteral("/home/op")), "/home/op/.local/share/zir/");
     EXPECT_EQ(ComputeAppDir(missing, QStringLiteral("relative"), QStringLiteral("/home/op")),
               "/home/op/.local/share/zir/");
+}
+
+// An installed program never writes into a system folder, even where that
+// folder is writable (run as root): its files go to the data folder.
+TEST(AppDir, InstalledSystemLocationsUseTheDataFolder) {
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath(QStringLiteral("prefix"));
+    for (const char* sub : {"prefix/bin/tools", "prefix/binaries", "usr/bin", "build/app"})
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QString::fromLatin1(sub))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("prefix/bin")), dir.filePath(QStringLiteral("linked-bin"))));
+    const QString data = QStringLiteral("/home/op/.local/share/zir/");
+    const struct {
+        QString exeDir;
+        QString appDir;  // empty: the executable's folder
+    } cases[] = {
+        {dir.filePath(QStringLiteral("prefix/bin")), data},
+        {dir.filePath(QStringLiteral("prefix/bin/")), data},
+        {dir.filePath(QStringLiteral("prefix/bin/tools")), data},
+        {dir.filePath(QStringLiteral("linked-bin")), data},         // the same folder through a link
+        {dir.filePath(QStringLiteral("prefix/binaries")), {}},      // not below prefix/bin
+        {dir.filePath(QStringLiteral("usr/bin")), {}},              // not the system's /usr
+        {dir.filePath(QStringLiteral("build/app")), {}},            // a build folder
+        {QStringLiteral("/usr/bin"), data},
+        {QStringLiteral("/usr/local/bin"), data},
+        {QStringLiteral("/usr/lib/zir"), data},
+        {QStringLiteral("/opt/zir/bin"), data},
+    };
+    for (const auto& c : cases) {
+        const QString expected = c.appDir.isEmpty() ? QDir::cleanPath(c.exeDir) + "/" : c.appDir;
+        EXPECT_EQ(ComputeAppDir(c.exeDir, QString(), QStringLiteral("/home/op"), prefix), expected)
+            << c.exeDir.toStdString();
+    }
+}
+
+// The desktop's opener runs detached with its messages kept off the terminal
+// that started zir.
+TEST(DesktopOpener, OpenerMessagesStayOffTheTerminal) {
+    QTemporaryDir dir;
+    const QString opener = dir.filePath(QStringLiteral("xdg-open"));
+    const QString marker = dir.filePath(QStringLiteral("opened"));
+    {
+        QFile script(opener);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\n"
+                                    "echo \"No applications found for mimetype: $1\"\n"
+                                    "echo \"xdg-open: no method available for opening '$1'\" >&2\n"
+                                    "printf '%s' \"$1\" > '%1'\n")
+                         .arg(marker)
+                         .toUtf8());
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    const QString workbook = dir.filePath(QStringLiteral("ZIR_archive.xlsx"));
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()) + ":" + savedPath);
+
+    // The terminal: this process's standard output and error, caught in a file.
+    const QByteArray caught = QFile::encodeName(dir.filePath(QStringLiteral("terminal")));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = ::dup(1), savedErr = ::dup(2);
+    const int terminal = ::open(caught.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(terminal, 0);
+    ::dup2(terminal, 1);
+    ::dup2(terminal, 2);
+    const bool started = OpenWithDesktop(workbook);
+    const bool finished = QTest::qWaitFor([&] { return QFile::exists(marker) && QFileInfo(marker).size() > 0; }, 20000);
+    QTest::qWait(50);  // nothing comes after the marker; give a late write its chance to show
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::dup2(savedOut, 1);
+    ::dup2(savedErr, 2);
+    ::close(savedOut);
+    ::close(savedErr);
+    ::close(terminal);
+    qputenv("PATH", savedPath);
+
+    EXPECT_TRUE(started);
+    ASSERT_TRUE(finished);
+    QFile opened(marker);
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(opened.readAll()), workbook);
+    QFile output(QFile::decodeName(caught));
+    ASSERT_TRUE(output.open(QIODevice::ReadOnly));
+    EXPECT_EQ(output.readAll(), QByteArray());
 }
 
 } // namespace

@@ -21,7 +21,7 @@
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/support/FakeByteChannel.h"
+#include "support/VirtualClock.h"
 
 namespace zir::test {
 namespace {
@@ -53,7 +53,7 @@ struct PacerCase {
 TEST(PaintPacer, ShowsAtMostOncePerIntervalAndEveryChangeThatComesSlower) {
     const PacerCase cases[] = {{1, 500}, {5, 200}, {20, 100}, {32, 50}, {33, 50}, {50, 40}, {1000, 5}};
     for (const PacerCase& c : cases) {
-        FakeClock clock;
+        VirtualClock clock;
         std::vector<std::int64_t> shown;
         TPaintPacer pacer([&] { shown.push_back(clock.now); });
         pacer.SetClock(&clock);
@@ -77,7 +77,7 @@ TEST(PaintPacer, ShowsAtMostOncePerIntervalAndEveryChangeThatComesSlower) {
 }
 
 TEST(PaintPacer, HeldBackChangeIsShownByTheEventLoopOnceDue) {
-    FakeClock clock;
+    VirtualClock clock;
     int shown = 0;
     TPaintPacer pacer([&] { ++shown; });
     pacer.SetClock(&clock);
@@ -95,7 +95,7 @@ TEST(PaintPacer, HeldBackChangeIsShownByTheEventLoopOnceDue) {
 }
 
 TEST(PaintPacer, ChangeForLaterWaitsForThePaintMomentOrTheTimer) {
-    FakeClock clock;
+    VirtualClock clock;
     int shown = 0;
     TPaintPacer pacer([&] { ++shown; });
     pacer.SetClock(&clock);
@@ -128,7 +128,7 @@ protected:
         QApplication::processEvents();
     }
     ScriptedDialogs dialogs;
-    FakeClock clock;
+    VirtualClock clock;
     TArchive archive;
     PaintCounter painted;
 };
@@ -209,7 +209,7 @@ TEST_F(ArchiveList, ClearingAndSavingIncludeHeldBackLines) {
 // --- the gauge and the status line
 
 TEST(GaugePacing, RepaintsAtMostAboutThirtyTimesASecondAndShowsTheLastStep) {
-    FakeClock clock;
+    VirtualClock clock;
     TGauge gauge;
     gauge.SetClock(&clock);
     gauge.resize(561, 52);
@@ -245,7 +245,7 @@ TEST(GaugePacing, RepaintsAtMostAboutThirtyTimesASecondAndShowsTheLastStep) {
 }
 
 TEST(StatusPacing, TextIsCurrentAtOnceAndPaintedAtMostOncePerInterval) {
-    FakeClock clock;
+    VirtualClock clock;
     ScriptedDialogs dialogs;
     TFace face;
     face.SetDialogs(&dialogs);
@@ -386,25 +386,56 @@ TEST(CachedScrollBars, LookExactlyAsTheStylePaintsThemAndKeepTheirLooks) {
     }
 }
 
-// The archive window as the operator sees it after some lines, with its
-// kept paintings and then with the style's own painters.
+// The style's own painting of rows measured as another delegate measures them.
+class StylePaintedRows final : public QStyledItemDelegate {
+public:
+    StylePaintedRows(const QAbstractItemDelegate& sizes, QObject* parent)
+        : QStyledItemDelegate(parent), sizes_(sizes) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return sizes_.sizeHint(option, index);
+    }
+
+private:
+    const QAbstractItemDelegate& sizes_;
+};
+
+// The archive window as the operator sees it after some lines, some wider
+// than the window, at several places of both bars, with its kept paintings
+// and then with the style's own painters on rows of the same size.
 TEST(CachedPainting, ArchiveWindowLooksTheSameAsWithThePlainPainters) {
     ScriptedDialogs dialogs;
     TArchive window(dialogs);
     window.move(300, 300);  // away from the mouse pointer, which lights up a row
     window.ShowModeless();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    for (int i = 0; i < 60; ++i) window.AddLine(i % 7 == 3 ? QStringLiteral("short") : Line(i * 37));
+    const QString wide = QString::fromUtf8("17.05.24 08:01:00    1.23E-12 мкЗв/ч ± 255 %     1.01E-12 мкЗв/ч ± 255 %");
+    for (int i = 0; i < 60; ++i) {
+        window.AddLine(i % 7 == 3 ? QStringLiteral("short") : i % 11 == 5 ? wide : Line(i * 37));
+    }
     window.ShowPendingLines();
-    window.ListBox->verticalScrollBar()->setValue(3);
-    const QImage kept = Grab(window);
+    QListWidget& list = *window.ListBox;
+    const auto places = [&list] {
+        const int sideways = list.horizontalScrollBar()->maximum();
+        return std::vector<QPoint>{{0, 3}, {sideways / 2, 4}, {sideways, 40}};
+    };
+    const auto looks = [&] {
+        std::vector<QImage> images;
+        for (const QPoint& at : places()) {
+            list.horizontalScrollBar()->setValue(at.x());
+            list.verticalScrollBar()->setValue(at.y());
+            images.push_back(Grab(window));
+        }
+        return images;
+    };
+    ASSERT_GT(list.horizontalScrollBar()->maximum(), 0);  // the wide line does not fit
+    const std::vector<QImage> kept = looks();
 
-    window.ListBox->setItemDelegate(new QStyledItemDelegate(window.ListBox));
-    window.ListBox->setVerticalScrollBar(new QScrollBar(Qt::Vertical));
-    window.ListBox->setHorizontalScrollBar(new QScrollBar(Qt::Horizontal));
-    window.ListBox->doItemsLayout();
-    window.ListBox->verticalScrollBar()->setValue(3);
-    EXPECT_EQ(Difference(kept, Grab(window)), "");
+    list.setItemDelegate(new StylePaintedRows(window.RowPainter(), &list));
+    list.setVerticalScrollBar(new QScrollBar(Qt::Vertical));
+    list.setHorizontalScrollBar(new QScrollBar(Qt::Horizontal));
+    list.doItemsLayout();
+    const std::vector<QImage> plain = looks();
+    for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(Difference(kept[k], plain[k]), "") << k;
 }
 
 } // namespace

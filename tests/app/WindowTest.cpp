@@ -1,8 +1,11 @@
 // The main window with its real widgets, driven by key and mouse events.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -28,6 +31,7 @@
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "tests/support/RecordingStatus.h"
 
 namespace zir::test {
 namespace {
@@ -190,6 +194,102 @@ INSTANTIATE_TEST_SUITE_P(Typed, HiddenCode,
                                            HiddenCase{"xyKOTAz", true}, HiddenCase{"KOTa", false},
                                            HiddenCase{"OTA", false}));
 
+// Typed characters are handled once, also in the bank list box, whose events
+// the window sees both as the focused control's and as its edit field's.
+struct FocusedControlCase {
+    const char* name;
+    QWidget* (*control)(TFace&);
+};
+
+class KeysInControl : public Window, public ::testing::WithParamInterface<FocusedControlCase> {
+protected:
+    void SetUp() override {
+        face.PageControl1->setCurrentWidget(face.TabSheet2);
+        Focus(GetParam().control(face));
+        ASSERT_TRUE(GetParam().control(face)->hasFocus());
+    }
+};
+
+TEST_P(KeysInControl, EscapeAsksOnce) {
+    QTest::keyClick(Focused(), Qt::Key_Escape);
+    EXPECT_EQ(dialogs.warnings, QStringList{"Would you like to finish the program?"});
+}
+
+TEST_P(KeysInControl, TheCodeRevealsTheGroup) {
+    QTest::keyClicks(Focused(), QStringLiteral("KOTA"));
+    EXPECT_FALSE(face.GB_Hidden->isHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, KeysInControl,
+    ::testing::Values(FocusedControlCase{"BankBox", [](TFace& f) -> QWidget* { return f.CB_Bank; }},
+                      FocusedControlCase{"BankBoxEditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); }},
+                      FocusedControlCase{"AddressField", [](TFace& f) -> QWidget* { return f.LE_DeviceAdr; }}),
+    [](const ::testing::TestParamInfo<FocusedControlCase>& param) { return param.param.name; });
+
+// A check box that governs another control: the control is enabled exactly
+// while the box is checked, however the box changes.
+struct GoverningCase {
+    const char* name;
+    QCheckBox* (*box)(TFace&);
+    QWidget* (*governed)(TFace&);
+};
+
+using ChangeBox = void (*)(QCheckBox& box);
+
+void Click(QCheckBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2)); }
+void SpaceKey(QCheckBox& box) {
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_Space);
+}
+// What a screen reader or UI automation does: the box's Toggle action.
+void AccessibleToggle(QCheckBox& box) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&box);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+void SetByProgram(QCheckBox& box) { box.setChecked(!box.isChecked()); }
+
+class GoverningBox : public Window,
+                     public ::testing::WithParamInterface<std::tuple<GoverningCase, ChangeBox>> {};
+
+TEST_P(GoverningBox, ControlEnabledExactlyWhileChecked) {
+    const auto& [which, change] = GetParam();
+    face.PageControl1->setCurrentWidget(face.TabSheet2);
+    QCheckBox& box = *which.box(face);
+    QWidget& governed = *which.governed(face);
+    ASSERT_FALSE(box.isChecked());
+    ASSERT_FALSE(governed.isEnabled());
+    for (const bool checked : {true, false, true}) {
+        change(box);
+        ASSERT_EQ(box.isChecked(), checked);
+        EXPECT_EQ(governed.isEnabled(), checked) << which.name << " checked " << checked;
+        // The log box is unchecked whenever it becomes disabled.
+        if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && !checked) {
+            EXPECT_FALSE(governedBox->isChecked());
+        }
+        if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && checked) governedBox->setChecked(true);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, GoverningBox,
+    ::testing::Combine(
+        ::testing::Values(GoverningCase{"AutoRefresh", [](TFace& f) { return f.CB_Refresh; },
+                                        [](TFace& f) -> QWidget* { return f.CB_ReadToFile; }},
+                          GoverningCase{"FilterFrom", [](TFace& f) { return f.CB_TimeFrom; },
+                                        [](TFace& f) -> QWidget* { return f.ME_TimeFrom; }},
+                          GoverningCase{"FilterTo", [](TFace& f) { return f.CB_TimeTo; },
+                                        [](TFace& f) -> QWidget* { return f.ME_TimeTo; }}),
+        ::testing::Values(&Click, &SpaceKey, &AccessibleToggle, &SetByProgram)),
+    [](const auto& param) {
+        const ChangeBox change = std::get<1>(param.param);
+        const char* how = change == &Click ? "Click" : change == &SpaceKey ? "SpaceKey"
+                          : change == &AccessibleToggle ? "AccessibleToggle" : "SetByProgram";
+        return std::string(std::get<0>(param.param).name) + how;
+    });
+
 TEST_F(Window, HiddenGroupStaysVisibleWhenTheCodeComesAgain) {
     Focus(face.Edit_Koeff_K);
     QTest::keyClicks(Focused(), QStringLiteral("KOTAKOTA"));
@@ -299,6 +399,19 @@ TEST_F(Window, F1OpensTheHelpPageAtItsKeyword) {
     EXPECT_EQ(help->Browser()->source().fragment(), "ZIR-Soft");
     EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("Connecting an instrument")));
     EXPECT_EQ(face.LE_DeviceAdr->text(), "255.255.255");
+}
+
+// The help page describes the program as it behaves: responsive during a
+// bank list or reading, other device actions refused with the status note.
+TEST_F(Window, HelpPageSaysWhatTheProgramDoes) {
+    face.ShowHelp();
+    auto* help = face.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    const QString page = help->Browser()->toPlainText().simplified();
+    EXPECT_TRUE(page.contains(TFace::BusyNote())) << "the note the operator sees";
+    EXPECT_TRUE(page.contains(QStringLiteral("window stays responsive")));
+    for (const char* untrue : {"the window does not react", "commands to the instrument wait"})
+        EXPECT_FALSE(page.contains(QString::fromLatin1(untrue))) << untrue;
 }
 
 TEST_F(Window, NProgressCheckTogglesWhenChosen) {

@@ -1,5 +1,4 @@
-// Decoding of bank headers and records, the texts made from them, and the
-// parsing of the window's selection and time fields.
+// Decoding of bank headers and records and the texts made from them.
 #include <gtest/gtest.h>
 
 #include "ArchiveFakes.h"
@@ -7,6 +6,7 @@
 #include "archive/BankList.h"
 #include "archive/ReadingInputs.h"
 #include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {
@@ -71,6 +71,8 @@ TEST(Record, DecodesFieldsAndTakesTimeFromReply) {
     EXPECT_EQ(record->uncertaintyA, 5);
     EXPECT_EQ(record->valueB, ValueCodeToText(7));
     EXPECT_EQ(record->uncertaintyB, 255);
+    EXPECT_EQ(record->codeA, 0x0400 | 123);
+    EXPECT_EQ(record->codeB, 7);
 
     EXPECT_FALSE(DecodeRecord(reply.left(29), day));
     EXPECT_FALSE(DecodeRecord(QByteArray(), day));
@@ -117,79 +119,6 @@ TEST(Record, LineLayout) {
     record.uncertaintyB = 12;
     EXPECT_EQ(RecordLine(record, "mSv/h", QString::fromUtf8("мк")),
               DateTimeToText(record.time) + QString::fromUtf8("    1.23 mSv/h ± 5 %     4E-5 мк ± 12 %"));
-}
-
-TEST(Selection, ParsesTypedAndListedEntries) {
-    const QDate day(2024, 5, 17);
-    const QString date = ShortDateText(day);
-    struct Case {
-        QString text;
-        std::optional<int> bank;
-    };
-    const Case cases[] = {
-        {BankEntryText(2, day), 2},
-        {"2: " + date, 2},
-        {"2:" + date, 2},
-        {"   2   :     " + date + "   ", 2},
-        {"0:  " + date, 0},
-        {"258:  " + date, 2},  // only the low 8 bits count
-        {kNoActiveBanks, std::nullopt},
-        {"", std::nullopt},
-        {"x:  " + date, std::nullopt},
-        {":  " + date, std::nullopt},
-        {"2:  ", std::nullopt},
-        {"2:  not a date", std::nullopt},
-        {"2  " + date, std::nullopt},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        const std::optional<BankSelection> selection = ParseBankSelection(c.text);
-        ASSERT_EQ(selection.has_value(), c.bank.has_value());
-        if (!selection) continue;
-        EXPECT_EQ(selection->bank, *c.bank);
-        EXPECT_EQ(selection->date, day);
-    }
-}
-
-TEST(TimeWindow, ParsesMaskedFields) {
-    struct Case {
-        const char* text;
-        std::optional<int> minutes;
-    };
-    const Case cases[] = {
-        {"00:00", 0},   {"23:59", 1439}, {" 7:05", 425}, {"07:05", 425}, {"_7:05", 425},
-        {"25:00", 1500}, {"99:99", 6039}, {"  :  ", 0},   {"__:__", 0},   {"7:05", std::nullopt},
-        {"ab:00", std::nullopt}, {"-1:00", std::nullopt}, {"12:+5", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParseTimeField(c.text), c.minutes);
-    }
-}
-
-TEST(TimeWindow, FiltersAndFallbacks) {
-    struct Case {
-        bool fromOn;
-        const char* fromText;
-        bool toOn;
-        const char* toText;
-        int from;
-        int to;
-    };
-    const Case cases[] = {
-        {false, "08:00", false, "09:00", 0, 1439},
-        {true, "08:00", false, "09:00", 480, 1439},
-        {false, "08:00", true, "09:00", 0, 540},
-        {true, "08:00", true, "08:09", 480, 489},
-        {true, "xx:00", true, "yy:00", 0, 1439},  // a field that does not convert keeps its default
-        {true, "10:00", true, "09:00", 600, 540},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.fromText << " " << c.toText);
-        const TimeWindow window = ReadTimeWindow(c.fromOn, c.fromText, c.toOn, c.toText);
-        EXPECT_EQ(window.from, c.from);
-        EXPECT_EQ(window.to, c.to);
-    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include "archive/ArchiveReport.h"
 #include "archive/BankReading.h"
+#include "support/VirtualClock.h"
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
 #include "support/RecordingStatus.h"
@@ -75,7 +76,7 @@ public:
     }
 };
 
-class ScriptedOperator final : public IArchiveOperator {
+class ScriptedOperator final : public IOperatorDialogs {
 public:
     Answer reply = Answer::No;
     QStringList questions;

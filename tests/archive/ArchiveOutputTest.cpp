@@ -10,8 +10,8 @@
 #include "XlsxReadBack.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "link/Cp1251.h"
-#include "link/numFormats.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {
@@ -32,13 +32,20 @@ ArchiveRecord MakeRecord(int minute, const char* a, int ua, const char* b, int u
     return r;
 }
 
+VirtualClock ClockAt(const QDateTime& now) {
+    VirtualClock clock;
+    clock.wallAtZero = now;
+    return clock;
+}
+
 struct OutputRig {
     QTemporaryDir dir;
     RecordingList list;
     RecordingStatus status;
     QStringList opened;
     QString appDir = dir.path() + "/";
-    TArchiveReport report{{list, status, appDir, [this](const QString& p) { opened << p; }, [] { return kNow; }}};
+    VirtualClock clock = ClockAt(kNow);
+    TArchiveReport report{{list, status, appDir, [this](const QString& p) { opened << p; }, clock}};
 
     QByteArray FileBytes() const {
         QFile f(appDir + kArchiveFileName);
@@ -79,6 +86,16 @@ TEST(ArchiveTextFile, AppendsTitleAndRecordsByteForByte) {
     EXPECT_TRUE(rig.opened.isEmpty());
 }
 
+// Same rule as ZIR.txt and the saved list: "?" for each character the code
+// page lacks, one for a character beyond the 16-bit range too.
+TEST(ArchiveTextFile, LinesTheCodePageCannotHoldAreWrittenWithQuestionMarks) {
+    OutputRig rig;
+    const QString title = QString::fromUtf8("Report to ZIR 1.2.3 on 17/5/24 \xCE\xBC.\xCE\xBC. \xF0\x9F\x98\x80");
+    ASSERT_TRUE(rig.report.Start({title, 2, kBankDate, false, true}));
+    rig.report.End(QString(), false);
+    EXPECT_EQ(rig.FileBytes(), QByteArray("Report to ZIR 1.2.3 on 17/5/24 ?.?. ?\r\n"));
+}
+
 TEST(ArchiveOutputs, RefusalsAtStart) {
     struct Case {
         const char* name;
@@ -103,7 +120,7 @@ TEST(ArchiveOutputs, RefusalsAtStart) {
             rig.appDir = rig.dir.path() + "/missing/";
         }
         TArchiveReport report({rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; },
-                               [] { return kNow; }});
+                               rig.clock});
         EXPECT_FALSE(report.Start({kTitle, 2, kBankDate, c.toExcel, c.toFile}));
         EXPECT_EQ(rig.status.Status(), c.status.contains("%1") ? c.status.arg(rig.appDir) : c.status);
         ASSERT_EQ(rig.opened.size(), c.workbookKept ? 1 : 0);
@@ -126,6 +143,9 @@ TEST(ArchiveTextFile, FailedTitleWriteEndsAtOnceKeepingTheWorkbook) {
     EXPECT_EQ(ReadSheet(rig.opened[0]).At("A1"), kTitle);
 }
 
+// Each cell holds what the operator would get by typing its text into the
+// spreadsheet: the time a date-time value in the locale's format, values and
+// uncertainties numbers in the general format, the index, title and heads text.
 TEST(ArchiveWorkbook, CellsFontAndBlankRows) {
     OutputRig rig;
     rig.ReadTwoRecords(true, false);
@@ -135,31 +155,77 @@ TEST(ArchiveWorkbook, CellsFontAndBlankRows) {
     EXPECT_EQ(QFileInfo(path).fileName(), "ZIR_archive_2024-05-17_bank2_read_2024-05-18_14-30-05.xlsx");
 
     const SheetReadBack sheet = ReadSheet(path);
+    EXPECT_TRUE(sheet.IsText("A1"));
     EXPECT_EQ(sheet.At("A1"), kTitle);
     EXPECT_EQ(sheet.fontSize.at("A1"), 14);
-    const std::map<QString, QString> expected = {
+    const std::map<QString, QString> texts = {
         {"A2", "Date, time"},
         {"B2", "Value at chanel A,Bq/h"},
         {"C2", "Uncertainty of measurement in chanel A,%"},
         {"D2", QString::fromUtf8("Value at chanel B,мк")},
         {"E2", "Uncertainty of measurement in chanel B,%"},
         {"F2", "Record index"},
-        {"A3", DateTimeToText(MakeRecord(480, "", 0, "", 0).time)},
-        {"B3", "1.23"},
-        {"C3", "5"},
-        {"D3", "4E-5"},
-        {"E3", "12"},
         {"F3", "480(2)"},
-        {"A5", DateTimeToText(MakeRecord(482, "", 0, "", 0).time)},
-        {"B5", "0"},
-        {"C5", "0"},
-        {"D5", "0"},
-        {"E5", "7"},
         {"F5", "482(2)"},
     };
-    for (const auto& [cell, text] : expected) EXPECT_EQ(sheet.At(cell), text) << cell.toStdString();
+    for (const auto& [cell, text] : texts) {
+        EXPECT_TRUE(sheet.IsText(cell)) << cell.toStdString();
+        EXPECT_EQ(sheet.At(cell), text) << cell.toStdString();
+    }
+    const std::map<QString, double> numbers = {
+        {"B3", 1.23}, {"C3", 5}, {"D3", 4E-5}, {"E3", 12},
+        {"B5", 0},    {"C5", 0}, {"D5", 0},    {"E5", 7},
+    };
+    for (const auto& [cell, value] : numbers) {
+        EXPECT_DOUBLE_EQ(sheet.Number(cell), value) << cell.toStdString();
+        EXPECT_EQ(sheet.FormatAt(cell), "General") << cell.toStdString();
+    }
+    const QString dateTimeFormat = SpreadsheetDateTimeFormat(DateTimeFormat(QLocale::system()));
+    for (const auto& [cell, minute] : {std::pair{QStringLiteral("A3"), 480}, std::pair{QStringLiteral("A5"), 482}}) {
+        EXPECT_NEAR(sheet.Number(cell), SpreadsheetSerial(MakeRecord(minute, "", 0, "", 0).time), 1e-9)
+            << cell.toStdString();
+        EXPECT_EQ(sheet.FormatAt(cell), dateTimeFormat) << cell.toStdString();
+    }
     EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 5}));  // row 4: the minute left out
-    EXPECT_EQ(sheet.text.size(), expected.size() + 1);
+    EXPECT_EQ(sheet.text.size(), texts.size() + numbers.size() + 2 + 1);
+}
+
+// The midnight record is a date-time value whose format shows the time.
+TEST(ArchiveWorkbook, MidnightRecordKeepsItsTime) {
+    OutputRig rig;
+    ASSERT_TRUE(rig.report.Start({kTitle, 2, kBankDate, true, false}));
+    rig.report.Heads("", "");
+    rig.report.Record(MakeRecord(0, "0.0015", 3, "5E-5", 255), OutputRig::Line(0), 0, 3);
+    rig.report.End(OutputRig::Line(0), false);
+    ASSERT_EQ(rig.opened.size(), 1);
+    const SheetReadBack sheet = ReadSheet(rig.opened[0]);
+    EXPECT_DOUBLE_EQ(sheet.Number("A3"), SpreadsheetSerial(QDateTime(kBankDate, QTime(0, 0))));
+    EXPECT_TRUE(sheet.FormatAt("A3").contains(QStringLiteral("ss"))) << sheet.FormatAt("A3").toStdString();
+    EXPECT_DOUBLE_EQ(sheet.Number("B3"), 0.0015);
+    EXPECT_DOUBLE_EQ(sheet.Number("D3"), 5E-5);
+    EXPECT_DOUBLE_EQ(sheet.Number("E3"), 255);
+    EXPECT_EQ(sheet.At("F3"), "0(2)");
+}
+
+// The date-time format of the locales as the spreadsheet writes it: fields
+// become its codes, every other character an escaped literal.
+TEST(SpreadsheetDateTimeFormat, FollowsTheLocalesFormat) {
+    const struct {
+        QString qtFormat;
+        QString code;
+    } cases[] = {
+        {DateTimeFormat(QLocale::c()), QStringLiteral("d mmm yyyy hh\\:mm\\:ss")},
+        {DateTimeFormat(QLocale("de_DE")), QStringLiteral("dd\\.mm\\.yy hh\\:mm\\:ss")},
+        {DateTimeFormat(QLocale("en_US")), QStringLiteral("m\\/d\\/yy h\\:mm\\:ss AM/PM")},
+        {DateTimeFormat(QLocale("el_GR")), QStringLiteral("d\\/m\\/yy h\\:mm\\:ss AM/PM")},
+        {DateTimeFormat(QLocale("ko_KR")), QString::fromUtf8("yy\\. m\\. d\\. AM/PM h\\시 m\\분 s\\초")},
+        {DateTimeFormat(QLocale("ja_JP")), QString::fromUtf8("yyyy\\/mm\\/dd h\\時mm\\分ss\\秒")},
+        {QStringLiteral("d 'de' MMMM, h:mm ap"), QStringLiteral("d \\d\\e mmmm\\, h\\:mm am/pm")},
+        {QStringLiteral("dddd 'it''s' h A ''"), QStringLiteral("dddd \\i\\t\\'\\s h AM/PM \\'")},
+        {QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"), QStringLiteral("yyyy\\-mm\\-dd\\Thh\\:mm\\:ss\\.000")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SpreadsheetDateTimeFormat(c.qtFormat), c.code) << c.qtFormat.toStdString();
 }
 
 TEST(ArchiveWorkbook, NeverReplacesAFile) {

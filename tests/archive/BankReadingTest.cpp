@@ -6,7 +6,7 @@
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "device/Dimension.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 
 namespace zir::test {
 namespace {
@@ -32,6 +32,7 @@ struct Rig {
     QStringList log;
     LoggingProgress progress{log};
     ScriptedOperator op;
+    VirtualClock clock;
     RecordingReport report{log};
     int eventsRun = 0;
     Banks banks{{'C', HeaderData('C', 0x17, 0x05, 0x24)}};
@@ -53,8 +54,8 @@ struct Rig {
     }
 
     ArchiveServices Services() {
-        return {DeviceContext{link, kTestAddress, status, progress, true}, op, [this] { ++eventsRun; },
-                [] { return kToday; }};
+        clock.wallAtZero = QDateTime(kToday, QTime(10, 0));
+        return {DeviceContext{link, kTestAddress, status, progress, true}, op, [this] { ++eventsRun; }, clock};
     }
 
     void Read(const BankReadingInputs& inputs) { ReadBank(Services(), inputs, report); }
@@ -67,21 +68,22 @@ struct Rig {
     }
 };
 
-BankReadingInputs Inputs(const QString& bankText, const char* from = nullptr, const char* to = nullptr) {
+// A filter end as the window gives it for a field reading "hh:mm".
+TimeLimit Limit(const char* text) {
+    const QString field = QString::fromLatin1(text);
+    return {field.left(2).toInt() * 60 + field.mid(3, 2).toInt(), field};
+}
+
+BankReadingInputs Inputs(const std::optional<BankSelection>& bank, const char* from = nullptr,
+                         const char* to = nullptr) {
     BankReadingInputs inputs;
-    inputs.bankText = bankText;
-    if (from) {
-        inputs.timeFromOn = true;
-        inputs.timeFromText = from;
-    }
-    if (to) {
-        inputs.timeToOn = true;
-        inputs.timeToText = to;
-    }
+    inputs.bank = bank;
+    if (from) inputs.filter.from = Limit(from);
+    if (to) inputs.filter.to = Limit(to);
     return inputs;
 }
 
-const QString kBankC = BankEntryText(2, QDate(2024, 5, 17));
+const BankSelection kBankC{2, QDate(2024, 5, 17)};
 
 TEST(BankList, OrdersByDateThenNumberAndUsesTheRepliedNumber) {
     Rig rig;
@@ -93,11 +95,9 @@ TEST(BankList, OrdersByDateThenNumberAndUsesTheRepliedNumber) {
         {'F', HeaderData('F', 0x02, 0x01, 0x24)},
         {'M', HeaderData('M', 0x01, 0x01, 0x99)},
     };
-    const QStringList entries = RefreshBankList(rig.Services().ctx, [&] { ++rig.eventsRun; });
-    EXPECT_EQ(entries, QStringList({BankEntryText(1, QDate(2023, 12, 31)), BankEntryText(0, QDate(2024, 1, 2)),
-                                    BankEntryText(4, QDate(2024, 1, 2)), BankEntryText(5, QDate(2024, 1, 2)),
-                                    BankEntryText(12, QDate(2099, 1, 1))}));
-    EXPECT_EQ(entries[1], "0:  " + ShortDateText(QDate(2024, 1, 2)));  // no leading zero
+    const QList<BankHeader> entries = RefreshBankList(rig.Services().ctx, [&] { ++rig.eventsRun; });
+    EXPECT_EQ(entries, (QList<BankHeader>{{1, QDate(2023, 12, 31)}, {0, QDate(2024, 1, 2)}, {4, QDate(2024, 1, 2)},
+                                          {5, QDate(2024, 1, 2)}, {12, QDate(2099, 1, 1)}}));
     std::vector<QByteArray> asked;
     for (char letter = 'A'; letter <= 'N'; ++letter) asked.push_back(QByteArray(1, letter) + 'V');
     EXPECT_EQ(rig.link.requests, asked);
@@ -227,25 +227,25 @@ TEST(BankReading, SkipsEmptyRecordsOnlyWhenAsked) {
 
 TEST(BankReading, UnreadableSelectionAsksForTheCurrentBank) {
     struct Case {
-        QString bankText;
-        IArchiveOperator::Answer answer;
+        const char* name;
+        Answer answer;
         char currentBank;
         std::optional<int> readsBank;
     };
     const Case cases[] = {
-        {kNoActiveBanks, IArchiveOperator::Answer::Yes, 'D', 3},
-        {"", IArchiveOperator::Answer::Yes, 'A', 0},
-        {kNoActiveBanks, IArchiveOperator::Answer::No, 'D', std::nullopt},
-        {kNoActiveBanks, IArchiveOperator::Answer::Cancel, 'D', std::nullopt},
-        {"2 - yesterday", IArchiveOperator::Answer::Yes, '@', std::nullopt},  // letter below A
+        {"yes, bank D", Answer::Yes, 'D', 3},
+        {"yes, bank A", Answer::Yes, 'A', 0},
+        {"no", Answer::No, 'D', std::nullopt},
+        {"cancel", Answer::Cancel, 'D', std::nullopt},
+        {"yes, letter below A", Answer::Yes, '@', std::nullopt}
     };
     const QString hint = "You can refresh list of banks before using this request";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bankText.toStdString());
+        SCOPED_TRACE(c.name);
         Rig rig;
         rig.currentBank = c.currentBank;
         rig.op.reply = c.answer;
-        rig.Read(Inputs(c.bankText, "00:00", "00:00"));
+        rig.Read(Inputs(std::nullopt, "00:00", "00:00"));
         EXPECT_EQ(rig.op.messages, QStringList({hint}));
         EXPECT_EQ(rig.op.questions, QStringList({"Would you read values from current bank?"}));
         EXPECT_EQ(rig.status.history.mid(0, 2), QStringList({"", hint}));
@@ -288,10 +288,11 @@ TEST(WholeArchive, RefusalEndsOneBankCancelEndsAll) {
         {'B', HeaderData('B', 0x02, 0x01, 0x24)},
         {'C', HeaderData('C', 0x03, 0x01, 0x24)},
     };
-    QStringList applied;
-    const auto apply = [&](const QStringList& e) { applied = e; };
+    QList<BankHeader> applied;
+    const auto apply = [&](const QList<BankHeader>& banks) { applied = banks; };
+    const auto selected = [&](int i) { return BankSelection{applied.at(i).bank, applied.at(i).date}; };
     // A wrong interval is told once per bank.
-    ReadWholeArchive(rig.Services(), rig.report, apply, [&](int i) { return Inputs(applied.at(i), "02:00", "01:00"); });
+    ReadWholeArchive(rig.Services(), rig.report, apply, [&](int i) { return Inputs(selected(i), "02:00", "01:00"); });
     EXPECT_EQ(rig.op.messages.size(), 3);
 
     Rig cancelled;
@@ -303,7 +304,7 @@ TEST(WholeArchive, RefusalEndsOneBankCancelEndsAll) {
     EXPECT_THROW(ReadWholeArchive(cancelled.Services(), cancelled.report, apply,
                                   [&](int i) {
                                       ++readings;
-                                      return Inputs(applied.at(i), "00:00", "00:01");
+                                      return Inputs(selected(i), "00:00", "00:01");
                                   }),
                  EProtocolCancel);
     EXPECT_EQ(readings, 2);

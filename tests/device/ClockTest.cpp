@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/Clock.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         ClockCase{"HeaderOnly", ReplyWith({}), "Reading time error", std::nullopt, 0},
         ClockCase{"LongerReply", ReplyWith(QByteArray(12, 'x')), "Reading time error", std::nullopt, 0},
         ClockCase{"NoAnswer", QByteArray(), "Device didn't answer", std::nullopt, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct InvalidCase {
     QByteArray reply;

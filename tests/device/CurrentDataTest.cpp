@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "device/CurrentData.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -38,6 +38,20 @@ TEST(ReadCurrentData, FillsFieldsFromTheExampleReply) {
     EXPECT_EQ(dev.status.history, QStringList({"", "Current measures was written successfully"}));
     EXPECT_EQ(dev.progress.calls,
               QStringList({"Prepare 4", "Show", "Set 1", "Set 2", "Set 3", "Set 4", "Close"}));
+}
+
+TEST(ReadCurrentData, GivesTheRawCodesAndUncertaintiesWithTheFields) {
+    FakeDevice dev;
+    dev.link.answer = Instrument({{"XT", kClockC}, {"CR1", DimensionReply("")},
+                                  {"CR2", DimensionReply("1/s")}, {"XW", kCurrentValues}});
+    CurrentValues values;
+    ASSERT_TRUE(ReadCurrentData(dev.Context(), &values).has_value());
+    EXPECT_EQ(values.codeA, 0xF496);
+    EXPECT_EQ(values.uncertaintyA, 12);
+    EXPECT_EQ(values.codeB, 0x007B);
+    EXPECT_EQ(values.uncertaintyB, 5);
+    EXPECT_EQ(values.dimensionA, "");
+    EXPECT_EQ(values.dimensionB, "1/s");
 }
 
 TEST(ReadCurrentData, UnansweredClockAsksDimensionsWithSelector01) {

@@ -8,10 +8,14 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/Dialogs.h"
 #include "app/UFace.h"
+#include "core/Cp1251.h"
+#include "core/DateText.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -98,6 +102,31 @@ TEST_F(DeviceWindow, TimerReadsOnMultiplesOfThePeriodAndLogs) {
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
 }
 
+// The log line carries the date and time as the system locale writes them;
+// a character of it that Windows-1251 lacks (a Greek, Korean or Arabic time
+// text) is written as "?" and the line is logged. The test also runs in the
+// Greek locale.
+TEST_F(DeviceWindow, LogsInEveryLocale) {
+    face.RxSpE_AutoTime->setValue(3);
+    face.CB_Refresh->click();
+    face.CB_ReadToFile->click();
+    face.TimerTimer();
+    const QDateTime before = QDateTime::currentDateTime();
+    face.TimerTimer();  // count 3: a reading, logged
+    const QDateTime after = QDateTime::currentDateTime();
+
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
+    const QByteArray tail = QByteArray("  0.0015  \xB1 12 %   1.23 1/s \xB1 5 %\r\n");
+    const QByteArray log = Log();
+    ASSERT_TRUE(log.endsWith(tail)) << log.toStdString();
+    const QByteArray date = log.chopped(tail.size());
+    QStringList moments;
+    for (QDateTime t = before; t <= after.addSecs(1); t = t.addSecs(1)) moments << DateTimeToText(t);
+    bool matches = false;
+    for (const QString& moment : moments) matches = matches || date == UnicodeToCp1251Replacing(moment);
+    EXPECT_TRUE(matches) << date.toStdString() << " vs " << moments.join('|').toStdString();
+}
+
 TEST_F(DeviceWindow, FailedReadingKeepsFieldsAndLogsNothing) {
     face.RxSpE_AutoTime->setValue(3);
     face.CB_Refresh->click();
@@ -110,6 +139,67 @@ TEST_F(DeviceWindow, FailedReadingKeepsFieldsAndLogsNothing) {
     EXPECT_EQ(face.LE_DataA->text(), "earlier");
     EXPECT_EQ(face.Status(), "Current measures wasn't written");
     EXPECT_FALSE(QFile::exists(dir.filePath("ZIR.txt")));
+}
+
+// The schedule counts every tick of the timer, also while the error box of an
+// automatic reading is open; a reading that falls due meanwhile is counted
+// and not run, so readings never pile up and the later ones keep their place.
+class ErrorBoxDialogs final : public IDialogs {
+public:
+    std::function<void()> whileShown;
+    QStringList errors;
+    bool ConfirmWarning(const QString&) override { return false; }
+    zir::Answer AskYesNoCancel(const QString&) override { return zir::Answer::Cancel; }
+    void ShowMessage(const QString&) override {}
+    void ShowError(const QString& text) override {
+        errors << text;
+        if (whileShown) whileShown();
+    }
+    QString GetSaveFileName() override { return {}; }
+};
+
+TEST_F(DeviceWindow, TicksDuringAnErrorBoxAreCountedAndNotRun) {
+    ErrorBoxDialogs boxes;
+    face.SetDialogs(&boxes);
+    face.RxSpE_AutoTime->setValue(3);
+    face.CB_Refresh->click();
+    // n ticks of the real timer, faster than once a second.
+    face.Timer->stop();
+    const auto ticks = [this](int n) {
+        QSignalSpy spy(face.Timer, &QTimer::timeout);
+        face.Timer->setInterval(5);
+        face.Timer->start();
+        while (spy.count() < n) ASSERT_TRUE(spy.wait(2000));
+        face.Timer->stop();
+    };
+    // The first reading fails with an error box.
+    bool fail = true;
+    link.answer = [&fail](const QByteArray& data) -> QByteArray {
+        if (fail) {
+            fail = false;
+            throw EPortError(QStringLiteral("COM-port 1 stopped working: gone"));
+        }
+        return Answer(data);
+    };
+    // While the box is open five ticks come: counts 4 to 8; the reading due
+    // at 6 is not run.
+    std::size_t sentWhileOpen = 0;
+    boxes.whileShown = [&] {
+        ticks(5);
+        sentWhileOpen = link.sent.size();
+    };
+    ticks(2);  // counts 2 and 3: the reading that fails
+    ASSERT_EQ(boxes.errors, QStringList{"COM-port 1 stopped working: gone."});
+    EXPECT_EQ(sentWhileOpen, 1u);
+
+    ticks(1);  // count 9: due
+    EXPECT_EQ(link.sent.size(), 5u);
+    ticks(2);
+    EXPECT_EQ(link.sent.size(), 5u);
+    ticks(1);  // count 12
+    EXPECT_EQ(link.sent.size(), 9u);
+    EXPECT_EQ(boxes.errors.size(), 1);
+    face.SetDialogs(&dialogs);
 }
 
 TEST_F(DeviceWindow, SymbolsAreAppendedAtTheEndNotAtTheCaret) {

@@ -41,12 +41,16 @@ const char* const kPrintedDeviceToWin[] = {
 template <size_t N>
 std::array<int, 256> ExpectedTable(const char* const (&rows)[N], std::map<int, int> exceptions) {
     std::array<int, 256> table{};
-    for (int i = 0; i < 256; ++i) table[i] = exceptions.count(i) ? exceptions[i] : i;
+    for (std::size_t i = 0; i < 256; ++i) {
+        const int code = static_cast<int>(i);
+        table[i] = exceptions.count(code) ? exceptions[code] : code;
+    }
     for (const char* row : rows) {
         const QStringList cells = QString::fromLatin1(row).split(QLatin1Char('|'));
         EXPECT_EQ(cells.size(), 17) << row;
-        const int base = cells[0].trimmed().toInt(nullptr, 16);
-        for (int col = 0; col < 16; ++col) table[base + col] = cells[col + 1].trimmed().toInt(nullptr, 16);
+        const auto base = static_cast<std::size_t>(cells[0].trimmed().toInt(nullptr, 16));
+        for (qsizetype col = 0; col < 16; ++col)
+            table[base + static_cast<std::size_t>(col)] = cells[col + 1].trimmed().toInt(nullptr, 16);
     }
     return table;
 }
@@ -54,7 +58,7 @@ std::array<int, 256> ExpectedTable(const char* const (&rows)[N], std::map<int, i
 TEST(DimensionTables, EveryEntryMatchesThePrintedTables) {
     const auto winToDevice = ExpectedTable(kPrintedWinToDevice, {});
     const auto deviceToWin = ExpectedTable(kPrintedDeviceToWin, {{0x09, 0xB1}});
-    for (int i = 0; i < 256; ++i) {
+    for (std::size_t i = 0; i < 256; ++i) {
         EXPECT_EQ(kWinToDeviceTable[i], winToDevice[i]) << "computer code " << i;
         EXPECT_EQ(kDeviceToWinTable[i], deviceToWin[i]) << "device code " << i;
     }
@@ -90,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct EncodeCase {
     const char* text;  // UTF-8
-    int channel;
+    Channel channel;
     QByteArray expectedData;
 };
 
@@ -104,15 +108,15 @@ TEST_P(DimensionData, IsCutOrPaddedAndTranslated) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, DimensionData,
     ::testing::Values(
-        EncodeCase{"", 1, QByteArray("R1\0        ", 11)},
-        EncodeCase{"A\x08", 1, QByteArray("R1\0A\x08      ", 11)},
-        EncodeCase{"abcdefghij", 2, QByteArray("R2\0abcdefgh", 11)},
-        EncodeCase{"мА/ч", 1, QByteArray("R1\0\xBC\x41/\xC0    ", 11)},
-        EncodeCase{"Ёё\x09\x0A\x0B", 2, QByteArray("R2\0\xA2\xB5\x09\x0A\x0B   ", 11)}));
+        EncodeCase{"", Channel::A, QByteArray("R1\0        ", 11)},
+        EncodeCase{"A\x08", Channel::A, QByteArray("R1\0A\x08      ", 11)},
+        EncodeCase{"abcdefghij", Channel::B, QByteArray("R2\0abcdefgh", 11)},
+        EncodeCase{"мА/ч", Channel::A, QByteArray("R1\0\xBC\x41/\xC0    ", 11)},
+        EncodeCase{"Ёё\x09\x0A\x0B", Channel::B, QByteArray("R2\0\xA2\xB5\x09\x0A\x0B   ", 11)}));
 
 TEST(DimensionData, RefusesACharacterOutsideTheCodePageNamingIt) {
     try {
-        DimensionWriteData(QString::fromUtf8("m€²"), 1);  // € is in the code page, ² is not
+        DimensionWriteData(QString::fromUtf8("m€²"), Channel::A);  // € is in the code page, ² is not
         FAIL() << "accepted";
     } catch (const EConvertError& e) {
         EXPECT_TRUE(e.message().contains(QString::fromUtf8("²"))) << e.what();
@@ -123,10 +127,10 @@ TEST(ReadRazm, AsksForBankAndChannelAndDecodesA30ByteReply) {
     FakeDevice dev;
     dev.link.replies = {ReplyWith(QByteArray("\0\0\0\0", 4) + Padded("A\x08")),
                         ReplyWith(QByteArray(13, ' ')), ReplyWith({}), QByteArray()};
-    EXPECT_EQ(ReadRazm(dev.Context(), 'C', 2), QString::fromUtf8("Амк"));
-    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, 1), QString());
-    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, 1), QString());
-    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, 1), QString());
+    EXPECT_EQ(ReadRazm(dev.Context(), 'C', Channel::B), QString::fromUtf8("Амк"));
+    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
+    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
+    EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
     ASSERT_EQ(dev.link.sent.size(), 4u);
     EXPECT_EQ(dev.link.sent[0], BuildFrame(kTestAddress, "1.1.1", 6, 2, "CR2"));
     EXPECT_EQ(FrameData(dev.link.sent[1]), QByteArray("\x01R1"));
@@ -135,7 +139,7 @@ TEST(ReadRazm, AsksForBankAndChannelAndDecodesA30ByteReply) {
 TEST(WriteDimension, RefusedTextSendsNothingAndClosesProgress) {
     FakeDevice dev;
     dev.showProgress = false;
-    EXPECT_THROW(WriteDimension(dev.Context(), QString::fromUtf8("日"), 1), EConvertError);
+    EXPECT_THROW(WriteDimension(dev.Context(), QString::fromUtf8("日"), Channel::A), EConvertError);
     EXPECT_TRUE(dev.link.sent.empty());
     EXPECT_EQ(dev.status.Status(), QString());
     EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 1", "Close"}));

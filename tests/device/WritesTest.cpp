@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "device/Coefficients.h"
 #include "device/CurrentData.h"
 #include "device/Dimension.h"
@@ -9,75 +12,61 @@
 namespace zir::test {
 namespace {
 
-const CoefficientTexts kDefaultCoefficients{"1", "1E-5", "1000"};
+const CoefficientValues kDefaultCoefficients{1, 1e-5, 1000};
 
 TEST(CoefficientData, ValueCodesLowByteFirstInOrderKMThreshold) {
-    EXPECT_EQ(CoefficientWriteData(kDefaultCoefficients, 1),
+    EXPECT_EQ(CoefficientWriteData(kDefaultCoefficients, Channel::A),
               Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}));
-    EXPECT_EQ(CoefficientWriteData({" 2 ", "0.5", "1.5"}, 2),
+    EXPECT_EQ(CoefficientWriteData({2, 0.5, 1.5}, Channel::B),
               Bytes({'T', '2', 0, 0xC8, 0x00, 0xF4, 0xFD, 0x96, 0x00}));
 }
 
-struct RefusedCase {
-    CoefficientTexts texts;
-    const char* message;  // nullptr: only the error type is checked
-};
+TEST(CoefficientData, NumbersTheInstrumentCannotHoldAreRefused) {
+    const double nan = std::nan("");
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const CoefficientValues& values : {CoefficientValues{0, 1e-5, 1000}, CoefficientValues{1, -1e-5, 1000},
+                                            CoefficientValues{1, 1e-40, 1000}, CoefficientValues{1, 1e-5, 1e40},
+                                            CoefficientValues{nan, 1e-5, 1000}, CoefficientValues{1, inf, 1000}}) {
+        EXPECT_THROW(CoefficientWriteData(values, Channel::A), EConvertError) << values.k << " " << values.m;
+    }
+    EXPECT_EQ(CheckedCoefficient(1e-5), 1e-5);
+    EXPECT_THROW(CheckedCoefficient(0), EConvertError);
+}
 
-class CoefficientRefusal : public ::testing::TestWithParam<RefusedCase> {};
-
-TEST_P(CoefficientRefusal, SendsNothing) {
+TEST(WriteCoefficients, AConversionErrorOfTheValuesSendsNothing) {
     FakeDevice dev;
+    QStringList order;
     try {
-        WriteCoefficients(dev.Context(), GetParam().texts, 1);
+        WriteCoefficients(dev.Context(), Channel::A, [&]() -> CoefficientValues {
+            order << dev.status.Status();
+            throw EConvertError(QStringLiteral("'x' is not a valid floating point value"));
+        });
         FAIL() << "accepted";
     } catch (const EConvertError& e) {
-        if (GetParam().message) {
-            EXPECT_EQ(e.message(), GetParam().message);
-        }
+        EXPECT_EQ(e.message(), "'x' is not a valid floating point value");
     }
+    EXPECT_EQ(order, QStringList({""})) << "the values are asked for after the status line is cleared";
     EXPECT_TRUE(dev.link.sent.empty());
     EXPECT_EQ(dev.status.history, QStringList({""}));
     EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 1", "Show", "Close"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CoefficientRefusal,
-    ::testing::Values(
-        RefusedCase{{"1", "1E-5", "1000,5"}, "'1000,5' is not a valid floating point value"},
-        RefusedCase{{"x", "y", "z"}, "'x' is not a valid floating point value"},  // K first
-        RefusedCase{{"1", "", "1000"}, "'' is not a valid floating point value"},
-        RefusedCase{{"0", "1E-5", "1000"}, nullptr},
-        RefusedCase{{"1", "-1E-5", "1000"}, nullptr},
-        RefusedCase{{"1", "1E-40", "1000"}, nullptr},
-        RefusedCase{{"1", "1E-5", "1E40"}, nullptr},
-        RefusedCase{{"nan", "1E-5", "1000"}, nullptr},
-        RefusedCase{{"1", "inf", "1000"}, nullptr}));
-
 struct ParamCase {
-    ServiceParameterTexts texts;
+    ServiceParameterValues values;
     QByteArray data;
 };
 
 class ServiceData : public ::testing::TestWithParam<ParamCase> {};
 
 TEST_P(ServiceData, SerialHighByteFirstRateBeforeCharge) {
-    EXPECT_EQ(ServiceParameterWriteData(GetParam().texts), GetParam().data);
+    EXPECT_EQ(ServiceParameterWriteData(GetParam().values), GetParam().data);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ServiceData,
-    ::testing::Values(ParamCase{{"4660", "7", "1", "2"}, Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})},
-                      ParamCase{{"65535", "255", "6", "4"}, Bytes({'W', 0, 0xFF, 0xFF, 0xFF, 0x04, 0x06})},
-                      ParamCase{{"0", "0", "0", "0"}, Bytes({'W', 0, 0, 0, 0, 0, 0})}));
-
-TEST(ServiceData, RefusesTextThatIsNoInteger) {
-    try {
-        ServiceParameterWriteData({"12", "7a", "x", "1"});
-        FAIL() << "accepted";
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.message(), "'7a' is not a valid integer value");
-    }
-}
+    ::testing::Values(ParamCase{{4660, 7, 1, 2}, Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})},
+                      ParamCase{{65535, 255, 6, 4}, Bytes({'W', 0, 0xFF, 0xFF, 0xFF, 0x04, 0x06})},
+                      ParamCase{{0, 0, 0, 0}, Bytes({'W', 0, 0, 0, 0, 0, 0})}));
 
 // The behaviour every write shares, run for each of them.
 struct WriteOperation {
@@ -89,13 +78,15 @@ struct WriteOperation {
 };
 
 const WriteOperation kWrites[] = {
-    {"Dimension", [](const DeviceContext& c) { return WriteDimension(c, "Hz", 2); },
+    {"Dimension", [](const DeviceContext& c) { return WriteDimension(c, "Hz", Channel::B); },
      QByteArray("R2\0Hz      ", 11), "dimension was written successfully", "dimension wasn't written"},
-    {"Coefficients", [](const DeviceContext& c) { return WriteCoefficients(c, kDefaultCoefficients, 1); },
+    {"Coefficients", [](const DeviceContext& c) {
+         return WriteCoefficients(c, Channel::A, [] { return kDefaultCoefficients; });
+     },
      Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}), "The coefficients was written successfully",
      "The coefficients wasn't written"},
     {"Parameters",
-     [](const DeviceContext& c) { return WriteServiceParameters(c, {"4660", "7", "1", "2"}); },
+     [](const DeviceContext& c) { return WriteServiceParameters(c, {4660, 7, 1, 2}); },
      Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01}), "The parameters was written successfully",
      "The parameters wasn't written"},
 };
@@ -140,7 +131,7 @@ TEST_P(EveryWrite, AddressErrorAndCancelPassOutWithProgressClosed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, EveryWrite, ::testing::ValuesIn(kWrites),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace
 } // namespace zir::test

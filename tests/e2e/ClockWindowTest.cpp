@@ -12,9 +12,9 @@
 #include <QTest>
 
 #include "app/UFace.h"
-#include "link/numFormats.h"
+#include "core/DateText.h"
 #include "tests/app/ScriptedDialogs.h"
-#include "tests/e2e/SimProcess.h"
+#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A reply whose fields form no valid moment never leaves "Time readed".
         ClockCase{"InvalidMonth", {"--clock-bytes", "30 14 25 13 07 43"}, "Reading time error", {},
                   "'2007-13-25 14:30:00.000' is not a valid date and time."}),
-    [](const ::testing::TestParamInfo<ClockCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ClockCase>& test) { return test.param.name; });
 
 TEST(ClockCancel, EscapeCancelsAndItsPressDoesNotAskToFinish) {
     ClockWindow window({"--clock-bytes", "30 14 25 12 07 43"});

@@ -7,7 +7,7 @@
 #include "device/CurrentData.h"
 #include "device/Dimension.h"
 #include "device/ServiceParameters.h"
-#include "e2e/SimLink.h"
+#include "support/SimLink.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -32,11 +32,11 @@ QByteArray WriteFrame(const QByteArray& data) { return BuildFrame(kTestAddress, 
 
 TEST(DeviceSim, WritesReachTheInstrumentByteForByte) {
     SimDevice dev;
-    EXPECT_TRUE(WriteCoefficients(dev.Context(), {"1", "1E-5", "1000"}, 1));
+    EXPECT_TRUE(WriteCoefficients(dev.Context(), Channel::A, [] { return CoefficientValues{1, 1e-5, 1000}; }));
     EXPECT_EQ(dev.status.Status(), "The coefficients was written successfully");
-    EXPECT_TRUE(WriteServiceParameters(dev.Context(), {"4660", "7", "1", "2"}));
+    EXPECT_TRUE(WriteServiceParameters(dev.Context(), {4660, 7, 1, 2}));
     EXPECT_EQ(dev.status.Status(), "The parameters was written successfully");
-    EXPECT_TRUE(WriteDimension(dev.Context(), QStringLiteral("A") + kSymbolMicro, 2));
+    EXPECT_TRUE(WriteDimension(dev.Context(), QStringLiteral("A") + kSymbolMicro, Channel::B));
     EXPECT_EQ(dev.status.Status(), "dimension was written successfully");
 
     EXPECT_EQ(dev.Received(),
@@ -63,22 +63,22 @@ TEST(DeviceSim, DimensionTextsComeBackThroughTheInstrumentCharacterSet) {
         {"", ""},
     };
     SimDevice dev;
-    for (int channel : {1, 2}) {
+    for (const Channel channel : {Channel::A, Channel::B}) {
         for (const RoundTrip& c : cases) {
             const QString text = QString::fromUtf8(c.written);
             ASSERT_TRUE(WriteDimension(dev.Context(), text, channel)) << c.written;
             const auto bank = ReadCurrentBankLetter(dev.Context());
             ASSERT_TRUE(bank.has_value());
             EXPECT_EQ(ReadRazm(dev.Context(), *bank, channel), QString::fromUtf8(c.readBack))
-                << "channel " << channel << ": " << c.written;
+                << "channel " << ChannelCharacter(channel) << ": " << c.written;
         }
     }
 }
 
 TEST(DeviceSim, CurrentDataOfTheExampleReply) {
     SimDevice dev({"--xw-bytes", "01 02 03 05 7B 00 0C 96 F4"});
-    ASSERT_TRUE(WriteDimension(dev.Context(), "", 1));
-    ASSERT_TRUE(WriteDimension(dev.Context(), "1/s", 2));
+    ASSERT_TRUE(WriteDimension(dev.Context(), "", Channel::A));
+    ASSERT_TRUE(WriteDimension(dev.Context(), "1/s", Channel::B));
     const auto fields = ReadCurrentData(dev.Context());
     ASSERT_TRUE(fields.has_value());
     EXPECT_EQ(*fields, (CurrentDataFields{"0.0015 ", "12", "1.23 1/s", "5"}));

@@ -1,8 +1,7 @@
 # The archive actions of the main window against zir-sim through the real
 # exchange and serial port.
-zir_add_gtest(zir_archive_window_test
+zir_add_gtest(e2e_archive_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ArchiveWindowTest.cpp
-  LIBS zir_app zir_test_sim Qt6::Test
+  LIBS zir_app zir_test_support Qt6::Test
   QT_MAIN
-  LABELS e2e
   TIMEOUT 120)

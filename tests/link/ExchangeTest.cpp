@@ -6,13 +6,18 @@
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
 #include "support/FakeByteChannel.h"
+#include "support/RecordingLineObserver.h"
+#include "support/RecordingStatus.h"
+#include "support/TestExchangeHost.h"
 
 namespace zir {
 namespace {
 
+using test::EscapeHeldDuring;
 using test::FakeByteChannel;
-using test::FakeClock;
-using test::FakeExchangeHost;
+using test::RecordingStatus;
+using test::TestExchangeHost;
+using test::VirtualClock;
 
 const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
 // A 27-byte clock reply from the instrument.
@@ -26,10 +31,11 @@ QByteArray WithBadHeaderChecksum(QByteArray frame)
 }
 
 struct Rig {
-    FakeClock clock;
+    VirtualClock clock;
     FakeByteChannel port{clock};
-    FakeExchangeHost host{clock};
-    TExchange exchange{port, host, clock};
+    TestExchangeHost host;
+    RecordingStatus status;
+    TExchange exchange{port, host, status, clock};
 
     // The instrument answers request `number` with `bytes` after `delayMs`.
     void Answer(std::function<std::optional<QByteArray>(int number)> script, std::int64_t delayMs = 30)
@@ -56,6 +62,8 @@ TEST_P(Schedule, SendsAndWaitsAsScheduled)
     const ScheduleCase& c = GetParam();
     Rig rig;
     rig.exchange.SetPureSilenceRule(c.pureSilence);
+    QList<std::int64_t> requestSentAtMs;
+    rig.host.requestSent = [&] { requestSentAtMs.append(rig.clock.now); };
     rig.Answer([&](int n) -> std::optional<QByteArray> {
         if (c.answerFrom != 0 && n >= c.answerFrom) return kReply;
         return std::nullopt;
@@ -66,7 +74,7 @@ TEST_P(Schedule, SendsAndWaitsAsScheduled)
     EXPECT_EQ(rig.port.sent.size(), c.expectedSent);
     for (const QByteArray& frame : rig.port.sent) EXPECT_EQ(frame, kRequest);
     // The host hears of each request once it is on the line, before any read.
-    EXPECT_EQ(rig.host.requestSentAtMs, rig.port.sentAtMs);
+    EXPECT_EQ(requestSentAtMs, rig.port.sentAtMs);
     EXPECT_EQ(reply, c.expectReply ? kReply : QByteArray());
     EXPECT_EQ(rig.clock.now, c.expectedMs);
     EXPECT_FALSE(rig.port.IsOpen());
@@ -81,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Exchange, Schedule, ::testing::Values(
     ScheduleCase{"sixth_answered", 6, false, 6, true, 5 * 1002 + 30},
     ScheduleCase{"never_answered", 0, false, 6, false, 5 * 1002 + 2004},
     ScheduleCase{"never_answered_silence_rule", 0, true, 6, false, 5 * 1002 + 2004}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct ReplyCase {
     const char* name;
@@ -110,7 +118,7 @@ TEST_P(Replies, AreJudgedAsWholeReads)
     EXPECT_EQ(rig.port.sent.size(), c.expectedSent);
     EXPECT_EQ(reply, c.expectedReply);
     EXPECT_EQ(rig.clock.now, c.expectedMs);
-    EXPECT_EQ(rig.host.status, QString()) << "absorbed failures write no status";
+    EXPECT_TRUE(rig.status.history.isEmpty()) << "absorbed failures write no status";
 }
 
 INSTANTIATE_TEST_SUITE_P(Exchange, Replies, ::testing::Values(
@@ -128,21 +136,27 @@ INSTANTIATE_TEST_SUITE_P(Exchange, Replies, ::testing::Values(
     // An answer to the first request that comes after its window (1002 ms)
     // is read by the second attempt, ahead of the second answer (1032 ms).
     ReplyCase{"late_answer_read_by_next_attempt", {{kReply, 1010}}, 2, kReply, 1010}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Exchange, HostHearsOfTheRequestAfterItsBytesAndBeforeItsReply)
 {
     Rig rig;
+    test::RecordingLineObserver observer;
+    rig.exchange.SetObserver(&observer);
     rig.Answer([](int) { return kReply; });
     qsizetype sentThen = -1;
     bool replyReadThen = true;
-    rig.host.onRequestSent = [&] {
+    QStringList observedThen;
+    rig.host.requestSent = [&] {
         sentThen = rig.port.sent.size();
         replyReadThen = rig.clock.now >= 30;
+        observedThen = observer.Digests();
     };
     EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
     EXPECT_EQ(sentThen, 1);
     EXPECT_FALSE(replyReadThen);
+    // The line monitor has the request by then, so a paint at that moment shows it.
+    EXPECT_EQ(observedThen, QStringList{QStringLiteral("TX #1 %1 B").arg(kRequest.size())});
 }
 
 TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
@@ -150,8 +164,7 @@ TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
     Rig rig;
     rig.Answer([](int) { return kReply; });
     // Held when attempt 2 starts (attempt 1 got its reply at 30 ms).
-    rig.host.escapeHeld = {{0, 100000}};
-    rig.host.escapeHeld[0].fromMs = 30;
+    rig.host.escape = EscapeHeldDuring(rig.clock, {{30, 100000}});
 
     EXPECT_THROW(
         try { rig.exchange.Request(kRequest); } catch (const EProtocolCancel& e) {
@@ -160,7 +173,7 @@ TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
         },
         EProtocolCancel);
     EXPECT_EQ(rig.port.sent.size(), 1);
-    EXPECT_EQ(rig.host.status, "Canceled");
+    EXPECT_EQ(rig.status.history, QStringList{"Canceled"});
     EXPECT_FALSE(rig.port.IsOpen()) << "a cancelled exchange closes the port";
     EXPECT_EQ(rig.host.escapeProbes, 2);
 }
@@ -169,7 +182,7 @@ TEST(Exchange, EscapePressedAndReleasedDuringAReadDoesNotCancel)
 {
     Rig rig;
     rig.Answer([](int) { return kReply; }, 700);
-    rig.host.escapeHeld = {{100, 400}};
+    rig.host.escape = EscapeHeldDuring(rig.clock, {{100, 400}});
 
     EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
     EXPECT_EQ(rig.host.escapeProbes, 6);
@@ -178,7 +191,7 @@ TEST(Exchange, EscapePressedAndReleasedDuringAReadDoesNotCancel)
 TEST(Exchange, NextCommandAfterCancelOpensTheNewPort)
 {
     Rig rig;
-    rig.host.escapeHeld = {{0, 1}};
+    rig.host.escape = EscapeHeldDuring(rig.clock, {{0, 1}});
     EXPECT_THROW(rig.exchange.Request(kRequest), EProtocolCancel);
     EXPECT_EQ(rig.port.sent.size(), 0);
 
@@ -191,16 +204,16 @@ TEST(Exchange, NextCommandAfterCancelOpensTheNewPort)
     EXPECT_EQ(rig.port.closes, 2);
 }
 
-TEST(Exchange, NoSpeedSelectedIsAConversionErrorAndNothingIsSent)
+TEST(Exchange, NoRateIsAConversionErrorAndNothingIsSent)
 {
     Rig rig;
-    rig.host.speedText = "";
+    rig.host.baud = 0;
     rig.host.portNumber = 4;
     try {
         rig.exchange.Request(kRequest);
         FAIL() << "no error";
     } catch (const EConvertError& e) {
-        EXPECT_EQ(e.message(), "'' is not a valid integer value");
+        EXPECT_EQ(e.message(), "'0' is not a valid baud rate");
     }
     EXPECT_EQ(rig.port.opens, 0);
     EXPECT_TRUE(rig.port.sent.isEmpty());
@@ -253,12 +266,12 @@ TEST(Exchange, SpeedAndPortComeFromTheHostAtEachOpen)
 {
     Rig rig;
     rig.Answer([](int) { return kReply; });
-    for (const auto& [port, speed] : {std::pair{1, "9600"}, std::pair{256, "1200"}}) {
+    for (const auto& [port, speed] : {std::pair{1, 9600}, std::pair{256, 1200}}) {
         rig.host.portNumber = port;
-        rig.host.speedText = speed;
+        rig.host.baud = speed;
         ASSERT_EQ(rig.exchange.Request(kRequest), kReply);
         EXPECT_EQ(rig.port.portNumber, port);
-        EXPECT_EQ(rig.port.baud, QByteArray(speed).toUInt());
+        EXPECT_EQ(rig.port.baud, static_cast<std::uint32_t>(speed));
         EXPECT_FALSE(rig.port.IsOpen());
     }
 }

@@ -8,6 +8,8 @@
 
 #include "link/CPDrv.h"
 #include "link/PortNaming.h"
+#include "core/XdgFolders.h"
+#include "support/VirtualClock.h"
 
 namespace zir {
 namespace {
@@ -45,6 +47,18 @@ TEST_F(PortNaming, LinkInConfigFolderWinsOtherwiseTtyS)
     EXPECT_EQ(PortDevicePath(256), Com(256));
 }
 
+TEST_F(PortNaming, ComLinkNamesAndNumbers)
+{
+    EXPECT_EQ(ComLinkPath(7), Com(7));
+    struct Case { const char* name; int n; };
+    for (const Case c : {Case{"com1", 1}, Case{"com256", 256}, Case{"com42", 42}, Case{"com0", 0},
+                         Case{"com257", 0}, Case{"com01", 0}, Case{"com", 0}, Case{"com1a", 0},
+                         Case{"com1.new-12", 0}, Case{"COM1", 0}, Case{"xcom1", 0}, Case{"zir.INI", 0},
+                         Case{"com+1", 0}, Case{"com1000", 0}}) {
+        EXPECT_EQ(ComLinkNumber(QString::fromLatin1(c.name)), c.n) << c.name;
+    }
+}
+
 TEST_F(PortNaming, RelativeOrEmptyConfigHomeFallsBackToHome)
 {
     for (const char* value : {"", "relative/dir"}) {
@@ -56,12 +70,13 @@ TEST_F(PortNaming, RelativeOrEmptyConfigHomeFallsBackToHome)
 TEST_F(PortNaming, PortNumberNamesTheDeviceWhenClosed)
 {
     ASSERT_TRUE(QFile::link("/dev/null", Com(5)));
-    TCPDrv port;
-    port.SetPort(5);
+    test::VirtualClock clock;
+    TCPDrv port(clock);
+    port.SetPortNumber(5);
     EXPECT_EQ(port.PortName(), Com(5));
-    port.SetPort(pnCustom);
-    EXPECT_EQ(port.PortName(), Com(5)) << "pnCustom keeps the name";
-    port.SetPort(6);
+    port.SetPortNumber(0);
+    EXPECT_EQ(port.PortName(), Com(5)) << "0 keeps the name";
+    port.SetPortNumber(6);
     EXPECT_EQ(port.PortName(), "/dev/ttyS5");
 }
 

@@ -4,12 +4,12 @@
 
 #include <QByteArray>
 #include <QString>
-#include <chrono>
 #include <stdexcept>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,14 +42,27 @@ public:
     QString SlavePath() const { return slavePath_; }
     int Master() const { return master_; }
 
+    // Writes to the slave side and returns once the bytes can be read there
+    // (the kernel hands them over asynchronously), so a read on a virtual
+    // clock finds them without waiting.
     void Write(const QByteArray& bytes) const
     {
+        const int before = Waiting();
         qsizetype done = 0;
         while (done < bytes.size()) {
             const ssize_t n = ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
             if (n <= 0) throw std::runtime_error("pty write failed");
             done += n;
         }
+        for (int i = 0; i < 2000 && Waiting() < before + bytes.size(); ++i) ::usleep(1000);
+    }
+
+    // Bytes waiting to be read on the slave side.
+    int Waiting() const
+    {
+        int count = 0;
+        ::ioctl(keeper_, FIONREAD, &count);
+        return count;
     }
 
     // Everything that arrives until `quietMs` pass without a byte.
@@ -77,11 +90,5 @@ private:
     int keeper_ = -1;
     QString slavePath_;
 };
-
-inline std::int64_t ElapsedMs(std::chrono::steady_clock::time_point since)
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now() - since).count();
-}
 
 } // namespace zir::test

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "link/Cp1251.h"
+#include "core/Cp1251.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "core/NumberText.h"
+#include "core/DateText.h"
 
 namespace {
 

@@ -132,6 +132,7 @@ TEST(ValidateFrame, Verdicts)
         QByteArray received;
         FrameVerdict expected;
         std::optional<int> expectedLength;
+        RejectReason reason = RejectReason::None;
     };
     const Case cases[] = {
         {"nothing", QByteArray(), FrameVerdict::NoReply, std::nullopt},
@@ -141,18 +142,19 @@ TEST(ValidateFrame, Verdicts)
         {"14 bytes, no data", ack, FrameVerdict::Accepted, 14},
         {"20 bytes, no data: extra ignored", ack + Hex("deadbeef0000"), FrameVerdict::Accepted, 14},
         {"27 bytes, length 9", reply, FrameVerdict::Accepted, 27},
-        {"14 bytes of a 27-byte frame", reply.first(14), FrameVerdict::Rejected, 27},
-        {"20 bytes of a 27-byte frame", reply.first(20), FrameVerdict::Rejected, 27},
-        {"26 bytes of a 27-byte frame", reply.first(26), FrameVerdict::Rejected, 27},
-        {"28 bytes: one trailing byte", reply + Hex("00"), FrameVerdict::Rejected, 27},
-        {"header byte broken", Flipped(reply, 2), FrameVerdict::Rejected, std::nullopt},
-        {"length byte broken", Flipped(reply, 8), FrameVerdict::Rejected, std::nullopt},
-        {"ack checksum broken", Flipped(ack, 13), FrameVerdict::Rejected, std::nullopt},
-        {"data byte broken", Flipped(reply, 16), FrameVerdict::Rejected, 27},
+        {"14 bytes of a 27-byte frame", reply.first(14), FrameVerdict::Rejected, 27, RejectReason::Length},
+        {"20 bytes of a 27-byte frame", reply.first(20), FrameVerdict::Rejected, 27, RejectReason::Length},
+        {"26 bytes of a 27-byte frame", reply.first(26), FrameVerdict::Rejected, 27, RejectReason::Length},
+        {"28 bytes: one trailing byte", reply + Hex("00"), FrameVerdict::Rejected, 27, RejectReason::Length},
+        {"header byte broken", Flipped(reply, 2), FrameVerdict::Rejected, std::nullopt, RejectReason::HeaderChecksum},
+        {"length byte broken", Flipped(reply, 8), FrameVerdict::Rejected, std::nullopt, RejectReason::HeaderChecksum},
+        {"ack checksum broken", Flipped(ack, 13), FrameVerdict::Rejected, std::nullopt, RejectReason::HeaderChecksum},
+        {"data byte broken", Flipped(reply, 16), FrameVerdict::Rejected, 27, RejectReason::DataChecksum},
         {"zero bytes only", QByteArray(14, '\0'), FrameVerdict::Accepted, 14},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ValidateFrame(c.received), c.expected) << c.name;
+        EXPECT_EQ(CheckFrame(c.received).reason, c.reason) << c.name;
         EXPECT_EQ(ExpectedFrameLength(c.received), c.expectedLength) << c.name;
     }
 }
@@ -160,8 +162,11 @@ TEST(ValidateFrame, Verdicts)
 TEST(ValidateFrame, EveryChecksumByteMatters)
 {
     const QByteArray reply = Reply27();
-    for (int index : {10, 11, 12, 13, 23, 24, 25, 26})
-        EXPECT_EQ(ValidateFrame(Flipped(reply, index)), FrameVerdict::Rejected) << index;
+    for (int index : {10, 11, 12, 13, 23, 24, 25, 26}) {
+        const FrameCheck check = CheckFrame(Flipped(reply, index));
+        EXPECT_EQ(check.verdict, FrameVerdict::Rejected) << index;
+        EXPECT_EQ(check.reason, index < 14 ? RejectReason::HeaderChecksum : RejectReason::DataChecksum) << index;
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Packed BCD, value codes both ways, number texts and locale-dependent dates.
+// Packed BCD and value codes both ways.
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "core/NumberText.h"
 #include "link/numFormats.h"
 
 namespace zir {
@@ -114,112 +115,6 @@ TEST(EncodeValueCode, ArbitraryValuesAreCutNotRounded)
         EXPECT_LE(mantissa * unit, value * (1 + 1e-15L)) << value;
         EXPECT_GT((mantissa + 1) * unit, value * (1 - 1e-15L)) << value;
     }
-}
-
-TEST(FloatToText, GeneralFormat)
-{
-    const std::pair<long double, const char*> cases[] = {
-        {0, "0"},           {1e15L, "1E15"},  {999999999999999.0L, "999999999999999"},
-        {0.0001L, "0.0001"}, {0.00012345L, "0.00012345"}, {0.00009L, "9E-5"}, {-2.5L, "-2.5"},
-        {1.0L / 3, "0.333333333333333"},      {2.0L / 3, "0.666666666666667"}, {100, "100"},
-        {123456789012345678.0L, "1.23456789012346E17"}, {1.5e-300L, "1.5E-300"}, {-0.0L, "0"},
-    };
-    for (auto [value, text] : cases)
-        EXPECT_EQ(FloatToText(value), text) << text;
-}
-
-TEST(StrToFloat, DotOnlyAndNothingElse)
-{
-    const std::pair<const char*, double> accepted[] = {
-        {"1.5", 1.5}, {" 1.5\t", 1.5}, {"-2", -2}, {"+3.25", 3.25}, {"1e3", 1000}, {"1E-3", 0.001}, {".5", 0.5}, {"5.", 5},
-    };
-    const char* refused[] = {"", " ", "1,5", "inf", "nan", "INF", "0x1p3", "1.5x", "1.5.2", "e5", "1e", "--1", "1 5", "1e999", "."};
-
-    auto checkAll = [&] {
-        for (auto [text, value] : accepted)
-            EXPECT_EQ(StrToFloat(text), value) << text;
-        for (const char* text : refused) {
-            EXPECT_FALSE(TryStrToFloat(text)) << text;
-            try {
-                StrToFloat(text);
-            } catch (const EConvertError& e) {
-                EXPECT_EQ(e.message(), QStringLiteral("'%1' is not a valid floating point value").arg(text));
-            }
-        }
-        EXPECT_EQ(FloatToText(1.5), "1.5");
-    };
-    checkAll();
-    // The user's locale decides nothing about number texts.
-    for (const char* name : {"de_DE", "ru_RU"}) {
-        QLocale::setDefault(QLocale(name));
-        const bool haveCLocale = std::setlocale(LC_ALL, (std::string(name) + ".UTF-8").c_str()) != nullptr;
-        SCOPED_TRACE(std::string(name) + (haveCLocale ? " (with C library locale)" : ""));
-        checkAll();
-    }
-    QLocale::setDefault(QLocale::c());
-    std::setlocale(LC_ALL, "C.UTF-8");
-}
-
-TEST(StrToInt, DecimalAndDollarHex)
-{
-    const std::pair<const char*, int> accepted[] = {
-        {"12", 12}, {" -7 ", -7}, {"$FF", 255}, {"+$10", 16}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
-    };
-    for (auto [text, value] : accepted)
-        EXPECT_EQ(StrToInt(text), value) << text;
-    for (const char* text : {"", "1.0", "12a", "0x10", "2147483648", "$", "1 2", "$G"}) {
-        EXPECT_FALSE(TryStrToInt(text)) << text;
-        EXPECT_THROW(StrToInt(text), EConvertError) << text;
-    }
-    try {
-        StrToInt("12a");
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "'12a' is not a valid integer value");
-    }
-}
-
-TEST(ShortDate, RoundTripsInManyLocales)
-{
-    const QDate dates[] = {QDate(2023, 1, 5), QDate(2000, 1, 1), QDate(2099, 12, 31), QDate(2024, 2, 29)};
-    for (const char* name : {"ru_RU", "de_DE", "en_US", "en_GB", "C", "ko_KR", "bg_BG", "hu_HU", "ja_JP", "fa_IR", "ar_EG"}) {
-        const QLocale locale(name);
-        for (const QDate& date : dates)
-            EXPECT_EQ(ParseShortDate(ShortDateText(date, locale), locale), date)
-                << name << " " << ShortDateText(date, locale).toStdString();
-    }
-}
-
-TEST(ShortDate, TypedTexts)
-{
-    struct Case {
-        const char* locale;
-        const char* text;
-        QDate expected;   // invalid: refused
-    };
-    const Case cases[] = {
-        {"de_DE", "5.1.23", QDate(2023, 1, 5)},   {"de_DE", " 05.01.2023 ", QDate(2023, 1, 5)},
-        {"ru_RU", "5.1.23", QDate(2023, 1, 5)},   {"en_US", "1/5/2023", QDate(2023, 1, 5)},
-        {"C", "5 January 2023", QDate(2023, 1, 5)}, {"C", "5 Jan 99", QDate(2099, 1, 5)},
-        {"de_DE", "31.02.2023", QDate()},         {"de_DE", "5/1/2023", QDate()},
-        {"de_DE", "", QDate()},                   {"en_US", "abc", QDate()},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseShortDate(c.text, QLocale(c.locale)).value_or(QDate()), c.expected) << c.locale << " " << c.text;
-}
-
-TEST(DateTimeToText, ShortDateLongTimeWithoutZone)
-{
-    const QDateTime afternoon(QDate(2023, 1, 5), QTime(13, 4, 5));
-    const QDateTime midnight(QDate(2023, 1, 5), QTime(0, 0));
-    const std::pair<const char*, const char*> cases[] = {
-        {"de_DE", "05.01.23 13:04:05"}, {"en_US", "1/5/23 1:04:05 PM"}, {"zh_CN", "2023/1/5 13:04:05"},
-        {"ru_RU", "05.01.2023 13:04:05"},
-    };
-    for (auto [name, text] : cases)
-        EXPECT_EQ(DateTimeToText(afternoon, QLocale(name)), text) << name;
-    EXPECT_EQ(DateTimeToText(midnight, QLocale("de_DE")), "05.01.23");
-    EXPECT_EQ(DateTimeToText(midnight.addSecs(1), QLocale("de_DE")), "05.01.23 00:00:01");
-    EXPECT_FALSE(LongTimeText(QTime(13, 4, 5), QLocale("fa_IR")).contains(u'('));
 }
 
 } // namespace

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"RecordEchoesIndex", "B0075", 30, 0, QByteArray("B0075\0", 6) + ReadingBytes(ArchiveRecord(1, 1, 75))},
         ReadCase{"LastMinuteOfDay", "A1439", 30, 6, ReadingBytes(ArchiveRecord(1, 0, 1439))},
         ReadCase{"RecordOfErasedBankIsEmpty", "D0000", 30, 6, Bytes({255, 0, 0, 255, 0, 0})}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Instrument, StaysSilentToWhatItCannotAnswer) {
     const struct {

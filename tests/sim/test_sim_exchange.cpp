@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "e2e/SimLink.h"
+#include "support/SimLink.h"
 #include "link/ZebusModTransport.h"
 
 using namespace zir;

@@ -163,6 +163,7 @@ TEST(CommandLine, RefusesBadValues) {
         {"--current-bank", "14"},      {"--active-banks", "15"},     {"--clock", "yesterday"},
         {"--clock-bytes", "30 14 25"}, {"--xw-bytes", "zz"},         {"--address", "1.2"},
         {"--pty", "--device", "/dev/null"}, {"--baud", "fast"},      {"stray"},
+        {"--speed-check", "--baud", "14400"},
     };
     for (const QStringList& args : bad) {
         const ParsedCommandLine p = Parse(args);
@@ -172,7 +173,7 @@ TEST(CommandLine, RefusesBadValues) {
     const ParsedCommandLine help = Parse({QStringLiteral("--help")});
     EXPECT_FALSE(help.options);
     EXPECT_TRUE(help.error.isEmpty());
-    for (const char* option : {"--fault-command", "--answer-from", "--clock-bytes", "--xw-bytes", "--save-state", "--link"})
+    for (const char* option : {"--fault-command", "--answer-from", "--clock-bytes", "--xw-bytes", "--save-state", "--link", "--speed-check"})
         EXPECT_TRUE(help.helpText.contains(QLatin1String(option))) << option;
 }
 

@@ -12,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "e2e/SimProcess.h"
+#include "support/SimProcess.h"
 #include "link/ZebusModTransport.h"
 
 using namespace zir;
@@ -32,6 +32,14 @@ public:
         tcsetattr(fd_, TCSANOW, &tio);
     }
     ~Peer() { close(fd_); }
+
+    // The rate the tool's side is set to, as the port driver sets it.
+    void SetRate(speed_t rate) {
+        termios tio{};
+        tcgetattr(fd_, &tio);
+        cfsetspeed(&tio, rate);
+        tcsetattr(fd_, TCSANOW, &tio);
+    }
 
     void Send(const QByteArray& bytes) {
         ASSERT_EQ(write(fd_, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
@@ -126,6 +134,21 @@ TEST(SimPty, ServesAgainAfterThePortWasClosedBetweenCommands) {
         peer.Send(Request(data));
         EXPECT_EQ(ValidateFrame(peer.Receive(2000)), FrameVerdict::Accepted) << data.constData();
     }
+}
+
+TEST(SimPty, WithSpeedCheckAnswersOnlyAtItsRate) {
+    SimProcess sim({QStringLiteral("--no-pacing"), QStringLiteral("--baud"), QStringLiteral("2400"),
+                    QStringLiteral("--speed-check")});
+    Peer peer(sim.PtyPath());
+    struct Case { speed_t rate; int baud; bool answered; };
+    for (const Case c : {Case{B19200, 19200, false}, Case{B9600, 9600, false}, Case{B4800, 4800, false},
+                         Case{B2400, 2400, true}, Case{B1200, 1200, false}}) {
+        peer.SetRate(c.rate);
+        peer.Send(Request("XT"));
+        EXPECT_EQ(peer.Receive(c.answered ? 2000 : 150).size(), c.answered ? 27 : 0) << c.baud;
+    }
+    EXPECT_EQ(sim.ReceivedFrames(), QList<QByteArray>{Request("XT")}) << "the others are logged as dropped";
+    EXPECT_EQ(sim.ReadLog().count(" DROP "), 4);
 }
 
 TEST(SimPty, ReportsABadCommandLine) {

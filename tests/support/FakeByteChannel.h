@@ -1,5 +1,5 @@
 #pragma once
-// A scripted in-memory byte channel on a virtual clock, so the exchange's
+// A scripted in-memory byte channel on the virtual clock, so the exchange's
 // schedule runs in tests without waiting. Bytes are fed to arrive at a given
 // virtual time; a read advances the clock to the next arrival or to the end
 // of its silence timeout, exactly as the serial port would wait.
@@ -13,19 +13,13 @@
 #include <optional>
 
 #include "link/ByteChannel.h"
-#include "link/Exchange.h"
+#include "support/VirtualClock.h"
 
 namespace zir::test {
 
-class FakeClock final : public IClock {
-public:
-    std::int64_t NowMs() override { return now; }
-    std::int64_t now = 0;
-};
-
 class FakeByteChannel final : public IByteChannel {
 public:
-    explicit FakeByteChannel(FakeClock& clock) : clock_(clock) {}
+    explicit FakeByteChannel(VirtualClock& clock) : clock_(clock) {}
 
     // --- script
     // Bytes that arrive together at virtual time atMs.
@@ -137,48 +131,11 @@ private:
         while (!pending_.isEmpty() && pending_.front().atMs <= clock_.now) pending_.removeFirst();
     }
 
-    FakeClock& clock_;
+    VirtualClock& clock_;
     QList<Chunk> pending_;
     bool open_ = false;
     bool gone_ = false;
     QString lastError_;
-};
-
-// The window side of an exchange: port number, speed text, status line and
-// an Escape key that is held during given virtual time spans.
-class FakeExchangeHost final : public IExchangeHost {
-public:
-    explicit FakeExchangeHost(FakeClock& clock) : clock_(clock) {}
-
-    int portNumber = 1;
-    QString speedText = QStringLiteral("19200");
-    QString status;
-    struct Span {
-        std::int64_t fromMs;
-        std::int64_t toMs;   // exclusive
-    };
-    QList<Span> escapeHeld;
-    int escapeProbes = 0;
-    // Virtual times at which the exchange reported a request on the line.
-    QList<std::int64_t> requestSentAtMs;
-    std::function<void()> onRequestSent;
-
-    int PortNumber() const override { return portNumber; }
-    QString SpeedText() const override { return speedText; }
-    void SetStatus(const QString& text) override { status = text; }
-    bool EscapeHeld() override {
-        ++escapeProbes;
-        return std::any_of(escapeHeld.begin(), escapeHeld.end(), [&](const Span& s) {
-            return clock_.now >= s.fromMs && clock_.now < s.toMs;
-        });
-    }
-    void RequestSent() override {
-        requestSentAtMs.append(clock_.now);
-        if (onRequestSent) onRequestSent();
-    }
-
-private:
-    FakeClock& clock_;
 };
 
 } // namespace zir::test

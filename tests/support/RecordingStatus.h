@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <ostream>
 
-#include "device/DeviceContext.h"
+#include "core/StatusLine.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QStringList& list, std::ostream* os) {

@@ -3,12 +3,16 @@
 #include "app/settings/IniFile.h"
 #include "app/settings/IniLocation.h"
 #include "app/settings/StoredProperty.h"
-#include "link/Errors.h"
+#include "core/Errors.h"
+#include "core/NumberText.h"
+#include "core/XdgFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "support/Files.h"
 
 #include <csignal>
 #include <sys/resource.h>
@@ -16,22 +20,14 @@
 namespace zir {
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using test::ReadFileBytes;
+using test::WriteFileBytes;
 
 class IniFileTest : public ::testing::Test {
 protected:
     QString PathOf(const QString& name) const { return dir_.filePath(name); }
     IniFile Loaded(const QByteArray& contents) {
-        WriteBytes(PathOf("t.INI"), contents);
+        WriteFileBytes(PathOf("t.INI"), contents);
         IniFile ini(PathOf("t.INI"));
         ini.Load();
         return ini;
@@ -135,7 +131,7 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndKeepsTheFileMode) {
     ini.Load();
     ini.WriteString("TFace", "k", "v");
     ini.Save();
-    EXPECT_EQ(ReadBytes(path), "[TFace]\nk=v\n");
+    EXPECT_EQ(ReadFileBytes(path), "[TFace]\nk=v\n");
 
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ini.WriteString("TFace", "k", "w");
@@ -145,14 +141,14 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndKeepsTheFileMode) {
 }
 
 TEST_F(IniFileTest, SaveThroughALinkWritesTheLinkedFile) {
-    WriteBytes(PathOf("real.INI"), "[TFace]\nk=1\n");
+    WriteFileBytes(PathOf("real.INI"), "[TFace]\nk=1\n");
     ASSERT_TRUE(QFile::link(PathOf("real.INI"), PathOf("link.INI")));
     IniFile ini(PathOf("link.INI"));
     ini.Load();
     ini.WriteString("TFace", "k", "2");
     ini.Save();
     EXPECT_TRUE(QFileInfo(PathOf("link.INI")).isSymLink());
-    EXPECT_EQ(ReadBytes(PathOf("real.INI")), "[TFace]\nk=2\n");
+    EXPECT_EQ(ReadFileBytes(PathOf("real.INI")), "[TFace]\nk=2\n");
 }
 
 // A disk that fills up during the save: the file size limit makes the
@@ -160,7 +156,7 @@ TEST_F(IniFileTest, SaveThroughALinkWritesTheLinkedFile) {
 TEST_F(IniFileTest, FailedSaveLeavesTheOldFileIntact) {
     const QString path = PathOf("zir.INI");
     const QByteArray old = "[TFace]\nk=old\n";
-    WriteBytes(path, old);
+    WriteFileBytes(path, old);
     IniFile ini(path);
     ini.Load();
     ini.WriteString("TFace", "k", QString(4096, 'n'));
@@ -181,7 +177,7 @@ TEST_F(IniFileTest, FailedSaveLeavesTheOldFileIntact) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(message, "Unable to write to " + path);
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
 }
 
@@ -221,7 +217,7 @@ TEST_F(IniFileTest, TenMegabytesOfJunkAreReadAndKept) {
     EXPECT_EQ(ini.ReadString("TFace", "k", "def"), "def");
     ini.WriteString("TFace", "k", "v");
     ini.Save();
-    const QByteArray saved = ReadBytes(PathOf("t.INI"));
+    const QByteArray saved = ReadFileBytes(PathOf("t.INI"));
     EXPECT_TRUE(saved.startsWith(junk));
     IniFile back(PathOf("t.INI"));
     back.Load();
@@ -237,22 +233,21 @@ TEST(IniLocationTest, NameFollowsTheExecutable) {
 TEST(IniLocationTest, FolderFollowsXdgConfigHome) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "/tmp/cfg");
-    EXPECT_EQ(ConfigFolder(), "/tmp/cfg/zir");
+    EXPECT_EQ(ZirConfigDir(), "/tmp/cfg/zir");
     EXPECT_EQ(ResolveIniFilePath("my.INI"), "/tmp/cfg/zir/my.INI");
     EXPECT_EQ(ResolveIniFilePath("/etc/x.INI"), "/etc/x.INI");
     qputenv("XDG_CONFIG_HOME", "relative/path");  // not absolute: ignored
-    EXPECT_EQ(ConfigFolder(), QDir::homePath() + "/.config/zir");
+    EXPECT_EQ(ZirConfigDir(), QDir::homePath() + "/.config/zir");
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST(StoredValueFormTest, RealNumbersAndQuoting) {
     const std::pair<double, QString> reals[] = {
         {65535, "65535"}, {0, "0"}, {-3, "-3"}, {0.5, "0.5"}, {1e-5, "1E-5"}, {1e20, "1E20"}, {2.5e-12, "2.5E-12"}};
-    for (const auto& [value, expected] : reals) EXPECT_EQ(FormatReal(value), expected) << value;
+    for (const auto& [value, expected] : reals) EXPECT_EQ(FloatToText(value), expected) << value;
     const std::pair<QString, QString> quoted[] = {
         {"\"a\"", "\"\"a\"\""}, {"'a'", "\"'a'\""}, {"\"a'", "\"a'"}, {"a", "a"}, {"\"", "\""}, {"", ""}};
     for (const auto& [value, expected] : quoted) EXPECT_EQ(QuotedForIni(value), expected) << value.toStdString();
-    EXPECT_EQ(TrimBlanks(" \t a b \r\n"), "a b");
 }
 
 } // namespace
