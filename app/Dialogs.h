@@ -19,6 +19,19 @@ public:
     // Save-file dialog: no filter, no default extension, no question before
     // replacing. "" when the operator cancels.
     virtual QString GetSaveFileName() = 0;
+    // The file dialogs of the windows beyond the original's: a file to read,
+    // starting in `folder`, and a file to write, `suggested` (a full path)
+    // preselected, with a question before an existing file is replaced; both
+    // with a filter ("CSV files (*.csv)"). "" when the operator cancels (and
+    // where a script has no answer).
+    virtual QString ChooseOpenFile(const QString& caption, const QString& folder, const QString& filter) {
+        (void)caption, (void)folder, (void)filter;
+        return {};
+    }
+    virtual QString ChooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) {
+        (void)caption, (void)suggested, (void)filter;
+        return {};
+    }
 };
 
 } // namespace zir

@@ -21,12 +21,6 @@ std::optional<int> TimePart(const QString& text, int start) {
 
 Channel ChannelOfField(int value) { return value == 2 ? Channel::B : Channel::A; }
 
-CoefficientValues CoefficientsOfFields(const QString& k, const QString& m, const QString& threshold) {
-    const auto number = [](const QString& text) { return CheckedCoefficient(StrToFloat(text)); };
-    // Braced initialisation runs left to right: K, M, threshold.
-    return CoefficientValues{number(k), number(m), number(threshold)};
-}
-
 QString BankEntryText(std::uint8_t bank, const QDate& date) {
     return QString::number(bank) + QStringLiteral(":  ") + ShortDateText(date);
 }

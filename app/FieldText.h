@@ -16,11 +16,6 @@ namespace zir {
 // RxSpE_NumChanel: 1 is channel A, 2 channel B (the field allows nothing else).
 Channel ChannelOfField(int value);
 
-// Edit_Koeff_K, Edit_Koeff_M and Edit_Koeff_Porog converted in that order,
-// each a number the instrument can hold; throws the EConvertError of the
-// first that is not.
-CoefficientValues CoefficientsOfFields(const QString& k, const QString& m, const QString& threshold);
-
 // An entry of the bank list box: the bank number without leading zeros,
 // ":  " and the date in the system's short date form.
 QString BankEntryText(std::uint8_t bank, const QDate& date);

@@ -58,4 +58,16 @@ QString QtDialogs::GetSaveFileName() {
     return name;
 }
 
+QString QtDialogs::ChooseOpenFile(const QString& caption, const QString& folder, const QString& filter) {
+    const QString name = QFileDialog::getOpenFileName(parent_, caption, folder, filter);
+    ReturnFocusTo(parent_);
+    return name;
+}
+
+QString QtDialogs::ChooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) {
+    const QString name = QFileDialog::getSaveFileName(parent_, caption, suggested, filter);
+    ReturnFocusTo(parent_);
+    return name;
+}
+
 } // namespace zir

@@ -1,5 +1,5 @@
 #pragma once
-// The real message boxes and the save-file dialog.
+// The real message boxes and file dialogs.
 
 #include <QPointer>
 #include <QWidget>
@@ -23,6 +23,8 @@ public:
     void ShowMessage(const QString& text) override;
     void ShowError(const QString& text) override;
     QString GetSaveFileName() override;
+    QString ChooseOpenFile(const QString& caption, const QString& folder, const QString& filter) override;
+    QString ChooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -28,6 +28,7 @@
 #include "app/windows/UAbout.h"
 #include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
+#include "app/windows/UHistory.h"
 #include "app/windows/ULineMonitor.h"
 #include "app/windows/UProgressBar.h"
 #include "device/Clock.h"
@@ -36,6 +37,7 @@
 #include "link/CPDrv.h"
 #include "app/EscapeKey.h"
 #include "core/Clock.h"
+#include "core/DataFolder.h"
 #include "core/NumberText.h"
 #include "history/HistoryStore.h"
 #include "link/Exchange.h"
@@ -149,6 +151,10 @@ TFace::TFace(QWidget* parent)
 
 TFace::~TFace() {
     qApp->removeEventFilter(this);
+    // The history window before the history it shows, which commits what is
+    // staged as it goes.
+    delete FHistory;
+    FHistory = nullptr;
     // The history commits what is staged on its clock, which goes with the members.
     delete history_;
     history_ = nullptr;
@@ -171,6 +177,7 @@ void TFace::ConnectHandlers() {
     device(actReadAll, &TFace::actReadAllExecute);
     plain(actAbout, &TFace::actAboutExecute);
     plain(actExit, &TFace::actExitExecute);
+    plain(actHistory, &TFace::actHistoryExecute);
     plain(actSerialPorts, &TFace::actSerialPortsExecute);
     plain(actLineMonitor, &TFace::actLineMonitorExecute);
     plain(N11, &TFace::N11Click);
@@ -221,6 +228,7 @@ void TFace::SetDialogs(IDialogs* dialogs) {
     dialogs_ = dialogs ? dialogs : qtDialogs_.get();
     if (Archive) Archive->SetDialogs(*dialogs_);
     if (LineMonitor) LineMonitor->SetDialogs(*dialogs_);
+    if (FHistory) FHistory->SetDialogs(dialogs);
 }
 
 void TFace::SetDeviceLink(IDeviceLink* link) { injectedLink_ = link; }
@@ -385,6 +393,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
     if (LineMonitor) LineMonitor->close();
+    if (FHistory) FHistory->close();  // keeps its placement
     event->accept();
 }
 
@@ -419,7 +428,7 @@ bool TFace::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::ShortcutOverride) {
             // The window's own shortcuts win over an edit field's Cut and Select all.
             const QKeySequence pressed(key->keyCombination());
-            for (const QAction* action : {actGetTime, actAbout, actExit}) {
+            for (const QAction* action : {actGetTime, actAbout, actExit, actHistory}) {
                 if (action->shortcut() == pressed) {
                     event->ignore();
                     return true;

@@ -8,8 +8,8 @@
 // exit), UFace_device.cpp (current data, dimension, coefficients, service
 // parameters, timer), UFace_archive.cpp (bank list, bank reading, whole
 // archive, time filters). UFace_settings.cpp creates the settings store;
-// UFace_ports.cpp opens the serial ports window; UFace_monitor.cpp the line
-// monitor.
+// UFace_history.cpp opens the history window, UFace_ports.cpp the serial
+// ports window, UFace_monitor.cpp the line monitor.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -51,6 +51,7 @@ class TLineMonitor;
 class TRefreshSchedule;
 class TSerialPorts;
 class THelpWindow;
+class THistory;
 class TPaintPacer;
 class THistoryStore;
 class SystemClock;
@@ -131,6 +132,7 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
+    QAction* actHistory = nullptr;         // "&History...", Ctrl+H
     QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
     QAction* actLineMonitor = nullptr;     // "&Line monitor...", Ctrl+L
     QMenu* N1 = nullptr;                   // "&Service"
@@ -152,6 +154,9 @@ public:
     TFProgressBar* FProgressBar = nullptr;
     TArchive* Archive = nullptr;
     void CreateAuxiliaryWindows();
+    // The history window, made on first use.
+    THistory* FHistory = nullptr;
+    THistory* HistoryWindow();
     // The serial ports window, created on first use.
     TSerialPorts* SerialPorts = nullptr;
     TSerialPorts* SerialPortsWindow();
@@ -254,6 +259,8 @@ public:
     void actReadAllExecute();
     void CB_TimeFromClick();
     void CB_TimeToClick();
+    // UFace_history.cpp
+    void actHistoryExecute();
     // UFace_ports.cpp
     void actSerialPortsExecute();
     // UFace_settings.cpp: creates FormStorage1 and attaches it to this window.

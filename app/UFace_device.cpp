@@ -77,7 +77,7 @@ void TFace::N14Click() { Edit_Razmernost->setText(Edit_Razmernost->text() + kSym
 void TFace::actSetKoeffExecute() {
     // Converted after the write has cleared the status line.
     WriteCoefficients(MakeDeviceContext(), ChannelOfField(RxSpE_NumChanel->value()), [this] {
-        return CoefficientsOfFields(Edit_Koeff_K->text(), Edit_Koeff_M->text(), Edit_Koeff_Porog->text());
+        return CoefficientsOfTexts(Edit_Koeff_K->text(), Edit_Koeff_M->text(), Edit_Koeff_Porog->text());
     });
 }
 

@@ -342,6 +342,8 @@ void TFace::BuildActions() {
     actGetBankN = make("actGetBankN", "Read Data &Bank", "Read Data Bank", "Device");
     actRefreshBanks = make("actRefreshBanks", "&Refresh data bank list", "Refresh data bank list", "Device");
     actReadAll = make("actReadAll", "Read all data from archive", "Read all data from archive", "Device");
+    actHistory = make("actHistory", "&History...", "Plot, day statistics, import and export of the history", "",
+                      QKeySequence(Qt::CTRL | Qt::Key_H));
     actSerialPorts = make("actSerialPorts", "Serial &ports...", "Serial devices and their COM numbers", "");
     actLineMonitor = make("actLineMonitor", "&Line monitor...", "Every frame on the line, with verdicts and counters",
                           "", QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -363,8 +365,10 @@ void TFace::BuildMenus() {
     N1->addAction(actGetBankN);
     N1->addSeparator();
     N1->addAction(actReadAll);
-    // The group of further windows, between the archive and E&xit.
+    // The group of the windows beyond the original's, between the archive
+    // and E&xit; the context menu has the same group.
     N1->addSeparator();
+    N1->addAction(actHistory);
     N1->addAction(actSerialPorts);
     N1->addAction(actLineMonitor);
     N1->addSeparator();
@@ -385,6 +389,10 @@ void TFace::BuildMenus() {
     PopupMenu1->addAction(actGetBankN);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actReadAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actHistory);
+    PopupMenu1->addAction(actSerialPorts);
+    PopupMenu1->addAction(actLineMonitor);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actExit);
     setContextMenuPolicy(Qt::CustomContextMenu);

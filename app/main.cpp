@@ -2,10 +2,14 @@
 #include <QApplication>
 
 #include "app/AppEnvironment.h"
+#include "app/CommandLine.h"
 #include "app/UFace.h"
 #include "core/NumberText.h"
 
 int main(int argc, char** argv) {
+    // Answered before the application object exists, which needs a display.
+    if (const auto status = zir::AnswerInformationOptions(argc, argv, stdout)) return *status;
+
     QApplication app(argc, argv);
     // Numbers in text use "." whatever the locale; dates keep the system's formats.
     // After the application object, whose constructor sets the C locale from

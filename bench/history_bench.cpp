@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/HistoryYear.h"
 #include "core/Clock.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
@@ -25,31 +26,11 @@
 namespace {
 
 using namespace zir;
+using bench::MakeYearEntry;
 
 constexpr double kWireMsPerRecord = 27.6;  // 23-byte request + 30-byte reply at 19200 baud, 2 ms turnaround
-const QString kAddress = QStringLiteral("255.255.255");
-const QDate kFirstDay(2023, 1, 1);
-
-// A plausible minute: a background with noise, an occasional rise, and now
-// and then an empty record.
-ArchiveEntry MakeEntry(QRandomGenerator& random, std::int64_t minute, int bank) {
-    ArchiveEntry e;
-    e.time = TimeOfMinute(minute);
-    e.bank = bank;
-    const bool empty = random.bounded(200) == 0;
-    const auto code = [&](double value) { return EncodeValueCode(value); };
-    const double background = 0.12 + 0.02 * random.generateDouble();
-    const double rise = random.bounded(5000) == 0 ? 3.0 : 1.0;
-    e.codeA = empty ? std::uint16_t{0} : code(background * rise);
-    e.codeB = empty ? std::uint16_t{0} : code(15.0 + 4.0 * random.generateDouble());
-    e.valueA = ValueCodeToText(*e.codeA);
-    e.valueB = ValueCodeToText(*e.codeB);
-    e.uncertaintyA = empty ? 255 : 5 + random.bounded(20);
-    e.uncertaintyB = empty ? 0 : 3 + random.bounded(10);
-    e.unitA = QString::fromUtf8("мкЗв/ч");
-    e.unitB = QStringLiteral("1/s");
-    return e;
-}
+const QString& kAddress = bench::kYearAddress;
+const QDate& kFirstDay = bench::kYearFirstDay;
 
 // CPU time of the process in ms: on a busy machine the wall time also counts
 // the other programs' turns.
@@ -74,7 +55,7 @@ double StoreDay(const QString& path, const QDate& day, std::uint64_t seed) {
     QRandomGenerator random(static_cast<quint32>(seed));
     std::vector<ArchiveEntry> entries;
     const std::int64_t first = MinuteOf(QDateTime(day, QTime(0, 0), Qt::UTC));
-    for (int i = 0; i < 1440; ++i) entries.push_back(MakeEntry(random, first + i, 3));
+    for (int i = 0; i < 1440; ++i) entries.push_back(MakeYearEntry(random, first + i, 3));
     QElapsedTimer timer;
     timer.start();
     const int reading = store.BeginReading(QStringLiteral("Report to ZIR 255.255.255 on day"));
@@ -106,18 +87,7 @@ int main(int argc, char** argv) {
     // A year, as 365 full-day readings (committed in batches as a reading does).
     QElapsedTimer timer;
     timer.start();
-    {
-        THistoryStore store(path, systemClock);
-        QRandomGenerator random(42);
-        const std::int64_t first = MinuteOf(QDateTime(kFirstDay, QTime(0, 0), Qt::UTC));
-        for (int day = 0; day < 365; ++day) {
-            const int reading = store.BeginReading(QStringLiteral("Report to ZIR 255.255.255 on day %1").arg(day));
-            for (int i = 0; i < 1440; ++i)
-                store.AddRecord(reading, kAddress, MakeEntry(random, first + day * 1440 + i, day % 14));
-            store.Commit();
-        }
-        if (!store.TakeProblem().isEmpty()) return 1;
-    }
+    if (!bench::WriteYear(path, systemClock)) return 1;
     const double fillS = static_cast<double>(timer.elapsed()) / 1000.0;
     const double fileMb = static_cast<double>(QFileInfo(path).size()) / 1e6;
 

@@ -53,7 +53,7 @@ QString ClockDisplayText(const ClockReading& reading) {
            QString::number(reading.bankIndex) + QLatin1Char(')');
 }
 
-std::optional<QString> ReadDeviceTime(const DeviceContext& ctx) {
+std::optional<ClockReading> ReadClock(const DeviceContext& ctx) {
     ctx.status.SetStatus(QString());
     const QByteArray reply = RequestRead(ctx, kClockRequest);
     if (reply.isEmpty()) {
@@ -69,11 +69,17 @@ std::optional<QString> ReadDeviceTime(const DeviceContext& ctx) {
     try {
         const ClockReading reading = DecodeClockReply(reply);
         ctx.status.SetStatus(QStringLiteral("Time readed"));
-        return ClockDisplayText(reading);
+        return reading;
     } catch (const EConvertError&) {
         ctx.status.SetStatus(QStringLiteral("Reading time error"));
         throw;
     }
+}
+
+std::optional<QString> ReadDeviceTime(const DeviceContext& ctx) {
+    const std::optional<ClockReading> reading = ReadClock(ctx);
+    if (!reading) return std::nullopt;
+    return ClockDisplayText(*reading);
 }
 
 std::optional<std::uint8_t> ReadCurrentBankLetter(const DeviceContext& ctx) {

@@ -31,10 +31,14 @@ QString ClockDisplayText(const ClockReading& reading);
 
 // Reads the clock: clears the status line, asks the instrument and sets
 // "Time readed", "Device didn't answer" or "Reading time error". Returns the
-// new Edit_Time text, or nullopt when the field is to keep its text. A reply
-// whose fields form no valid moment sets "Reading time error" and throws the
+// decoded reading, or nullopt when no 27-byte reply came. A reply whose
+// fields form no valid moment sets "Reading time error" and throws the
 // EConvertError of DecodeClockReply. Address errors and the Escape cancel
 // pass out unchanged.
+std::optional<ClockReading> ReadClock(const DeviceContext& ctx);
+
+// ReadClock for the window: the new Edit_Time text, or nullopt when the
+// field is to keep its text.
 std::optional<QString> ReadDeviceTime(const DeviceContext& ctx);
 
 // Asks the clock only for the letter of the bank in use; nullopt when no

@@ -1,5 +1,6 @@
 #include "device/Coefficients.h"
 
+#include "core/NumberText.h"
 #include "device/DeviceRequest.h"
 #include "link/numFormats.h"
 
@@ -8,6 +9,12 @@ namespace zir {
 double CheckedCoefficient(double x) {
     EncodeValueCode(x);
     return x;
+}
+
+CoefficientValues CoefficientsOfTexts(const QString& k, const QString& m, const QString& threshold) {
+    const auto number = [](const QString& text) { return CheckedCoefficient(StrToFloat(text)); };
+    // Braced initialisation runs left to right: K, M, threshold.
+    return CoefficientValues{number(k), number(m), number(threshold)};
 }
 
 QByteArray CoefficientWriteData(const CoefficientValues& values, Channel channel) {

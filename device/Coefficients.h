@@ -3,6 +3,7 @@
 // M and the threshold, written as value codes.
 
 #include <QByteArray>
+#include <QString>
 #include <functional>
 
 #include "device/Channel.h"
@@ -20,6 +21,12 @@ struct CoefficientValues {
 // the EConvertError of EncodeValueCode. Lets a caller that converts the
 // numbers one by one report the first one that fails, in its order.
 double CheckedCoefficient(double x);
+
+// Number texts of K, M and threshold ("." decimals, an optional exponent:
+// the window's fields, zir-cli's arguments) converted in that order, each a
+// number the instrument can hold; throws the EConvertError of the first that
+// is not.
+CoefficientValues CoefficientsOfTexts(const QString& k, const QString& m, const QString& threshold);
 
 // "T", channel character, 0x00, then the value codes of K, M and threshold,
 // each low byte first. Throws EConvertError for the first number, in that

@@ -86,6 +86,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version."));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal (default)."));
     const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Serve on this tty instead."), QStringLiteral("PATH"));
     const QCommandLineOption link(QStringLiteral("link"),
@@ -112,7 +113,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption clockBytes(QStringLiteral("clock-bytes"),
         QStringLiteral("Fixed XT bytes: minute hour day month year bank-letter, hex (\"30 14 25 12 07 43\")."), QStringLiteral("HEX"));
     const QCommandLineOption xwBytes(QStringLiteral("xw-bytes"), QStringLiteral("Fixed 9 data bytes of the XW reply, hex."), QStringLiteral("HEX"));
-    for (const auto* o : {&help, &pty, &device, &link, &baud, &speedCheck, &noPacing, &turnaround, &address, &clock, &currentBank,
+    for (const auto* o : {&help, &version, &pty, &device, &link, &baud, &speedCheck, &noPacing, &turnaround, &address, &clock, &currentBank,
                           &activeBanks, &state, &saveState, &log, &seed, &fault, &faultCommand, &answerFrom,
                           &faultCount, &delay, &clockBytes, &xwBytes})
         parser.addOption(*o);
@@ -125,6 +126,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(help))
         return result;
+    if (parser.isSet(version)) {
+        result.versionAsked = true;
+        return result;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         result.error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return result;

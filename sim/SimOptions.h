@@ -36,9 +36,10 @@ struct SimOptions {
 };
 
 struct ParsedCommandLine {
-    std::optional<SimOptions> options;  // nullopt: help asked for, or an error
+    std::optional<SimOptions> options;  // nullopt: help or version asked for, or an error
     QString error;                      // non-empty on a bad command line
     QString helpText;                   // always filled
+    bool versionAsked = false;          // --version: print the version instead of the help
 };
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);

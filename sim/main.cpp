@@ -9,6 +9,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "core/Version.h"
 #include "sim/FrameLog.h"
 #include "sim/Instrument.h"
 #include "sim/SerialLine.h"
@@ -88,6 +89,10 @@ int main(int argc, char** argv) {
         PrintError(parsed.error);
         std::fprintf(stderr, "Try zir-sim --help.\n");
         return 2;
+    }
+    if (parsed.versionAsked) {
+        std::printf("zir-sim %s\n", zir::kVersion);
+        return 0;
     }
     if (!parsed.options) {
         std::fputs(parsed.helpText.toLocal8Bit().constData(), stdout);

@@ -14,3 +14,20 @@ add_test(NAME packaging_install_layout
          COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
                  -DDEST=${CMAKE_CURRENT_BINARY_DIR}/install-layout -DVERSION=${PROJECT_VERSION}
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/packaging_layout.cmake)
+
+# The manual pages render without a warning of the formatter.
+find_program(GROFF groff REQUIRED)
+foreach(page zir zir-sim zir-cli)
+  add_test(NAME packaging_man_${page}
+           COMMAND ${GROFF} -man -ww -z -Tutf8 ${PROJECT_BINARY_DIR}/man/${page}.1)
+  set_tests_properties(packaging_man_${page} PROPERTIES FAIL_REGULAR_EXPRESSION "warning|error")
+endforeach()
+
+# The systemd user units of the examples are accepted by systemd, with the
+# service starting the zir-cli of this build.
+find_program(SYSTEMD_ANALYZE systemd-analyze REQUIRED)
+add_test(NAME packaging_systemd_units
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}/packaging/systemd
+                 -DDEST=${CMAKE_CURRENT_BINARY_DIR}/systemd-units -DZIR_CLI=$<TARGET_FILE:zir-cli>
+                 -DSYSTEMD_ANALYZE=${SYSTEMD_ANALYZE}
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/packaging_units.cmake)

@@ -1,7 +1,9 @@
 # Installs the build into a private folder and checks that what the desktop
 # needs is there and agrees with itself: the programs, the menu entry with the
 # program and icon it names, both icon sizes, the metainfo naming the same entry
-# and the project's version, the help page.
+# and the project's version, the help page, a manual page per program, the
+# Debian changelog whose newest entry is the project's version, and the
+# examples for unattended use.
 # cmake -DBUILD_DIR=<build> -DDEST=<empty folder> -DVERSION=<x.y.z> -P packaging_layout.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -24,9 +26,23 @@ endif()
 set(usr "${DEST}/usr")
 set(id org.zirtool.Zir)
 
-foreach(program zir zir-sim)
+foreach(program zir zir-sim zir-cli)
   expect("EXISTS \"${usr}/bin/${program}\" AND NOT IS_DIRECTORY \"${usr}/bin/${program}\"" "bin/${program} missing")
+  expect("EXISTS \"${usr}/share/man/man1/${program}.1.gz\"" "manual page share/man/man1/${program}.1.gz missing")
 endforeach()
+foreach(example zir-archive.service zir-archive.timer)
+  expect("EXISTS \"${usr}/share/doc/zir/examples/${example}\"" "example share/doc/zir/examples/${example} missing")
+endforeach()
+set(changelog "${usr}/share/doc/zir/changelog.Debian.gz")
+if(EXISTS "${changelog}")
+  execute_process(COMMAND gzip -dc "${changelog}" OUTPUT_VARIABLE changelog_text RESULT_VARIABLE gunzip_result)
+  string(REGEX MATCH "^zir \\(([^)]+)\\)" newest_entry "${changelog_text}")
+  set(changelog_version "${CMAKE_MATCH_1}")
+  expect("gunzip_result EQUAL 0" "changelog.Debian.gz is no gzip file")
+  expect("\"${changelog_version}\" STREQUAL \"${VERSION}\"" "newest changelog entry '${changelog_version}' is not the project version ${VERSION}")
+else()
+  string(APPEND errors "  changelog share/doc/zir/changelog.Debian.gz missing\n")
+endif()
 expect("EXISTS \"${usr}/share/doc/zir/zir.html\"" "help page share/doc/zir/zir.html missing")
 set(copyright "${usr}/share/doc/zir/copyright")
 if(EXISTS "${copyright}")

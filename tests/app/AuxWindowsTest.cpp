@@ -20,6 +20,7 @@
 #include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
+#include "core/DataFolder.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "support/VirtualClock.h"
 

@@ -445,7 +445,7 @@ TEST(LineMonitor, ServiceMenuGroupAndCtrlLOpenOneWindow) {
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(items, QStringList({"Show progressbar while refresh is doing", "-", "Read &Time", "Read &Current data", "-",
                                   "&Refresh data bank list", "Read Data &Bank", "-", "Read all data from archive", "-",
-                                  "Serial &ports...", "&Line monitor...", "-", "E&xit"}));
+                                  "&History...", "Serial &ports...", "&Line monitor...", "-", "E&xit"}));
     EXPECT_EQ(face.actLineMonitor->shortcut(), QKeySequence("Ctrl+L"));
     EXPECT_EQ(face.LineMonitor, nullptr) << "created on first use";
 

@@ -13,6 +13,9 @@ class ScriptedDialogs final : public IDialogs {
 public:
     std::deque<bool> confirmAnswers;   // ConfirmWarning; Cancel when empty
     QString saveFileName;              // GetSaveFileName's answer
+    QString openFileChoice;            // ChooseOpenFile's answer
+    QString saveFileChoice;            // ChooseSaveFile's answer
+    QStringList fileCaptions;          // the captions of the Choose... dialogs asked
 
     QStringList warnings;
     QStringList messages;
@@ -32,6 +35,14 @@ public:
     void ShowMessage(const QString& text) override { messages << text; }
     void ShowError(const QString& text) override { errors << text; }
     QString GetSaveFileName() override { return saveFileName; }
+    QString ChooseOpenFile(const QString& caption, const QString&, const QString&) override {
+        fileCaptions << caption;
+        return openFileChoice;
+    }
+    QString ChooseSaveFile(const QString& caption, const QString&, const QString&) override {
+        fileCaptions << caption;
+        return saveFileChoice;
+    }
 };
 
 } // namespace zir::test

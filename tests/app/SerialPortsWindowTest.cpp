@@ -248,12 +248,14 @@ TEST_F(SerialPortsWindow, MainWindowOpensItFromTheServiceMenuGroup) {
     const QList<QAction*> items = face.N1->actions();
     const auto at = items.indexOf(face.actReadAll);
     ASSERT_GE(at, 0);
-    ASSERT_EQ(items.size(), at + 6);
+    // The group: "&History...", "Serial &ports...", "&Line monitor...".
+    ASSERT_EQ(items.size(), at + 7);
     EXPECT_TRUE(items[at + 1]->isSeparator());
-    EXPECT_EQ(items[at + 2], face.actSerialPorts);
-    EXPECT_EQ(items[at + 3], face.actLineMonitor);
-    EXPECT_TRUE(items[at + 4]->isSeparator());
-    EXPECT_EQ(items[at + 5], face.actExit);
+    EXPECT_EQ(items[at + 2], face.actHistory);
+    EXPECT_EQ(items[at + 3], face.actSerialPorts);
+    EXPECT_EQ(items[at + 4], face.actLineMonitor);
+    EXPECT_TRUE(items[at + 5]->isSeparator());
+    EXPECT_EQ(items[at + 6], face.actExit);
     EXPECT_EQ(face.actSerialPorts->text(), "Serial &ports...");
 
     face.RxSpinEdit_ComPort->setValue(3);

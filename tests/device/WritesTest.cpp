@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/NumberText.h"
 #include "device/Coefficients.h"
 #include "device/CurrentData.h"
 #include "device/Dimension.h"
@@ -13,6 +14,39 @@ namespace zir::test {
 namespace {
 
 const CoefficientValues kDefaultCoefficients{1, 1e-5, 1000};
+
+TEST(CoefficientTexts, ConvertInTheOrderKMThresholdAndTheFirstBadOneIsReported) {
+    struct Case {
+        const char* k;
+        const char* m;
+        const char* threshold;
+        const char* message; // nullptr: accepted
+    };
+    const Case cases[] = {
+        {"1", "1E-5", "1000", nullptr},
+        {" 2 ", "0.5", "1.5", nullptr},
+        {"1", "1E-5", "1000,5", "'1000,5' is not a valid floating point value"},
+        {"x", "y", "z", "'x' is not a valid floating point value"},
+        {"1", "", "1000", "'' is not a valid floating point value"},
+        // A number the instrument cannot hold counts as bad in its place.
+        {"0", "y", "1000",
+         "The value 0 cannot be sent to the instrument: it must lie from 1E-32 up to, not including, 1E32"},
+        {"1", "-1E-5", "z",
+         "The value -1E-5 cannot be sent to the instrument: it must lie from 1E-32 up to, not including, 1E32"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.k << "|" << c.m << "|" << c.threshold);
+        try {
+            const CoefficientValues values = CoefficientsOfTexts(c.k, c.m, c.threshold);
+            EXPECT_EQ(c.message, nullptr);
+            EXPECT_EQ(values.k, StrToFloat(c.k));
+            EXPECT_EQ(values.threshold, StrToFloat(c.threshold));
+        } catch (const EConvertError& e) {
+            ASSERT_NE(c.message, nullptr) << e.what();
+            EXPECT_EQ(e.message(), c.message);
+        }
+    }
+}
 
 TEST(CoefficientData, ValueCodesLowByteFirstInOrderKMThreshold) {
     EXPECT_EQ(CoefficientWriteData(kDefaultCoefficients, Channel::A),

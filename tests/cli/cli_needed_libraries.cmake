@@ -1,0 +1,17 @@
+# zir-cli needs no display: none of the libraries it loads draws windows.
+# cmake -DPROGRAM=<zir-cli> -P cli_needed_libraries.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND readelf --dynamic "${PROGRAM}" OUTPUT_VARIABLE dynamic RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "readelf cannot read ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "\\(NEEDED\\)[^[]*\\[[^]]+\\]" needed "${dynamic}")
+if(NOT needed MATCHES "libQt6Core")
+  message(FATAL_ERROR "no Qt library found among ${needed}")
+endif()
+foreach(library libQt6Gui libQt6Widgets libX11 libxcb)
+  if(needed MATCHES "${library}")
+    message(FATAL_ERROR "zir-cli needs ${library}: ${needed}")
+  endif()
+endforeach()
+message(STATUS "zir-cli needs: ${needed}")
