@@ -26,6 +26,7 @@
 #include "app/HelpWindow.h"
 #include "app/QtDialogs.h"
 #include "app/windows/UAbout.h"
+#include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UHistory.h"
 #include "app/windows/ULineMonitor.h"
@@ -59,6 +60,7 @@ public:
     // "" while no speed is chosen: "'' is not a valid integer value".
     int BaudRate() const override { return StrToInt(face_.CB_ComPort_Speed->currentText()); }
     bool EscapeHeld() override { return face_.EscapeProbe(); }
+    void RequestSent() override { face_.PaintWhileWaiting(); }
 
 private:
     TFace& face_;
@@ -105,6 +107,9 @@ TFace::TFace(QWidget* parent)
       exchangeHost_(std::make_unique<ExchangeHost>(*this)),
       statusAdapter_(std::make_unique<StatusAdapter>(*this)),
       progressAdapter_(std::make_unique<ProgressAdapter>(*this)),
+      statusPacer_(std::make_unique<TPaintPacer>([this] {
+          if (StatusBar->isVisible()) StatusBar->repaint();
+      })),
       refreshSchedule_(std::make_unique<TRefreshSchedule>()) {
     InitResources();
     setObjectName(QStringLiteral("Face"));
@@ -198,10 +203,12 @@ void TFace::CreateAuxiliaryWindows() {
     if (!FProgressBar) {
         FProgressBar = new TFProgressBar(this);
         FProgressBar->setFont(DesignFont());
+        FProgressBar->Gauge->SetClock(paintClock_);
     }
     if (!Archive) {
         Archive = new TArchive(Dialogs(), this);
         Archive->setFont(DesignFont());
+        Archive->SetClock(paintClock_);
     }
     AboutBox->setFont(DesignFont());
 }
@@ -232,6 +239,13 @@ void TFace::SetEscapeProbe(std::function<bool()> probe) {
 
 void TFace::SetAppDir(const QString& dir) { appDirOverride_ = dir; }
 
+void TFace::SetPaintClock(IClock* clock) {
+    paintClock_ = clock;
+    statusPacer_->SetClock(clock);
+    if (Archive) Archive->SetClock(clock);
+    if (FProgressBar) FProgressBar->Gauge->SetClock(clock);
+}
+
 QString TFace::AppDir() const {
     const QString dir = appDirOverride_.isEmpty() ? ProgramAppDir() : appDirOverride_;
     // Created on first use (the data folder of an installed program).
@@ -241,8 +255,16 @@ QString TFace::AppDir() const {
 
 void TFace::SetStatus(const QString& text) {
     StatusBar->showMessage(text);
-    // Shown at once, also while an exchange keeps the event loop waiting.
-    if (StatusBar->isVisible()) StatusBar->repaint();
+    statusPacer_->Request();
+}
+
+void TFace::PaintWhileWaiting() {
+    statusPacer_->PaintIfDue();
+    if (FProgressBar) FProgressBar->Gauge->PaintIfDue();
+    if (Archive) Archive->PaintIfDue();
+    // The paints that the event loop would do between two records, done
+    // while the line is busy instead of before the next request.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 QString TFace::Status() const { return StatusBar->currentMessage(); }

@@ -35,6 +35,7 @@ class QTimer;
 namespace zir {
 
 class IByteChannel;
+class IClock;
 class IDeviceLink;
 class IDialogs;
 class IProgress;
@@ -51,8 +52,8 @@ class TRefreshSchedule;
 class TSerialPorts;
 class THelpWindow;
 class THistory;
+class TPaintPacer;
 class THistoryStore;
-class IClock;
 class SystemClock;
 struct DeviceContext;
 
@@ -175,6 +176,9 @@ public:
     void SetEscapeProbe(std::function<bool()> probe);
     // AppDir other than the computed one (must end in "/").
     void SetAppDir(const QString& dir);
+    // The clock the status line, the archive list and the gauge measure the
+    // interval between two repaints on; nullptr is steady time.
+    void SetPaintClock(IClock* clock);
     // How a saved workbook is opened for the operator; the desktop's default
     // application for .xlsx when empty.
     void SetWorkbookOpener(std::function<void(const QString& path)> opener) { openWorkbook_ = std::move(opener); }
@@ -200,8 +204,17 @@ public:
     IClock& Clock();
     // Folder of ZIR.txt, Archive.txt and the workbooks, ending in "/".
     QString AppDir() const;
+    // The text is the status at once; it is painted at once, also while an
+    // exchange holds the event loop up, at most about 30 times a second (a
+    // text that comes sooner is painted once the interval has passed).
     void SetStatus(const QString& text);
     QString Status() const;
+    // A paint moment, which every exchange gives once its request is on the
+    // line and before the reply can be back: what the status line, the gauge
+    // and the archive list held back and whose time has come is shown, and
+    // every window with something to repaint is painted. No other event is
+    // handled.
+    void PaintWhileWaiting();
     // The archive list window.
     class TArchive* ArchiveWindow();
     // The history ($XDG_DATA_HOME/zir/history.sqlite), made on first use;
@@ -297,6 +310,8 @@ private:
     std::unique_ptr<TExchange> exchange_;
     std::unique_ptr<StatusAdapter> statusAdapter_;
     std::unique_ptr<ProgressAdapter> progressAdapter_;
+    std::unique_ptr<TPaintPacer> statusPacer_;
+    IClock* paintClock_ = nullptr;
     THelpWindow* helpWindow_ = nullptr;
     std::unique_ptr<TLineMonitor> lineMonitor_;
 

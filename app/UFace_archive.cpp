@@ -31,6 +31,10 @@ void OpenWithDefaultApplication(const QString& path) {
 class ArchiveListAdapter final : public IArchiveList {
 public:
     explicit ArchiveListAdapter(TArchive& window) : window_(window) {}
+    // The operation is over, however it ended: the lines it held back show now.
+    ~ArchiveListAdapter() override { window_.ShowPendingLines(); }
+    ArchiveListAdapter(const ArchiveListAdapter&) = delete;
+    ArchiveListAdapter& operator=(const ArchiveListAdapter&) = delete;
     void Show() override { window_.ShowModeless(); }
     void AddLine(const QString& line) override { window_.AddLine(line); }
     void ShowSummary(const QString& text) override { window_.SetSummary(text); }

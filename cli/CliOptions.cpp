@@ -89,7 +89,9 @@ Exit status:
        requests, and what was read stays in every output
 
 Progress (records done, total, percentage, rate, time left) shows on standard
-error when it is a terminal, unless --quiet or --trace is given.
+error when it is a terminal, unless --quiet or --trace is given. After a
+reading, "N of M minutes read" follows there: always when a minute did not
+answer (it is left out of the output), otherwise beside the progress only.
 Archive.txt is written where the window writes it: the program's folder when
 it is writable, otherwise $XDG_DATA_HOME/zir/ (default ~/.local/share/zir/).
 The history, shared with the window, is $XDG_DATA_HOME/zir/history.sqlite.

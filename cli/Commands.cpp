@@ -184,6 +184,20 @@ public:
         inputs_.toFile = textFile_ != nullptr;
     }
 
+    // The minutes asked for and read, on standard error however the reading
+    // ended: always when minutes did not answer (they are left out of the
+    // CSV), otherwise only beside the progress display (cron mails whatever
+    // a run writes there).
+    ~Reading() {
+        const std::optional<MinuteCount> minutes = csv_->Minutes();
+        if (minutes && (minutes->read < minutes->asked || s_.Env().showProgress)) {
+            std::fprintf(s_.Env().err, "zir-cli: %s\n", MinutesReadText(*minutes).toUtf8().constData());
+            std::fflush(s_.Env().err);
+        }
+    }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+
     // One bank of the bank list, or (nullopt) the bank in use.
     void ReadOne(const std::optional<BankSelection>& bank) {
         BankReadingInputs inputs = inputs_;

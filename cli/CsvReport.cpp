@@ -75,6 +75,13 @@ void TCsvArchiveReport::Record(const ArchiveRecord& record, const QString& line,
     if (textFile_) textFile_->Record(record, line, requestedIndex, row);
 }
 
+void TCsvArchiveReport::Counted(const MinuteCount& count) {
+    if (!minutes_) minutes_ = MinuteCount{};
+    *minutes_ += count;
+    if (textFile_) textFile_->Counted(count);
+    if (workbook_) workbook_->Counted(count);
+}
+
 void TCsvArchiveReport::End(const QString& lastLine, bool failing) {
     if (!lastLine.isEmpty()) answered_ = true;
     // Both are ended, whatever the first does; the first error wins.

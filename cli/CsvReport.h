@@ -5,6 +5,7 @@
 // workbook per bank (in the folder given with --xlsx).
 
 #include <QString>
+#include <optional>
 
 #include "archive/ArchiveReport.h"
 #include "cli/Csv.h"
@@ -31,6 +32,7 @@ public:
     void ShowList() override {}
     void Heads(const QString& dimensionA, const QString& dimensionB) override;
     void Record(const ArchiveRecord& record, const QString& line, int requestedIndex, int row) override;
+    void Counted(const MinuteCount& count) override;
     void End(const QString& lastLine, bool failing) override;
     void Abandon() override;
 
@@ -38,6 +40,9 @@ public:
     // left out by --no-empty counts: it was answered).
     int Started() const { return started_; }
     bool AnyAnswered() const { return answered_; }
+    // The minutes asked for and read over every reading that got past its
+    // time window; nullopt when none did.
+    std::optional<MinuteCount> Minutes() const { return minutes_; }
 
 private:
     TDataOutput& out_;
@@ -50,6 +55,7 @@ private:
     bool headerWritten_ = false;
     int started_ = 0;
     bool answered_ = false;
+    std::optional<MinuteCount> minutes_;
 };
 
 } // namespace zir::cli

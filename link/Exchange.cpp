@@ -134,6 +134,7 @@ void TExchange::ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArra
         }
         if (port_.DeviceGone())
             FailPortGone();
+        host_.RequestSent();
         for (;;) {
             reply = ReadString();
             if (!reply.isEmpty())

@@ -25,6 +25,10 @@ public:
     // the EConvertError of a field that holds no number.
     virtual int BaudRate() const = 0;
     virtual bool EscapeHeld() = 0;        // the key's state at this moment
+    // The request of an attempt is on the line (and reported to the
+    // observer); its reply cannot be back before the request's and the
+    // reply's wire time have passed.
+    virtual void RequestSent() {}
 };
 
 // Sends one frame and returns the validated reply; empty when none came.

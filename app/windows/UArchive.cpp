@@ -1,7 +1,7 @@
 #include "app/windows/UArchive.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -10,44 +10,19 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QSaveFile>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/Dialogs.h"
 #include "app/ErrorBox.h"
+#include "app/windows/CachedPaint.h"
 #include "core/Cp1251.h"
 #include "core/Errors.h"
 
 namespace zir {
 
-// Sizes every line as wide as the widest line of the list. The list measures
-// a single line for all of them (uniform item sizes keep a day of 1440 lines
-// cheap to lay out); a wider line would be cut with "..." and the list would
-// not scroll sideways to its end.
-class WholeLineDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void Take(const QString& line, const QFontMetrics& metrics) {
-        if (metrics.horizontalAdvance(line) > metrics.horizontalAdvance(widest_)) widest_ = line;
-    }
-    void Clear() { widest_.clear(); }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QStyleOptionViewItem item = option;
-        initStyleOption(&item, index);
-        if (item.fontMetrics.horizontalAdvance(widest_) > item.fontMetrics.horizontalAdvance(item.text))
-            item.text = widest_;
-        const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
-        return style->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), item.widget);
-    }
-
-private:
-    QString widest_;
-};
-
 TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(&dialogs) {
+    : QWidget(parent, Qt::Window), dialogs_(&dialogs), linePacer_([this] { MovePendingLines(); }) {
     setObjectName(QStringLiteral("Archive"));
     setWindowTitle(QStringLiteral("Archive"));
     resize(361, 285);
@@ -56,12 +31,17 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
     ListBox->setObjectName(QStringLiteral("ListBox"));
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setUniformItemSizes(true);
-    // Whole lines, scrolled sideways to the longest.
+    // Whole lines, scrolled sideways to the longest: every row is measured
+    // as wide as the widest line (see TakeLine).
     ListBox->setTextElideMode(Qt::ElideNone);
     ListBox->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    lineDelegate_ = new WholeLineDelegate(ListBox);
-    ListBox->setItemDelegate(lineDelegate_);
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Every new line repaints the visible rows and both bars; they are
+    // copied, not painted again.
+    rowPainter_ = new TCachedRowDelegate(ListBox);
+    ListBox->setItemDelegate(rowPainter_);
+    ListBox->setVerticalScrollBar(new TCachedScrollBar(Qt::Vertical));
+    ListBox->setHorizontalScrollBar(new TCachedScrollBar(Qt::Horizontal));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -94,25 +74,41 @@ TArchive::TArchive(IDialogs& dialogs, QWidget* parent)
 }
 
 void TArchive::AddLine(const QString& line) {
-    lineDelegate_->Take(line, ListBox->fontMetrics());
-    ListBox->addItem(line);
+    pendingLines_ << line;
+    linePacer_.RequestLater();
+}
+
+void TArchive::MovePendingLines() {
+    if (pendingLines_.isEmpty()) return;
+    const QFontMetrics metrics = ListBox->fontMetrics();
+    for (const QString& line : std::as_const(pendingLines_)) rowPainter_->TakeLine(line, metrics);
+    ListBox->addItems(pendingLines_);
+    pendingLines_.clear();
     // Every insertion throws the list's item layout away and only schedules
-    // a new one, which runs after the next paint. While a reading adds a line
-    // between each two passes of the event loop, every paint would then find
-    // no layout and show an empty list until the reading ends.
+    // a new one, which runs after the next paint. While a reading adds lines
+    // between passes of the event loop, every paint would then find no
+    // layout and show an empty list until the reading ends.
     if (ListBox->isVisible()) ListBox->doItemsLayout();
+}
+
+void TArchive::ShowPendingLines() { linePacer_.Flush(); }
+
+void TArchive::PaintIfDue() {
+    if (linePacer_.PaintIfDue() && isVisible()) QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 QStringList TArchive::Lines() const {
     QStringList lines;
-    lines.reserve(ListBox->count());
+    lines.reserve(ListBox->count() + pendingLines_.size());
     for (int i = 0; i < ListBox->count(); ++i) lines << ListBox->item(i)->text();
+    lines += pendingLines_;
     return lines;
 }
 
 void TArchive::SetSummary(const QString& text) { Summary->setText(text); }
 
 void TArchive::ShowModeless() {
+    ShowPendingLines();
     show();
     raise();
     activateWindow();
@@ -130,8 +126,9 @@ void TArchive::N1Click() {
 }
 
 void TArchive::N2Click() {
+    pendingLines_.clear();
     ListBox->clear();
-    lineDelegate_->Clear();
+    rowPainter_->ClearLines();
 }
 
 void TArchive::keyPressEvent(QKeyEvent* event) {

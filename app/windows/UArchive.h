@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "app/windows/PaintPacer.h"
+
 class QListWidget;
 class QFrame;
 class QLabel;
@@ -14,7 +16,9 @@ class QAction;
 
 namespace zir {
 
+class IClock;
 class IDialogs;
+class TCachedRowDelegate;
 
 class TArchive : public QWidget {
     Q_OBJECT
@@ -31,10 +35,24 @@ public:
     QAction* N1 = nullptr;   // save to file
 
     // Appends one line; the list keeps it also while the window is hidden.
+    // Lines reach the list at the next paint moment (PaintIfDue, which a
+    // reading gives while each request waits for its reply, or the event
+    // loop within 33 ms), at most about 30 times a second: lines that come
+    // sooner join the list together.
     void AddLine(const QString& line);
+    // Every line, held-back ones included.
     QStringList Lines() const;
     // The text of the bottom panel.
     void SetSummary(const QString& text);
+    // Puts the held-back lines into the list now (a reading has ended).
+    void ShowPendingLines();
+    // A paint moment: puts the held-back lines into the list, if the last
+    // showing is at least the interval ago, and paints the window at once.
+    void PaintIfDue();
+    // The clock the interval between two showings is measured on; nullptr
+    // is steady time. Not owned.
+    void SetClock(IClock* clock) { linePacer_.SetClock(clock); }
+    const TCachedRowDelegate& RowPainter() const { return *rowPainter_; }
     // Shows the window without modality and brings it to the front.
     void ShowModeless();
     void SetDialogs(IDialogs& dialogs) { dialogs_ = &dialogs; }
@@ -55,9 +73,12 @@ protected:
 private:
     void PreviewKey(const QKeyEvent* event);
     void Guarded(const std::function<void()>& handler);
+    void MovePendingLines();
 
     IDialogs* dialogs_;
-    class WholeLineDelegate* lineDelegate_ = nullptr;  // owned by ListBox
+    TCachedRowDelegate* rowPainter_ = nullptr;  // owned by ListBox
+    QStringList pendingLines_;
+    TPaintPacer linePacer_;
 };
 
 // Writes the lines, each followed by CR LF, in Windows-1251 ("?" for a

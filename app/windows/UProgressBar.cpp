@@ -6,7 +6,11 @@
 
 namespace zir {
 
-TGauge::TGauge(QWidget* parent) : QWidget(parent) {
+TGauge::TGauge(QWidget* parent)
+    : QWidget(parent), pacer_([this] {
+          ++repaintRequests_;
+          update();
+      }) {
     setObjectName(QStringLiteral("Gauge"));
     setCursor(Qt::WaitCursor);
     setMinimumSize(100, 20);
@@ -33,10 +37,11 @@ void TGauge::ChangeValues(int maxValue, int progress) {
     const int before = PercentDone();
     maxValue_ = maxValue;
     progress_ = progress;
-    if (PercentDone() != before) {
-        ++repaintRequests_;
-        update();
-    }
+    if (PercentDone() != before) pacer_.Request();
+}
+
+void TGauge::PaintIfDue() {
+    if (pacer_.PaintIfDue() && isVisible()) repaint();
 }
 
 void TGauge::paintEvent(QPaintEvent*) {

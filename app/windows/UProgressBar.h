@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "app/windows/PaintPacer.h"
 #include "core/Errors.h"
 
 namespace zir {
@@ -33,8 +34,17 @@ public:
     void SetProgress(int value);
     // (Progress - min) * 100 / (max - min), truncated; 0 when max equals min.
     int PercentDone() const;
-    // Times the gauge asked to be repainted (only when the percentage changes).
+    // Times the gauge asked to be repainted: only when the percentage
+    // changes, and at most about 30 times a second (a change that comes
+    // sooner is painted once the interval has passed).
     int RepaintRequests() const { return repaintRequests_; }
+    // A paint moment: a held-back change whose time has come is painted at once.
+    void PaintIfDue();
+    // True while a change of the percentage waits for its repaint.
+    bool RepaintHeldBack() const { return pacer_.Pending(); }
+    // The clock the interval between two repaints is measured on; nullptr is
+    // steady time. Not owned.
+    void SetClock(IClock* clock) { pacer_.SetClock(clock); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -46,6 +56,7 @@ private:
     int maxValue_ = 100;
     int progress_ = 0;
     int repaintRequests_ = 0;
+    TPaintPacer pacer_;
 };
 
 class TFProgressBar : public QWidget {

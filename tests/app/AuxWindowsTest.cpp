@@ -17,10 +17,12 @@
 
 #include "app/AppEnvironment.h"
 #include "app/DesktopOpener.h"
+#include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "core/DataFolder.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "support/VirtualClock.h"
 
 namespace zir::test {
 namespace {
@@ -212,8 +214,12 @@ TEST_F(ArchiveWindow, EscapeAsksAndOkHidesWithTheLinesKept) {
     EXPECT_EQ(archive.Lines(), QStringList{"one"});
 }
 
-// The lines must be painted as they arrive, not only once the event loop is idle.
+// The lines must be painted as they arrive (at the paint moment the next
+// request's wait gives), not only once the event loop is idle; one that comes
+// sooner than the repaint interval after the last is painted with the next.
 TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
+    VirtualClock clock;
+    archive.SetClock(&clock);
     archive.ShowModeless();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&archive));
     const auto inkedRows = [this] {
@@ -230,10 +236,25 @@ TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
         return rows;
     };
     archive.AddLine(QStringLiteral("00:00:00  0.315 1/s"));
+    archive.PaintIfDue();
     const int oneLine = inkedRows();
     EXPECT_GT(oneLine, 0);
+    clock.now += TPaintPacer::kIntervalMs;
     archive.AddLine(QStringLiteral("00:01:00  0.301 1/s"));
-    EXPECT_GT(inkedRows(), oneLine);
+    archive.PaintIfDue();
+    const int twoLines = inkedRows();
+    EXPECT_GT(twoLines, oneLine);
+
+    clock.now += 1;
+    archive.AddLine(QStringLiteral("00:02:00  0.299 1/s"));
+    archive.PaintIfDue();
+    EXPECT_EQ(inkedRows(), twoLines);  // held back
+    EXPECT_EQ(archive.Lines().size(), 3);
+    clock.now += TPaintPacer::kIntervalMs;
+    archive.AddLine(QStringLiteral("00:03:00  0.298 1/s"));
+    archive.PaintIfDue();
+    EXPECT_EQ(archive.ListBox->count(), 4);
+    EXPECT_GT(inkedRows(), twoLines);
 }
 
 TEST(AppDir, ExecutableFolderWhenWritableElseTheDataFolder) {

@@ -4,6 +4,7 @@ zir_add_gtest(app_window_test
     ${CMAKE_CURRENT_SOURCE_DIR}/ScriptedDialogs.h
     ${CMAKE_CURRENT_SOURCE_DIR}/WindowTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/AuxWindowsTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/PaintPacingTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/EscapeKeyTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/FieldTextTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/MinutesReadTest.cpp

@@ -636,6 +636,20 @@ TEST_F(CliAgainstSim, TraceShowsARejectedReplyAndTheSecondAttempt) {
     EXPECT_EQ(lines.last().first, "END  #2  reply");
 }
 
+// A minute whose six attempts all fail is left out of the CSV and counted on
+// standard error, also when it is no terminal and with --quiet.
+TEST_F(CliAgainstSim, MinutesThatDidNotAnswerAreCountedOnStandardError) {
+    for (const QStringList& quiet : {QStringList{}, QStringList{"--quiet"}}) {
+        sim_.reset();  // the link com1 is made again
+        Start({"--no-pacing", "--fault", "short", "--fault-command", "REC", "--fault-count", "6"});
+        const ProgramResult r = Cli(quiet + QStringList{"read", "0", "--from", "08:00", "--to", "08:09"});
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(QString::fromUtf8(r.err), QStringLiteral("zir-cli: 9 of 10 minutes read\n"));
+        EXPECT_EQ(r.out.count("\r\n"), 10) << "the header and nine records";
+        EXPECT_FALSE(r.out.contains("T08:00,")) << "the first minute did not answer";
+    }
+}
+
 TEST_F(CliAgainstSim, ProgressOnlyOnATerminalAndNotWhenQuiet) {
     Start();
     ChildOptions terminal;
@@ -646,6 +660,7 @@ TEST_F(CliAgainstSim, ProgressOnlyOnATerminalAndNotWhenQuiet) {
     EXPECT_TRUE(progress.contains(QStringLiteral("\rReading of archive bank 0: 12/12  100%  ")))
         << progress.toStdString();
     EXPECT_TRUE(progress.contains(QStringLiteral(" left\033[K")));
+    EXPECT_TRUE(progress.contains(QStringLiteral("\033[Kzir-cli: 10 of 10 minutes read"))) << progress.toStdString();
     EXPECT_EQ(shown.out.count("\r\n"), 11) << "the data stay on stdout";
 
     const ProgramResult quiet = Cli({"--quiet", "read", "0", "--from", "08:00", "--to", "08:09"}, terminal);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -158,6 +159,8 @@ TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
     EXPECT_EQ(w.FramesStartingWith("N0"), 5);
     const QStringList lines = w.ListLines();
     ASSERT_EQ(lines.size(), 5);
+    // Every line is in the list itself once the reading has ended, none held back.
+    EXPECT_EQ(w.face->ArchiveWindow()->ListBox->count(), 5);
     EXPECT_TRUE(lines[0].startsWith(DateTimeToText(QDateTime(kSimToday.addDays(-2), QTime(8, 0)))));
     EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
     EXPECT_EQ(w.face->Status(), "Data file " + lines.last() + " refreshed");

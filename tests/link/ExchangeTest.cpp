@@ -6,6 +6,7 @@
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
 #include "support/FakeByteChannel.h"
+#include "support/RecordingLineObserver.h"
 #include "support/RecordingStatus.h"
 #include "support/TestExchangeHost.h"
 
@@ -61,6 +62,8 @@ TEST_P(Schedule, SendsAndWaitsAsScheduled)
     const ScheduleCase& c = GetParam();
     Rig rig;
     rig.exchange.SetPureSilenceRule(c.pureSilence);
+    QList<std::int64_t> requestSentAtMs;
+    rig.host.requestSent = [&] { requestSentAtMs.append(rig.clock.now); };
     rig.Answer([&](int n) -> std::optional<QByteArray> {
         if (c.answerFrom != 0 && n >= c.answerFrom) return kReply;
         return std::nullopt;
@@ -70,6 +73,8 @@ TEST_P(Schedule, SendsAndWaitsAsScheduled)
 
     EXPECT_EQ(rig.port.sent.size(), c.expectedSent);
     for (const QByteArray& frame : rig.port.sent) EXPECT_EQ(frame, kRequest);
+    // The host hears of each request once it is on the line, before any read.
+    EXPECT_EQ(requestSentAtMs, rig.port.sentAtMs);
     EXPECT_EQ(reply, c.expectReply ? kReply : QByteArray());
     EXPECT_EQ(rig.clock.now, c.expectedMs);
     EXPECT_FALSE(rig.port.IsOpen());
@@ -159,6 +164,27 @@ TEST(Exchange, InputWaitingBeforeTheFirstSendIsDropped)
     EXPECT_EQ(late.exchange.Request(kRequest), kReply);
     EXPECT_EQ(late.port.sent.size(), 2);
     EXPECT_EQ(late.port.discards, 1);
+}
+
+TEST(Exchange, HostHearsOfTheRequestAfterItsBytesAndBeforeItsReply)
+{
+    Rig rig;
+    test::RecordingLineObserver observer;
+    rig.exchange.SetObserver(&observer);
+    rig.Answer([](int) { return kReply; });
+    qsizetype sentThen = -1;
+    bool replyReadThen = true;
+    QStringList observedThen;
+    rig.host.requestSent = [&] {
+        sentThen = rig.port.sent.size();
+        replyReadThen = rig.clock.now >= 30;
+        observedThen = observer.Digests();
+    };
+    EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
+    EXPECT_EQ(sentThen, 1);
+    EXPECT_FALSE(replyReadThen);
+    // The line monitor has the request by then, so a paint at that moment shows it.
+    EXPECT_EQ(observedThen, QStringList{QStringLiteral("TX #1 %1 B").arg(kRequest.size())});
 }
 
 TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)

@@ -1,6 +1,7 @@
 #pragma once
 // The window's side of an exchange for tests and benchmarks: port number,
-// speed and an Escape key that answers as told.
+// speed, an Escape key that answers as told, and what happens once a request
+// is on the line.
 
 #include <QList>
 #include <algorithm>
@@ -17,6 +18,7 @@ public:
     int baud = 19200;
     std::function<bool()> escape = [] { return false; };
     int escapeProbes = 0;
+    std::function<void()> requestSent = [] {};
 
     int PortNumber() const override { return portNumber; }
     int BaudRate() const override { return baud; }
@@ -24,6 +26,7 @@ public:
         ++escapeProbes;
         return escape();
     }
+    void RequestSent() override { requestSent(); }
 };
 
 // Escape held during the spans [fromMs, toMs) of a clock's milliseconds.
