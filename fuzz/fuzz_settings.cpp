@@ -186,12 +186,13 @@ std::pair<QStringList, QByteArray> StartAndClose(const QByteArray& file)
     return {fields, ReadFile(program->iniPath)};
 }
 
-// The file without its window rectangle lines.
+// The file without its window rectangle lines (a key the file already had
+// keeps its spelling: "normpos" is written in place as well).
 QByteArray WithoutNormPos(const QByteArray& file)
 {
     QByteArray rest;
     for (const QByteArray& line : file.split('\n'))
-        if (!line.startsWith("NormPos"))
+        if (!line.trimmed().toLower().startsWith("normpos"))
             rest += line + '\n';
     return rest;
 }
