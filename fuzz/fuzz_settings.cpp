@@ -71,7 +71,8 @@ std::vector<Candidate> Candidates(const QByteArray& text)
     std::vector<Candidate> found;
     QSet<QString> seen;
     QString section;
-    for (QByteArray line : text.split('\n')) {
+    // A line ends at LF, at CR LF or at a CR alone, as the reader has it.
+    for (QByteArray line : QByteArray(text).replace('\r', '\n').split('\n')) {
         if (line.startsWith("\xEF\xBB\xBF"))
             line.remove(0, 3);
         const QString trimmed = QString::fromUtf8(line).trimmed();
@@ -186,14 +187,27 @@ std::pair<QStringList, QByteArray> StartAndClose(const QByteArray& file)
     return {fields, ReadFile(program->iniPath)};
 }
 
-// The file without its window rectangle lines (a key the file already had
-// keeps its spelling: "normpos" is written in place as well).
+// The file without its window rectangle lines, whatever their line breaks
+// (LF, CR LF or CR alone) and however the file spells the key (a key it
+// already had is written in place).
 QByteArray WithoutNormPos(const QByteArray& file)
 {
     QByteArray rest;
-    for (const QByteArray& line : file.split('\n'))
+    qsizetype begin = 0;
+    while (begin < file.size()) {
+        qsizetype end = begin;
+        while (end < file.size() && file[end] != '\r' && file[end] != '\n')
+            ++end;
+        qsizetype next = end;  // past the line break: CR LF, CR or LF
+        if (next < file.size() && file[next] == '\r')
+            ++next;
+        if (next < file.size() && file[next] == '\n')
+            ++next;
+        const QByteArray line = file.mid(begin, end - begin);
         if (!line.trimmed().toLower().startsWith("normpos"))
-            rest += line + '\n';
+            rest += file.mid(begin, next - begin);
+        begin = next;
+    }
     return rest;
 }
 
