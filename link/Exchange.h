@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <span>
 
 #include "ByteChannel.h"
 #include "LineObserver.h"
@@ -86,7 +87,8 @@ public:
     // A single attempt with a reply window of windowMs on a port the caller
     // has opened (for looking for an instrument: the port is named by its
     // device and tried at several rates). Escape held cancels as in
-    // SendCommand; a short or rejected reply counts as none.
+    // SendCommand; a short or rejected reply counts as none. The observer
+    // hears of it as of a request of one attempt.
     QByteArray SendOnce(const QByteArray& frame, int windowMs);
 
     // Off by default: a read ends as soon as a whole valid frame is in. On:
@@ -104,6 +106,9 @@ public:
     static constexpr int kReadLimit = 280;
 
 private:
+    // One attempt per reply window, as long as none brought a reply; the line
+    // observer hears of the request's end however it ends.
+    QByteArray RunAttempts(const QByteArray& frame, std::span<const int> windowsMs);
     void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply, bool firstAttempt);
     [[noreturn]] void FailPortGone();
     void ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply, const QString& message);

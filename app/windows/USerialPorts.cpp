@@ -341,7 +341,7 @@ void TSerialPorts::Btn_FindClick() {
     // A copy: the list may be read again while the search lets events run.
     const std::vector<SerialPortEntry> ports = entries_;
     SearchObserver observer(*this);
-    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock());
+    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock(), host_->LineObserver());
     if (result.stopped) {
         Memo_Find->appendPlainText(QStringLiteral("Stopped"));
         SetStatus(QStringLiteral("The search was stopped"));
