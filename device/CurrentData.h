@@ -18,9 +18,9 @@ inline const QString kCurrentDataLogName = QStringLiteral("ZIR.txt");
 // Texts of LE_DataA, LE_PogrA, LE_DataB, LE_PogrB.
 struct CurrentDataFields {
     QString dataA;
-    QString pogrA;
+    QString uncertaintyA;
     QString dataB;
-    QString pogrB;
+    QString uncertaintyB;
     bool operator==(const CurrentDataFields&) const = default;
 };
 
