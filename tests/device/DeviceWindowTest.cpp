@@ -16,20 +16,11 @@
 #include "app/UFace.h"
 #include "core/Cp1251.h"
 #include "core/DateText.h"
+#include "tests/app/ScriptedDialogs.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
 namespace {
-
-class RecordingDialogs final : public IDialogs {
-public:
-    QStringList errors;
-    bool ConfirmWarning(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString& text) override { errors << text; }
-    QString GetSaveFileName() override { return {}; }
-};
 
 // Instrument at the window's default address with the example values.
 QByteArray Answer(const QByteArray& data) {
@@ -61,8 +52,8 @@ protected:
     }
 
     QTemporaryDir dir;
-    RecordingDialogs dialogs;
-    FakeLink link;
+    ScriptedDialogs dialogs;
+    FakeDeviceLink link;
     TFace face;
 };
 
