@@ -59,18 +59,19 @@ private:
 
 class TExchange final : public IDeviceLink {
 public:
-    // "Canceled" goes to `status`; the reply windows are timed by `clock`.
+    // A cancel by the operator is reported on `status`; the reply windows are
+    // timed by `clock`.
     TExchange(IByteChannel& port, IExchangeHost& host, IStatusLine& status, IClock& clock);
 
     // Port number and speed from the host; throws EConvertError for a speed
     // that is no rate and EPortError when the port cannot be opened.
     void OpenComPort();
-    // Six attempts; throws EProtocolCancel("Canceled") when Escape is held at
-    // the start of an attempt (the port is closed first), EPortError when the
-    // device disappears.
+    // Six attempts; throws EProtocolCancel when Escape is held at the start
+    // of an attempt (the port is closed first), EPortError when the device
+    // disappears.
     QByteArray SendCommand(const QByteArray& frame);
-    // One read of up to 280 bytes; throws EProtocolCancel("Paket's error")
-    // for 1 to 13 bytes. The reply is the whole valid frame among the bytes
+    // One read of up to 280 bytes; throws EProtocolCancel with the packet
+    // error message for 1 to 13 bytes. The reply is the whole valid frame among the bytes
     // read, also with stray bytes before or after it.
     QByteArray ReadString();
     void CloseComPort();

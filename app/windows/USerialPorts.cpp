@@ -327,9 +327,10 @@ void TSerialPorts::Btn_FindClick() {
         SetStatus(host_->BusyNote());
         return;
     }
-    struct End {
+    // Ends the search however this handler leaves.
+    struct SearchEndGuard {
         TSerialPorts& window;
-        ~End() {
+        ~SearchEndGuard() {
             window.SetSearching(false);
             window.host_->EndSearch();
         }
