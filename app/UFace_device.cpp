@@ -34,9 +34,9 @@ void TFace::actReadCurrentExecute() {
     const auto fields = ReadCurrentData(ctx, &values);
     if (!fields) return;
     LE_DataA->setText(fields->dataA);
-    LE_PogrA->setText(fields->pogrA);
+    LE_PogrA->setText(fields->uncertaintyA);
     LE_DataB->setText(fields->dataB);
-    LE_PogrB->setText(fields->pogrB);
+    LE_PogrB->setText(fields->uncertaintyB);
     currentDataValid_ = true;
     RecordCurrentReading(History(), LE_DeviceAdr->text(), values, Clock().Now());
     if (!LongOperationRunning()) TellHistoryProblem(false);  // a reading running tells at its end

@@ -239,17 +239,19 @@ QWidget* TFace::BuildPageMeasured() {
     label3->setToolTip(RxSpE_AutoTime->toolTip());
 
     const auto channel = [](const char* group, const char* caption, QLineEdit*& dataField, const char* dataName,
-                            const char* dataHint, QLineEdit*& pogrField, const char* pogrName, const char* pogrHint) {
+                            const char* dataHint, QLineEdit*& uncertaintyField, const char* uncertaintyName,
+                            const char* uncertaintyHint) {
         auto* box = Group(group, caption);
         dataField = Edit(dataName, QString(), QString::fromUtf8(dataHint));
         dataField->setReadOnly(true);
-        pogrField = Edit(pogrName, QString(), QString::fromUtf8(pogrHint));
-        pogrField->setReadOnly(true);
+        uncertaintyField = Edit(uncertaintyName, QString(), QString::fromUtf8(uncertaintyHint));
+        uncertaintyField->setReadOnly(true);
         auto* grid = new QGridLayout(box);
         grid->addWidget(BuddyLabel((std::string(dataName) + "_Label").c_str(), "Data", dataField), 0, 0);
         grid->addWidget(dataField, 1, 0);
-        grid->addWidget(BuddyLabel((std::string(pogrName) + "_Label").c_str(), "Uncertainty, %", pogrField), 0, 1);
-        grid->addWidget(pogrField, 1, 1);
+        grid->addWidget(
+            BuddyLabel((std::string(uncertaintyName) + "_Label").c_str(), "Uncertainty, %", uncertaintyField), 0, 1);
+        grid->addWidget(uncertaintyField, 1, 1);
         return box;
     };
     GroupBox8 = channel("GroupBox8", "Channel A", LE_DataA, "LE_DataA", "Data of channel 1", LE_PogrA, "LE_PogrA",

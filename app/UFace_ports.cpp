@@ -8,6 +8,7 @@
 #include "app/AppEnvironment.h"
 #include "app/UFace.h"
 #include "app/settings/FormPlacement.h"
+#include "app/windows/LineEventLog.h"
 #include "app/windows/USerialPorts.h"
 
 namespace zir {
@@ -26,6 +27,7 @@ public:
     QString DeviceAddress() const override { return face_.LE_DeviceAdr->text(); }
     IDialogs& Dialogs() override { return face_.Dialogs(); }
     IClock& Clock() override { return face_.Clock(); }
+    ILineObserver* LineObserver() override { return face_.LineEventLog; }
     bool BeginSearch() override {
         if (face_.LongOperationRunning()) return false;
         face_.BeginLongOperation();

@@ -34,9 +34,9 @@ std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply);
 QString BankSortKey(const BankHeader& header);
 
 // Asks the 14 bank headers, letting pending events run before each request,
-// and returns the active banks, oldest first. Sets the status
-// line ("Refreshing of bank list", then "Bank list was refreshed" or
-// "No active banks") and drives the progress (maximum 14). An address error
+// and returns the active banks, oldest first. Reports on the status line
+// that the list is being refreshed, then that it was refreshed or that no
+// bank is active, and drives the progress (maximum 14). An address error
 // or a cancel passes out before anything is returned.
 QList<BankHeader> RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents);
 

@@ -22,9 +22,9 @@ std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const s
     if (selected) return selected;
     const QString hint = QStringLiteral("You can refresh list of banks before using this request");
     services.ctx.status.SetStatus(hint);
-    services.op.ShowMessage(hint);
+    services.operatorDialogs.ShowMessage(hint);
     BankSelection current{kNoBank, services.clock.Now().date()};
-    if (services.op.AskYesNoCancel(QStringLiteral("Would you read values from current bank?")) ==
+    if (services.operatorDialogs.AskYesNoCancel(QStringLiteral("Would you read values from current bank?")) ==
         Answer::Yes) {
         if (auto letter = ReadCurrentBankLetter(services.ctx))
             current.bank = BankNumberOf(*letter);
@@ -89,7 +89,7 @@ MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& i
 
     const TimeWindow window = WindowOf(inputs.filter);
     if (window.from > window.to) {
-        services.op.ShowMessage(QStringLiteral("Time interval is wrong"));
+        services.operatorDialogs.ShowMessage(QStringLiteral("Time interval is wrong"));
         report.Abandon();
         return {};
     }

@@ -31,7 +31,7 @@ struct BankReadingInputs {
 
 struct ArchiveServices {
     DeviceContext ctx;
-    IOperatorDialogs& op;   // the one question and the message boxes
+    IOperatorDialogs& operatorDialogs;  // the one question and the message boxes
     // Lets pending events run before each request; may throw to end the
     // operation (a close of the program asked for meanwhile).
     std::function<void()> processEvents;

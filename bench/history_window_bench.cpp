@@ -27,6 +27,7 @@
 
 #include "app/Dialogs.h"
 #include "app/windows/UHistory.h"
+#include "bench/BenchDialogs.h"
 #include "bench/HistoryYear.h"
 #include "core/Clock.h"
 #include "core/NumberText.h"
@@ -45,15 +46,6 @@ public:
 
 private:
     SystemClock system_;
-};
-
-class PrintingDialogs final : public IDialogs {
-public:
-    bool ConfirmWarning(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
-    void ShowMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    void ShowError(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    QString GetSaveFileName() override { return {}; }
 };
 
 // A line of /proc/self/status ("VmRSS", "VmHWM") in MB.
@@ -116,7 +108,7 @@ int main(int argc, char** argv) {
         std::printf("year of minute records written in %.1f s\n", static_cast<double>(fill.elapsed()) / 1000.0);
     }
 
-    PrintingDialogs dialogs;
+    bench::BenchDialogs dialogs;
     YearEndClock clock;
     THistoryStore store(path, systemClock);
     store.Open();

@@ -25,6 +25,7 @@
 #include "app/windows/ULineMonitor.h"
 #include "app/Dialogs.h"
 #include "app/settings/FormPlacement.h"
+#include "bench/BenchDialogs.h"
 #include "core/Clock.h"
 #include "link/ZebusModTransport.h"
 
@@ -35,15 +36,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kWireMsPerExchange = 29.6;
 constexpr int kExchangesPerBatch = 7;
-
-class NoDialogs final : public IDialogs {
-public:
-    bool ConfirmWarning(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString&) override {}
-    QString GetSaveFileName() override { return {}; }
-};
 
 struct Exchange {
     QByteArray request;
@@ -97,7 +89,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int afterFull = argc > 1 ? std::atoi(argv[1]) : 20000;
 
-    NoDialogs dialogs;
+    bench::BenchDialogs dialogs;
     SystemClock clock;
     TLineEventLog log(clock);
     log.SetBatchInterval(1000000);   // batches come when the benchmark says

@@ -35,6 +35,7 @@
 #include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
+#include "bench/BenchDialogs.h"
 #include "archive/ArchiveRecord.h"
 #include "core/NumberText.h"
 #include "device/BankLetter.h"
@@ -56,22 +57,7 @@ constexpr double kCpuTarget = 0.10;
 const QDate kBankDate(2024, 5, 17);
 const QString kAddress = QStringLiteral("255.255.255");
 
-// Message boxes answered without a modal loop; any message is printed.
-class BenchDialogs final : public IDialogs {
-public:
-    int shown = 0;
-    bool ConfirmWarning(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
-    void ShowMessage(const QString& text) override { Note("message", text); }
-    void ShowError(const QString& text) override { Note("error", text); }
-    QString GetSaveFileName() override { return {}; }
-
-private:
-    void Note(const char* kind, const QString& text) {
-        ++shown;
-        std::fprintf(stderr, "%s: %s\n", kind, qPrintable(text));
-    }
-};
+using bench::BenchDialogs;
 
 struct Span {
     double wallS = 0;

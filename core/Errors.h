@@ -15,14 +15,14 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
 };
 
-// A device address text that is not "xxx.yyy.zzz" ("ZeBUS address wrong").
+// A device address text that is not "xxx.yyy.zzz".
 class EFormatError : public EZirError {
 public:
     EFormatError() : EZirError(QStringLiteral("ZeBUS address wrong")) {}
 };
 
-// The operator cancelled an exchange ("Canceled"), or a read brought a
-// packet too short to be a frame ("Paket's error").
+// The operator cancelled an exchange, or a read brought a packet too short
+// to be a frame.
 class EProtocolCancel : public EZirError {
 public:
     using EZirError::EZirError;

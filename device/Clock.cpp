@@ -64,8 +64,8 @@ std::optional<ClockReading> ReadClock(const DeviceContext& ctx) {
         ctx.status.SetStatus(QStringLiteral("Reading time error"));
         return std::nullopt;
     }
-    // Decoded before "Time readed" is shown, so that a reply with an
-    // impossible date never leaves that text in the status line.
+    // Decoded before success is shown, so that a reply with an impossible
+    // date never leaves the success text in the status line.
     try {
         const ClockReading reading = DecodeClockReply(reply);
         ctx.status.SetStatus(QStringLiteral("Time readed"));

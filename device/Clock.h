@@ -29,10 +29,10 @@ ClockReading DecodeClockReply(const QByteArray& reply);
 // Date-and-time text, "   (", bank index, ")": the text of Edit_Time.
 QString ClockDisplayText(const ClockReading& reading);
 
-// Reads the clock: clears the status line, asks the instrument and sets
-// "Time readed", "Device didn't answer" or "Reading time error". Returns the
-// decoded reading, or nullopt when no 27-byte reply came. A reply whose
-// fields form no valid moment sets "Reading time error" and throws the
+// Reads the clock: clears the status line, asks the instrument and reports
+// success, no answer or a reading error there. Returns the decoded reading,
+// or nullopt when no 27-byte reply came. A reply whose fields form no valid
+// moment is reported as a reading error and throws the
 // EConvertError of DecodeClockReply. Address errors and the Escape cancel
 // pass out unchanged.
 std::optional<ClockReading> ReadClock(const DeviceContext& ctx);

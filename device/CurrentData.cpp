@@ -26,9 +26,9 @@ CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& di
                                       const QString& dimensionB) {
     CurrentDataFields fields;
     fields.dataA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset)) + QLatin1Char(' ') + dimensionA;
-    fields.pogrA = QString::number(FrameByte(reply, kUncertaintyAOffset));
+    fields.uncertaintyA = QString::number(FrameByte(reply, kUncertaintyAOffset));
     fields.dataB = ValueCodeToText(ValueCodeAt(reply, kValueBOffset)) + QLatin1Char(' ') + dimensionB;
-    fields.pogrB = QString::number(FrameByte(reply, kUncertaintyBOffset));
+    fields.uncertaintyB = QString::number(FrameByte(reply, kUncertaintyBOffset));
     return fields;
 }
 
@@ -73,8 +73,8 @@ bool TRefreshSchedule::Tick(bool autoRefresh, std::int64_t periodSeconds) {
 
 QString CurrentDataLogLine(const QDateTime& now, const CurrentDataFields& fields) {
     const QString plusMinus = QStringLiteral(" \u00B1 ");
-    return DateTimeToText(now) + QStringLiteral("  ") + fields.dataA + plusMinus + fields.pogrA +
-           QStringLiteral(" %   ") + fields.dataB + plusMinus + fields.pogrB + QStringLiteral(" %");
+    return DateTimeToText(now) + QStringLiteral("  ") + fields.dataA + plusMinus + fields.uncertaintyA +
+           QStringLiteral(" %   ") + fields.dataB + plusMinus + fields.uncertaintyB + QStringLiteral(" %");
 }
 
 bool AppendCurrentDataLog(const QString& path, const QDateTime& now,

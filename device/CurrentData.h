@@ -18,9 +18,9 @@ inline const QString kCurrentDataLogName = QStringLiteral("ZIR.txt");
 // Texts of LE_DataA, LE_PogrA, LE_DataB, LE_PogrB.
 struct CurrentDataFields {
     QString dataA;
-    QString pogrA;
+    QString uncertaintyA;
     QString dataB;
-    QString pogrB;
+    QString uncertaintyB;
     bool operator==(const CurrentDataFields&) const = default;
 };
 
@@ -44,9 +44,8 @@ CurrentValues DecodeCurrentValueCodes(const QByteArray& reply, const QString& di
 
 // One reading in four progress steps: clock for the bank letter (0x01 when it
 // fails), dimension of channel A, of channel B, then the current values.
-// Clears the status line first and ends on "Current measures was written
-// successfully" with the fields, or "Current measures wasn't written" and
-// nullopt. Address errors and the Escape cancel pass out. When values is
+// Clears the status line first and ends on its success message with the
+// fields, or on its failure message and nullopt. Address errors and the Escape cancel pass out. When values is
 // given it receives the reading's values whenever fields are returned.
 std::optional<CurrentDataFields> ReadCurrentData(const DeviceContext& ctx,
                                                  CurrentValues* values = nullptr);
@@ -67,10 +66,9 @@ private:
 // PogrB, " %".
 QString CurrentDataLogLine(const QDateTime& now, const CurrentDataFields& fields);
 
-// Appends the log line for `now` to the file at `path` and sets the status to
-// "Data at file " + line + " was refreshed". When the file can be neither
-// opened nor created the status reads "Can't save data to file", nothing is
-// written and `problem` (when given) receives a message naming the file and
+// Appends the log line for `now` to the file at `path` and reports the line
+// on the status line. When the file can be neither opened nor created the
+// status line says the data could not be saved, nothing is written and `problem` (when given) receives a message naming the file and
 // the cause. A write error throws EFileError naming both (no partial line is
 // left). Returns true when the line was written.
 bool AppendCurrentDataLog(const QString& path, const QDateTime& now,

@@ -38,8 +38,8 @@ QByteArray DimensionWriteData(const QString& text, Channel channel);
 QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, Channel channel);
 
 // Writes the dimension of a channel: clears the status line, drives the
-// progress (one step) and reports "dimension was written successfully" or
-// "dimension wasn't written". True when the instrument acknowledged it.
+// progress (one step) and reports on the status line whether the dimension
+// was written. True when the instrument acknowledged it.
 // Refusals of the text, address errors and the Escape cancel pass out.
 bool WriteDimension(const DeviceContext& ctx, const QString& text, Channel channel);
 

@@ -21,8 +21,7 @@ struct ServiceParameterValues {
 QByteArray ServiceParameterWriteData(const ServiceParameterValues& values);
 
 // Clears the status line, drives the progress (one step), writes and reports
-// "The parameters was written successfully" or "The parameters wasn't
-// written".
+// on the status line whether the parameters were written.
 bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterValues& values);
 
 } // namespace zir

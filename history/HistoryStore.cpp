@@ -127,7 +127,7 @@ QVariant ScalarOf(const QSqlDatabase& db, const QString& sql) {
     return query.value(0);
 }
 
-QVariant Nullable(const std::optional<std::uint16_t>& code) {
+QVariant NullableCode(const std::optional<std::uint16_t>& code) {
     return code ? QVariant(static_cast<int>(*code)) : QVariant(QMetaType(QMetaType::Int));
 }
 
@@ -357,7 +357,7 @@ public:
     static void BindValues(QSqlQuery& q, const HistoryRecord& r) {
         q.addBindValue(NullableBank(r.bank));
         for (const HistoryChannel* c : {&r.a, &r.b}) {
-            q.addBindValue(Nullable(c->code));
+            q.addBindValue(NullableCode(c->code));
             q.addBindValue(c->uncertainty);
             q.addBindValue(r.gap ? QVariant(QMetaType(QMetaType::Double)) : QVariant(c->value));
             q.addBindValue(c->unit);

@@ -166,12 +166,23 @@ void TExchange::ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QB
 
 QByteArray TExchange::SendCommand(const QByteArray& frame)
 {
+    return RunAttempts(frame, kAttemptWindowsMs);
+}
+
+QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
+{
+    const int windows[] = {windowMs};
+    return RunAttempts(frame, windows);
+}
+
+QByteArray TExchange::RunAttempts(const QByteArray& frame, std::span<const int> windowsMs)
+{
     const std::int64_t startMs = observer_ ? clock_.NowMs() : 0;
     QByteArray reply;
     attempt_ = 0;
     replyAttempt_ = 0;
     try {
-        for (const int windowMs : kAttemptWindowsMs) {
+        for (const int windowMs : windowsMs) {
             ++attempt_;
             ExchangeAttempt(windowMs, frame, reply, attempt_ == 1);
             if (!reply.isEmpty() && replyAttempt_ == 0)
@@ -191,13 +202,6 @@ QByteArray TExchange::SendCommand(const QByteArray& frame)
     if (observer_)
         ReportEnd(startMs, reply.isEmpty() ? RequestOutcome::NoAnswer : RequestOutcome::Reply, reply, {});
     attempt_ = 0;
-    return reply;
-}
-
-QByteArray TExchange::SendOnce(const QByteArray& frame, int windowMs)
-{
-    QByteArray reply;
-    ExchangeAttempt(windowMs, frame, reply, true);
     return reply;
 }
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <span>
 
 #include "ByteChannel.h"
 #include "LineObserver.h"
@@ -58,18 +59,19 @@ private:
 
 class TExchange final : public IDeviceLink {
 public:
-    // "Canceled" goes to `status`; the reply windows are timed by `clock`.
+    // A cancel by the operator is reported on `status`; the reply windows are
+    // timed by `clock`.
     TExchange(IByteChannel& port, IExchangeHost& host, IStatusLine& status, IClock& clock);
 
     // Port number and speed from the host; throws EConvertError for a speed
     // that is no rate and EPortError when the port cannot be opened.
     void OpenComPort();
-    // Six attempts; throws EProtocolCancel("Canceled") when Escape is held at
-    // the start of an attempt (the port is closed first), EPortError when the
-    // device disappears.
+    // Six attempts; throws EProtocolCancel when Escape is held at the start
+    // of an attempt (the port is closed first), EPortError when the device
+    // disappears.
     QByteArray SendCommand(const QByteArray& frame);
-    // One read of up to 280 bytes; throws EProtocolCancel("Paket's error")
-    // for 1 to 13 bytes. The reply is the whole valid frame among the bytes
+    // One read of up to 280 bytes; throws EProtocolCancel with the packet
+    // error message for 1 to 13 bytes. The reply is the whole valid frame among the bytes
     // read, also with stray bytes before or after it.
     QByteArray ReadString();
     void CloseComPort();
@@ -86,7 +88,8 @@ public:
     // A single attempt with a reply window of windowMs on a port the caller
     // has opened (for looking for an instrument: the port is named by its
     // device and tried at several rates). Escape held cancels as in
-    // SendCommand; a short or rejected reply counts as none.
+    // SendCommand; a short or rejected reply counts as none. The observer
+    // hears of it as of a request of one attempt.
     QByteArray SendOnce(const QByteArray& frame, int windowMs);
 
     // Off by default: a read ends as soon as a whole valid frame is in. On:
@@ -104,6 +107,9 @@ public:
     static constexpr int kReadLimit = 280;
 
 private:
+    // One attempt per reply window, as long as none brought a reply; the line
+    // observer hears of the request's end however it ends.
+    QByteArray RunAttempts(const QByteArray& frame, std::span<const int> windowsMs);
     void ExchangeAttempt(int windowMs, const QByteArray& frame, QByteArray& reply, bool firstAttempt);
     [[noreturn]] void FailPortGone();
     void ReportEnd(std::int64_t startMs, RequestOutcome outcome, const QByteArray& reply, const QString& message);

@@ -19,8 +19,8 @@ std::uint8_t ParseAddressPart(QStringView part)
 }
 
 // The 10 header bytes followed by their checksum.
-QByteArray Header(const BusAddress& to, const BusAddress& from, std::uint8_t kind,
-                  std::uint8_t control, std::uint16_t dataLength)
+QByteArray HeaderWithChecksum(const BusAddress& to, const BusAddress& from, std::uint8_t kind,
+                              std::uint8_t control, std::uint16_t dataLength)
 {
     QByteArray header;
     header.reserve(kFrameHeaderSize);
@@ -102,7 +102,7 @@ QByteArray BuildFrame(const QString& destination, const QString& source,
         throw EZirError(QStringLiteral("Frame data of %1 bytes does not fit the length field (at most 65535)")
                             .arg(data.size()));
     const auto length = static_cast<std::uint16_t>(data.size());
-    QByteArray frame = Header(to, from, kind, control, length);
+    QByteArray frame = HeaderWithChecksum(to, from, kind, control, length);
     if (length > 0)
         frame += data + ChecksumBytes(data);
     return frame;
@@ -111,7 +111,7 @@ QByteArray BuildFrame(const QString& destination, const QString& source,
 QByteArray AcknowledgementFrame(const QString& deviceAddress)
 {
     // Control byte 0, no data.
-    return Header(ParseBusAddress(kHostAddress), ParseBusAddress(deviceAddress), kKindAck, 0, 0);
+    return HeaderWithChecksum(ParseBusAddress(kHostAddress), ParseBusAddress(deviceAddress), kKindAck, 0, 0);
 }
 
 FrameCheck CheckFrame(const QByteArray& received)

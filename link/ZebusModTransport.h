@@ -32,7 +32,7 @@ std::uint32_t FrameChecksum(const QByteArray& data);
 // FrameChecksum as 4 bytes, least significant first.
 QByteArray ChecksumBytes(const QByteArray& data);
 
-// "xxx.yyy.zzz" to three bytes; throws EFormatError ("ZeBUS address wrong").
+// "xxx.yyy.zzz" to three bytes; throws EFormatError for any other text.
 // Each part must lie in 0..255 (decimal, or hexadecimal after "$").
 BusAddress ParseBusAddress(const QString& text);
 

@@ -65,7 +65,8 @@ public:
 } // namespace
 
 FindResult FindInstrument(const std::vector<SerialPortEntry>& ports, const DeviceTree& tree,
-                          const QString& deviceAddress, IFindObserver& observer, IClock& clock)
+                          const QString& deviceAddress, IFindObserver& observer, IClock& clock,
+                          ILineObserver* lineObserver)
 {
     ParseBusAddress(deviceAddress);
 
@@ -75,6 +76,7 @@ FindResult FindInstrument(const std::vector<SerialPortEntry>& ports, const Devic
     ProbeHost host(observer);
     NoStatus status;
     TExchange exchange(port, host, status, clock);
+    exchange.SetObserver(lineObserver);
     SingleAttemptLink link(port, exchange);
     NoProgress progress;
     const DeviceContext ctx{link, deviceAddress, status, progress, false};

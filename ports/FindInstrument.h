@@ -14,6 +14,7 @@
 namespace zir {
 
 class IClock;
+class ILineObserver;
 
 // The rates of the instrument's exchange rate index 0..4, fastest first.
 inline constexpr std::array<std::uint32_t, 5> kInstrumentSpeeds = {19200, 9600, 4800, 2400, 1200};
@@ -44,7 +45,10 @@ struct FindResult {
 // ends at the first 27-byte clock reply. A device that cannot be opened or
 // stops working is passed over with a note. Throws EFormatError for a
 // malformed address before any port is opened.
+// Every frame of the search and what came back go to lineObserver as well,
+// when one is given (the line monitor).
 FindResult FindInstrument(const std::vector<SerialPortEntry>& ports, const DeviceTree& tree,
-                          const QString& deviceAddress, IFindObserver& observer, IClock& clock);
+                          const QString& deviceAddress, IFindObserver& observer, IClock& clock,
+                          ILineObserver* lineObserver = nullptr);
 
 } // namespace zir

@@ -70,7 +70,7 @@ QString DecodedValue(const QByteArray& bytes, qsizetype begin, qsizetype end) {
     return Truncated(WithoutEnclosingQuotes(TextOf(bytes.constData() + begin, end - begin)));
 }
 
-QByteArray OneLine(const QString& text) {
+QByteArray WithLineBreaksAsBlanks(const QString& text) {
     QByteArray bytes = text.toUtf8();
     bytes.replace('\r', ' ');
     bytes.replace('\n', ' ');
@@ -257,14 +257,14 @@ int IniFile::ReadInteger(const QString& section, const QString& key, int def) co
 }
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const QByteArray keyBytes = OneLine(key);
-    const QByteArray valueBytes = OneLine(value);
+    const QByteArray keyBytes = WithLineBreaksAsBlanks(key);
+    const QByteArray valueBytes = WithLineBreaksAsBlanks(value);
     const QString folded = Folded(key);
 
     Section* target = FindSection(section);
     if (!target) {
         Section added;
-        added.name = OneLine(section);
+        added.name = WithLineBreaksAsBlanks(section);
         added.fromFile = false;
         added.indexed = true;
         sectionIndex_.insert(Folded(section), static_cast<qsizetype>(sections_.size()));

@@ -57,7 +57,7 @@ public:
     void ShowModeless();
     void SetDialogs(IDialogs& dialogs) { dialogs_ = &dialogs; }
 
-    // Escape asks "Would you like to close window?"; OK hides the window.
+    // Escape asks whether to close the window; OK hides it.
     void FormKeyPress(QChar key);
     // Saves the list to a file chosen by the operator (CR LF line ends,
     // Windows-1251 with "?" for a character it lacks, an existing file

@@ -8,7 +8,7 @@
 
 namespace zir {
 
-// A gauge maximum below the minimum: "Value must be between %d and %d".
+// A gauge maximum below the minimum; the message names the allowed range.
 class ERangeError : public EZirError {
 public:
     using EZirError::EZirError;

@@ -327,9 +327,10 @@ void TSerialPorts::Btn_FindClick() {
         SetStatus(host_->BusyNote());
         return;
     }
-    struct End {
+    // Ends the search however this handler leaves.
+    struct SearchEndGuard {
         TSerialPorts& window;
-        ~End() {
+        ~SearchEndGuard() {
             window.SetSearching(false);
             window.host_->EndSearch();
         }
@@ -341,7 +342,7 @@ void TSerialPorts::Btn_FindClick() {
     // A copy: the list may be read again while the search lets events run.
     const std::vector<SerialPortEntry> ports = entries_;
     SearchObserver observer(*this);
-    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock());
+    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock(), host_->LineObserver());
     if (result.stopped) {
         Memo_Find->appendPlainText(QStringLiteral("Stopped"));
         SetStatus(QStringLiteral("The search was stopped"));

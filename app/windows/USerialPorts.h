@@ -25,6 +25,7 @@ class QTimer;
 namespace zir {
 
 class IClock;
+class ILineObserver;
 class IDialogs;
 class TFormPlacement;
 
@@ -38,6 +39,8 @@ public:
     virtual QString DeviceAddress() const = 0;          // the address field
     virtual IDialogs& Dialogs() = 0;
     virtual IClock& Clock() = 0;                        // times the search's reply windows
+    // Hears the search's frames (the line monitor); nullptr: nobody.
+    virtual ILineObserver* LineObserver() { return nullptr; }
     // The search runs as a long operation of the main window: its device
     // actions are refused meanwhile, and closing it ends the search. False
     // (and the search does not start) while another one runs.

@@ -58,7 +58,7 @@ struct MonitorRig {
     TestExchangeHost host;
     RecordingStatus status;
     TExchange exchange{port, host, status, clock};
-    FakeProgress progress;
+    RecordingProgress progress;
     ScriptedDialogs dialogs;
     TLineEventLog log{clock};
     TLineMonitor monitor{log, dialogs};

@@ -43,14 +43,14 @@ TEST(ArchivePanel, TellsHowManyMinutesWereRead) {
         SCOPED_TRACE(c.name);
         QTemporaryDir config, data;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        ScriptedInstrument link;
-        link.answer = [&](const QByteArray& request) -> std::optional<QByteArray> {
+        FakeDeviceLink link;
+        link.answer = AnsweringWith([&](const QByteArray& request) -> std::optional<QByteArray> {
             if (request == "AV") return HeaderData('A', 0x16, 0x05, 0x24);
             if (request == "BV") return HeaderData('B', 0x17, 0x05, 0x24);
             if (request.size() == 5 && !c.silent.count(request))
                 return RecordData(request[0], request.mid(1).toInt(), 0x0400 | 5, 3, 7, 4);
             return std::nullopt;
-        };
+        });
         ScriptedDialogs dialogs;
         TFace face;
         face.SetDialogs(&dialogs);

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 #include "app/Dialogs.h"
 
@@ -21,6 +22,8 @@ public:
     QStringList messages;
     QStringList notices;
     QStringList errors;
+    // Runs while an error box is shown (the box's modal loop lets events run).
+    std::function<void()> whileErrorShown;
 
     bool ConfirmWarning(const QString& text) override {
         warnings << text;
@@ -35,7 +38,10 @@ public:
     }
     void ShowMessage(const QString& text) override { messages << text; }
     void ShowNotice(const QString& text) override { notices << text; }
-    void ShowError(const QString& text) override { errors << text; }
+    void ShowError(const QString& text) override {
+        errors << text;
+        if (whileErrorShown) whileErrorShown();
+    }
     QString GetSaveFileName() override { return saveFileName; }
     QString ChooseOpenFile(const QString& caption, const QString&, const QString&) override {
         fileCaptions << caption;

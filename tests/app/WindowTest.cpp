@@ -31,21 +31,11 @@
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "tests/support/FakeDeviceLink.h"
 #include "tests/support/RecordingStatus.h"
 
 namespace zir::test {
 namespace {
-
-// Answers every request with one fixed reply and counts the requests.
-class FixedLink final : public IDeviceLink {
-public:
-    QByteArray reply;
-    QList<QByteArray> frames;
-    QByteArray Request(const QByteArray& frame) override {
-        frames << frame;
-        return reply;
-    }
-};
 
 QByteArray ClockReply(std::initializer_list<std::uint8_t> timeAndBank) {
     QByteArray data(3, '\0');
@@ -84,7 +74,7 @@ protected:
     ConfigHome config;
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
-    FixedLink link;
+    FakeDeviceLink link;
     TFace face;
 };
 
@@ -114,11 +104,10 @@ TEST_F(Window, StartsWithTitleEmptyStatusAndDesignedDefaults) {
 }
 
 TEST_F(Window, CtrlTReadsTheClockAlsoFromAnEditField) {
-    link.reply = ClockReply({0x30, 0x14, 0x25, 0x12, 0x07, 'C'});
+    link.answer = [](const QByteArray&) { return ClockReply({0x30, 0x14, 0x25, 0x12, 0x07, 'C'}); };
     Focus(face.Edit_Koeff_K);
     QTest::keyClick(Focused(), Qt::Key_T, Qt::ControlModifier);
-    ASSERT_EQ(link.frames.size(), 1);
-    EXPECT_EQ(link.frames.front().mid(kFrameHeaderSize, 2), "XT");
+    EXPECT_EQ(link.SentData(), std::vector<QByteArray>{"XT"});
     EXPECT_TRUE(face.Edit_Time->text().endsWith(QStringLiteral("   (2)"))) << face.Edit_Time->text().toStdString();
     EXPECT_EQ(face.Status(), "Time readed");
     EXPECT_EQ(face.Edit_Koeff_K->text(), "1");  // the edit did not see the key
@@ -354,11 +343,11 @@ TEST(ErrorBoxText, AppendsAFullStopOnlyAfterCharactersSortingAfterIt) {
 }
 
 TEST_F(Window, DeviceActionsWaitWhileALongOperationRunsAndCloseCancelsIt) {
-    link.reply = ClockReply({0x30, 0x14, 0x25, 0x12, 0x07, 'C'});
+    link.answer = [](const QByteArray&) { return ClockReply({0x30, 0x14, 0x25, 0x12, 0x07, 'C'}); };
     face.BeginLongOperation();
     face.actGetTime->trigger();
     face.BitBtn6->click();
-    EXPECT_TRUE(link.frames.isEmpty());
+    EXPECT_TRUE(link.sent.empty());
     EXPECT_EQ(face.Status(), TFace::BusyNote());
 
     QSignalSpy closing(&face, &TFace::CloseAccepted);

@@ -1,7 +1,7 @@
 #pragma once
 // Scripted stand-ins for the instrument and the window, shared by the archive
-// tests: an instrument answering from per-command scripts, and recorders for
-// the status line, the progress window, the operator and the outputs.
+// tests: the instrument's replies and its script for the fake link, and
+// recorders for the operator and the outputs.
 
 #include <QByteArray>
 #include <QDate>
@@ -14,10 +14,12 @@
 
 #include "archive/ArchiveReport.h"
 #include "archive/BankReading.h"
-#include "support/VirtualClock.h"
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
+#include "support/FakeDeviceLink.h"
+#include "support/RecordingProgress.h"
 #include "support/RecordingStatus.h"
+#include "support/VirtualClock.h"
 
 namespace zir::test {
 
@@ -50,31 +52,15 @@ inline QByteArray ClockData(char bankLetter) {
     return QByteArray(bytes, sizeof bytes);
 }
 
-// Answers each request from a script keyed by its data; a request without an
-// answer gets none. failAt(n) makes the n-th request (from 1) throw, as an
-// Escape press does.
-class ScriptedInstrument final : public IDeviceLink {
-public:
-    std::function<std::optional<QByteArray>(const QByteArray& requestData)> answer;
-    std::function<void(int requestNumber)> beforeRequest;
-    std::vector<QByteArray> requests;  // data of every request, in order
-
-    QByteArray Request(const QByteArray& frame) override {
-        const QByteArray data = frame.mid(kFrameHeaderSize, frame.size() - kFrameHeaderSize - 4);
-        requests.push_back(data);
-        if (beforeRequest) beforeRequest(int(requests.size()));
-        if (!answer) return {};
-        const std::optional<QByteArray> reply = answer(data);
-        if (!reply) return {};
-        return BuildFrame(kTestAddress, kHostAddress, kKindRead, 0, *reply);
-    }
-
-    int CountStartingWith(char c) const {
-        int n = 0;
-        for (const QByteArray& r : requests) n += r.startsWith(c) ? 1 : 0;
-        return n;
-    }
-};
+// An instrument's script for FakeDeviceLink::answer: the reply data for a
+// request's data (nullopt: no reply), sent back from kTestAddress.
+using ReplyDataScript = std::function<std::optional<QByteArray>(const QByteArray& requestData)>;
+inline std::function<QByteArray(const QByteArray&)> AnsweringWith(ReplyDataScript script) {
+    return [script = std::move(script)](const QByteArray& requestData) {
+        const std::optional<QByteArray> reply = script(requestData);
+        return reply ? BuildFrame(kTestAddress, kHostAddress, kKindRead, 0, *reply) : QByteArray();
+    };
+}
 
 class ScriptedOperator final : public IOperatorDialogs {
 public:
@@ -98,8 +84,9 @@ public:
     void ShowSummary(const QString& text) override { summaries << text; }
 };
 
-// Records the calls of a reading to its outputs; progress events are
-// interleaved so the order "progress closed, then report ended" shows.
+// Records the calls of a reading to its outputs into a log it shares with
+// the progress (RecordingProgress), so the order "progress closed, then
+// report ended" shows.
 class RecordingReport final : public IArchiveReport {
 public:
     explicit RecordingReport(QStringList& log) : log_(log) {}
@@ -133,24 +120,6 @@ public:
         log_ << (failing ? QStringLiteral("end failing") : QStringLiteral("end"));
     }
     void Abandon() override { log_ << QStringLiteral("abandon"); }
-
-private:
-    QStringList& log_;
-};
-
-// A scripted progress that writes into the same log as RecordingReport.
-class LoggingProgress final : public IProgress {
-public:
-    explicit LoggingProgress(QStringList& log) : log_(log) {}
-    int maxValue = -1;
-    int position = -1;
-    void Prepare(int max) override {
-        maxValue = max;
-        log_ << QStringLiteral("prepare %1").arg(max);
-    }
-    void Show() override { log_ << QStringLiteral("show"); }
-    void SetProgress(int p) override { position = p; }
-    void Close() override { log_ << QStringLiteral("close"); }
 
 private:
     QStringList& log_;

@@ -29,10 +29,10 @@ QByteArray MinuteRecord(char letter, int index) {
 }
 
 struct Rig {
-    ScriptedInstrument link;
+    FakeDeviceLink link;
     RecordingStatus status;
     QStringList log;
-    LoggingProgress progress{log};
+    RecordingProgress progress{log};
     ScriptedOperator op;
     VirtualClock clock;
     RecordingReport report{log};
@@ -40,8 +40,13 @@ struct Rig {
     Banks banks{{'C', HeaderData('C', 0x17, 0x05, 0x24)}};
     char currentBank = 'C';
 
+    // What the instrument answers; a test may replace it, also by one that
+    // falls back on the one set here.
+    ReplyDataScript instrument;
+
     Rig() {
-        link.answer = [this](const QByteArray& data) -> std::optional<QByteArray> {
+        link.answer = [this](const QByteArray& data) { return AnsweringWith(instrument)(data); };
+        instrument = [this](const QByteArray& data) -> std::optional<QByteArray> {
             if (data == "XT") return ClockData(currentBank);
             if (data.size() == 2 && data[1] == 'V') {
                 const auto bank = banks.find(data[0]);
@@ -64,7 +69,7 @@ struct Rig {
 
     std::vector<int> RecordIndicesAsked() const {
         std::vector<int> indices;
-        for (const QByteArray& r : link.requests)
+        for (const QByteArray& r : link.SentData())
             if (r.size() == 5) indices.push_back(r.mid(1).toInt());
         return indices;
     }
@@ -102,10 +107,10 @@ TEST(BankList, OrdersByDateThenNumberAndUsesTheRepliedNumber) {
                                           {5, QDate(2024, 1, 2)}, {12, QDate(2099, 1, 1)}}));
     std::vector<QByteArray> asked;
     for (char letter = 'A'; letter <= 'N'; ++letter) asked.push_back(QByteArray(1, letter) + 'V');
-    EXPECT_EQ(rig.link.requests, asked);
+    EXPECT_EQ(rig.link.SentData(), asked);
     EXPECT_EQ(rig.eventsRun, 14);
     EXPECT_EQ(rig.status.history, QStringList({"Refreshing of bank list", "Bank list was refreshed"}));
-    EXPECT_EQ(rig.log, QStringList({"prepare 14", "show", "close"}));
+    EXPECT_EQ(rig.log, QStringList({"Prepare 14", "Show", "Close"}));
     EXPECT_EQ(rig.progress.position, 13);
     // Twice in a row gives the same list.
     EXPECT_EQ(RefreshBankList(rig.Services().ctx, {}), entries);
@@ -117,7 +122,7 @@ TEST(BankList, CancelEndsRefreshWithProgressClosed) {
         if (n == 5) throw EProtocolCancel(QStringLiteral("Canceled"));
     };
     EXPECT_THROW(RefreshBankList(rig.Services().ctx, {}), EProtocolCancel);
-    EXPECT_EQ(rig.log.last(), "close");
+    EXPECT_EQ(rig.log.last(), "Close");
     EXPECT_EQ(rig.status.history, QStringList({"Refreshing of bank list"}));
 }
 
@@ -127,9 +132,9 @@ TEST(BankReading, WholeDayRequestsEveryMinuteInOrder) {
     const std::vector<int> asked = rig.RecordIndicesAsked();
     ASSERT_EQ(asked.size(), 1440u);
     for (int i = 0; i < 1440; ++i) ASSERT_EQ(asked[size_t(i)], i);
-    EXPECT_EQ(rig.link.requests[0], QByteArray("CR1"));
-    EXPECT_EQ(rig.link.requests[1], QByteArray("CR2"));
-    EXPECT_EQ(rig.link.requests[2], QByteArray("C0000"));
+    EXPECT_EQ(rig.link.SentData()[0], QByteArray("CR1"));
+    EXPECT_EQ(rig.link.SentData()[1], QByteArray("CR2"));
+    EXPECT_EQ(rig.link.SentData()[2], QByteArray("C0000"));
     // To - From + 3: the last record fills the gauge.
     EXPECT_EQ(rig.progress.maxValue, 1442);
     EXPECT_EQ(rig.progress.position, 1442);
@@ -145,8 +150,8 @@ TEST(BankReading, WholeDayRequestsEveryMinuteInOrder) {
               QStringList({"", title, "Reading of dimension of chanel A", "Reading of dimension of chanel B",
                            "Reading of archive bank 2"}));
     const QString dimA = DecodeDimensionText(kDimA), dimB = DecodeDimensionText(kDimB);
-    EXPECT_EQ(rig.log, QStringList({"start", "list", "prepare 1442", "show", "heads " + dimA + "|" + dimB,
-                                    "close", "end"}));
+    EXPECT_EQ(rig.log, QStringList({"start", "list", "Prepare 1442", "Show", "heads " + dimA + "|" + dimB,
+                                    "Close", "end"}));
     EXPECT_EQ(rig.report.lastLine, rig.report.records.back().line);
 }
 
@@ -184,13 +189,13 @@ TEST(BankReading, WrongIntervalAbandonsAfterShowingTheList) {
     rig.Read(Inputs(kBankC, "10:00", "09:59"));
     EXPECT_EQ(rig.op.messages, QStringList({"Time interval is wrong"}));
     EXPECT_EQ(rig.log, QStringList({"start", "list", "abandon"}));
-    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_TRUE(rig.link.SentData().empty());
 }
 
 TEST(BankReading, RowFollowsRequestTimeFollowsReply) {
     Rig rig;
-    const auto normal = rig.link.answer;
-    rig.link.answer = [&](const QByteArray& data) -> std::optional<QByteArray> {
+    const auto normal = rig.instrument;
+    rig.instrument = [&](const QByteArray& data) -> std::optional<QByteArray> {
         if (data == "C0012") return RecordData('D', 13, 5, 1, 6, 2);
         if (data == "C0011") return std::nullopt;  // no reply: minute left out
         return normal(data);
@@ -259,8 +264,8 @@ TEST(BankReading, UnreadableSelectionAsksForTheCurrentBank) {
         ASSERT_EQ(rig.report.starts.size(), 1u);
         EXPECT_EQ(rig.report.starts[0].bank, *c.readsBank);
         EXPECT_EQ(rig.report.starts[0].bankDate, kToday);
-        EXPECT_EQ(rig.link.requests.front(), QByteArray("XT"));
-        EXPECT_EQ(rig.link.requests.back(), QByteArray(1, char('A' + *c.readsBank)) + "0000");
+        EXPECT_EQ(rig.link.SentData().front(), QByteArray("XT"));
+        EXPECT_EQ(rig.link.SentData().back(), QByteArray(1, char('A' + *c.readsBank)) + "0000");
     }
 }
 
@@ -269,7 +274,7 @@ TEST(BankReading, RefusedStartEndsBeforeAnyRequest) {
     rig.report.refuseStart = true;
     rig.Read(Inputs(kBankC));
     EXPECT_EQ(rig.log, QStringList({"start"}));
-    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_TRUE(rig.link.SentData().empty());
 }
 
 TEST(BankReading, CancelEndsTheReportThenPassesOut) {
@@ -279,7 +284,7 @@ TEST(BankReading, CancelEndsTheReportThenPassesOut) {
     };
     EXPECT_THROW(rig.Read(Inputs(kBankC)), EProtocolCancel);
     EXPECT_EQ(rig.report.records.size(), 3u);
-    EXPECT_EQ(rig.log.mid(rig.log.size() - 2), QStringList({"close", "end failing"}));
+    EXPECT_EQ(rig.log.mid(rig.log.size() - 2), QStringList({"Close", "end failing"}));
     EXPECT_EQ(rig.report.lastLine, rig.report.records.back().line);
 }
 
@@ -302,8 +307,8 @@ TEST(BankReading, CountsTheMinutesThatAnswered) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        const auto normal = rig.link.answer;
-        rig.link.answer = [&](const QByteArray& data) -> std::optional<QByteArray> {
+        const auto normal = rig.instrument;
+        rig.instrument = [&](const QByteArray& data) -> std::optional<QByteArray> {
             if (data.size() == 5 && c.silent.count(data.mid(1).toInt())) return std::nullopt;
             if (data.size() == 5 && c.wrongLength.count(data.mid(1).toInt())) return normal(data)->left(11);
             return normal(data);

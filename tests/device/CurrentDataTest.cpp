@@ -134,7 +134,7 @@ protected:
 };
 
 TEST_F(LogFile, LineIsWrittenByteForByteAndReported) {
-    FakeStatus status;
+    RecordingStatus status;
     EXPECT_TRUE(AppendCurrentDataLog(path(), now, fields, status));
     EXPECT_EQ(contents(), ExpectedLine());
     EXPECT_EQ(status.Status(), "Data at file " + CurrentDataLogLine(now, fields) + " was refreshed");
@@ -148,7 +148,7 @@ TEST_F(LogFile, AppendsToAnExistingFile) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("earlier line\r\n");
     }
-    FakeStatus status;
+    RecordingStatus status;
     ASSERT_TRUE(AppendCurrentDataLog(path(), now, fields, status));
     ASSERT_TRUE(AppendCurrentDataLog(path(), now, fields, status));
     EXPECT_EQ(contents(), "earlier line\r\n" + ExpectedLine() + ExpectedLine());
@@ -159,7 +159,7 @@ TEST_F(LogFile, UnopenableFileIsReportedAndNothingIsWritten) {
     const std::pair<QString, QString> cases[] = {{path(), "Is a directory"},
                                                   {dir.filePath("missing/ZIR.txt"), "No such file or directory"}};
     for (const auto& [target, cause] : cases) {
-        FakeStatus status;
+        RecordingStatus status;
         QString problem;
         EXPECT_FALSE(AppendCurrentDataLog(target, now, fields, status, &problem));
         EXPECT_EQ(status.Status(), "Can't save data to file");
@@ -169,7 +169,7 @@ TEST_F(LogFile, UnopenableFileIsReportedAndNothingIsWritten) {
 }
 
 TEST_F(LogFile, WriteErrorIsRaisedAndLeavesStatusAlone) {
-    FakeStatus status;
+    RecordingStatus status;
     status.SetStatus("Current measures was written successfully");
     EXPECT_THROW(AppendCurrentDataLog("/dev/full", now, fields, status), EFileError);
     EXPECT_EQ(status.Status(), "Current measures was written successfully");

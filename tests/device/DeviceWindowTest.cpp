@@ -16,20 +16,11 @@
 #include "app/UFace.h"
 #include "core/Cp1251.h"
 #include "core/DateText.h"
+#include "tests/app/ScriptedDialogs.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
 namespace {
-
-class RecordingDialogs final : public IDialogs {
-public:
-    QStringList errors;
-    bool ConfirmWarning(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString& text) override { errors << text; }
-    QString GetSaveFileName() override { return {}; }
-};
 
 // Instrument at the window's default address with the example values.
 QByteArray Answer(const QByteArray& data) {
@@ -61,8 +52,8 @@ protected:
     }
 
     QTemporaryDir dir;
-    RecordingDialogs dialogs;
-    FakeLink link;
+    ScriptedDialogs dialogs;
+    FakeDeviceLink link;
     TFace face;
 };
 
@@ -144,22 +135,8 @@ TEST_F(DeviceWindow, FailedReadingKeepsFieldsAndLogsNothing) {
 // The schedule counts every tick of the timer, also while the error box of an
 // automatic reading is open; a reading that falls due meanwhile is counted
 // and not run, so readings never pile up and the later ones keep their place.
-class ErrorBoxDialogs final : public IDialogs {
-public:
-    std::function<void()> whileShown;
-    QStringList errors;
-    bool ConfirmWarning(const QString&) override { return false; }
-    zir::Answer AskYesNoCancel(const QString&) override { return zir::Answer::Cancel; }
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString& text) override {
-        errors << text;
-        if (whileShown) whileShown();
-    }
-    QString GetSaveFileName() override { return {}; }
-};
-
 TEST_F(DeviceWindow, TicksDuringAnErrorBoxAreCountedAndNotRun) {
-    ErrorBoxDialogs boxes;
+    ScriptedDialogs boxes;
     face.SetDialogs(&boxes);
     face.RxSpE_AutoTime->setValue(3);
     face.CB_Refresh->click();
@@ -184,7 +161,7 @@ TEST_F(DeviceWindow, TicksDuringAnErrorBoxAreCountedAndNotRun) {
     // While the box is open five ticks come: counts 4 to 8; the reading due
     // at 6 is not run.
     std::size_t sentWhileOpen = 0;
-    boxes.whileShown = [&] {
+    boxes.whileErrorShown = [&] {
         ticks(5);
         sentWhileOpen = link.sent.size();
     };

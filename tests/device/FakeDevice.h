@@ -1,16 +1,14 @@
 #pragma once
-// Scripted stand-ins for the instrument link, the status line and the
-// progress window, for device operation tests.
+// The instrument, the status line and the progress window of device
+// operation tests, and the instrument's replies to them.
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
-#include <deque>
-#include <functional>
-#include <vector>
 
 #include "device/DeviceContext.h"
 #include "link/ZebusModTransport.h"
+#include "support/FakeDeviceLink.h"
+#include "support/RecordingProgress.h"
 #include "support/RecordingStatus.h"
 
 namespace zir::test {
@@ -28,49 +26,10 @@ inline QByteArray Bytes(std::initializer_list<int> values) {
     return out;
 }
 
-// Data part of a request frame.
-inline QByteArray FrameData(const QByteArray& frame) {
-    return frame.size() > kFrameHeaderSize ? frame.mid(kFrameHeaderSize, frame.size() - kFrameHeaderSize - 4)
-                                           : QByteArray();
-}
-
-class FakeLink final : public IDeviceLink {
-public:
-    // Answers by request data; unset: replies in order from `replies`, then none.
-    std::function<QByteArray(const QByteArray& data)> answer;
-    std::deque<QByteArray> replies;
-    std::vector<QByteArray> sent;
-
-    QByteArray Request(const QByteArray& frame) override {
-        sent.push_back(frame);
-        if (answer) return answer(FrameData(frame));
-        if (replies.empty()) return {};
-        QByteArray reply = replies.front();
-        replies.pop_front();
-        return reply;
-    }
-    std::vector<QByteArray> SentData() const {
-        std::vector<QByteArray> out;
-        for (const auto& frame : sent) out.push_back(FrameData(frame));
-        return out;
-    }
-};
-
-using FakeStatus = RecordingStatus;
-
-class FakeProgress final : public IProgress {
-public:
-    QStringList calls;
-    void Prepare(int maxValue) override { calls << QStringLiteral("Prepare %1").arg(maxValue); }
-    void Show() override { calls << QStringLiteral("Show"); }
-    void SetProgress(int position) override { calls << QStringLiteral("Set %1").arg(position); }
-    void Close() override { calls << QStringLiteral("Close"); }
-};
-
 struct FakeDevice {
-    FakeLink link;
-    FakeStatus status;
-    FakeProgress progress;
+    FakeDeviceLink link;
+    RecordingStatus status;
+    RecordingProgress progress;
     QString address = kTestAddress;
     bool showProgress = true;
 

@@ -20,8 +20,8 @@ public:
     DeviceContext Context() { return DeviceContext{link_.exchange, kTestAddress, status, progress, false}; }
     QList<QByteArray> Received() const { return sim_.ReceivedFrames(); }
 
-    FakeStatus status;
-    FakeProgress progress;
+    RecordingStatus status;
+    RecordingProgress progress;
 
 private:
     SimProcess sim_;

@@ -16,6 +16,7 @@
 #include "link/ZebusModTransport.h"
 #include "ports/FindInstrument.h"
 #include "support/FakeDeviceTree.h"
+#include "support/RecordingLineObserver.h"
 #include "support/RecordingStatus.h"
 #include "support/SimProcess.h"
 
@@ -72,11 +73,26 @@ TEST(FindInstrument, TriesEveryRateOfEachDeviceUntilTheClockAnswers)
     ASSERT_EQ(ports.size(), 2u);
     Recorder recorder;
     SystemClock clock;
-    const FindResult result = FindInstrument(ports, tree.Tree(), kAddress, recorder, clock);
+    test::RecordingLineObserver line;
+    const FindResult result = FindInstrument(ports, tree.Tree(), kAddress, recorder, clock, &line);
 
     ASSERT_TRUE(result.found);
     EXPECT_EQ(*result.found, 1u);
     EXPECT_EQ(result.baud, 2400u);
+    // The line monitor saw each try as a request of one attempt: nine sent,
+    // eight unanswered, the last one answered.
+    const QStringList ends = [&] {
+        QStringList digests;
+        for (const LineEvent& e : line.OfKind(LineEvent::Kind::RequestEnd)) digests << test::Digest(e);
+        return digests;
+    }();
+    EXPECT_EQ(line.OfKind(LineEvent::Kind::Sent).size(), 9);
+    for (const LineEvent& e : line.OfKind(LineEvent::Kind::Sent)) {
+        EXPECT_EQ(e.attempt, 1);
+        EXPECT_EQ(e.bytes, ClockRequest());
+    }
+    EXPECT_EQ(ends, QStringList(8, QStringLiteral("END #1 no answer")) << QStringLiteral("END #1 reply"));
+    EXPECT_EQ(line.events.last().bytes, ours.SentFrames().value(0));
     EXPECT_FALSE(result.stopped);
     auto expected = Attempts("/dev/ttyUSB0", {19200, 9600, 4800, 2400, 1200});
     const auto then = Attempts("/dev/ttyUSB1", {19200, 9600, 4800, 2400});

@@ -36,14 +36,6 @@ int OpenAsAnotherUser(const QString& path) {
     return WEXITSTATUS(status);
 }
 
-class NoProgress final : public IProgress {
-public:
-    void Prepare(int) override {}
-    void Show() override {}
-    void SetProgress(int) override {}
-    void Close() override {}
-};
-
 struct IntruderCase {
     const char* name;
     // Tries to open the port; returns whether it was kept out as "in use".

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "app/UFace.h"
+#include "app/windows/LineEventLog.h"
 #include "app/windows/USerialPorts.h"
 #include "link/PtyPair.h"
 #include "ports/ComLinks.h"
@@ -68,6 +69,12 @@ TEST_F(FindWindow, FirstAnswerGivesTheComNumberAndTheSpeed) {
     EXPECT_EQ(face_.Status(), TFace::BusyNote());
     EXPECT_EQ(Tried(window).size(), 9);
     EXPECT_EQ(Tried(window).back(), "/dev/ttyUSB1 at 2400: the instrument answered");
+    // The line monitor has each try: a frame sent and how the request ended.
+    face_.LineEventLog->Flush();
+    EXPECT_EQ(face_.LineEventLog->Counters().requests, 9);
+    EXPECT_EQ(face_.LineEventLog->Counters().firstAttempt, 1);
+    EXPECT_EQ(face_.LineEventLog->Counters().notAnswered, 8);
+    EXPECT_TRUE(face_.LineEventLog->Lines().last().contains(QStringLiteral("  END  #1  reply  ")));
     EXPECT_EQ(face_.CB_ComPort_Speed->currentText(), "2400");
     EXPECT_EQ(face_.RxSpinEdit_ComPort->value(), 2) << "the number of the window's field";
     EXPECT_EQ(ReadComLink(2).target, FakeDeviceTree::ByIdPath(second));
