@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the libFuzzer targets: the invariant check that stops a run, the
-// replies an input stands for, and quiet stand-ins for the window's status
-// line and progress window.
+// replies an input stands for, and the tests' stand-ins for the instrument's
+// link, the window's status line and its progress window.
 //
 // An input for the reply decoders is a script of received replies, one after
 // the other, each
@@ -32,6 +32,9 @@
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
+#include "tests/support/FakeDeviceLink.h"
+#include "tests/support/RecordingProgress.h"
+#include "tests/support/RecordingStatus.h"
 
 namespace zir::fuzz {
 
@@ -114,35 +117,43 @@ private:
     qsizetype pos_ = 0;
 };
 
-// The instrument's side of the exchange: each request gets the next reply of
-// the script; the requests are kept.
-class ScriptedLink final : public IDeviceLink {
+// The instrument's side of the exchange: the tests' fake link, each request
+// answered with the next reply of the script; the replies given are kept
+// beside the requests it keeps.
+class ScriptedInstrument {
 public:
-    explicit ScriptedLink(ReplyScript& script) : script_(script) {}
-    QByteArray Request(const QByteArray& frame) override
+    explicit ScriptedInstrument(ReplyScript& script)
     {
-        requests.push_back(frame);
-        replies.push_back(script_.Next());
-        return replies.back();
+        link.answer = [this, &script](const QByteArray&) {
+            replies.push_back(script.Next());
+            return replies.back();
+        };
     }
-    std::vector<QByteArray> requests;
-    std::vector<QByteArray> replies;
+    ScriptedInstrument(const ScriptedInstrument&) = delete;
+    ScriptedInstrument& operator=(const ScriptedInstrument&) = delete;
 
-private:
-    ReplyScript& script_;
+    const std::vector<QByteArray>& Requests() const { return link.sent; }
+
+    test::FakeDeviceLink link;
+    std::vector<QByteArray> replies;
 };
 
-class QuietWindow final : public IStatusLine, public IProgress {
-public:
-    QStringList statuses;
-    int prepared = 0;
-    int closed = 0;
-    void SetStatus(const QString& text) override { statuses << text; }
-    QString Status() const override { return statuses.isEmpty() ? QString() : statuses.last(); }
-    void Prepare(int) override { ++prepared; }
-    void Show() override {}
-    void SetProgress(int) override {}
-    void Close() override { ++closed; }
+// The window's status line and progress window as the tests record them.
+struct RecordedWindow {
+    test::RecordingStatus status;
+    test::RecordingProgress progress;
+
+    DeviceContext Context(IDeviceLink& link, const QString& address) { return {link, address, status, progress, true}; }
+    // The progress window was prepared once and closed once, at the end.
+    bool ProgressOpenedAndClosedOnce() const
+    {
+        int prepared = 0, closed = 0;
+        for (const QString& call : progress.calls) {
+            prepared += call.startsWith(QLatin1String("Prepare ")) ? 1 : 0;
+            closed += call == QLatin1String("Close") ? 1 : 0;
+        }
+        return prepared == 1 && closed == 1 && progress.calls.last() == QLatin1String("Close");
+    }
 };
 
 inline const QString kFuzzAddress = QStringLiteral("255.255.255");

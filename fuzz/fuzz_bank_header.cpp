@@ -48,18 +48,18 @@ std::optional<BankHeader> Expected(const QByteArray& reply)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ReplyScript script(Bytes(data, size));
-    ScriptedLink link(script);
-    QuietWindow window;
-    const DeviceContext ctx{link, kFuzzAddress, window, window, true};
+    ScriptedInstrument instrument(script);
+    RecordedWindow window;
+    const DeviceContext ctx = window.Context(instrument.link, kFuzzAddress);
     int eventsRun = 0;
     const QList<BankHeader> banks = RefreshBankList(ctx, [&eventsRun] { ++eventsRun; });
 
-    Require(link.requests.size() == kBankCount && eventsRun == kBankCount, "14 requests, events before each");
+    Require(instrument.Requests().size() == kBankCount && eventsRun == kBankCount, "14 requests, events before each");
     std::vector<std::pair<std::pair<QDate, int>, BankHeader>> listed;
     for (int n = 0; n < kBankCount; ++n) {
-        Require(link.requests[static_cast<std::size_t>(n)] == ReadRequest(QByteArray(1, BankLetter(static_cast<std::uint8_t>(n))) + 'V'),
+        Require(instrument.Requests()[static_cast<std::size_t>(n)] == ReadRequest(QByteArray(1, BankLetter(static_cast<std::uint8_t>(n))) + 'V'),
                 "bank letter and V, A to N in order");
-        const QByteArray& reply = link.replies[static_cast<std::size_t>(n)];
+        const QByteArray& reply = instrument.replies[static_cast<std::size_t>(n)];
         const std::optional<BankHeader> expected = Expected(reply);
         const std::optional<BankHeader> decoded = DecodeBankHeader(reply);
         Require(decoded.has_value() == expected.has_value(), "listed exactly when letter and date are good");
@@ -77,9 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
     Require(banks.size() == static_cast<qsizetype>(listed.size()), "one entry per listed bank");
-    Require(window.Status() == (banks.isEmpty() ? kNoActiveBanks : QStringLiteral("Bank list was refreshed")),
-            "closing status", window.Status());
-    Require(window.prepared == 1 && window.closed == 1, "progress window prepared and closed once");
+    Require(window.status.Status() == (banks.isEmpty() ? kNoActiveBanks : QStringLiteral("Bank list was refreshed")),
+            "closing status", window.status.Status());
+    Require(window.ProgressOpenedAndClosedOnce(), "progress window prepared and closed once");
     for (qsizetype i = 0; i < banks.size(); ++i) {
         const BankHeader& header = listed[static_cast<std::size_t>(i)].second;
         Require(banks[i] == header, "oldest first, then by number", BankSortKey(banks[i]));

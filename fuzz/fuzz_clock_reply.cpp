@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ReplyScript script(Bytes(data, size));
-    ScriptedLink link(script);
-    QuietWindow window;
-    const DeviceContext ctx{link, kFuzzAddress, window, window, true};
+    ScriptedInstrument instrument(script);
+    RecordedWindow window;
+    const DeviceContext ctx = window.Context(instrument.link, kFuzzAddress);
 
     std::optional<QString> shown;
     bool conversionError = false;
@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(error.message().endsWith(QLatin1String(" is not a valid date and time")), "conversion error text",
                 error.message());
     }
-    Require(link.requests.size() == 1 && link.requests[0] == ReadRequest("XT"), "one clock request");
-    const QByteArray& reply = link.replies[0];
-    const QString status = window.Status();
+    Require(instrument.Requests().size() == 1 && instrument.Requests()[0] == ReadRequest("XT"), "one clock request");
+    const QByteArray& reply = instrument.replies[0];
+    const QString status = window.status.Status();
 
     if (reply.isEmpty()) {
         Require(!shown && !conversionError && status == QLatin1String("Device didn't answer"), "no reply", status);

@@ -32,29 +32,29 @@ QString DimensionOf(const QByteArray& reply)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ReplyScript script(Bytes(data, size));
-    ScriptedLink link(script);
-    QuietWindow window;
-    const DeviceContext ctx{link, kFuzzAddress, window, window, true};
+    ScriptedInstrument instrument(script);
+    RecordedWindow window;
+    const DeviceContext ctx = window.Context(instrument.link, kFuzzAddress);
 
     const std::optional<CurrentDataFields> fields = ReadCurrentData(ctx);
 
-    Require(link.requests.size() == 4, "four requests");
-    const QByteArray& clock = link.replies[0];
+    Require(instrument.Requests().size() == 4, "four requests");
+    const QByteArray& clock = instrument.replies[0];
     const char bank = clock.size() == kClockReplySize ? clock.at(22) : static_cast<char>(kUnknownBankSelector);
-    Require(link.requests[0] == ReadRequest("XT"), "clock request first");
-    Require(link.requests[1] == ReadRequest(QByteArray(1, bank) + "R1"), "dimension of A for the bank in use");
-    Require(link.requests[2] == ReadRequest(QByteArray(1, bank) + "R2"), "dimension of B for the bank in use");
-    Require(link.requests[3] == ReadRequest("XW"), "current values last");
-    Require(window.prepared == 1 && window.closed == 1, "progress window prepared and closed once");
+    Require(instrument.Requests()[0] == ReadRequest("XT"), "clock request first");
+    Require(instrument.Requests()[1] == ReadRequest(QByteArray(1, bank) + "R1"), "dimension of A for the bank in use");
+    Require(instrument.Requests()[2] == ReadRequest(QByteArray(1, bank) + "R2"), "dimension of B for the bank in use");
+    Require(instrument.Requests()[3] == ReadRequest("XW"), "current values last");
+    Require(window.ProgressOpenedAndClosedOnce(), "progress window prepared and closed once");
 
-    const QByteArray& values = link.replies[3];
+    const QByteArray& values = instrument.replies[3];
     if (values.size() != kCurrentValuesReplySize) {
-        Require(!fields && window.Status() == QLatin1String("Current measures wasn't written"), "no values",
-                window.Status());
+        Require(!fields && window.status.Status() == QLatin1String("Current measures wasn't written"), "no values",
+                window.status.Status());
         return 0;
     }
-    Require(fields.has_value() && window.Status() == QLatin1String("Current measures was written successfully"),
-            "values shown", window.Status());
+    Require(fields.has_value() && window.status.Status() == QLatin1String("Current measures was written successfully"),
+            "values shown", window.status.Status());
 
     const struct {
         const QString& text;
@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int uncertaintyOffset;
         QString dimension;
     } channels[] = {
-        {fields->dataA, fields->pogrA, 20, DimensionOf(link.replies[1])},
-        {fields->dataB, fields->pogrB, 17, DimensionOf(link.replies[2])},
+        {fields->dataA, fields->uncertaintyA, 20, DimensionOf(instrument.replies[1])},
+        {fields->dataB, fields->uncertaintyB, 17, DimensionOf(instrument.replies[2])},
     };
     for (const auto& c : channels) {
         Require(c.uncertainty == QString::number(ByteAt(values, c.uncertaintyOffset)), "uncertainty is its byte");

@@ -34,15 +34,15 @@ bool HasSymbolCode(const QString& text)
 
 void CheckRead(ReplyScript& script, std::uint8_t bank, Channel channel)
 {
-    ScriptedLink link(script);
-    QuietWindow window;
-    const DeviceContext ctx{link, kFuzzAddress, window, window, true};
+    ScriptedInstrument instrument(script);
+    RecordedWindow window;
+    const DeviceContext ctx = window.Context(instrument.link, kFuzzAddress);
     const QString text = ReadRazm(ctx, bank, channel);
-    Require(link.requests.size() == 1 &&
-                link.requests[0] == ReadRequest(QByteArray(1, static_cast<char>(bank)) + 'R' + ChannelCharacter(channel)),
+    Require(instrument.Requests().size() == 1 &&
+                instrument.Requests()[0] == ReadRequest(QByteArray(1, static_cast<char>(bank)) + 'R' + ChannelCharacter(channel)),
             "one dimension request naming bank and channel");
-    Require(window.statuses.isEmpty(), "a dimension read leaves the status line alone");
-    const QByteArray& reply = link.replies[0];
+    Require(window.status.history.isEmpty(), "a dimension read leaves the status line alone");
+    const QByteArray& reply = instrument.replies[0];
     if (reply.size() != kDimensionReplySize) {
         Require(text.isEmpty(), "no 30-byte reply, no text", text);
         return;
