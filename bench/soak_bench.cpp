@@ -11,8 +11,13 @@
 // events than the program's 100,000, so that the cap is reached within the
 // run (1 leaves the log all but out).
 //
-//   soak_bench [seconds] [--event-capacity N]
+// --no-progress turns "Show progressbar while refresh is doing" off,
+// --no-file leaves ZIR.txt off (the readings are counted as the history
+// commits them).
+//
+//   soak_bench [seconds] [--event-capacity N] [--no-progress] [--no-file]
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -39,6 +44,7 @@
 #include "app/windows/LineEventLog.h"
 #include "core/NumberText.h"
 #include "device/CurrentData.h"
+#include "history/HistoryStore.h"
 #include "support/SimProcess.h"
 
 namespace {
@@ -95,9 +101,12 @@ int main(int argc, char** argv) {
     zir::InitNumberFormats();
     int seconds = 600;
     qsizetype eventCapacity = 0;  // the program's
+    bool progress = true, toFile = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--event-capacity" && i + 1 < argc) eventCapacity = std::atoll(argv[++i]);
+        else if (arg == "--no-progress") progress = false;
+        else if (arg == "--no-file") toFile = false;
         else seconds = std::atoi(argv[i]);
     }
     constexpr int kSampleMs = 10000;
@@ -120,7 +129,10 @@ int main(int argc, char** argv) {
     face.CB_ComPort_Speed->setCurrentIndex(0);  // 19200
     face.RxSpE_AutoTime->setValue(3);
     face.CB_Refresh->click();
-    face.CB_ReadToFile->setChecked(true);
+    face.CB_ReadToFile->setChecked(toFile);
+    face.NProgressCheck->setChecked(progress);
+    long readingsStored = 0;
+    QObject::connect(&face.History(), &zir::THistoryStore::CurrentCommitted, [&readingsStored] { ++readingsStored; });
 
     struct Sample {
         double atS;
@@ -129,16 +141,11 @@ int main(int argc, char** argv) {
         long heapKb;
         long sqliteKb;
         qsizetype keptEvents;
-        long readings;  // lines in ZIR.txt
-    };
-    const QString log = data.path() + u'/' + zir::kCurrentDataLogName;
-    auto loggedReadings = [&log] {
-        QFile file(log);
-        return file.open(QIODevice::ReadOnly) ? static_cast<long>(file.readAll().count('\n')) : 0L;
+        long readings;  // stored in the history
     };
     auto sample = [&](double atS) {
         return Sample{atS, RssKb(), RssSplit(), HeapInUseKb(), static_cast<long>(sqlite3_memory_used() / 1024),
-                      face.LineEventLog->Kept(), loggedReadings()};
+                      face.LineEventLog->Kept(), readingsStored};
     };
     std::vector<Sample> samples;
     QElapsedTimer wall;
@@ -146,6 +153,7 @@ int main(int argc, char** argv) {
     const double cpuAtStart = CpuSeconds();
     double cpuAfterWarmUp = 0;
     QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire up to 5 % early
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         samples.push_back(sample(static_cast<double>(wall.elapsed()) / 1000));
         if (wall.elapsed() >= kWarmUpMs && cpuAfterWarmUp == 0) cpuAfterWarmUp = CpuSeconds();
@@ -158,7 +166,8 @@ int main(int argc, char** argv) {
     const double cpuS = CpuSeconds() - cpuAtStart;
     face.CB_Refresh->click();
 
-    const long lines = loggedReadings();
+    QFile file(data.path() + u'/' + zir::kCurrentDataLogName);
+    const long lines = file.open(QIODevice::ReadOnly) ? static_cast<long>(file.readAll().count('\n')) : 0L;
 
     // What the line monitor's kept events take: the heap before and after
     // they are cleared.
