@@ -4,8 +4,20 @@
 // resident memory every 10 s and its CPU time, and prints the growth of the
 // memory after the first minute (the warm-up) and the CPU share.
 //
-//   soak_bench [seconds]
+// The resident memory is split as the kernel counts it (anonymous and
+// file-backed pages), beside the heap in use (mallinfo2), SQLite's share of
+// it and the events the line monitor's log keeps; at the end the log is
+// cleared to measure what its events take. --event-capacity keeps fewer
+// events than the program's 100,000, so that the cap is reached within the
+// run (1 leaves the log all but out).
+//
+// --no-progress turns "Show progressbar while refresh is doing" off,
+// --no-file leaves ZIR.txt off (the readings are counted as the history
+// commits them).
+//
+//   soak_bench [seconds] [--event-capacity N] [--no-progress] [--no-file]
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <malloc.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -23,11 +37,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/UFace.h"
+#include "app/windows/LineEventLog.h"
 #include "core/NumberText.h"
 #include "device/CurrentData.h"
+#include "history/HistoryStore.h"
 #include "support/SimProcess.h"
 
 namespace {
@@ -37,6 +54,33 @@ long RssKb() {
     long pages = 0, resident = 0;
     statm >> pages >> resident;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// VmRSS split as the kernel counts it: anonymous pages (the heap, stacks),
+// file-backed pages (libraries, fonts, the history's mapped database file)
+// and shared memory.
+struct RssParts {
+    long anonKb = 0, fileKb = 0, shmemKb = 0;
+};
+
+RssParts RssSplit() {
+    std::ifstream status("/proc/self/status");
+    RssParts parts;
+    std::string key;
+    long kb = 0;
+    while (status >> key) {
+        if (key == "RssAnon:" && status >> kb) parts.anonKb = kb;
+        else if (key == "RssFile:" && status >> kb) parts.fileKb = kb;
+        else if (key == "RssShmem:" && status >> kb) parts.shmemKb = kb;
+    }
+    return parts;
+}
+
+// Bytes of the C heap in use (malloc's small blocks plus its mapped large
+// ones), whatever the resident pages show.
+long HeapInUseKb() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
 }
 
 double CpuSeconds() {
@@ -55,7 +99,16 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));  // the history goes there too
     QApplication app(argc, argv);
     zir::InitNumberFormats();
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;
+    int seconds = 600;
+    qsizetype eventCapacity = 0;  // the program's
+    bool progress = true, toFile = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--event-capacity" && i + 1 < argc) eventCapacity = std::atoll(argv[++i]);
+        else if (arg == "--no-progress") progress = false;
+        else if (arg == "--no-file") toFile = false;
+        else seconds = std::atoi(argv[i]);
+    }
     constexpr int kSampleMs = 10000;
     constexpr int kWarmUpMs = 60000;
 
@@ -71,15 +124,28 @@ int main(int argc, char** argv) {
     zir::TFace face;
     face.SetAppDir(data.path() + u'/');
     face.show();
+    if (eventCapacity > 0) face.LineEventLog->SetCapacity(eventCapacity);
     face.RxSpinEdit_ComPort->setValue(1);
     face.CB_ComPort_Speed->setCurrentIndex(0);  // 19200
     face.RxSpE_AutoTime->setValue(3);
     face.CB_Refresh->click();
-    face.CB_ReadToFile->setChecked(true);
+    face.CB_ReadToFile->setChecked(toFile);
+    face.NProgressCheck->setChecked(progress);
+    long readingsStored = 0;
+    QObject::connect(&face.History(), &zir::THistoryStore::CurrentCommitted, [&readingsStored] { ++readingsStored; });
 
     struct Sample {
         double atS;
         long rssKb;
+        RssParts rss;
+        long heapKb;
+        long sqliteKb;
+        qsizetype keptEvents;
+        long readings;  // stored in the history
+    };
+    auto sample = [&](double atS) {
+        return Sample{atS, RssKb(), RssSplit(), HeapInUseKb(), static_cast<long>(sqlite3_memory_used() / 1024),
+                      face.LineEventLog->Kept(), readingsStored};
     };
     std::vector<Sample> samples;
     QElapsedTimer wall;
@@ -87,23 +153,31 @@ int main(int argc, char** argv) {
     const double cpuAtStart = CpuSeconds();
     double cpuAfterWarmUp = 0;
     QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire up to 5 % early
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        samples.push_back({static_cast<double>(wall.elapsed()) / 1000, RssKb()});
+        samples.push_back(sample(static_cast<double>(wall.elapsed()) / 1000));
         if (wall.elapsed() >= kWarmUpMs && cpuAfterWarmUp == 0) cpuAfterWarmUp = CpuSeconds();
     });
     sampler.start(kSampleMs);
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
-    samples.push_back({0, RssKb()});
+    samples.push_back(sample(0));
     QApplication::exec();
     const double wallS = static_cast<double>(wall.elapsed()) / 1000;
     const double cpuS = CpuSeconds() - cpuAtStart;
     face.CB_Refresh->click();
 
-    const QString log = data.path() + u'/' + zir::kCurrentDataLogName;
-    QFile file(log);
-    int lines = 0;
-    if (file.open(QIODevice::ReadOnly)) lines = static_cast<int>(file.readAll().count('\n'));
+    QFile file(data.path() + u'/' + zir::kCurrentDataLogName);
+    const long lines = file.open(QIODevice::ReadOnly) ? static_cast<long>(file.readAll().count('\n')) : 0L;
 
+    // What the line monitor's kept events take: the heap before and after
+    // they are cleared.
+    const qsizetype keptAtEnd = face.LineEventLog->Kept();
+    const long heapBeforeClear = HeapInUseKb();
+    face.LineEventLog->Clear();
+    const long heapAfterClear = HeapInUseKb();
+
+    const double eventBytes =
+        keptAtEnd > 0 ? 1024.0 * static_cast<double>(heapBeforeClear - heapAfterClear) / static_cast<double>(keptAtEnd) : 0.0;
     auto warm = std::find_if(samples.begin(), samples.end(), [&](const Sample& s) { return s.atS >= kWarmUpMs / 1000.0; });
     if (warm == samples.end()) --warm;  // a run shorter than the warm-up
     long lowKb = warm->rssKb, highKb = warm->rssKb;
@@ -112,17 +186,37 @@ int main(int argc, char** argv) {
         highKb = std::max(highKb, s->rssKb);
     }
     const long warmKb = warm->rssKb;
+    const Sample& last = samples.back();
     std::printf("auto refresh every 3 s against zir-sim at 19200 baud for %.0f s\n", wallS);
-    std::printf("  readings logged to ZIR.txt: %d (one due every 3 s: %d)\n", lines, static_cast<int>(wallS / 3));
+    std::printf("  readings logged to ZIR.txt: %ld (one due every 3 s: %d)\n", lines, static_cast<int>(wallS / 3));
     std::printf("  resident memory: %ld kB at start, %ld kB after the first minute, %ld kB at the end\n",
-                samples.front().rssKb, warmKb, samples.back().rssKb);
+                samples.front().rssKb, warmKb, last.rssKb);
     std::printf("  after the first minute: lowest %ld kB, highest %ld kB, growth %+ld kB\n", lowKb, highKb,
-                samples.back().rssKb - warmKb);
+                last.rssKb - warmKb);
     std::printf("  CPU: %.2f s in %.0f s = %.2f %% (after the first minute: %.2f %%)\n", cpuS, wallS,
                 100 * cpuS / wallS,
                 cpuAfterWarmUp > 0 ? 100 * (CpuSeconds() - cpuAfterWarmUp) / (wallS - kWarmUpMs / 1000.0) : 0.0);
-    std::printf("  samples (s: kB):");
-    for (const Sample& s : samples) std::printf(" %.0f:%ld", s.atS, s.rssKb);
-    std::printf("\n");
+    const double readings = static_cast<double>(std::max(last.readings - warm->readings, 1L));
+    std::printf("  growth after the first minute, %ld readings (kB; bytes a reading):\n", last.readings - warm->readings);
+    auto growth = [&](const char* what, long from, long to) {
+        std::printf("    %-34s %+6ld kB  %+7.0f B\n", what, to - from, 1024.0 * static_cast<double>(to - from) / readings);
+    };
+    growth("resident, anonymous (RssAnon)", warm->rss.anonKb, last.rss.anonKb);
+    growth("resident, file-backed (RssFile)", warm->rss.fileKb, last.rss.fileKb);
+    growth("resident, shared memory (RssShmem)", warm->rss.shmemKb, last.rss.shmemKb);
+    growth("heap in use (mallinfo2)", warm->heapKb, last.heapKb);
+    growth("  of it SQLite's (sqlite3_memory_used)", warm->sqliteKb, last.sqliteKb);
+    growth("  of it the line monitor's events", static_cast<long>(static_cast<double>(warm->keptEvents) * eventBytes / 1024),
+           static_cast<long>(static_cast<double>(last.keptEvents) * eventBytes / 1024));
+    std::printf("  line monitor's event log: %lld events kept at the end (capacity %lld), %.1f a reading;\n"
+                "    clearing them gave back %ld kB of heap, %.0f B an event\n",
+                static_cast<long long>(keptAtEnd), static_cast<long long>(face.LineEventLog->Capacity()),
+                static_cast<double>(last.keptEvents - warm->keptEvents) / readings,
+                heapBeforeClear - heapAfterClear,
+                eventBytes);
+    std::printf("  samples (s: readings, RSS kB, anon, file, heap kB, SQLite kB, events kept):\n");
+    for (const Sample& s : samples)
+        std::printf("    %4.0f: %ld %ld %ld %ld %ld %ld %lld\n", s.atS, s.readings, s.rssKb, s.rss.anonKb, s.rss.fileKb,
+                    s.heapKb, s.sqliteKb, static_cast<long long>(s.keptEvents));
     return 0;
 }

@@ -60,6 +60,11 @@ void TLineEventLog::TrimToCapacity() {
     shownEnd_ = std::max(shownEnd_, firstSeq_);
 }
 
+void TLineEventLog::SetCapacity(qsizetype capacity) {
+    capacity_ = std::max<qsizetype>(capacity, 1);
+    Flush();
+}
+
 void TLineEventLog::ScheduleFlush() {
     if (!flushTimer_->isActive()) flushTimer_->start();
 }

@@ -67,6 +67,9 @@ public:
     void Clear();
 
     qsizetype Capacity() const { return capacity_; }
+    // A new capacity (at least 1): a batch follows at once, in which the
+    // oldest events beyond it go.
+    void SetCapacity(qsizetype capacity);
     // Events kept (shown or not; at most Capacity() after a batch), and
     // those taken in but not shown yet.
     qsizetype Kept() const { return static_cast<qsizetype>(entries_.size()); }

@@ -363,6 +363,59 @@ TEST(LineEventLog, KeepsTheNewestEventsUpToItsCapacityAndCountsAll) {
     }
 }
 
+TEST(LineEventLog, ANewCapacityKeepsTheNewestEventsAndBoundsWhatFollows) {
+    struct Case {
+        const char* name;
+        int before;          // sent frames taken in before the change
+        bool paused;
+        qsizetype capacity;  // asked for
+        int after;           // sent frames taken in after it
+        qsizetype kept;      // capacity in force
+        QStringList shown;   // bytes of the frames shown
+    };
+    const Case cases[] = {
+        {"lowered below what is kept", 8, false, 3, 0, 3, {"5", "6", "7"}},
+        {"lowered, more follow", 8, false, 3, 4, 3, {"9", "10", "11"}},
+        {"lowered while paused", 8, true, 3, 0, 3, {"5", "6", "7"}},
+        {"raised keeps all", 4, false, 50, 6, 50, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+        {"zero is one", 4, false, 0, 2, 1, {"5"}},
+        {"negative is one", 4, false, -7, 0, 1, {"3"}},
+    };
+    for (const Case& c : cases) {
+        ScriptedDialogs dialogs;
+        VirtualClock clock;
+        TLineEventLog log(clock, nullptr, 20);
+        log.SetBatchInterval(0);
+        TLineMonitor monitor(log, dialogs);
+        monitor.show();
+        int n = 0;
+        for (; n < c.before; ++n) log.OnLineEvent(SentEvent(n));
+        QApplication::processEvents();
+        if (c.paused) log.SetPaused(true);
+        log.SetCapacity(c.capacity);
+        EXPECT_EQ(log.Kept(), std::min<qsizetype>(c.before, c.kept)) << c.name << ": at once";
+        EXPECT_TRUE(monitor.KeptLabel->text().startsWith(
+            QStringLiteral("%1 events kept (at most %2)").arg(std::min<qsizetype>(c.before, c.kept)).arg(c.kept)))
+            << c.name << ": at once, " << monitor.KeptLabel->text().toStdString();
+        if (c.paused) log.SetPaused(false);
+        for (; n < c.before + c.after; ++n) {
+            log.OnLineEvent(SentEvent(n));
+            QApplication::processEvents();
+        }
+        log.Flush();
+        QStringList shown;
+        for (int row = 0; row < log.rowCount(); ++row)
+            shown << QString::fromLatin1(QByteArray::fromHex(log.LineAt(row).section("  ", 4, 4).toLatin1()));
+        EXPECT_EQ(log.Capacity(), c.kept) << c.name;
+        EXPECT_EQ(shown, c.shown) << c.name;
+        EXPECT_EQ(log.Kept(), c.shown.size()) << c.name;
+        EXPECT_EQ(monitor.List->model()->rowCount(), c.shown.size()) << c.name;
+        EXPECT_EQ(monitor.KeptLabel->text(), QStringLiteral("%1 events kept (at most %2)").arg(c.shown.size()).arg(c.kept))
+            << c.name;
+        EXPECT_EQ(log.Counters().framesSent, c.before + c.after) << c.name << ": every event counted";
+    }
+}
+
 TEST(LineEventLog, AHundredThousandEventsAreKeptAndOlderOnesDropOff) {
     ScriptedDialogs dialogs;
     VirtualClock clock;
