@@ -16,7 +16,7 @@ public:
     bool Held();
 
 private:
-    void* display_ = nullptr;   // Display*, kept out of this header
+    void* display_ = nullptr; // Display*, kept out of this header
     unsigned char keycode_ = 0;
     bool tried_ = false;
 };

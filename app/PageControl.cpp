@@ -16,8 +16,7 @@ bool TPageTabBar::event(QEvent* event) {
         --operatorActing_;
         return done;
     }
-    default:
-        return QTabBar::event(event);
+    default: return QTabBar::event(event);
     }
 }
 

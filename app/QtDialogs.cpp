@@ -22,8 +22,8 @@ void ReturnFocusTo(QWidget* owner) {
 }
 
 bool QtDialogs::ConfirmWarning(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text,
-                    QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent_);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return RunModal(box, parent_) == QMessageBox::Ok;

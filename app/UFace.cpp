@@ -23,23 +23,23 @@
 
 #include "app/AppEnvironment.h"
 #include "app/ErrorBox.h"
+#include "app/EscapeKey.h"
 #include "app/HelpWindow.h"
 #include "app/QtDialogs.h"
-#include "app/windows/UAbout.h"
 #include "app/windows/PaintPacer.h"
+#include "app/windows/UAbout.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UHistory.h"
 #include "app/windows/ULineMonitor.h"
 #include "app/windows/UProgressBar.h"
-#include "device/Clock.h"
-#include "device/CurrentData.h"
-#include "device/DeviceContext.h"
-#include "link/CPDrv.h"
-#include "app/EscapeKey.h"
 #include "core/Clock.h"
 #include "core/DataFolder.h"
 #include "core/NumberText.h"
+#include "device/Clock.h"
+#include "device/CurrentData.h"
+#include "device/DeviceContext.h"
 #include "history/HistoryStore.h"
+#include "link/CPDrv.h"
 #include "link/Exchange.h"
 
 namespace zir {
@@ -100,8 +100,8 @@ private:
 };
 
 TFace::TFace(QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                              Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint),
       qtDialogs_(std::make_unique<QtDialogs>(this)),
       clock_(std::make_unique<SystemClock>()),
       exchangeHost_(std::make_unique<ExchangeHost>(*this)),
@@ -162,10 +162,12 @@ TFace::~TFace() {
 
 void TFace::ConnectHandlers() {
     const auto device = [this](QAction* action, void (TFace::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, handler] { RunDeviceAction([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunDeviceAction([this, handler] { (this->*handler)(); }); });
     };
     const auto plain = [this](QAction* action, void (TFace::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
     };
     device(actGetTime, &TFace::actGetTimeExecute);
     device(actReadCurrent, &TFace::actReadCurrentExecute);
@@ -316,9 +318,7 @@ bool TFace::EscapeProbe() {
     return held || CancelRequested();
 }
 
-void TFace::NoteExchangeCancelled() {
-    sinceEscapeCancel_.start();
-}
+void TFace::NoteExchangeCancelled() { sinceEscapeCancel_.start(); }
 
 // --- the window's handlers
 
@@ -393,7 +393,7 @@ void TFace::closeEvent(QCloseEvent* event) {
     if (FProgressBar) FProgressBar->close();
     if (helpWindow_) helpWindow_->close();
     if (LineMonitor) LineMonitor->close();
-    if (FHistory) FHistory->close();  // keeps its placement
+    if (FHistory) FHistory->close(); // keeps its placement
     event->accept();
 }
 
@@ -444,8 +444,7 @@ bool TFace::eventFilter(QObject* watched, QEvent* event) {
             RunDeviceAction([this] { CB_BankDblClick(); });
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QMainWindow::eventFilter(watched, event);
 }

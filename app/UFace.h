@@ -111,8 +111,8 @@ public:
     QLabel* Edit_Time = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QGroupBox* GroupBox10 = nullptr;
-    QComboBox* CB_Bank = nullptr;          // editable: the operator may type a selection
-    QLineEdit* ME_TimeFrom = nullptr;      // input mask equivalent to "!90:00;1;_"
+    QComboBox* CB_Bank = nullptr;     // editable: the operator may type a selection
+    QLineEdit* ME_TimeFrom = nullptr; // input mask equivalent to "!90:00;1;_"
     QLineEdit* ME_TimeTo = nullptr;
     QCheckBox* CB_TimeFrom = nullptr;
     QCheckBox* CB_TimeTo = nullptr;
@@ -132,18 +132,18 @@ public:
     QAction* actGetBankN = nullptr;
     QAction* actRefreshBanks = nullptr;
     QAction* actReadAll = nullptr;
-    QAction* actHistory = nullptr;         // "&History...", Ctrl+H
-    QAction* actSerialPorts = nullptr;     // "Serial &ports...", Service menu
-    QAction* actLineMonitor = nullptr;     // "&Line monitor...", Ctrl+L
-    QMenu* N1 = nullptr;                   // "&Service"
-    QAction* NProgressCheck = nullptr;     // checkable, checked at creation
+    QAction* actHistory = nullptr;     // "&History...", Ctrl+H
+    QAction* actSerialPorts = nullptr; // "Serial &ports...", Service menu
+    QAction* actLineMonitor = nullptr; // "&Line monitor...", Ctrl+L
+    QMenu* N1 = nullptr;               // "&Service"
+    QAction* NProgressCheck = nullptr; // checkable, checked at creation
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu_Razmernost = nullptr;
     QAction* N11 = nullptr;
     QAction* N12 = nullptr;
     QAction* N13 = nullptr;
     QAction* N14 = nullptr;
-    QTimer* Timer = nullptr;               // 1000 ms, runs from start to end
+    QTimer* Timer = nullptr; // 1000 ms, runs from start to end
 
     TFormStorage* FormStorage1 = nullptr;
 
@@ -231,7 +231,7 @@ public:
     bool LongOperationRunning() const;
     bool CancelRequested() const;
     void BeginLongOperation();
-    void EndLongOperation();   // closes the window if a close was asked for meanwhile
+    void EndLongOperation(); // closes the window if a close was asked for meanwhile
 
     // --- handlers (each runs under the application's error guard)
     // UFace.cpp
@@ -324,9 +324,9 @@ private:
     // Auto refresh: the timer's tick count, and whether the last reading gave values.
     std::unique_ptr<TRefreshSchedule> refreshSchedule_;
     bool currentDataValid_ = false;
-    QString logProblemTold_;  // the last failure of ZIR.txt that was told
+    QString logProblemTold_; // the last failure of ZIR.txt that was told
     std::function<void(const QString&)> openWorkbook_;
-    THistoryStore* history_ = nullptr;     // child of the window, deleted before clock_
+    THistoryStore* history_ = nullptr; // child of the window, deleted before clock_
 
     // Long operations (bank list, bank reading) and a close asked for meanwhile.
     int longOperationDepth_ = 0;

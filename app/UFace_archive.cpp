@@ -90,18 +90,16 @@ void ApplyBankList(TFace& face, const QList<BankHeader>& banks) {
 template <typename Operation>
 void RunArchiveOperation(TFace& face, Operation&& operation) {
     LongOperationScope busy(face);
-    const ArchiveServices services{
-        face.MakeDeviceContext(), face.Dialogs(),
-        [&face] {
-            QCoreApplication::processEvents();
-            // A close asked for meanwhile ends the operation as a cancel.
-            if (face.CancelRequested()) throw EProtocolCancel(QStringLiteral("Canceled"));
-        },
-        face.Clock()};
+    const ArchiveServices services{face.MakeDeviceContext(), face.Dialogs(),
+                                   [&face] {
+                                       QCoreApplication::processEvents();
+                                       // A close asked for meanwhile ends the operation as a cancel.
+                                       if (face.CancelRequested()) throw EProtocolCancel(QStringLiteral("Canceled"));
+                                   },
+                                   face.Clock()};
     ArchiveListAdapter list(*face.ArchiveWindow());
     TArchiveReport report({list, services.ctx.status, face.AppDir(),
-                           face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication,
-                           face.Clock()});
+                           face.WorkbookOpener() ? face.WorkbookOpener() : OpenWithDefaultApplication, face.Clock()});
     report.TellOperator([&face](const QString& message) { face.Dialogs().ShowNotice(message); });
     // The history is one more output; its message comes once, at the end.
     THistoryReport history(report, face.History(), services.ctx.deviceAddress);
@@ -123,8 +121,8 @@ THistoryStore& TFace::History() {
 
 void TFace::TellHistoryProblem(bool everyTime) {
     if (!history_) return;
-    const QString problem = history_->TakeProblem(everyTime ? THistoryStore::Repeat::EveryTime
-                                                            : THistoryStore::Repeat::OncePerCause);
+    const QString problem =
+        history_->TakeProblem(everyTime ? THistoryStore::Repeat::EveryTime : THistoryStore::Repeat::OncePerCause);
     if (!problem.isEmpty()) Dialogs().ShowMessage(problem);
 }
 

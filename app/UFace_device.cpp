@@ -39,7 +39,7 @@ void TFace::actReadCurrentExecute() {
     LE_PogrB->setText(fields->uncertaintyB);
     currentDataValid_ = true;
     RecordCurrentReading(History(), LE_DeviceAdr->text(), values, Clock().Now());
-    if (!LongOperationRunning()) TellHistoryProblem(false);  // a reading running tells at its end
+    if (!LongOperationRunning()) TellHistoryProblem(false); // a reading running tells at its end
 }
 
 void TFace::TimerTimer() {
@@ -58,8 +58,8 @@ void TFace::TimerTimer() {
         const CurrentDataFields shown{LE_DataA->text(), LE_PogrA->text(), LE_DataB->text(), LE_PogrB->text()};
         QString problem;
         try {
-            if (AppendCurrentDataLog(AppDir() + kCurrentDataLogName, Clock().Now(), shown,
-                                     MakeDeviceContext().status, &problem)) {
+            if (AppendCurrentDataLog(AppDir() + kCurrentDataLogName, Clock().Now(), shown, MakeDeviceContext().status,
+                                     &problem)) {
                 logProblemTold_.clear();
                 return;
             }
@@ -98,9 +98,8 @@ void TFace::actSetKoeffExecute() {
 }
 
 void TFace::actSetParamsExecute() {
-    WriteServiceParameters(MakeDeviceContext(),
-                           {RxSpinEdit_Param_SN->value(), RxSpEdit_Param_NN->value(), RxSpEdit_Param_Z->value(),
-                            RxSpEdit_Param_VCom->value()});
+    WriteServiceParameters(MakeDeviceContext(), {RxSpinEdit_Param_SN->value(), RxSpEdit_Param_NN->value(),
+                                                 RxSpEdit_Param_Z->value(), RxSpEdit_Param_VCom->value()});
 }
 
 } // namespace zir

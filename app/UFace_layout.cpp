@@ -130,8 +130,8 @@ void TFace::BuildTopStrip(QWidget* client) {
 
     Image1 = Named(new QLabel, "Image1");
     // The 216 x 95 logo in a 193 x 89 frame, proportions kept.
-    Image1->setPixmap(QPixmap(QStringLiteral(":/zir/logo.png"))
-                          .scaled(193, 89, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    Image1->setPixmap(
+        QPixmap(QStringLiteral(":/zir/logo.png")).scaled(193, 89, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     Image1->setFixedSize(193, 89);
     Image1->setAlignment(Qt::AlignCenter);
 
@@ -179,13 +179,14 @@ QWidget* TFace::BuildPageMode() {
         auto* box = new QVBoxLayout(GroupBox6);
         box->addLayout(Labelled(BuddyLabel("Edit_Koeff_K_Label", "Factor &K", Edit_Koeff_K), Edit_Koeff_K));
         box->addLayout(Labelled(BuddyLabel("Edit_Koeff_M_Label", "Factor &M", Edit_Koeff_M), Edit_Koeff_M));
-        box->addLayout(Labelled(BuddyLabel("Edit_Koeff_Porog_Label", "&Threshold", Edit_Koeff_Porog), Edit_Koeff_Porog));
+        box->addLayout(
+            Labelled(BuddyLabel("Edit_Koeff_Porog_Label", "&Threshold", Edit_Koeff_Porog), Edit_Koeff_Porog));
         box->addWidget(BitBtn5);
     }
 
     GroupBox7 = Group("GroupBox7", "№ of channel");
-    RxSpE_NumChanel = Spin("RxSpE_NumChanel", 1, 2, 1,
-                           Lines({"Number of channel", "1 - channel  \"A\"", "2 - channel \"B\""}));
+    RxSpE_NumChanel =
+        Spin("RxSpE_NumChanel", 1, 2, 1, Lines({"Number of channel", "1 - channel  \"A\"", "2 - channel \"B\""}));
     Stack(GroupBox7, {RxSpE_NumChanel});
 
     GB_Hidden = Group("GB_Hidden", "Parameters");
@@ -194,10 +195,10 @@ QWidget* TFace::BuildPageMode() {
     RxSpEdit_Param_Z = Spin("RxSpEdit_Param_Z", 0, 6, 0,
                             Lines({"0 - charging off", "1 - 4.3V / 2.2mA", "2 - 4.3V / 1.1mA", "3 - 4.3V / 0.5mA",
                                    "4 - 3.6V / 1.8mA", "5 - 3.6V / 0.9mA", "6 - 3.6V / 0.4mA"}));
-    RxSpEdit_Param_VCom = Spin("RxSpEdit_Param_VCom", 0, 4, 0,
-                               Lines({"0 - 19200", "1 - 9600", "2 - 4800", "3 - 2400", "4 - 1200"}));
+    RxSpEdit_Param_VCom =
+        Spin("RxSpEdit_Param_VCom", 0, 4, 0, Lines({"0 - 19200", "1 - 9600", "2 - 4800", "3 - 2400", "4 - 1200"}));
     BitBtn4 = GlyphButton("BitBtn4", "Save &parameters to device", actSetParams, QStyle::SP_DialogSaveButton);
-    BitBtn4->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+    BitBtn4->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     {
         auto* grid = new QGridLayout(GB_Hidden);
         grid->addWidget(BuddyLabel("Label7", "&Serial number", RxSpinEdit_Param_SN), 0, 0);
@@ -337,7 +338,8 @@ void TFace::BuildActions() {
     actGetTime = make("actGetTime", "Read &Time", "Read device time", "Device", QKeySequence(Qt::CTRL | Qt::Key_T));
     actAbout = make("actAbout", "About", "About window", "", QKeySequence(Qt::CTRL | Qt::Key_A));
     actExit = make("actExit", "E&xit", "Finish program", "", QKeySequence(Qt::CTRL | Qt::Key_X));
-    actSetRazmernost = make("actSetRazmernost", "Save &Dimension to divice", "Write Dimensionality to device", "Device");
+    actSetRazmernost =
+        make("actSetRazmernost", "Save &Dimension to divice", "Write Dimensionality to device", "Device");
     actSetKoeff = make("actSetKoeff", "Save &Coefficients to device", "Write Coefficients to device", "Device");
     actSetParams = make("actSetParams", "Save &Parameters to device", "Write Parameters to device", "Device");
     actReadCurrent = make("actReadCurrent", "Read &Current data", "Read current data from device", "Device");
@@ -350,7 +352,8 @@ void TFace::BuildActions() {
     actLineMonitor = make("actLineMonitor", "&Line monitor...", "Every frame on the line, with verdicts and counters",
                           "", QKeySequence(Qt::CTRL | Qt::Key_L));
 
-    NProgressCheck = Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
+    NProgressCheck =
+        Named(new QAction(QStringLiteral("Show progressbar while refresh is doing"), this), "NProgressCheck");
     NProgressCheck->setCheckable(true);
     NProgressCheck->setChecked(true);
 }
@@ -377,7 +380,7 @@ void TFace::BuildMenus() {
     N1->addAction(actExit);
     auto* mainMenu = Named(new QMenuBar(this), "MainMenu1");
     mainMenu->addMenu(N1);
-    mainMenu->addAction(actAbout);  // N3, on the menu bar itself
+    mainMenu->addAction(actAbout); // N3, on the menu bar itself
     setMenuBar(mainMenu);
 
     PopupMenu1 = Named(new QMenu(this), "PopupMenu1");

@@ -7,7 +7,8 @@
 namespace zir {
 
 void TFace::CreateFormStorage() {
-    FormStorage1 = CreateFaceStorage(this, [this](const QString& message) { Dialogs().ShowError(ErrorBoxText(message)); });
+    FormStorage1 =
+        CreateFaceStorage(this, [this](const QString& message) { Dialogs().ShowError(ErrorBoxText(message)); });
     // Saved when the window has allowed its close, before it goes.
     connect(this, &TFace::CloseAccepted, FormStorage1, &TFormPlacement::CloseQuery);
 }

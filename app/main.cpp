@@ -3,8 +3,8 @@
 
 #include "app/AppEnvironment.h"
 #include "app/CommandLine.h"
-#include "app/UFace.h"
 #include "app/Startup.h"
+#include "app/UFace.h"
 #include "core/NumberText.h"
 
 int main(int argc, char** argv) {

@@ -1,20 +1,20 @@
 #include "archive/ArchiveRecord.h"
 
+#include "core/DateText.h"
 #include "device/BankLetter.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
-#include "core/DateText.h"
 
 namespace zir {
 
 namespace {
 // Offsets in the record reply frame.
 constexpr int kBankOffset = 14;
-constexpr int kIndexOffset = 15;  // four ASCII digits, most significant first
+constexpr int kIndexOffset = 15; // four ASCII digits, most significant first
 constexpr int kUncertaintyBOffset = 20;
-constexpr int kValueBOffset = 21;  // low byte first
+constexpr int kValueBOffset = 21; // low byte first
 constexpr int kUncertaintyAOffset = 23;
-constexpr int kValueAOffset = 24;  // low byte first
+constexpr int kValueAOffset = 24; // low byte first
 
 bool IsEmptyUncertainty(int percent) { return percent == 0 || percent == 255; }
 } // namespace
@@ -49,27 +49,25 @@ bool IsEmptyRecord(const ArchiveRecord& record) {
            IsEmptyUncertainty(record.uncertaintyA) && IsEmptyUncertainty(record.uncertaintyB);
 }
 
-QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
-                   const QString& dimensionB) {
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA, const QString& dimensionB) {
     return RecordLine(record, dimensionA, dimensionB, QLocale::system());
 }
 
-QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
-                   const QString& dimensionB, const QLocale& locale) {
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA, const QString& dimensionB,
+                   const QLocale& locale) {
     return DateTimeToText(record.time, locale) + QStringLiteral("    ") + record.valueA + u' ' + dimensionA +
-           QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyA) +
-           QStringLiteral(" %     ") + record.valueB + u' ' + dimensionB +
-           QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) + QStringLiteral(" %");
+           QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyA) + QStringLiteral(" %     ") +
+           record.valueB + u' ' + dimensionB + QStringLiteral(" \u00B1 ") + QString::number(record.uncertaintyB) +
+           QStringLiteral(" %");
 }
 
 QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter) {
     return ReportTitle(address, bankDate, filter, QLocale::system());
 }
 
-QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
-                    const QLocale& locale) {
-    QString title = QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") +
-                    ShortDateText(bankDate, locale);
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter, const QLocale& locale) {
+    QString title =
+        QStringLiteral("Report to ZIR ") + address + QStringLiteral(" on ") + ShortDateText(bankDate, locale);
     if (filter.from) title += QStringLiteral(" from ") + filter.from->label;
     if (filter.to) title += QStringLiteral(" to ") + filter.to->label;
     return title;

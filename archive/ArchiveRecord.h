@@ -18,11 +18,11 @@ inline constexpr int kRecordReplySize = 30;
 inline constexpr int kMinutesPerDay = 1440;
 
 struct ArchiveRecord {
-    std::uint8_t bank = 0;   // the bank the reply names
-    int index = 0;           // the minute the reply names
-    QDateTime time;          // bank date + index minutes
+    std::uint8_t bank = 0; // the bank the reply names
+    int index = 0;         // the minute the reply names
+    QDateTime time;        // bank date + index minutes
     QString valueA;
-    int uncertaintyA = 0;    // percent
+    int uncertaintyA = 0; // percent
     QString valueB;
     int uncertaintyB = 0;
     std::uint16_t codeA = 0; // the value codes as the reply carries them
@@ -45,17 +45,15 @@ bool IsEmptyRecord(const ArchiveRecord& record);
 
 // The line of the list window and of "Archive.txt":
 // "<time>    <A> <dimA> ± <uA> %     <B> <dimB> ± <uB> %".
-QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
-                   const QString& dimensionB);
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA, const QString& dimensionB);
 // The same with the time written in the given locale instead of the system's.
-QString RecordLine(const ArchiveRecord& record, const QString& dimensionA,
-                   const QString& dimensionB, const QLocale& locale);
+QString RecordLine(const ArchiveRecord& record, const QString& dimensionA, const QString& dimensionB,
+                   const QLocale& locale);
 
 // "Report to ZIR <address> on <date>[ from <from>][ to <to>]", with the
 // labels of the filter's limits.
 QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter);
 // The same with the date written in the given locale instead of the system's.
-QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter,
-                    const QLocale& locale);
+QString ReportTitle(const QString& address, const QDate& bankDate, const TimeFilter& filter, const QLocale& locale);
 
 } // namespace zir

@@ -63,8 +63,7 @@ bool TArchiveReport::Start(const ReportStart& start) {
                 QStringLiteral("Uncertainty of measurement in chanel B,%"),
                 QStringLiteral("Record index"),
             };
-            for (int column = 1; column <= 6; ++column)
-                workbook_->PutText(kHeadsRow, column, heads[column - 1]);
+            for (int column = 1; column <= 6; ++column) workbook_->PutText(kHeadsRow, column, heads[column - 1]);
         } catch (const EZirError& e) {
             workbook_.reset();
             services_.status.SetStatus(kCantStartExcel);
@@ -75,9 +74,9 @@ bool TArchiveReport::Start(const ReportStart& start) {
     if (start.toFile) {
         textFile_ = std::make_unique<TArchiveTextFile>();
         if (!textFile_->Open(services_.appDir)) {
-            services_.status.SetStatus(QStringLiteral("Can't save archive data to the file ") +
-                                       textFile_->Path());
-            Tell(Output::TextFile, QStringLiteral("Cannot open file \"%1\": %2").arg(textFile_->Path(), textFile_->ErrorText()));
+            services_.status.SetStatus(QStringLiteral("Can't save archive data to the file ") + textFile_->Path());
+            Tell(Output::TextFile,
+                 QStringLiteral("Cannot open file \"%1\": %2").arg(textFile_->Path(), textFile_->ErrorText()));
             textFile_.reset();
             FinishWorkbook();
             return false;
@@ -103,8 +102,7 @@ void TArchiveReport::Heads(const QString& dimensionA, const QString& dimensionB)
     }
 }
 
-void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
-                            int row) {
+void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, int requestedIndex, int row) {
     services_.list.AddLine(line);
     if (workbook_) {
         try {
@@ -115,8 +113,7 @@ void TArchiveReport::Record(const ArchiveRecord& record, const QString& line, in
             workbook_->PutNumber(row, kUncertaintyAColumn, record.uncertaintyA);
             PutValue(*workbook_, row, kValueBColumn, record.valueB);
             workbook_->PutNumber(row, kUncertaintyBColumn, record.uncertaintyB);
-            workbook_->PutText(row, kIndexColumn,
-                               QStringLiteral("%1(%2)").arg(requestedIndex).arg(record.bank));
+            workbook_->PutText(row, kIndexColumn, QStringLiteral("%1(%2)").arg(requestedIndex).arg(record.bank));
             workbook_->Flush();
         } catch (const EZirError& e) {
             GiveUp(Output::Workbook, e.message());
@@ -178,7 +175,7 @@ void TArchiveReport::FinishWorkbook() {
 
 void TArchiveReport::GiveUp(Output output, const QString& message) {
     if (output == Output::Workbook) {
-        workbook_.reset();  // removes what it had begun
+        workbook_.reset(); // removes what it had begun
     } else if (textFile_) {
         textFile_->CloseQuietly();
         textFile_.reset();

@@ -37,8 +37,8 @@ struct ReportStart {
     QString title;
     std::uint8_t bank = 0;
     QDate bankDate;
-    bool toExcel = false;  // CB_ToExcel at the start of the reading
-    bool toFile = false;   // CB_ToFile at the start of the reading
+    bool toExcel = false; // CB_ToExcel at the start of the reading
+    bool toFile = false;  // CB_ToFile at the start of the reading
 };
 
 // The outputs as the reading calls them, in this order: Start, ShowList,
@@ -54,8 +54,7 @@ public:
     virtual void Heads(const QString& dimensionA, const QString& dimensionB) = 0;
     // List, workbook, text file. requestedIndex is the minute asked for; the
     // workbook row (from 1) belongs to it, whatever minute the reply names.
-    virtual void Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
-                        int row) = 0;
+    virtual void Record(const ArchiveRecord& record, const QString& line, int requestedIndex, int row) = 0;
     // A minute that did not answer: no record came for it after every attempt.
     virtual void Unanswered(int /*requestedIndex*/) {}
     // What the reading asked for and got, once it got past its time window,
@@ -75,7 +74,7 @@ public:
 class IArchiveList {
 public:
     virtual ~IArchiveList() = default;
-    virtual void Show() = 0;   // not modal
+    virtual void Show() = 0; // not modal
     virtual void AddLine(const QString& line) = 0;
     // The window's bottom panel: "N of M minutes read" after each reading.
     virtual void ShowSummary(const QString& /*text*/) {}
@@ -87,9 +86,9 @@ public:
     struct Services {
         IArchiveList& list;
         IStatusLine& status;
-        QString appDir;                                      // ends in "/"
-        std::function<void(const QString& path)> openWorkbook;  // default application
-        IClock& clock;                                       // names the workbook
+        QString appDir;                                        // ends in "/"
+        std::function<void(const QString& path)> openWorkbook; // default application
+        IClock& clock;                                         // names the workbook
     };
 
     explicit TArchiveReport(Services services);
@@ -104,8 +103,7 @@ public:
     bool Start(const ReportStart& start) override;
     void ShowList() override;
     void Heads(const QString& dimensionA, const QString& dimensionB) override;
-    void Record(const ArchiveRecord& record, const QString& line, int requestedIndex,
-                int row) override;
+    void Record(const ArchiveRecord& record, const QString& line, int requestedIndex, int row) override;
     // The list window's panel shows the minutes of every reading of this
     // report (that is, of the operation) so far.
     void Counted(const MinuteCount& count) override;

@@ -12,7 +12,7 @@ bool TArchiveTextFile::Open(const QString& appDir) {
 
 void TArchiveTextFile::WriteLine(const QString& line) {
     if (!file_.IsOpen()) {
-        if (writeFailed_) return;  // the failure has been reported already
+        if (writeFailed_) return; // the failure has been reported already
         throw EFileError(QStringLiteral("Archive file is not open: ") + path_);
     }
     try {

@@ -6,12 +6,12 @@
 #include <QLocale>
 #include <algorithm>
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
+#include <cerrno>
+#include <cstdio>
 
 #include "core/DateText.h"
 #include "core/Errors.h"
@@ -114,8 +114,8 @@ QString SpreadsheetDateTimeFormat(const QString& qtFormat) {
 
 TArchiveWorkbook::~TArchiveWorkbook() { Discard(); }
 
-QString TArchiveWorkbook::FreeFileName(const QString& folder, std::uint8_t bank,
-                                       const QDate& bankDate, const QDateTime& now) {
+QString TArchiveWorkbook::FreeFileName(const QString& folder, std::uint8_t bank, const QDate& bankDate,
+                                       const QDateTime& now) {
     const QString base = QStringLiteral("ZIR_archive_%1_bank%2_read_%3")
                              .arg(bankDate.toString(QStringLiteral("yyyy-MM-dd")))
                              .arg(bank)
@@ -147,8 +147,8 @@ int TArchiveWorkbook::RemoveLeftovers(const QString& folder) {
     return removed;
 }
 
-bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QDate& bankDate,
-                              const QDateTime& now, const QString& tempFolder) {
+bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QDate& bankDate, const QDateTime& now,
+                              const QString& tempFolder) {
     Discard();
     error_.clear();
     folder_ = folder;
@@ -160,14 +160,13 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
     for (int attempt = 0; attempt < 100 && lockFd_ < 0; ++attempt) {
         const QString path = FreeFileName(folder, bank, bankDate, now);
         const QString temporary = TemporaryNameOf(path);
-        const int fd = ::open(QFile::encodeName(temporary).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             error_ = QStringLiteral("Can't create the workbook %1: %2").arg(path, SystemErrorText(errno));
             return false;
         }
-        ::flock(fd, LOCK_EX | LOCK_NB);  // a fresh file: nobody else holds it
+        ::flock(fd, LOCK_EX | LOCK_NB); // a fresh file: nobody else holds it
         lockFd_ = fd;
         path_ = path;
         temporary_ = temporary;
@@ -200,9 +199,8 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
 
 void TArchiveWorkbook::PutText(int row, int column, const QString& text, bool titleFont) {
     if (!book_) throw EFileError(QStringLiteral("The workbook is closed: ") + path_);
-    const lxw_error result =
-        worksheet_write_string(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1),
-                               text.toUtf8().constData(), titleFont ? titleFormat_ : nullptr);
+    const lxw_error result = worksheet_write_string(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1),
+                                                    text.toUtf8().constData(), titleFont ? titleFormat_ : nullptr);
     if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
 }
 
@@ -216,8 +214,8 @@ void TArchiveWorkbook::PutDateTime(int row, int column, const QDateTime& moment)
     if (!book_) throw EFileError(QStringLiteral("The workbook is closed: ") + path_);
     const QDate date = moment.date();
     const QTime time = moment.time();
-    lxw_datetime value{date.year(), date.month(), date.day(), time.hour(), time.minute(),
-                       time.second() + time.msec() / 1000.0};
+    lxw_datetime value{date.year(), date.month(),  date.day(),
+                       time.hour(), time.minute(), time.second() + time.msec() / 1000.0};
     const lxw_error result =
         worksheet_write_datetime(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), &value, dateTimeFormat_);
     if (result != LXW_NO_ERROR) FailCell(row, column, path_, result);
@@ -232,8 +230,7 @@ void TArchiveWorkbook::Flush() {
     errno = 0;
     if (std::fflush(rows) == 0 && !std::ferror(rows)) return;
     const int error = errno ? errno : EIO;
-    Fail(QStringLiteral("Can't write the workbook %1 (its rows go to %2)")
-             .arg(path_, QFile::decodeName(tmpDir_)),
+    Fail(QStringLiteral("Can't write the workbook %1 (its rows go to %2)").arg(path_, QFile::decodeName(tmpDir_)),
          error);
 }
 
@@ -245,10 +242,11 @@ void TArchiveWorkbook::Save() {
     titleFormat_ = nullptr;
     dateTimeFormat_ = nullptr;
     errno = 0;
-    const lxw_error result = workbook_close(book);  // writes the file and frees the workbook
+    const lxw_error result = workbook_close(book); // writes the file and frees the workbook
     if (result != LXW_NO_ERROR) {
         const int error = errno;
-        QString what = QStringLiteral("Can't save the workbook %1: %2").arg(path_, QString::fromUtf8(lxw_strerror(result)));
+        QString what =
+            QStringLiteral("Can't save the workbook %1: %2").arg(path_, QString::fromUtf8(lxw_strerror(result)));
         if (error != 0) what += QStringLiteral(" (") + SystemErrorText(error) + u')';
         error_ = what;
         Discard();

@@ -33,8 +33,7 @@ public:
 
     // "ZIR_archive_<bank date>_bank<n>_read_<now>.xlsx", with "_2", "_3", ...
     // before the extension while a file of that name exists.
-    static QString FreeFileName(const QString& folder, std::uint8_t bank, const QDate& bankDate,
-                                const QDateTime& now);
+    static QString FreeFileName(const QString& folder, std::uint8_t bank, const QDate& bankDate, const QDateTime& now);
 
     // The temporary name of a workbook being built: "." + final name + ".part".
     static QString TemporaryNameOf(const QString& finalPath);
@@ -84,12 +83,12 @@ private:
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* titleFormat_ = nullptr;
     lxw_format* dateTimeFormat_ = nullptr;
-    QByteArray dateTimeCode_;  // kept alive for the library
+    QByteArray dateTimeCode_; // kept alive for the library
     QString folder_;
-    QString path_;          // final name
-    QString temporary_;     // the file being built, "" once renamed or removed
-    int lockFd_ = -1;       // holds the temporary file's lock while it is built
-    QByteArray tmpDir_;     // kept alive for the library's options
+    QString path_;      // final name
+    QString temporary_; // the file being built, "" once renamed or removed
+    int lockFd_ = -1;   // holds the temporary file's lock while it is built
+    QByteArray tmpDir_; // kept alive for the library's options
     QString error_;
     std::uint8_t bank_ = 0;
     QDate bankDate_;

@@ -14,7 +14,7 @@ constexpr int kLetterOffset = 14;
 constexpr int kDayOffset = 17;
 constexpr int kMonthOffset = 18;
 constexpr int kYearOffset = 19;
-constexpr int kHighestListableBank = 99;  // keeps the sort key's two digits
+constexpr int kHighestListableBank = 99; // keeps the sort key's two digits
 
 QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 } // namespace
@@ -34,8 +34,8 @@ std::optional<BankHeader> DecodeBankHeader(const QByteArray& reply) {
 }
 
 QString BankSortKey(const BankHeader& header) {
-    return TwoDigits(header.date.year() - 2000) + TwoDigits(header.date.month()) +
-           TwoDigits(header.date.day()) + TwoDigits(header.bank);
+    return TwoDigits(header.date.year() - 2000) + TwoDigits(header.date.month()) + TwoDigits(header.date.day()) +
+           TwoDigits(header.bank);
 }
 
 QList<BankHeader> RefreshBankList(const DeviceContext& ctx, const std::function<void()>& processEvents) {
@@ -52,11 +52,9 @@ QList<BankHeader> RefreshBankList(const DeviceContext& ctx, const std::function<
             if (auto header = DecodeBankHeader(reply)) active.push_back(*header);
         }
     }
-    std::stable_sort(active.begin(), active.end(), [](const BankHeader& a, const BankHeader& b) {
-        return BankSortKey(a) < BankSortKey(b);
-    });
-    ctx.status.SetStatus(active.isEmpty() ? kNoActiveBanks
-                                          : QStringLiteral("Bank list was refreshed"));
+    std::stable_sort(active.begin(), active.end(),
+                     [](const BankHeader& a, const BankHeader& b) { return BankSortKey(a) < BankSortKey(b); });
+    ctx.status.SetStatus(active.isEmpty() ? kNoActiveBanks : QStringLiteral("Bank list was refreshed"));
     return active;
 }
 

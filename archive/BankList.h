@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 #include <QDate>
-#include <QString>
 #include <QList>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,7 +20,7 @@ inline constexpr int kBankHeaderReplySize = 24;
 inline const QString kNoActiveBanks = QStringLiteral("No active banks");
 
 struct BankHeader {
-    std::uint8_t bank = 0;  // the number the reply names, not the one asked for
+    std::uint8_t bank = 0; // the number the reply names, not the one asked for
     QDate date;
     bool operator==(const BankHeader&) const = default;
 };

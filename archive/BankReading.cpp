@@ -26,12 +26,10 @@ std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const s
     BankSelection current{kNoBank, services.clock.Now().date()};
     if (services.operatorDialogs.AskYesNoCancel(QStringLiteral("Would you read values from current bank?")) ==
         Answer::Yes) {
-        if (auto letter = ReadCurrentBankLetter(services.ctx))
-            current.bank = BankNumberOf(*letter);
+        if (auto letter = ReadCurrentBankLetter(services.ctx)) current.bank = BankNumberOf(*letter);
     }
     if (current.bank == kNoBank) {
-        services.ctx.status.SetStatus(
-            QStringLiteral("Arhive reading was broken because number is wrong"));
+        services.ctx.status.SetStatus(QStringLiteral("Arhive reading was broken because number is wrong"));
         return std::nullopt;
     }
     return current;
@@ -39,9 +37,8 @@ std::optional<BankSelection> ChooseBank(const ArchiveServices& services, const s
 
 // Dimension texts, then one request per minute; lastLine receives each record
 // line as it is built, so the report end has it however the loop ends.
-void ReadRecords(const ArchiveServices& services, const BankReadingInputs& inputs,
-                 const BankSelection& bank, const TimeWindow& window, IArchiveReport& report,
-                 QString& lastLine, MinuteCount& count) {
+void ReadRecords(const ArchiveServices& services, const BankReadingInputs& inputs, const BankSelection& bank,
+                 const TimeWindow& window, IArchiveReport& report, QString& lastLine, MinuteCount& count) {
     const DeviceContext& ctx = services.ctx;
     ProgressGuard progress(ctx, window.to - window.from + kStepsBeforeRecords);
     const char letter = BankLetter(bank.bank);
@@ -74,8 +71,7 @@ void ReadRecords(const ArchiveServices& services, const BankReadingInputs& input
 }
 } // namespace
 
-MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
-                     IArchiveReport& report) {
+MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs, IArchiveReport& report) {
     const DeviceContext& ctx = services.ctx;
     const PortHold hold(ctx.link);
     ctx.status.SetStatus(QString());

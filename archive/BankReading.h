@@ -24,26 +24,25 @@ struct BankReadingInputs {
     // is then asked about the bank in use).
     std::optional<BankSelection> bank;
     TimeFilter filter;
-    bool noNull = false;    // leave out empty records
-    bool toExcel = false;   // a new workbook
-    bool toFile = false;    // "Archive.txt"
+    bool noNull = false;  // leave out empty records
+    bool toExcel = false; // a new workbook
+    bool toFile = false;  // "Archive.txt"
 };
 
 struct ArchiveServices {
     DeviceContext ctx;
-    IOperatorDialogs& operatorDialogs;  // the one question and the message boxes
+    IOperatorDialogs& operatorDialogs; // the one question and the message boxes
     // Lets pending events run before each request; may throw to end the
     // operation (a close of the program asked for meanwhile).
     std::function<void()> processEvents;
-    IClock& clock;          // the computer's date, for the bank in use
+    IClock& clock; // the computer's date, for the bank in use
 };
 
 // Reads the selected bank. Refusals end it with their message; an address
 // error or the operator's cancel passes out after the outputs have been
 // ended. Returns the minutes asked for and read (none after a refusal); the
 // report is told them as well (Counted), also when an error ends the reading.
-MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs,
-                     IArchiveReport& report);
+MinuteCount ReadBank(const ArchiveServices& services, const BankReadingInputs& inputs, IArchiveReport& report);
 
 // Refreshes the bank list (applyBankList gets the active banks), then reads
 // each listed bank, oldest first: selectBank(i) makes bank i the selection

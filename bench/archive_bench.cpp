@@ -30,7 +30,7 @@ using namespace zir::test;
 constexpr int kBaud = 19200;
 constexpr int kRecords = 1440;
 constexpr int kSampleRecords = 20;
-constexpr int kRequestBytes = 23;  // record request: 14 header + 5 data + 4 checksum
+constexpr int kRequestBytes = 23; // record request: 14 header + 5 data + 4 checksum
 constexpr int kReplyBytes = 30;
 constexpr double kTarget = 1.3;
 constexpr long kRssLimitKb = 150 * 1024;
@@ -61,8 +61,7 @@ struct Reading {
     int lines = 0;
 };
 
-Reading Read(const ArchiveServices& services, IArchiveReport& report, ListInMemory& list,
-             BankReadingInputs inputs) {
+Reading Read(const ArchiveServices& services, IArchiveReport& report, ListInMemory& list, BankReadingInputs inputs) {
     const int before = int(list.lines.size());
     const auto start = std::chrono::steady_clock::now();
     ReadBank(services, inputs, report);
@@ -78,10 +77,9 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<SimProcess> sim;
     try {
-        sim = std::make_unique<SimProcess>(
-            QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank", "3",
-                        "--active-banks", "7"},
-            simPath);
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
+                                                       "--current-bank", "3", "--active-banks", "7"},
+                                           simPath);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -23,7 +23,7 @@ using namespace zir;
 using namespace zir::test;
 
 constexpr int kBaud = 19200;
-constexpr double kSimTurnaroundMs = 2.0;   // zir-sim's pause before it answers
+constexpr double kSimTurnaroundMs = 2.0; // zir-sim's pause before it answers
 
 struct Figures {
     double meanMs = 0;
@@ -31,8 +31,7 @@ struct Figures {
     int failures = 0;
 };
 
-Figures Run(TExchange& exchange, const QByteArray& request, int n)
-{
+Figures Run(TExchange& exchange, const QByteArray& request, int n) {
     std::vector<double> times;
     Figures f;
     for (int i = 0; i < n; ++i) {
@@ -49,8 +48,7 @@ Figures Run(TExchange& exchange, const QByteArray& request, int n)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 40;
     const QString simPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ZIR_SIM_PATH);
@@ -73,8 +71,8 @@ int main(int argc, char** argv)
         return 1;
     }
     // A record of the bank in use, minute 600.
-    const QByteArray request = BuildFrame(device, kHostAddress, kKindRead, kControlRequest,
-                                          QByteArray(1, clockReply[22]) + "0600");
+    const QByteArray request =
+        BuildFrame(device, kHostAddress, kKindRead, kControlRequest, QByteArray(1, clockReply[22]) + "0600");
 
     exchange.SetPureSilenceRule(false);
     const Figures early = Run(exchange, request, n);
@@ -83,8 +81,8 @@ int main(int argc, char** argv)
 
     const double wireMs = static_cast<double>(request.size() + 30) * 10.0 * 1000.0 / kBaud;
     const double boundMs = wireMs + kSimTurnaroundMs;
-    std::printf("record exchange, %d baud, %d exchanges each, request %lld bytes, reply 30 bytes\n",
-                kBaud, n, static_cast<long long>(request.size()));
+    std::printf("record exchange, %d baud, %d exchanges each, request %lld bytes, reply 30 bytes\n", kBaud, n,
+                static_cast<long long>(request.size()));
     std::printf("wire-time bound: %.1f ms (wire %.1f ms + turnaround %.1f ms)\n", boundMs, wireMs, kSimTurnaroundMs);
     std::printf("%-22s mean %7.1f ms  worst %7.1f ms  mean/bound %5.2fx  failures %d\n",
                 "early end of reply:", early.meanMs, early.worstMs, early.meanMs / boundMs, early.failures);

@@ -12,8 +12,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "bench/HistoryYear.h"
@@ -28,7 +28,7 @@ namespace {
 using namespace zir;
 using bench::MakeYearEntry;
 
-constexpr double kWireMsPerRecord = 27.6;  // 23-byte request + 30-byte reply at 19200 baud, 2 ms turnaround
+constexpr double kWireMsPerRecord = 27.6; // 23-byte request + 30-byte reply at 19200 baud, 2 ms turnaround
 const QString& kAddress = bench::kYearAddress;
 const QDate& kFirstDay = bench::kYearFirstDay;
 
@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
     QDir().mkpath(folder);
     const QString path = folder + QStringLiteral("/history.sqlite");
-    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) QFile::remove(path + suffix);
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(path + suffix);
 
     // A full day into an empty history.
     const double emptyDayMs = StoreDay(path, kFirstDay.addDays(400), 1);
@@ -93,7 +94,8 @@ int main(int argc, char** argv) {
 
     // A full day into the history of a year.
     std::vector<double> dayMs;
-    for (int i = 0; i < 3; ++i) dayMs.push_back(StoreDay(path, kFirstDay.addDays(500 + i), 7 + static_cast<std::uint64_t>(i)));
+    for (int i = 0; i < 3; ++i)
+        dayMs.push_back(StoreDay(path, kFirstDay.addDays(500 + i), 7 + static_cast<std::uint64_t>(i)));
     const double yearDayMs = Median(dayMs);
 
     // The year back, both channels.
@@ -132,8 +134,9 @@ int main(int argc, char** argv) {
                 yearDayMs, yearDayMs * 1000 / 1440, 100 * yearDayMs / wireDayMs);
     std::printf("year written as 365 day readings: %.1f s\n", fillS);
     std::printf("database of a year (%d records): %.1f MB (target <= 60 MB)\n", 365 * 1440, fileMb);
-    std::printf("query of a year, both channels: %zu rows, median %.0f ms, best %.0f ms, CPU %.0f ms (target <= 300 ms)\n",
-                rows, Median(queryMs), *std::min_element(queryMs.begin(), queryMs.end()), Median(queryCpuMs));
+    std::printf(
+        "query of a year, both channels: %zu rows, median %.0f ms, best %.0f ms, CPU %.0f ms (target <= 300 ms)\n",
+        rows, Median(queryMs), *std::min_element(queryMs.begin(), queryMs.end()), Median(queryCpuMs));
     std::vector<double> leanMs, leanCpuMs;
     for (int i = 0; i < 5; ++i) {
         timer.restart();

@@ -18,13 +18,13 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 
-#include "app/windows/LineEventLog.h"
-#include "app/windows/ULineMonitor.h"
 #include "app/Dialogs.h"
 #include "app/settings/FormPlacement.h"
+#include "app/windows/LineEventLog.h"
+#include "app/windows/ULineMonitor.h"
 #include "bench/BenchDialogs.h"
 #include "core/Clock.h"
 #include "link/ZebusModTransport.h"
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     bench::BenchDialogs dialogs;
     SystemClock clock;
     TLineEventLog log(clock);
-    log.SetBatchInterval(1000000);   // batches come when the benchmark says
+    log.SetBatchInterval(1000000); // batches come when the benchmark says
     TLineMonitor monitor(log, dialogs);
     monitor.Placement().Active = false;
     if (!qEnvironmentVariableIsSet("BENCH_HIDDEN")) monitor.show();
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
             QApplication::processEvents();
             if (i % kExchangesPerBatch == 0) {
                 log.Flush();
-                QApplication::processEvents();   // the repaint
+                QApplication::processEvents(); // the repaint
             }
             worstMs = std::max(worstMs, MsSince(one));
         }
@@ -143,9 +143,9 @@ int main(int argc, char** argv) {
                 static_cast<long long>(log.Capacity()), monitor.List->model()->rowCount());
     std::printf("filling up: %d exchanges, %.3f ms each (%.2f %% of a %.1f ms record exchange), CPU %.3f ms\n", toFill,
                 perFill, 100.0 * perFill / kWireMsPerExchange, kWireMsPerExchange, fillCpuMs / toFill);
-    std::printf("full log:   %d exchanges, %.3f ms each (%.2f %%), CPU %.3f ms; worst exchange with its batch %.3f ms\n",
-                afterFull, perFull, 100.0 * perFull / kWireMsPerExchange,
-                afterFull > 0 ? fullCpuMs / afterFull : 0.0, worstMs);
+    std::printf(
+        "full log:   %d exchanges, %.3f ms each (%.2f %%), CPU %.3f ms; worst exchange with its batch %.3f ms\n",
+        afterFull, perFull, 100.0 * perFull / kWireMsPerExchange, afterFull > 0 ? fullCpuMs / afterFull : 0.0, worstMs);
     std::printf("filter on a full log: %.1f ms\n", filterMs);
     std::printf("peak memory (RSS): %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
     return 0;

@@ -41,7 +41,7 @@ Timing StartAndClose(const QString& setAddress) {
     face->show();
     QCoreApplication::processEvents();
     timing.startMs = MsSince(start);
-    face->LE_DeviceAdr->setText(setAddress);  // one change, so the close writes the file
+    face->LE_DeviceAdr->setText(setAddress); // one change, so the close writes the file
     const auto close = Clock::now();
     face->close();
     face.reset();
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     zir::InitNumberFormats();
     const long megabytes = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 50;
 
-    StartAndClose(QStringLiteral("1.1.1"));  // writes the settings file
+    StartAndClose(QStringLiteral("1.1.1")); // writes the settings file
     const QString path = zir::ResolveIniFilePath(QString());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return 1;
@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     QByteArray padding;
     padding.reserve(megabytes * 1024 * 1024 + 64);
     for (int line = 0; padding.size() < megabytes * 1024 * 1024; ++line)
-        padding += "; appended by another tool, line " + QByteArray::number(line) + " ................................\n";
+        padding +=
+            "; appended by another tool, line " + QByteArray::number(line) + " ................................\n";
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;
     file.write(padding + settings);
     file.close();

@@ -69,9 +69,12 @@ RssParts RssSplit() {
     std::string key;
     long kb = 0;
     while (status >> key) {
-        if (key == "RssAnon:" && status >> kb) parts.anonKb = kb;
-        else if (key == "RssFile:" && status >> kb) parts.fileKb = kb;
-        else if (key == "RssShmem:" && status >> kb) parts.shmemKb = kb;
+        if (key == "RssAnon:" && status >> kb)
+            parts.anonKb = kb;
+        else if (key == "RssFile:" && status >> kb)
+            parts.fileKb = kb;
+        else if (key == "RssShmem:" && status >> kb)
+            parts.shmemKb = kb;
     }
     return parts;
 }
@@ -96,18 +99,22 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config, data;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));  // the history goes there too
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path())); // the history goes there too
     QApplication app(argc, argv);
     zir::InitNumberFormats();
     int seconds = 600;
-    qsizetype eventCapacity = 0;  // the program's
+    qsizetype eventCapacity = 0; // the program's
     bool progress = true, toFile = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--event-capacity" && i + 1 < argc) eventCapacity = std::atoll(argv[++i]);
-        else if (arg == "--no-progress") progress = false;
-        else if (arg == "--no-file") toFile = false;
-        else seconds = std::atoi(argv[i]);
+        if (arg == "--event-capacity" && i + 1 < argc)
+            eventCapacity = std::atoll(argv[++i]);
+        else if (arg == "--no-progress")
+            progress = false;
+        else if (arg == "--no-file")
+            toFile = false;
+        else
+            seconds = std::atoi(argv[i]);
     }
     constexpr int kSampleMs = 10000;
     constexpr int kWarmUpMs = 60000;
@@ -126,7 +133,7 @@ int main(int argc, char** argv) {
     face.show();
     if (eventCapacity > 0) face.LineEventLog->SetCapacity(eventCapacity);
     face.RxSpinEdit_ComPort->setValue(1);
-    face.CB_ComPort_Speed->setCurrentIndex(0);  // 19200
+    face.CB_ComPort_Speed->setCurrentIndex(0); // 19200
     face.RxSpE_AutoTime->setValue(3);
     face.CB_Refresh->click();
     face.CB_ReadToFile->setChecked(toFile);
@@ -141,11 +148,16 @@ int main(int argc, char** argv) {
         long heapKb;
         long sqliteKb;
         qsizetype keptEvents;
-        long readings;  // stored in the history
+        long readings; // stored in the history
     };
     auto sample = [&](double atS) {
-        return Sample{atS, RssKb(), RssSplit(), HeapInUseKb(), static_cast<long>(sqlite3_memory_used() / 1024),
-                      face.LineEventLog->Kept(), readingsStored};
+        return Sample{atS,
+                      RssKb(),
+                      RssSplit(),
+                      HeapInUseKb(),
+                      static_cast<long>(sqlite3_memory_used() / 1024),
+                      face.LineEventLog->Kept(),
+                      readingsStored};
     };
     std::vector<Sample> samples;
     QElapsedTimer wall;
@@ -153,7 +165,7 @@ int main(int argc, char** argv) {
     const double cpuAtStart = CpuSeconds();
     double cpuAfterWarmUp = 0;
     QTimer sampler;
-    sampler.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire up to 5 % early
+    sampler.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         samples.push_back(sample(static_cast<double>(wall.elapsed()) / 1000));
         if (wall.elapsed() >= kWarmUpMs && cpuAfterWarmUp == 0) cpuAfterWarmUp = CpuSeconds();
@@ -177,9 +189,11 @@ int main(int argc, char** argv) {
     const long heapAfterClear = HeapInUseKb();
 
     const double eventBytes =
-        keptAtEnd > 0 ? 1024.0 * static_cast<double>(heapBeforeClear - heapAfterClear) / static_cast<double>(keptAtEnd) : 0.0;
-    auto warm = std::find_if(samples.begin(), samples.end(), [&](const Sample& s) { return s.atS >= kWarmUpMs / 1000.0; });
-    if (warm == samples.end()) --warm;  // a run shorter than the warm-up
+        keptAtEnd > 0 ? 1024.0 * static_cast<double>(heapBeforeClear - heapAfterClear) / static_cast<double>(keptAtEnd)
+                      : 0.0;
+    auto warm =
+        std::find_if(samples.begin(), samples.end(), [&](const Sample& s) { return s.atS >= kWarmUpMs / 1000.0; });
+    if (warm == samples.end()) --warm; // a run shorter than the warm-up
     long lowKb = warm->rssKb, highKb = warm->rssKb;
     for (auto s = warm; s != samples.end(); ++s) {
         lowKb = std::min(lowKb, s->rssKb);
@@ -197,23 +211,26 @@ int main(int argc, char** argv) {
                 100 * cpuS / wallS,
                 cpuAfterWarmUp > 0 ? 100 * (CpuSeconds() - cpuAfterWarmUp) / (wallS - kWarmUpMs / 1000.0) : 0.0);
     const double readings = static_cast<double>(std::max(last.readings - warm->readings, 1L));
-    std::printf("  growth after the first minute, %ld readings (kB; bytes a reading):\n", last.readings - warm->readings);
+    std::printf("  growth after the first minute, %ld readings (kB; bytes a reading):\n",
+                last.readings - warm->readings);
     auto growth = [&](const char* what, long from, long to) {
-        std::printf("    %-34s %+6ld kB  %+7.0f B\n", what, to - from, 1024.0 * static_cast<double>(to - from) / readings);
+        std::printf("    %-34s %+6ld kB  %+7.0f B\n", what, to - from,
+                    1024.0 * static_cast<double>(to - from) / readings);
     };
     growth("resident, anonymous (RssAnon)", warm->rss.anonKb, last.rss.anonKb);
     growth("resident, file-backed (RssFile)", warm->rss.fileKb, last.rss.fileKb);
     growth("resident, shared memory (RssShmem)", warm->rss.shmemKb, last.rss.shmemKb);
     growth("heap in use (mallinfo2)", warm->heapKb, last.heapKb);
     growth("  of it SQLite's (sqlite3_memory_used)", warm->sqliteKb, last.sqliteKb);
-    growth("  of it the line monitor's events", static_cast<long>(static_cast<double>(warm->keptEvents) * eventBytes / 1024),
+    growth("  of it the line monitor's events",
+           static_cast<long>(static_cast<double>(warm->keptEvents) * eventBytes / 1024),
            static_cast<long>(static_cast<double>(last.keptEvents) * eventBytes / 1024));
-    std::printf("  line monitor's event log: %lld events kept at the end (capacity %lld), %.1f a reading;\n"
-                "    clearing them gave back %ld kB of heap, %.0f B an event\n",
-                static_cast<long long>(keptAtEnd), static_cast<long long>(face.LineEventLog->Capacity()),
-                static_cast<double>(last.keptEvents - warm->keptEvents) / readings,
-                heapBeforeClear - heapAfterClear,
-                eventBytes);
+    std::printf(
+        "  line monitor's event log: %lld events kept at the end (capacity %lld), %.1f a reading;\n"
+        "    clearing them gave back %ld kB of heap, %.0f B an event\n",
+        static_cast<long long>(keptAtEnd), static_cast<long long>(face.LineEventLog->Capacity()),
+        static_cast<double>(last.keptEvents - warm->keptEvents) / readings, heapBeforeClear - heapAfterClear,
+        eventBytes);
     std::printf("  samples (s: readings, RSS kB, anon, file, heap kB, SQLite kB, events kept):\n");
     for (const Sample& s : samples)
         std::printf("    %4.0f: %ld %ld %ld %ld %ld %ld %lld\n", s.atS, s.readings, s.rssKb, s.rss.anonKb, s.rss.fileKb,

@@ -35,8 +35,8 @@
 #include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
-#include "bench/BenchDialogs.h"
 #include "archive/ArchiveRecord.h"
+#include "bench/BenchDialogs.h"
 #include "core/NumberText.h"
 #include "device/BankLetter.h"
 #include "link/Exchange.h"
@@ -94,15 +94,17 @@ Span Measure(Body&& body) {
 int BareLoop(TExchange& exchange, int records) {
     int replies = 0;
     for (int index = 0; index < records; ++index) {
-        const QByteArray frame = BuildFrame(kAddress, kHostAddress, kKindRead, kControlRequest,
-                                            RecordRequestData(BankLetter(kBank), index));
+        const QByteArray frame =
+            BuildFrame(kAddress, kHostAddress, kKindRead, kControlRequest, RecordRequestData(BankLetter(kBank), index));
         replies += exchange.Request(frame).size() == 30;
     }
     return replies;
 }
 
 QString Clock(int minutes) {
-    return QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 void SetUpWindow(TFace& face, BenchDialogs& dialogs, const QString& appDir, QStringList& workbooks, int records) {
@@ -156,10 +158,10 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     std::unique_ptr<SimProcess> sim;
     try {
-        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
-                                                       "--current-bank", QString::number(kBank), "--active-banks",
-                                                       QString::number(kActiveBanks)},
-                                           simPath);
+        sim = std::make_unique<SimProcess>(
+            QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank",
+                        QString::number(kBank), "--active-banks", QString::number(kActiveBanks)},
+            simPath);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
@@ -201,8 +203,8 @@ int main(int argc, char** argv) {
     std::printf("  wire time (53 bytes x 10 bits a record): %.2f s\n", wireS);
     std::printf("  window / bare loop:          %.3fx (%.2f ms a record more; target at most %.2fx: %s)\n", ratio,
                 (window.wallS - bareS) / records * 1000, kRatioTarget, ratio <= kRatioTarget ? "met" : "MISSED");
-    std::printf("  window's CPU / wall:         %.1f %% (target under %.0f %%: %s)\n", cpuShare * 100,
-                kCpuTarget * 100, cpuShare < kCpuTarget ? "met" : "MISSED");
+    std::printf("  window's CPU / wall:         %.1f %% (target under %.0f %%: %s)\n", cpuShare * 100, kCpuTarget * 100,
+                cpuShare < kCpuTarget ? "met" : "MISSED");
     std::printf("  peak RSS of the process:     %ld KB\n", PeakRssKb());
 
     bool complete = bare.records == records && window.records == records && bareAfter.records == records &&

@@ -8,8 +8,7 @@ namespace {
 
 // Removes the time-zone token "t" (outside quoted literals) together with
 // brackets right around it and the blanks it leaves behind.
-QString WithoutTimeZone(const QString& format)
-{
+QString WithoutTimeZone(const QString& format) {
     QString result;
     bool quoted = false;
     for (qsizetype i = 0; i < format.size(); ++i) {
@@ -23,15 +22,13 @@ QString WithoutTimeZone(const QString& format)
             result += c;
             continue;
         }
-        while (i + 1 < format.size() && format[i + 1] == u't')
-            ++i;
+        while (i + 1 < format.size() && format[i + 1] == u't') ++i;
         if (result.endsWith(u'(') && i + 1 < format.size() && format[i + 1] == u')') {
             result.chop(1);
             ++i;
         }
     }
-    while (result.contains(QStringLiteral("  ")))
-        result.replace(QStringLiteral("  "), QStringLiteral(" "));
+    while (result.contains(QStringLiteral("  "))) result.replace(QStringLiteral("  "), QStringLiteral(" "));
     return result.trimmed();
 }
 
@@ -43,9 +40,8 @@ struct DateFormatCandidate {
     bool twoDigitYear;
 };
 
-QList<DateFormatCandidate> DateFormatCandidates(const QString& shortFormat)
-{
-    QString base;          // year written as the placeholder '\x01'
+QList<DateFormatCandidate> DateFormatCandidates(const QString& shortFormat) {
+    QString base; // year written as the placeholder '\x01'
     bool quoted = false;
     bool hasMonthName = false;
     for (qsizetype i = 0; i < shortFormat.size();) {
@@ -57,8 +53,7 @@ QList<DateFormatCandidate> DateFormatCandidates(const QString& shortFormat)
             continue;
         }
         qsizetype run = 1;
-        while (i + run < shortFormat.size() && shortFormat[i + run] == c)
-            ++run;
+        while (i + run < shortFormat.size() && shortFormat[i + run] == c) ++run;
         const QString token(run, c);
         if (quoted)
             base += token;
@@ -90,79 +85,53 @@ QList<DateFormatCandidate> DateFormatCandidates(const QString& shortFormat)
 
 } // namespace
 
-QString ShortDateText(const QDate& date, const QLocale& locale)
-{
-    return locale.toString(date, QLocale::ShortFormat);
-}
+QString ShortDateText(const QDate& date, const QLocale& locale) { return locale.toString(date, QLocale::ShortFormat); }
 
-QString ShortDateText(const QDate& date)
-{
-    return ShortDateText(date, QLocale::system());
-}
+QString ShortDateText(const QDate& date) { return ShortDateText(date, QLocale::system()); }
 
-std::optional<QDate> ParseShortDate(const QString& text, const QLocale& locale)
-{
+std::optional<QDate> ParseShortDate(const QString& text, const QLocale& locale) {
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
+    if (trimmed.isEmpty()) return std::nullopt;
     for (const auto& candidate : DateFormatCandidates(locale.dateFormat(QLocale::ShortFormat))) {
         QDate date = locale.toDate(trimmed, candidate.format);
-        if (!date.isValid())
-            continue;
-        if (candidate.twoDigitYear && date.year() < 2000)
-            date = date.addYears(100);
+        if (!date.isValid()) continue;
+        if (candidate.twoDigitYear && date.year() < 2000) date = date.addYears(100);
         return date;
     }
     return std::nullopt;
 }
 
-std::optional<QDate> ParseShortDate(const QString& text)
-{
-    return ParseShortDate(text, QLocale::system());
-}
+std::optional<QDate> ParseShortDate(const QString& text) { return ParseShortDate(text, QLocale::system()); }
 
-QString LongTimeText(const QTime& time, const QLocale& locale)
-{
+QString LongTimeText(const QTime& time, const QLocale& locale) {
     return locale.toString(time, WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
-std::optional<QTime> ParseLongTime(const QString& text, const QLocale& locale)
-{
+std::optional<QTime> ParseLongTime(const QString& text, const QLocale& locale) {
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
+    if (trimmed.isEmpty()) return std::nullopt;
     const QString format = WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
     QString shortHours = format;
     shortHours.replace(QStringLiteral("HH"), QStringLiteral("H")).replace(QStringLiteral("hh"), QStringLiteral("h"));
     for (const QString& candidate : {format, shortHours}) {
         const QTime time = locale.toTime(trimmed, candidate);
-        if (time.isValid())
-            return time;
+        if (time.isValid()) return time;
     }
     return std::nullopt;
 }
 
-QString LongTimeText(const QTime& time)
-{
-    return LongTimeText(time, QLocale::system());
-}
+QString LongTimeText(const QTime& time) { return LongTimeText(time, QLocale::system()); }
 
-QString DateTimeFormat(const QLocale& locale)
-{
+QString DateTimeFormat(const QLocale& locale) {
     return locale.dateFormat(QLocale::ShortFormat) + u' ' + WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
 }
 
-QString DateTimeToText(const QDateTime& moment, const QLocale& locale)
-{
+QString DateTimeToText(const QDateTime& moment, const QLocale& locale) {
     const QString date = ShortDateText(moment.date(), locale);
-    if (moment.time() == QTime(0, 0))
-        return date;
+    if (moment.time() == QTime(0, 0)) return date;
     return date + u' ' + LongTimeText(moment.time(), locale);
 }
 
-QString DateTimeToText(const QDateTime& moment)
-{
-    return DateTimeToText(moment, QLocale::system());
-}
+QString DateTimeToText(const QDateTime& moment) { return DateTimeToText(moment, QLocale::system()); }
 
 } // namespace zir

@@ -10,8 +10,7 @@ namespace zir {
 // Base of all errors the program raises itself. The message is kept as UTF-8.
 class EZirError : public std::runtime_error {
 public:
-    explicit EZirError(const QString& message)
-        : std::runtime_error(message.toStdString()) {}
+    explicit EZirError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString message() const { return QString::fromUtf8(what()); }
 };
 

@@ -1,10 +1,10 @@
 #include "core/LineFile.h"
 
-#include <QFile>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <cerrno>
 
 #include "core/Cp1251.h"
 #include "core/Errors.h"

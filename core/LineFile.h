@@ -3,8 +3,8 @@
 // ("ZIR.txt", "Archive.txt"). An existing file is never emptied: lines are
 // only ever added at its end, each one whole or not at all.
 
-#include <QString>
 #include <sys/types.h>
+#include <QString>
 
 namespace zir {
 

@@ -3,11 +3,11 @@
 #include <QDate>
 #include <QTime>
 
+#include "core/DateText.h"
 #include "device/BankLetter.h"
 #include "device/DeviceRequest.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
-#include "core/DateText.h"
 
 namespace zir {
 
@@ -39,18 +39,18 @@ ClockReading DecodeClockReply(const QByteArray& reply) {
     const QDate date(year, month, day);
     const QTime time(hour, minute);
     if (!date.isValid() || !time.isValid()) {
-        throw EConvertError(QString::asprintf("'%04d-%02d-%02d %02d:%02d:%02d.%03d' "
-                                              "is not a valid date and time",
-                                              year, month, day, hour, minute, 0, 0));
+        throw EConvertError(
+            QString::asprintf("'%04d-%02d-%02d %02d:%02d:%02d.%03d' "
+                              "is not a valid date and time",
+                              year, month, day, hour, minute, 0, 0));
     }
     const std::uint8_t letter = FrameByte(reply, kBankOffset);
-    return ClockReading{QDateTime(date, time), letter,
-                        BankNumberOf(letter)};
+    return ClockReading{QDateTime(date, time), letter, BankNumberOf(letter)};
 }
 
 QString ClockDisplayText(const ClockReading& reading) {
-    return DateTimeToText(reading.moment) + QStringLiteral("   (") +
-           QString::number(reading.bankIndex) + QLatin1Char(')');
+    return DateTimeToText(reading.moment) + QStringLiteral("   (") + QString::number(reading.bankIndex) +
+           QLatin1Char(')');
 }
 
 std::optional<ClockReading> ReadClock(const DeviceContext& ctx) {

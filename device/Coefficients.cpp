@@ -25,11 +25,10 @@ QByteArray CoefficientWriteData(const CoefficientValues& values, Channel channel
     return data;
 }
 
-bool WriteCoefficients(const DeviceContext& ctx, Channel channel,
-                       const std::function<CoefficientValues()>& values) {
-    return RunSettingsWrite(ctx, [&] { return CoefficientWriteData(values(), channel); },
-                            QStringLiteral("The coefficients was written successfully"),
-                            QStringLiteral("The coefficients wasn't written"));
+bool WriteCoefficients(const DeviceContext& ctx, Channel channel, const std::function<CoefficientValues()>& values) {
+    return RunSettingsWrite(
+        ctx, [&] { return CoefficientWriteData(values(), channel); },
+        QStringLiteral("The coefficients was written successfully"), QStringLiteral("The coefficients wasn't written"));
 }
 
 } // namespace zir

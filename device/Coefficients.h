@@ -37,7 +37,6 @@ QByteArray CoefficientWriteData(const CoefficientValues& values, Channel channel
 // values (the window converts its fields there; a conversion error ends the
 // write with nothing sent), writes and reports "The coefficients was written
 // successfully" or "The coefficients wasn't written".
-bool WriteCoefficients(const DeviceContext& ctx, Channel channel,
-                       const std::function<CoefficientValues()>& values);
+bool WriteCoefficients(const DeviceContext& ctx, Channel channel, const std::function<CoefficientValues()>& values);
 
 } // namespace zir

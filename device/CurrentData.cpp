@@ -1,12 +1,12 @@
 #include "device/CurrentData.h"
 
+#include "core/DateText.h"
+#include "core/LineFile.h"
 #include "device/Clock.h"
 #include "device/DeviceRequest.h"
 #include "device/Dimension.h"
-#include "core/LineFile.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
-#include "core/DateText.h"
 
 namespace zir {
 
@@ -22,8 +22,7 @@ constexpr int kValueAOffset = 21;
 
 } // namespace
 
-CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& dimensionA,
-                                      const QString& dimensionB) {
+CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& dimensionA, const QString& dimensionB) {
     CurrentDataFields fields;
     fields.dataA = ValueCodeToText(ValueCodeAt(reply, kValueAOffset)) + QLatin1Char(' ') + dimensionA;
     fields.uncertaintyA = QString::number(FrameByte(reply, kUncertaintyAOffset));
@@ -32,10 +31,12 @@ CurrentDataFields DecodeCurrentValues(const QByteArray& reply, const QString& di
     return fields;
 }
 
-CurrentValues DecodeCurrentValueCodes(const QByteArray& reply, const QString& dimensionA,
-                                      const QString& dimensionB) {
-    return {ValueCodeAt(reply, kValueAOffset), FrameByte(reply, kUncertaintyAOffset),
-            ValueCodeAt(reply, kValueBOffset), FrameByte(reply, kUncertaintyBOffset), dimensionA,
+CurrentValues DecodeCurrentValueCodes(const QByteArray& reply, const QString& dimensionA, const QString& dimensionB) {
+    return {ValueCodeAt(reply, kValueAOffset),
+            FrameByte(reply, kUncertaintyAOffset),
+            ValueCodeAt(reply, kValueBOffset),
+            FrameByte(reply, kUncertaintyBOffset),
+            dimensionA,
             dimensionB};
 }
 
@@ -77,8 +78,8 @@ QString CurrentDataLogLine(const QDateTime& now, const CurrentDataFields& fields
            QStringLiteral(" %   ") + fields.dataB + plusMinus + fields.uncertaintyB + QStringLiteral(" %");
 }
 
-bool AppendCurrentDataLog(const QString& path, const QDateTime& now,
-                          const CurrentDataFields& fields, IStatusLine& status, QString* problem) {
+bool AppendCurrentDataLog(const QString& path, const QDateTime& now, const CurrentDataFields& fields,
+                          IStatusLine& status, QString* problem) {
     TLineFile file;
     if (!file.Open(path)) {
         status.SetStatus(QStringLiteral("Can't save data to file"));

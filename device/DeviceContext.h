@@ -34,10 +34,10 @@ public:
 
 struct DeviceContext {
     IDeviceLink& link;
-    QString deviceAddress;     // text of LE_DeviceAdr
+    QString deviceAddress; // text of LE_DeviceAdr
     IStatusLine& status;
     IProgress& progress;
-    bool showProgress = true;  // NProgressCheck
+    bool showProgress = true; // NProgressCheck
 };
 
 // Prepares the progress window, shows it when asked, and closes it however

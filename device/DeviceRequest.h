@@ -23,7 +23,7 @@ bool RequestWrite(const DeviceContext& ctx, const QByteArray& data);
 // the progress (one step), forms the data (a conversion error ends it there,
 // nothing sent), sends it and sets okText when the acknowledgement came,
 // failText otherwise. The progress window is closed however it ends.
-bool RunSettingsWrite(const DeviceContext& ctx, const std::function<QByteArray()>& formData,
-                      const QString& okText, const QString& failText);
+bool RunSettingsWrite(const DeviceContext& ctx, const std::function<QByteArray()>& formData, const QString& okText,
+                      const QString& failText);
 
 } // namespace zir

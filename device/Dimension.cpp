@@ -1,9 +1,9 @@
 #include "device/Dimension.h"
 
-#include "device/DeviceRequest.h"
-#include "device/DimensionTables.h"
 #include "core/Cp1251.h"
 #include "core/Text.h"
+#include "device/DeviceRequest.h"
+#include "device/DimensionTables.h"
 
 namespace zir {
 
@@ -27,9 +27,9 @@ void ReplaceFirst(QByteArray& bytes, char code, const QByteArray& replacement) {
 
 QString DecodeDimensionText(const QByteArray& deviceBytes) {
     QByteArray text = Translate(deviceBytes, kDeviceToWinTable);
-    ReplaceFirst(text, 0x08, QByteArrayLiteral("\xEC\xEA"));  // "мк"
+    ReplaceFirst(text, 0x08, QByteArrayLiteral("\xEC\xEA")); // "мк"
     ReplaceFirst(text, 0x0A, QByteArrayLiteral("^2"));
-    ReplaceFirst(text, 0x0B, QByteArrayLiteral("/\xF7"));     // "/ч"
+    ReplaceFirst(text, 0x0B, QByteArrayLiteral("/\xF7")); // "/ч"
     return Cp1251ToUnicode(TrimBlanksAndControls(text).toByteArray());
 }
 
@@ -52,9 +52,9 @@ QString ReadRazm(const DeviceContext& ctx, std::uint8_t bankSelector, Channel ch
 }
 
 bool WriteDimension(const DeviceContext& ctx, const QString& text, Channel channel) {
-    return RunSettingsWrite(ctx, [&] { return DimensionWriteData(text, channel); },
-                            QStringLiteral("dimension was written successfully"),
-                            QStringLiteral("dimension wasn't written"));
+    return RunSettingsWrite(
+        ctx, [&] { return DimensionWriteData(text, channel); }, QStringLiteral("dimension was written successfully"),
+        QStringLiteral("dimension wasn't written"));
 }
 
 } // namespace zir

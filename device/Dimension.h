@@ -17,10 +17,10 @@ inline constexpr int kDimensionReplySize = 30;
 
 // Control characters the operator appends to the text for the instrument's
 // special unit symbols.
-inline constexpr QChar kSymbolMicro{0x08};      // read back as "мк"
-inline constexpr QChar kSymbolPlusMinus{0x09};  // read back as "±"
-inline constexpr QChar kSymbolSquare{0x0A};     // read back as "^2"
-inline constexpr QChar kSymbolPerHour{0x0B};    // read back as "/ч"
+inline constexpr QChar kSymbolMicro{0x08};     // read back as "мк"
+inline constexpr QChar kSymbolPlusMinus{0x09}; // read back as "±"
+inline constexpr QChar kSymbolSquare{0x0A};    // read back as "^2"
+inline constexpr QChar kSymbolPerHour{0x0B};   // read back as "/ч"
 
 // The 8 device bytes of a dimension as display text: translated to
 // Windows-1251, the first micro, square and per-hour code each replaced by

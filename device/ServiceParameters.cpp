@@ -22,9 +22,9 @@ QByteArray ServiceParameterWriteData(const ServiceParameterValues& values) {
 }
 
 bool WriteServiceParameters(const DeviceContext& ctx, const ServiceParameterValues& values) {
-    return RunSettingsWrite(ctx, [&] { return ServiceParameterWriteData(values); },
-                            QStringLiteral("The parameters was written successfully"),
-                            QStringLiteral("The parameters wasn't written"));
+    return RunSettingsWrite(
+        ctx, [&] { return ServiceParameterWriteData(values); },
+        QStringLiteral("The parameters was written successfully"), QStringLiteral("The parameters wasn't written"));
 }
 
 } // namespace zir

@@ -10,10 +10,10 @@
 namespace zir {
 
 struct ServiceParameterValues {
-    int serialNumber = 0;     // bits 15..0 are sent
-    int netNumber = 0;        // bits 7..0 of each of the others
-    int chargeParameter = 0;  // 0 = charging off, 1..6
-    int rateIndex = 0;        // 0 = 19200 ... 4 = 1200
+    int serialNumber = 0;    // bits 15..0 are sent
+    int netNumber = 0;       // bits 7..0 of each of the others
+    int chargeParameter = 0; // 0 = charging off, 1..6
+    int rateIndex = 0;       // 0 = 19200 ... 4 = 1200
 };
 
 // "W", 0x00, serial number high byte first, net number, rate index, charge

@@ -64,16 +64,14 @@ struct Measurement {
     int uncertaintyB = 0;
     QString unitA;
     QString unitB;
-    bool operator==(const Measurement& other) const
-    {
+    bool operator==(const Measurement& other) const {
         return gap == other.gap && (gap || (valueA == other.valueA && valueB == other.valueB)) &&
-               uncertaintyA == other.uncertaintyA && uncertaintyB == other.uncertaintyB &&
-               unitA == other.unitA && unitB == other.unitB;
+               uncertaintyA == other.uncertaintyA && uncertaintyB == other.uncertaintyB && unitA == other.unitA &&
+               unitB == other.unitB;
     }
 };
 
-Measurement MeasurementOf(const ArchiveEntry& e)
-{
+Measurement MeasurementOf(const ArchiveEntry& e) {
     ArchiveRecord record;
     record.valueA = e.valueA;
     record.valueB = e.valueB;
@@ -85,13 +83,11 @@ Measurement MeasurementOf(const ArchiveEntry& e)
     return {IsEmptyRecord(record), *a, *b, e.uncertaintyA, e.uncertaintyB, e.unitA, e.unitB};
 }
 
-Measurement MeasurementOf(const HistoryRecord& r, const QString& unitA, const QString& unitB)
-{
+Measurement MeasurementOf(const HistoryRecord& r, const QString& unitA, const QString& unitB) {
     return {r.gap, r.a.value, r.b.value, r.a.uncertainty, r.b.uncertainty, unitA, unitB};
 }
 
-QString Describe(const Measurement& m)
-{
+QString Describe(const Measurement& m) {
     return QStringLiteral("gap %1 A %2 %3 %4 B %5 %6 %7")
         .arg(static_cast<int>(m.gap))
         .arg(m.valueA)
@@ -104,35 +100,28 @@ QString Describe(const Measurement& m)
 
 // The file's lines as the reader numbers them: split at LF, a CR before it
 // and a last empty line left out.
-QStringList LinesOf(const QByteArray& bytes)
-{
+QStringList LinesOf(const QByteArray& bytes) {
     QStringList lines = Cp1251ToUnicode(bytes).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     for (QString& line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
+        if (line.endsWith(u'\r')) line.chop(1);
     return lines;
 }
 
 // The uncertainty as it may stand in a line: one to three digits.
-QStringList UncertaintyTexts(int percent)
-{
+QStringList UncertaintyTexts(int percent) {
     QStringList texts;
     for (int width = 1; width <= 3; ++width) {
         const QString text = QStringLiteral("%1").arg(percent, width, 10, QLatin1Char('0'));
-        if (text.size() == width)
-            texts << text;
+        if (text.size() == width) texts << text;
     }
     return texts;
 }
 
 // The moment the time text of a line stands for in a locale: the short date
 // alone (midnight) or the short date, a blank and the long time.
-bool ReadsAs(const QString& timeText, const QDateTime& time, const QLocale& locale)
-{
-    if (ParseShortDate(timeText, locale) == time.date() && time.time() == QTime(0, 0))
-        return true;
+bool ReadsAs(const QString& timeText, const QDateTime& time, const QLocale& locale) {
+    if (ParseShortDate(timeText, locale) == time.date() && time.time() == QTime(0, 0)) return true;
     for (qsizetype blank = timeText.indexOf(u' '); blank > 0; blank = timeText.indexOf(u' ', blank + 1))
         if (ParseShortDate(timeText.left(blank), locale) == time.date() &&
             ParseLongTime(timeText.mid(blank + 1), locale) == time.time())
@@ -140,19 +129,16 @@ bool ReadsAs(const QString& timeText, const QDateTime& time, const QLocale& loca
     return false;
 }
 
-void CheckRecordLine(const QString& line, const ArchiveEntry& e)
-{
+void CheckRecordLine(const QString& line, const ArchiveEntry& e) {
     Require(e.time.time().second() == 0 && e.time.time().msec() == 0, "a record's time is a whole minute", line);
     for (const QString& uncertaintyA : UncertaintyTexts(e.uncertaintyA)) {
         for (const QString& uncertaintyB : UncertaintyTexts(e.uncertaintyB)) {
             const QString tail = QStringLiteral("    %1 %2 \u00B1 %3 %     %4 %5 \u00B1 %6 %")
                                      .arg(e.valueA, e.unitA, uncertaintyA, e.valueB, e.unitB, uncertaintyB);
-            if (line.size() <= tail.size() || !line.endsWith(tail))
-                continue;
+            if (line.size() <= tail.size() || !line.endsWith(tail)) continue;
             const QString timeText = line.left(line.size() - tail.size());
             for (const QLocale& locale : program->locales)
-                if (ReadsAs(timeText, e.time, locale))
-                    return;
+                if (ReadsAs(timeText, e.time, locale)) return;
         }
     }
     Broken("a record is its line's time, values, units and uncertainties", line);
@@ -161,17 +147,15 @@ void CheckRecordLine(const QString& line, const ArchiveEntry& e)
 using MinuteKey = std::pair<QString, std::int64_t>;
 
 struct MinuteLines {
-    std::vector<Measurement> distinct;  // in the order the lines first brought them
+    std::vector<Measurement> distinct; // in the order the lines first brought them
     QDateTime time;
 };
 
-void CheckLines(const QStringList& lines, const ParsedArchiveText& parsed)
-{
+void CheckLines(const QStringList& lines, const ParsedArchiveText& parsed) {
     enum class Kind { Blank, Open, Record, Unreadable };
     std::vector<Kind> kinds(static_cast<std::size_t>(lines.size()), Kind::Open);
     for (qsizetype i = 0; i < lines.size(); ++i)
-        if (lines[i].trimmed().isEmpty())
-            kinds[static_cast<std::size_t>(i)] = Kind::Blank;
+        if (lines[i].trimmed().isEmpty()) kinds[static_cast<std::size_t>(i)] = Kind::Blank;
     const auto take = [&](int line, Kind kind, const char* what) {
         Require(line >= 1 && line <= lines.size(), what, QString::number(line));
         Kind& k = kinds[static_cast<std::size_t>(line - 1)];
@@ -179,16 +163,14 @@ void CheckLines(const QStringList& lines, const ParsedArchiveText& parsed)
         k = kind;
     };
     Require(parsed.itemLines.size() == parsed.items.size(), "a line number for each record");
-    for (const int line : parsed.itemLines)
-        take(line, Kind::Record, "a record's line is in the file");
+    for (const int line : parsed.itemLines) take(line, Kind::Record, "a record's line is in the file");
     for (const UnreadableLine& u : parsed.unreadable) {
         take(u.line, Kind::Unreadable, "an unreadable line is in the file");
         Require(!u.reason.isEmpty(), "an unreadable line has its reason", QString::number(u.line));
     }
     int titles = 0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (kinds[static_cast<std::size_t>(i)] != Kind::Open)
-            continue;
+        if (kinds[static_cast<std::size_t>(i)] != Kind::Open) continue;
         Require(lines[i].startsWith(QLatin1String("Report to ZIR ")) && lines[i].contains(QLatin1String(" on ")),
                 "a line neither read nor unreadable is a report title", lines[i]);
         ++titles;
@@ -199,8 +181,7 @@ void CheckLines(const QStringList& lines, const ParsedArchiveText& parsed)
         CheckRecordLine(lines[parsed.itemLines[i] - 1], parsed.items[i].entry);
 }
 
-void CheckHistory(THistoryStore& store, const ArchiveImportResult& result, const ParsedArchiveText& parsed)
-{
+void CheckHistory(THistoryStore& store, const ArchiveImportResult& result, const ParsedArchiveText& parsed) {
     std::map<MinuteKey, MinuteLines> minutes;
     int repeated = 0;
     for (const THistoryStore::ImportItem& item : parsed.items) {
@@ -225,8 +206,7 @@ void CheckHistory(THistoryStore& store, const ArchiveImportResult& result, const
     Require(result.records() == static_cast<int>(parsed.items.size()), "the counts add up to the record lines read");
 
     QSet<QString> addresses;
-    for (const auto& entry : minutes)
-        addresses.insert(entry.first.first);
+    for (const auto& entry : minutes) addresses.insert(entry.first.first);
     const QStringList stored = store.Addresses();
     Require(QSet<QString>(stored.begin(), stored.end()) == addresses && stored.size() == addresses.size(),
             "the addresses of the file, each once", stored.join(u'|'));
@@ -237,8 +217,7 @@ void CheckHistory(THistoryStore& store, const ArchiveImportResult& result, const
         bool any = false;
         std::size_t count = 0, revisions = 0;
         for (const auto& [key, minute] : minutes) {
-            if (key.first != address)
-                continue;
+            if (key.first != address) continue;
             first = any ? std::min(first, key.second) : key.second;
             last = any ? std::max(last, key.second) : key.second;
             any = true;
@@ -277,16 +256,14 @@ void CheckHistory(THistoryStore& store, const ArchiveImportResult& result, const
     }
 }
 
-void RemoveHistory()
-{
+void RemoveHistory() {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
         QFile::remove(program->historyPath + QLatin1String(suffix));
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     QByteArray folder = QFile::encodeName(base + QStringLiteral("/zir-fuzz-import-XXXXXX"));
     Require(mkdtemp(folder.data()) != nullptr, "a private folder");
@@ -299,19 +276,17 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     program->archivePath = program->folder + QStringLiteral("/Archive.txt");
     program->historyPath = program->folder + QStringLiteral("/history.sqlite");
     program->locales.emplace_back(QStringLiteral("ru_RU"));
-    for (const QLocale& locale : ImportLocales())
-        program->locales.push_back(locale);
+    for (const QLocale& locale : ImportLocales()) program->locales.push_back(locale);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes = Bytes(data, size);
     {
         QFile file(program->archivePath);
-        Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
-                    file.flush(),
-                "the file written for the run");
+        Require(
+            file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush(),
+            "the file written for the run");
     }
     RemoveHistory();
     {

@@ -15,16 +15,14 @@
 using namespace zir;
 using namespace zir::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     InitNumberFormats();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ReplyScript script(Bytes(data, size));
     ScriptedInstrument instrument(script);
     RecordedWindow window;
@@ -84,8 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "bank index is the letter minus A");
     Require(shown->endsWith(QStringLiteral("   (%1)").arg(reading.bankIndex)), "shown text ends with the bank");
     const bool midnight = hour == 0 && minute == 0;
-    Require(shown->startsWith(ShortDateText(moment.date())) &&
-                shown->contains(LongTimeText(moment.time())) != midnight,
+    Require(shown->startsWith(ShortDateText(moment.date())) && shown->contains(LongTimeText(moment.time())) != midnight,
             "date shown, time shown unless midnight", *shown);
     return 0;
 }

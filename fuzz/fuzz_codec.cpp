@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "fuzz/FuzzSupport.h"
 #include "core/Cp1251.h"
 #include "core/DateText.h"
 #include "core/NumberText.h"
+#include "fuzz/FuzzSupport.h"
 #include "link/ZebusModTransport.h"
 #include "link/numFormats.h"
 
@@ -19,8 +19,7 @@ namespace {
 
 void Require(bool condition) { zir::fuzz::Require(condition, "codec"); }
 
-void CheckFrame(const QByteArray& bytes)
-{
+void CheckFrame(const QByteArray& bytes) {
     const zir::FrameVerdict verdict = zir::ValidateFrame(bytes);
     const std::optional<int> length = zir::ExpectedFrameLength(bytes);
     if (bytes.isEmpty())
@@ -32,10 +31,14 @@ void CheckFrame(const QByteArray& bytes)
         // A frame without data is whole after its header; what follows is not looked at.
         const QByteArray frame = bytes.first(*length);
         const auto address = [&frame](int at) {
-            return QStringLiteral("%1.%2.%3").arg(zir::FrameByte(frame, at)).arg(zir::FrameByte(frame, at + 1)).arg(zir::FrameByte(frame, at + 2));
+            return QStringLiteral("%1.%2.%3")
+                .arg(zir::FrameByte(frame, at))
+                .arg(zir::FrameByte(frame, at + 1))
+                .arg(zir::FrameByte(frame, at + 2));
         };
         const QByteArray data = frame.mid(zir::kFrameHeaderSize, frame.size() - zir::kFrameHeaderSize - 4);
-        Require(zir::BuildFrame(address(0), address(3), zir::FrameByte(frame, 6), zir::FrameByte(frame, 7), data) == frame);
+        Require(zir::BuildFrame(address(0), address(3), zir::FrameByte(frame, 6), zir::FrameByte(frame, 7), data) ==
+                frame);
         if (frame.size() == zir::kFrameHeaderSize && zir::FrameByte(frame, 6) == zir::kKindAck &&
             zir::FrameByte(frame, 7) == 0 && address(0) == zir::kHostAddress)
             Require(zir::AcknowledgementFrame(address(3)) == frame);
@@ -43,13 +46,11 @@ void CheckFrame(const QByteArray& bytes)
     if (length) {
         Require(*length >= zir::kFrameHeaderSize && *length <= 65535 + 18);
         // A reader that stops at the announced length sees the same frame.
-        if (*length <= bytes.size())
-            Require(zir::ExpectedFrameLength(bytes.first(*length)) == length);
+        if (*length <= bytes.size()) Require(zir::ExpectedFrameLength(bytes.first(*length)) == length);
     }
 }
 
-void CheckAddress(const QString& text)
-{
+void CheckAddress(const QString& text) {
     try {
         const zir::BusAddress address = zir::ParseBusAddress(text);
         const QString canonical = QStringLiteral("%1.%2.%3").arg(address[0]).arg(address[1]).arg(address[2]);
@@ -57,12 +58,10 @@ void CheckAddress(const QString& text)
         const QByteArray frame = zir::BuildFrame(text, zir::kHostAddress, zir::kKindRead, zir::kControlRequest, "XT");
         Require(zir::ValidateFrame(frame) == zir::FrameVerdict::Accepted);
         Require(zir::ValidateFrame(zir::AcknowledgementFrame(text)) == zir::FrameVerdict::Accepted);
-    } catch (const zir::EFormatError&) {
-    }
+    } catch (const zir::EFormatError&) {}
 }
 
-void CheckConversions(const QByteArray& bytes, const QString& text)
-{
+void CheckConversions(const QByteArray& bytes, const QString& text) {
     if (const auto value = zir::TryStrToFloat(text)) {
         if (*value >= 1e-32 && *value < 1e32) {
             // Cut, not rounded, to three significant digits.
@@ -85,20 +84,17 @@ void CheckConversions(const QByteArray& bytes, const QString& text)
         const std::uint16_t code = zir::ValueCodeAt(bytes, 0);
         zir::fuzz::CheckValueText(code, zir::ValueCodeToText(code));
     }
-    if (!bytes.contains('\x98'))
-        Require(zir::TryUnicodeToCp1251(zir::Cp1251ToUnicode(bytes)) == bytes);
+    if (!bytes.contains('\x98')) Require(zir::TryUnicodeToCp1251(zir::Cp1251ToUnicode(bytes)) == bytes);
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     zir::InitNumberFormats();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     CheckFrame(bytes);
     const QString text = QString::fromUtf8(bytes);

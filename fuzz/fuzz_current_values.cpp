@@ -12,8 +12,7 @@
 using namespace zir;
 using namespace zir::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     InitNumberFormats();
     return 0;
 }
@@ -22,15 +21,13 @@ namespace {
 
 // The dimension text a reply gives: decoded from its 8 bytes when it is 30
 // bytes long, empty otherwise.
-QString DimensionOf(const QByteArray& reply)
-{
+QString DimensionOf(const QByteArray& reply) {
     return reply.size() == kDimensionReplySize ? DecodeDimensionText(reply.mid(18, kDimensionLength)) : QString();
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ReplyScript script(Bytes(data, size));
     ScriptedInstrument instrument(script);
     RecordedWindow window;

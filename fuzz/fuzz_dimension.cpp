@@ -16,30 +16,27 @@
 using namespace zir;
 using namespace zir::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     InitNumberFormats();
     return 0;
 }
 
 namespace {
 
-bool HasSymbolCode(const QString& text)
-{
+bool HasSymbolCode(const QString& text) {
     for (const QChar c : text)
-        if (c == kSymbolMicro || c == kSymbolPlusMinus || c == kSymbolSquare || c == kSymbolPerHour)
-            return true;
+        if (c == kSymbolMicro || c == kSymbolPlusMinus || c == kSymbolSquare || c == kSymbolPerHour) return true;
     return false;
 }
 
-void CheckRead(ReplyScript& script, std::uint8_t bank, Channel channel)
-{
+void CheckRead(ReplyScript& script, std::uint8_t bank, Channel channel) {
     ScriptedInstrument instrument(script);
     RecordedWindow window;
     const DeviceContext ctx = window.Context(instrument.link, kFuzzAddress);
     const QString text = ReadRazm(ctx, bank, channel);
     Require(instrument.Requests().size() == 1 &&
-                instrument.Requests()[0] == ReadRequest(QByteArray(1, static_cast<char>(bank)) + 'R' + ChannelCharacter(channel)),
+                instrument.Requests()[0] ==
+                    ReadRequest(QByteArray(1, static_cast<char>(bank)) + 'R' + ChannelCharacter(channel)),
             "one dimension request naming bank and channel");
     Require(window.status.history.isEmpty(), "a dimension read leaves the status line alone");
     const QByteArray& reply = instrument.replies[0];
@@ -53,11 +50,9 @@ void CheckRead(ReplyScript& script, std::uint8_t bank, Channel channel)
             "no blank or control character at either end", text);
 }
 
-void CheckWriteAndReadBack(const QByteArray& typed)
-{
+void CheckWriteAndReadBack(const QByteArray& typed) {
     const QString text = TrimBlanksAndControls(Cp1251ToUnicode(typed).left(kDimensionLength)).toString();
-    if (HasSymbolCode(text) || !TryUnicodeToCp1251(text))
-        return;
+    if (HasSymbolCode(text) || !TryUnicodeToCp1251(text)) return;
     const QByteArray sent = DimensionWriteData(text, Channel::A);
     Require(sent.size() == 3 + kDimensionLength && sent.startsWith(QByteArray("R1\0", 3)), "R, channel, 0, 8 bytes");
     const QString readBack = DecodeDimensionText(sent.sliced(3));
@@ -66,8 +61,7 @@ void CheckWriteAndReadBack(const QByteArray& typed)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ReplyScript script(Bytes(data, size));
     CheckRead(script, 'B', Channel::A);
     CheckWriteAndReadBack(script.Rest());

@@ -25,14 +25,13 @@ constexpr std::chrono::milliseconds kGap = 1000ms;
 struct Piece {
     LinePiece::Kind kind;
     QByteArray bytes;
-    qsizetype offset;  // of its first byte in the stream
+    qsizetype offset; // of its first byte in the stream
 };
 
 // Feeds the stream in reads, drains the splitter after each, then lets the
 // line fall silent so the rest comes out too.
 std::vector<Piece> Split(const QByteArray& stream, const std::vector<qsizetype>& reads,
-                         const std::vector<SteadyTime>& arrival)
-{
+                         const std::vector<SteadyTime>& arrival) {
     FrameSplitter splitter;
     std::vector<Piece> pieces;
     qsizetype fed = 0, handedOut = 0;
@@ -45,8 +44,7 @@ std::vector<Piece> Split(const QByteArray& stream, const std::vector<qsizetype>&
     for (const qsizetype count : reads) {
         splitter.Feed(stream.mid(fed, count), arrival[static_cast<std::size_t>(fed)]);
         fed += count;
-        while (auto piece = splitter.Next())
-            take(*piece);
+        while (auto piece = splitter.Next()) take(*piece);
         // Silence shorter than the gap gives nothing up.
         Require(!splitter.DropStale(arrival[static_cast<std::size_t>(fed - 1)] + kGap - 1ms, kGap), "not stale yet");
     }
@@ -65,16 +63,14 @@ std::vector<Piece> Split(const QByteArray& stream, const std::vector<qsizetype>&
     return pieces;
 }
 
-bool IsRequestFrame(const QByteArray& bytes)
-{
+bool IsRequestFrame(const QByteArray& bytes) {
     return bytes.size() <= FrameSplitter::kMaxRequestLength && ExpectedFrameLength(bytes) == bytes.size() &&
            ValidateFrame(bytes) == FrameVerdict::Accepted;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray input = Bytes(data, size);
     QByteArray stream;
     std::vector<qsizetype> reads;
@@ -84,8 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t control = ByteAt(input, pos++);
         const QByteArray read = input.mid(pos, 1 + (control & 0x3F));
         pos += read.size();
-        if (read.isEmpty())
-            break;
+        if (read.isEmpty()) break;
         now += std::chrono::milliseconds(control >> 6 == 3 ? 400 : (control >> 6) * 5);
         stream += read;
         reads.push_back(read.size());
@@ -98,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(p.bytes == stream.mid(p.offset, p.bytes.size()), "pieces in stream order");
         joined += p.bytes;
         if (p.kind == LinePiece::Kind::Frame) {
-            Require(IsRequestFrame(p.bytes), "a frame is a whole accepted request", QString::fromLatin1(p.bytes.toHex()));
+            Require(IsRequestFrame(p.bytes), "a frame is a whole accepted request",
+                    QString::fromLatin1(p.bytes.toHex()));
             continue;
         }
         // No whole request starts inside junk: it would have been served.

@@ -14,8 +14,7 @@
 using namespace zir;
 using namespace zir::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     InitNumberFormats();
@@ -28,10 +27,8 @@ bool IsEmptyMark(int percent) { return percent == 0 || percent == 255; }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 2)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
     // Bank dates from 2000 to 2179, the days with a clock change included.
     const QDate bankDate = QDate(2000, 1, 1).addDays(data[0] | data[1] << 8);
     ReplyScript script(Bytes(data + 2, size - 2));
@@ -39,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::optional<ArchiveRecord> record = DecodeRecord(reply, bankDate);
     Require(record.has_value() == (reply.size() == kRecordReplySize), "a record from exactly 30 bytes");
-    if (!record)
-        return 0;
+    if (!record) return 0;
 
     const std::uint8_t letter = ByteAt(reply, 14);
     Require(record->bank == static_cast<std::uint8_t>(letter - 'A'), "bank is the letter minus A");
@@ -72,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(IsEmptyRecord(*record) == empty, "empty exactly when both values are 0 and both marks 0 or 255");
 
     const QString line = RecordLine(*record, QStringLiteral("A"), QStringLiteral("B"));
-    Require(line.startsWith(DateTimeToText(record->time) + QStringLiteral("    ") + record->valueA + QStringLiteral(" A")) &&
+    Require(line.startsWith(DateTimeToText(record->time) + QStringLiteral("    ") + record->valueA +
+                            QStringLiteral(" A")) &&
                 line.endsWith(record->valueB + QStringLiteral(" B \u00B1 ") + QString::number(record->uncertaintyB) +
                               QStringLiteral(" %")),
             "record line holds the time, both values and units", line);

@@ -54,8 +54,8 @@ const QRegularExpression& TitlePattern() {
 }
 
 const QRegularExpression& RecordPattern() {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^(.+?)    (\\S+) (.*?) \u00B1 (\\d{1,3}) %     (\\S+) (.*?) \u00B1 (\\d{1,3}) %$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(.+?)    (\\S+) (.*?) \u00B1 (\\d{1,3}) %     (\\S+) (.*?) \u00B1 (\\d{1,3}) %$"));
     return pattern;
 }
 
@@ -66,8 +66,7 @@ std::optional<QDateTime> ParseDateTimeText(const QString& text, const QLocale& l
     for (qsizetype blank = text.indexOf(u' '); blank > 0; blank = text.indexOf(u' ', blank + 1)) {
         const auto date = ParseShortDate(text.left(blank), locale);
         if (!date) continue;
-        if (const auto time = ParseLongTime(text.mid(blank + 1), locale))
-            return QDateTime(*date, *time, Qt::UTC);
+        if (const auto time = ParseLongTime(text.mid(blank + 1), locale)) return QDateTime(*date, *time, Qt::UTC);
     }
     return std::nullopt;
 }
@@ -194,8 +193,7 @@ ParsedArchiveText ParseArchiveText(const QByteArray& bytes, const std::vector<QL
             continue;
         }
         block->records.push_back({number, record.captured(1), record.captured(2), record.captured(3),
-                                  record.captured(4), record.captured(5), record.captured(6),
-                                  record.captured(7)});
+                                  record.captured(4), record.captured(5), record.captured(6), record.captured(7)});
     }
     if (block) TakeBlock(*block, locales, parsed);
     std::sort(parsed.unreadable.begin(), parsed.unreadable.end(),
@@ -209,8 +207,7 @@ ArchiveImportResult ImportArchiveText(THistoryStore& store, const QString& path)
     return ImportArchiveText(store, path, locales);
 }
 
-ArchiveImportResult ImportArchiveText(THistoryStore& store, const QString& path,
-                                      const std::vector<QLocale>& locales) {
+ArchiveImportResult ImportArchiveText(THistoryStore& store, const QString& path, const std::vector<QLocale>& locales) {
     ArchiveImportResult result;
     result.path = path;
     QFile file(path);

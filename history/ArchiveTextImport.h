@@ -30,14 +30,14 @@
 namespace zir {
 
 struct UnreadableLine {
-    int line = 0;          // from 1
+    int line = 0; // from 1
     QString reason;
     bool operator==(const UnreadableLine&) const = default;
 };
 
 struct ParsedArchiveText {
-    std::vector<THistoryStore::ImportItem> items;  // in file order
-    std::vector<int> itemLines;                    // the line of each item
+    std::vector<THistoryStore::ImportItem> items; // in file order
+    std::vector<int> itemLines;                   // the line of each item
     std::vector<UnreadableLine> unreadable;
     int titles = 0;
 };
@@ -52,9 +52,9 @@ ParsedArchiveText ParseArchiveText(const QByteArray& bytes, const std::vector<QL
 
 struct ArchiveImportResult {
     QString path;
-    bool ok = false;           // false: the file could not be read or the history not written
-    QString error;             // then: why, naming the file
-    StoreCounts counts;        // added (new), known, changed
+    bool ok = false;    // false: the file could not be read or the history not written
+    QString error;      // then: why, naming the file
+    StoreCounts counts; // added (new), known, changed
     std::vector<UnreadableLine> unreadable;
     int records() const { return counts.added + counts.known + counts.changed; }
 };
@@ -62,8 +62,7 @@ struct ArchiveImportResult {
 // Reads the file at `path` with the system locale and ImportLocales() and
 // stores its records in one transaction.
 ArchiveImportResult ImportArchiveText(THistoryStore& store, const QString& path);
-ArchiveImportResult ImportArchiveText(THistoryStore& store, const QString& path,
-                                      const std::vector<QLocale>& locales);
+ArchiveImportResult ImportArchiveText(THistoryStore& store, const QString& path, const std::vector<QLocale>& locales);
 
 // "N new, N already known, N changed, N unreadable lines (3, 17)" and so on.
 QString ImportSummary(const ArchiveImportResult& result);

@@ -16,7 +16,6 @@ namespace {
 constexpr std::int64_t kChunkMinutes = std::int64_t{31} * 1440;
 constexpr qsizetype kFlushBytes = 1 << 20;
 
-
 void SetError(QString* error, const QString& text) {
     if (error) *error = text;
 }
@@ -45,8 +44,8 @@ public:
         const int hour = inDay / 60;
         const int min = inDay % 60;
         out += date_;
-        const char clock[] = {'T', static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':',
-                              static_cast<char>('0' + min / 10), static_cast<char>('0' + min % 10)};
+        const char clock[] = {'T', static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10),
+                              ':', static_cast<char>('0' + min / 10),  static_cast<char>('0' + min % 10)};
         out.append(clock, sizeof clock);
     }
     const QByteArray& Value(const HistoryChannel& c) {
@@ -68,8 +67,8 @@ private:
 };
 
 // Writes the rows; the count of rows through `rows`.
-bool WriteRows(THistoryStore& store, QIODevice& out, const QString& address, const QDateTime& from,
-               const QDateTime& to, qint64& rows, QString* error) {
+bool WriteRows(THistoryStore& store, QIODevice& out, const QString& address, const QDateTime& from, const QDateTime& to,
+               qint64& rows, QString* error) {
     QByteArray buffer = kHistoryCsvHeader;
     buffer.reserve(kFlushBytes + 4096);
     const QStringList addresses = address.trimmed().isEmpty() ? store.Addresses() : QStringList{address.trimmed()};
@@ -118,8 +117,7 @@ bool WriteRows(THistoryStore& store, QIODevice& out, const QString& address, con
 } // namespace
 
 QString CsvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
-        return text;
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n')) return text;
     QString quoted = text;
     quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
@@ -135,8 +133,8 @@ bool WriteHistoryCsv(THistoryStore& store, QIODevice& out, const QString& addres
     return WriteRows(store, out, address, from, to, rows, error);
 }
 
-qint64 ExportHistoryCsv(THistoryStore& store, const QString& path, const QString& address,
-                        const QDateTime& from, const QDateTime& to, QString* error) {
+qint64 ExportHistoryCsv(THistoryStore& store, const QString& path, const QString& address, const QDateTime& from,
+                        const QDateTime& to, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         SetError(error, QStringLiteral("Can't write %1: %2").arg(path, file.errorString()));

@@ -30,7 +30,7 @@ bool WriteHistoryCsv(THistoryStore& store, QIODevice& out, const QString& addres
                      const QDateTime& to, QString* error = nullptr);
 // The same into the file at `path`, which is replaced only when the whole
 // export has been written. Returns the number of rows, or -1 with `error` set.
-qint64 ExportHistoryCsv(THistoryStore& store, const QString& path, const QString& address,
-                        const QDateTime& from, const QDateTime& to, QString* error = nullptr);
+qint64 ExportHistoryCsv(THistoryStore& store, const QString& path, const QString& address, const QDateTime& from,
+                        const QDateTime& to, QString* error = nullptr);
 
 } // namespace zir

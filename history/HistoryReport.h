@@ -42,7 +42,7 @@ private:
     IArchiveReport& outputs_;
     THistoryStore& store_;
     QString address_;
-    int reading_ = 0;          // 0 while no reading is open
+    int reading_ = 0; // 0 while no reading is open
     QString unitA_;
     QString unitB_;
     int bank_ = -1;

@@ -1,5 +1,7 @@
 #include "history/HistoryStore.h"
 
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,11 +10,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <sqlite3.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <sys/stat.h>
 #include <unordered_map>
 
 #include "archive/ArchiveRecord.h"
@@ -79,10 +79,11 @@ const std::vector<QStringList>& Migrations() {
                            "source_id INTEGER NOT NULL, superseded_by INTEGER NOT NULL)"),
             QStringLiteral("CREATE INDEX revisions_by_minute ON revisions(address_id, minute)"),
             // Current readings: ms since 1970-01-01 00:00 of the computer's local clock.
-            QStringLiteral("CREATE TABLE current_readings(address_id INTEGER NOT NULL, at_ms INTEGER NOT NULL, "
-                           "code_a INTEGER NOT NULL, unc_a INTEGER NOT NULL, value_a REAL NOT NULL, unit_a INTEGER NOT NULL, "
-                           "code_b INTEGER NOT NULL, unc_b INTEGER NOT NULL, value_b REAL NOT NULL, unit_b INTEGER NOT NULL, "
-                           "PRIMARY KEY(address_id, at_ms)) WITHOUT ROWID"),
+            QStringLiteral(
+                "CREATE TABLE current_readings(address_id INTEGER NOT NULL, at_ms INTEGER NOT NULL, "
+                "code_a INTEGER NOT NULL, unc_a INTEGER NOT NULL, value_a REAL NOT NULL, unit_a INTEGER NOT NULL, "
+                "code_b INTEGER NOT NULL, unc_b INTEGER NOT NULL, value_b REAL NOT NULL, unit_b INTEGER NOT NULL, "
+                "PRIMARY KEY(address_id, at_ms)) WITHOUT ROWID"),
         },
     };
     return steps;
@@ -131,9 +132,7 @@ QVariant NullableCode(const std::optional<std::uint16_t>& code) {
     return code ? QVariant(static_cast<int>(*code)) : QVariant(QMetaType(QMetaType::Int));
 }
 
-QVariant NullableBank(int bank) {
-    return bank >= 0 ? QVariant(bank) : QVariant(QMetaType(QMetaType::Int));
-}
+QVariant NullableBank(int bank) { return bank >= 0 ? QVariant(bank) : QVariant(QMetaType(QMetaType::Int)); }
 
 std::optional<std::uint16_t> CodeOf(const QVariant& v) {
     if (v.isNull()) return std::nullopt;
@@ -230,26 +229,29 @@ public:
     };
 
     void Prepare() {
-        selectRecord = Prepared(db, QStringLiteral(
-            "SELECT bank, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b, source_id "
-            "FROM records WHERE address_id = ? AND minute = ?"));
-        insertRecord = Prepared(db, QStringLiteral(
-            "INSERT INTO records(address_id, minute, bank, code_a, unc_a, value_a, unit_a, "
-            "code_b, unc_b, value_b, unit_b, source_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?)"));
-        updateRecord = Prepared(db, QStringLiteral(
-            "UPDATE records SET bank = ?, code_a = ?, unc_a = ?, value_a = ?, unit_a = ?, "
-            "code_b = ?, unc_b = ?, value_b = ?, unit_b = ?, source_id = ? "
-            "WHERE address_id = ? AND minute = ?"));
-        insertRevision = Prepared(db, QStringLiteral(
-            "INSERT INTO revisions(address_id, minute, bank, code_a, unc_a, value_a, unit_a, "
-            "code_b, unc_b, value_b, unit_b, source_id, superseded_by) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-        selectRevisionValues = Prepared(db, QStringLiteral(
-            "SELECT bank, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b, source_id "
-            "FROM revisions WHERE address_id = ? AND minute = ?"));
-        insertCurrent = Prepared(db, QStringLiteral(
-            "INSERT OR IGNORE INTO current_readings(address_id, at_ms, code_a, unc_a, value_a, unit_a, "
-            "code_b, unc_b, value_b, unit_b) VALUES(?,?,?,?,?,?,?,?,?,?)"));
-        insertSource = Prepared(db, QStringLiteral("INSERT INTO sources(kind, at, detail) VALUES(?,?,COALESCE(?, ''))"));
+        selectRecord = Prepared(
+            db, QStringLiteral("SELECT bank, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b, source_id "
+                               "FROM records WHERE address_id = ? AND minute = ?"));
+        insertRecord =
+            Prepared(db, QStringLiteral("INSERT INTO records(address_id, minute, bank, code_a, unc_a, value_a, unit_a, "
+                                        "code_b, unc_b, value_b, unit_b, source_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?)"));
+        updateRecord =
+            Prepared(db, QStringLiteral("UPDATE records SET bank = ?, code_a = ?, unc_a = ?, value_a = ?, unit_a = ?, "
+                                        "code_b = ?, unc_b = ?, value_b = ?, unit_b = ?, source_id = ? "
+                                        "WHERE address_id = ? AND minute = ?"));
+        insertRevision = Prepared(
+            db, QStringLiteral(
+                    "INSERT INTO revisions(address_id, minute, bank, code_a, unc_a, value_a, unit_a, "
+                    "code_b, unc_b, value_b, unit_b, source_id, superseded_by) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        selectRevisionValues = Prepared(
+            db, QStringLiteral("SELECT bank, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b, source_id "
+                               "FROM revisions WHERE address_id = ? AND minute = ?"));
+        insertCurrent = Prepared(
+            db,
+            QStringLiteral("INSERT OR IGNORE INTO current_readings(address_id, at_ms, code_a, unc_a, value_a, unit_a, "
+                           "code_b, unc_b, value_b, unit_b) VALUES(?,?,?,?,?,?,?,?,?,?)"));
+        insertSource =
+            Prepared(db, QStringLiteral("INSERT INTO sources(kind, at, detail) VALUES(?,?,COALESCE(?, ''))"));
     }
 
     void ForgetCaches() {
@@ -258,18 +260,20 @@ public:
         sourceKinds.clear();
     }
 
-    std::int64_t IdOf(std::unordered_map<QString, std::int64_t>& cache, const QString& table,
-                      const QString& column, const QString& text) {
+    std::int64_t IdOf(std::unordered_map<QString, std::int64_t>& cache, const QString& table, const QString& column,
+                      const QString& text) {
         if (const auto it = cache.find(text); it != cache.end()) return it->second;
         // A null text (an unanswered dimension request) is the empty text.
-        QSqlQuery select = Prepared(db, QStringLiteral("SELECT id FROM %1 WHERE %2 = COALESCE(?, '')").arg(table, column));
+        QSqlQuery select =
+            Prepared(db, QStringLiteral("SELECT id FROM %1 WHERE %2 = COALESCE(?, '')").arg(table, column));
         select.addBindValue(text);
         Exec(select);
         std::int64_t id = 0;
         if (select.next()) {
             id = select.value(0).toLongLong();
         } else {
-            QSqlQuery insert = Prepared(db, QStringLiteral("INSERT INTO %1(%2) VALUES(COALESCE(?, ''))").arg(table, column));
+            QSqlQuery insert =
+                Prepared(db, QStringLiteral("INSERT INTO %1(%2) VALUES(COALESCE(?, ''))").arg(table, column));
             insert.addBindValue(text);
             Exec(insert);
             id = insert.lastInsertId().toLongLong();
@@ -394,8 +398,8 @@ public:
     }
 
     // One minute into the records table, by the rules of the header.
-    Outcome Store(std::int64_t addressId, const std::optional<HistoryRecord>& stored,
-                  const HistoryRecord& incoming, HistorySource::Kind kind) {
+    Outcome Store(std::int64_t addressId, const std::optional<HistoryRecord>& stored, const HistoryRecord& incoming,
+                  HistorySource::Kind kind) {
         if (!stored) {
             Insert(addressId, incoming);
             return Outcome::Added;
@@ -432,7 +436,9 @@ public:
 // --- the store
 
 THistoryStore::THistoryStore(QString path, IClock& clock, QObject* parent)
-    : QObject(parent), path_(std::move(path)), clock_(clock),
+    : QObject(parent),
+      path_(std::move(path)),
+      clock_(clock),
       connection_(QStringLiteral("zir-history-%1").arg(++gConnectionCounter)) {
     commitTimer_.setSingleShot(true);
     commitTimer_.setInterval(static_cast<int>(kBatchMs));
@@ -532,7 +538,8 @@ bool THistoryStore::OpenFile() {
                 }
                 const QString mode = ScalarOf(db_->db, QStringLiteral("PRAGMA journal_mode=WAL")).toString();
                 if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                    throw SqlFailure{QString(), QStringLiteral("write-ahead logging is not available (journal mode %1)").arg(mode)};
+                    throw SqlFailure{
+                        QString(), QStringLiteral("write-ahead logging is not available (journal mode %1)").arg(mode)};
                 // WAL with NORMAL keeps every commit through a crash of the
                 // program; only a power loss may cost the last ones.
                 ExecText(db_->db, QStringLiteral("PRAGMA synchronous=NORMAL"));
@@ -750,7 +757,8 @@ bool THistoryStore::WriteStaged() {
         total.changed += c.changed;
     }
     std::vector<std::pair<QString, QDateTime>> current;
-    for (const StagedCurrent& s : stagedCurrent_) current.emplace_back(s.address, TimeOfMillisecond(MillisecondOf(s.entry.time)));
+    for (const StagedCurrent& s : stagedCurrent_)
+        current.emplace_back(s.address, TimeOfMillisecond(MillisecondOf(s.entry.time)));
     staged_.clear();
     stagedCurrent_.clear();
     for (const auto& [address, span] : spans)
@@ -801,8 +809,10 @@ std::optional<StoreCounts> THistoryStore::Import(const QString& filePath, const 
         }
     } catch (const SqlFailure& f) {
         db.ForgetCaches();
-        if (IsDamage(f.code, f.text)) SetAside(f.text);
-        else Fail(QStringLiteral("could not be written"), f.text);
+        if (IsDamage(f.code, f.text))
+            SetAside(f.text);
+        else
+            Fail(QStringLiteral("could not be written"), f.text);
         return std::nullopt;
     }
     for (const auto& [address, span] : spans)
@@ -820,9 +830,11 @@ QStringList THistoryStore::Addresses() {
         return list;
     }
     try {
-        QSqlQuery q = Prepared(db_->db, QStringLiteral(
-            "SELECT address FROM addresses a WHERE EXISTS (SELECT 1 FROM records r WHERE r.address_id = a.id) "
-            "OR EXISTS (SELECT 1 FROM current_readings c WHERE c.address_id = a.id) ORDER BY address"));
+        QSqlQuery q = Prepared(
+            db_->db,
+            QStringLiteral(
+                "SELECT address FROM addresses a WHERE EXISTS (SELECT 1 FROM records r WHERE r.address_id = a.id) "
+                "OR EXISTS (SELECT 1 FROM current_readings c WHERE c.address_id = a.id) ORDER BY address"));
         Exec(q);
         while (q.next()) list << q.value(0).toString();
     } catch (const SqlFailure& f) {
@@ -973,9 +985,10 @@ CurrentSeries THistoryStore::CurrentReadings(const QString& address, const QDate
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return series;
-        QSqlQuery q = Prepared(db_->db, QStringLiteral(
-            "SELECT at_ms, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b "
-            "FROM current_readings WHERE address_id = ? AND at_ms >= ? AND at_ms < ? ORDER BY at_ms"));
+        QSqlQuery q = Prepared(
+            db_->db,
+            QStringLiteral("SELECT at_ms, code_a, unc_a, value_a, unit_a, code_b, unc_b, value_b, unit_b "
+                           "FROM current_readings WHERE address_id = ? AND at_ms >= ? AND at_ms < ? ORDER BY at_ms"));
         q.addBindValue(static_cast<qlonglong>(*addressId));
         q.addBindValue(static_cast<qlonglong>(MillisecondOf(from)));
         q.addBindValue(static_cast<qlonglong>(MillisecondOf(to)));
@@ -1005,8 +1018,8 @@ std::optional<std::pair<QDateTime, QDateTime>> THistoryStore::RecordSpan(const Q
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return std::nullopt;
-        QSqlQuery q = Prepared(db_->db, QStringLiteral(
-            "SELECT MIN(minute), MAX(minute) FROM records WHERE address_id = ?"));
+        QSqlQuery q =
+            Prepared(db_->db, QStringLiteral("SELECT MIN(minute), MAX(minute) FROM records WHERE address_id = ?"));
         q.addBindValue(static_cast<qlonglong>(*addressId));
         Exec(q);
         if (!q.next() || q.value(0).isNull()) return std::nullopt;
@@ -1029,11 +1042,13 @@ std::vector<HistoryRevision> THistoryStore::Revisions(const QString& address, co
     try {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return list;
-        QSqlQuery q = Prepared(db_->db, QStringLiteral(
-            "SELECT r.minute, r.bank, r.code_a, r.unc_a, r.value_a, r.unit_a, r.code_b, r.unc_b, r.value_b, "
-            "r.unit_b, r.source_id, r.superseded_by, ua.unit, ub.unit FROM revisions r "
-            "JOIN units ua ON ua.id = r.unit_a JOIN units ub ON ub.id = r.unit_b "
-            "WHERE r.address_id = ? AND r.minute >= ? AND r.minute < ? ORDER BY r.minute, r.id"));
+        QSqlQuery q = Prepared(
+            db_->db,
+            QStringLiteral(
+                "SELECT r.minute, r.bank, r.code_a, r.unc_a, r.value_a, r.unit_a, r.code_b, r.unc_b, r.value_b, "
+                "r.unit_b, r.source_id, r.superseded_by, ua.unit, ub.unit FROM revisions r "
+                "JOIN units ua ON ua.id = r.unit_a JOIN units ub ON ub.id = r.unit_b "
+                "WHERE r.address_id = ? AND r.minute >= ? AND r.minute < ? ORDER BY r.minute, r.id"));
         q.addBindValue(static_cast<qlonglong>(*addressId));
         q.addBindValue(static_cast<qlonglong>(MinuteOf(from)));
         q.addBindValue(static_cast<qlonglong>(MinuteOf(to)));
@@ -1070,7 +1085,7 @@ std::optional<HistorySource> THistoryStore::Source(std::int64_t id) {
         HistorySource s;
         s.id = id;
         s.kind = q.value(0).toInt() == static_cast<int>(HistorySource::Kind::Import) ? HistorySource::Kind::Import
-                                                                                       : HistorySource::Kind::Reading;
+                                                                                     : HistorySource::Kind::Reading;
         s.at = QDateTime::fromString(q.value(1).toString(), Qt::ISODate);
         s.at.setTimeSpec(Qt::UTC);
         s.detail = q.value(2).toString();

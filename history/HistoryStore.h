@@ -43,7 +43,7 @@ public:
     // clock: its monotonic milliseconds time the batches and the retries,
     // its local date and time name the sources and a damaged file set aside.
     THistoryStore(QString path, IClock& clock, QObject* parent = nullptr);
-    ~THistoryStore() override;  // commits what is staged
+    ~THistoryStore() override; // commits what is staged
     THistoryStore(const THistoryStore&) = delete;
     THistoryStore& operator=(const THistoryStore&) = delete;
 
@@ -114,8 +114,7 @@ public:
     // The first and last stored minute of `address`; nullopt without records.
     std::optional<std::pair<QDateTime, QDateTime>> RecordSpan(const QString& address);
     // Revisions of `address` with from <= time < to, by minute, oldest revision first.
-    std::vector<HistoryRevision> Revisions(const QString& address, const QDateTime& from,
-                                           const QDateTime& to);
+    std::vector<HistoryRevision> Revisions(const QString& address, const QDateTime& from, const QDateTime& to);
     std::optional<HistorySource> Source(std::int64_t id);
     // Why the last of the queries above gave nothing ("" when it succeeded).
     QString ReadError() const { return readError_; }
@@ -135,14 +134,14 @@ private:
     struct PendingReading {
         QDateTime at;
         QString title;
-        std::int64_t id = 0;  // 0 until the source row is written
+        std::int64_t id = 0; // 0 until the source row is written
         StoreCounts counts;
     };
     struct StagedRecord {
         int reading = 0;
         QString address;
         ArchiveEntry entry;
-        bool unanswered = false;  // no reply came: a gap only where nothing is stored
+        bool unanswered = false; // no reply came: a gap only where nothing is stored
     };
     struct StagedCurrent {
         QString address;
@@ -170,13 +169,13 @@ private:
     std::vector<StagedRecord> staged_;
     std::vector<StagedCurrent> stagedCurrent_;
     std::int64_t oldestStagedMs_ = 0;
-    std::int64_t retryAfterMs_ = 0;   // after a failure, no new try before this (0: at once)
+    std::int64_t retryAfterMs_ = 0; // after a failure, no new try before this (0: at once)
     std::size_t dropped_ = 0;
     QTimer commitTimer_;
 
     QString problem_;
     QString readError_;
-    bool problemSticky_ = false;  // a damaged file set aside or records dropped: told even after a later success
+    bool problemSticky_ = false; // a damaged file set aside or records dropped: told even after a later success
     QString lastTold_;
 };
 

@@ -26,21 +26,21 @@ QDateTime TimeOfMillisecond(std::int64_t ms);
 
 // One channel of a stored record.
 struct HistoryChannel {
-    double value = 0;               // the decoded value; 0 in a gap
-    std::optional<std::uint16_t> code;  // the raw value code; none when imported
-    int uncertainty = 0;            // percent, the byte as received (0..255)
-    int unit = 0;                   // index into the series' unit texts
+    double value = 0;                  // the decoded value; 0 in a gap
+    std::optional<std::uint16_t> code; // the raw value code; none when imported
+    int uncertainty = 0;               // percent, the byte as received (0..255)
+    int unit = 0;                      // index into the series' unit texts
     bool operator==(const HistoryChannel&) const = default;
 };
 
 // One minute of one instrument's archive.
 struct HistoryRecord {
-    std::int64_t minute = 0;        // MinuteOf(time)
-    int bank = -1;                  // the bank the reply named; -1 when imported
-    bool gap = false;               // an empty record: no value measured
+    std::int64_t minute = 0; // MinuteOf(time)
+    int bank = -1;           // the bank the reply named; -1 when imported
+    bool gap = false;        // an empty record: no value measured
     HistoryChannel a;
     HistoryChannel b;
-    std::int64_t source = 0;        // id of the reading or import (HistorySource)
+    std::int64_t source = 0; // id of the reading or import (HistorySource)
     QDateTime Time() const { return TimeOfMinute(minute); }
     bool operator==(const HistoryRecord&) const = default;
 };
@@ -55,7 +55,7 @@ struct HistorySeries {
 
 // One current reading ("Read Current data" or auto refresh).
 struct CurrentRecord {
-    std::int64_t ms = 0;            // MillisecondOf(time), the computer's clock
+    std::int64_t ms = 0; // MillisecondOf(time), the computer's clock
     HistoryChannel a;
     HistoryChannel b;
     QDateTime Time() const { return TimeOfMillisecond(ms); }
@@ -68,8 +68,8 @@ struct CurrentSeries {
 
 // Values a minute held before a later reading or import replaced them.
 struct HistoryRevision {
-    HistoryRecord record;           // the values as they were (record.source: their origin)
-    std::int64_t supersededBy = 0;  // the source whose values replaced them
+    HistoryRecord record;          // the values as they were (record.source: their origin)
+    std::int64_t supersededBy = 0; // the source whose values replaced them
     QString unitA;
     QString unitB;
 };
@@ -79,17 +79,17 @@ struct HistorySource {
     enum class Kind { Reading = 1, Import = 2 };
     std::int64_t id = 0;
     Kind kind = Kind::Reading;
-    QDateTime at;                   // the computer's clock when the reading or import began
-    QString detail;                 // report title of a reading, path of an imported file
+    QDateTime at;   // the computer's clock when the reading or import began
+    QString detail; // report title of a reading, path of an imported file
 };
 
 // An archive record as a reading or an import hands it to the store.
 struct ArchiveEntry {
-    QDateTime time;                 // wall-clock minute
-    int bank = -1;                  // -1 when not known
+    QDateTime time; // wall-clock minute
+    int bank = -1;  // -1 when not known
     std::optional<std::uint16_t> codeA;
     std::optional<std::uint16_t> codeB;
-    QString valueA;                 // value texts as the program writes them ("1.23", "5E-5")
+    QString valueA; // value texts as the program writes them ("1.23", "5E-5")
     QString valueB;
     int uncertaintyA = 0;
     int uncertaintyB = 0;
@@ -99,7 +99,7 @@ struct ArchiveEntry {
 
 // A current reading as the window hands it to the store.
 struct CurrentEntry {
-    QDateTime time;                 // the computer's clock at the reading
+    QDateTime time; // the computer's clock at the reading
     std::uint16_t codeA = 0;
     std::uint16_t codeB = 0;
     int uncertaintyA = 0;
@@ -110,9 +110,9 @@ struct CurrentEntry {
 
 // What storing a set of records did, minute by minute.
 struct StoreCounts {
-    int added = 0;      // minutes not stored before
-    int known = 0;      // the same values were stored already
-    int changed = 0;    // differed from what was stored; the older values went to the revisions
+    int added = 0;   // minutes not stored before
+    int known = 0;   // the same values were stored already
+    int changed = 0; // differed from what was stored; the older values went to the revisions
     bool operator==(const StoreCounts&) const = default;
 };
 

@@ -49,17 +49,14 @@ struct StandardRate {
     speed_t code;
 };
 constexpr StandardRate kStandardRates[] = {
-    {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200},
-    {300, B300}, {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400},
-    {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
-    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800},
-    {500000, B500000}, {576000, B576000}, {921600, B921600},
-    {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
-    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000}};
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000}};
 
-bool IsGoneError(int err)
-{
+bool IsGoneError(int err) {
     // EIO: the pseudo-terminal's other side closed, or a hung-up line;
     // ENXIO/ENODEV: the adapter was unplugged.
     return err == EIO || err == ENXIO || err == ENODEV;
@@ -67,55 +64,41 @@ bool IsGoneError(int err)
 
 } // namespace
 
-TCPDrv::TCPDrv(IClock& clock) : clock_(clock)
-{
-    SetSerialInfoCall({});
-}
+TCPDrv::TCPDrv(IClock& clock) : clock_(clock) { SetSerialInfoCall({}); }
 
-void TCPDrv::SetSerialInfoCall(SerialInfoCall call)
-{
+void TCPDrv::SetSerialInfoCall(SerialInfoCall call) {
     if (call)
         serialInfo_ = std::move(call);
     else
         serialInfo_ = [](int fd, unsigned long request, serial_struct* info) { return ::ioctl(fd, request, info); };
 }
 
-TCPDrv::~TCPDrv()
-{
+TCPDrv::~TCPDrv() {
     Close();
     ReleaseLock();
 }
 
-void TCPDrv::SetPortNumber(int n)
-{
-    if (IsOpen() || n == 0)
-        return;
+void TCPDrv::SetPortNumber(int n) {
+    if (IsOpen() || n == 0) return;
     portName_ = PortDevicePath(n);
 }
 
-void TCPDrv::SetPortName(const QString& name)
-{
-    if (IsOpen())
-        return;
+void TCPDrv::SetPortName(const QString& name) {
+    if (IsOpen()) return;
     portName_ = name;
 }
 
-void TCPDrv::SetBaudRateValue(std::uint32_t baud)
-{
+void TCPDrv::SetBaudRateValue(std::uint32_t baud) {
     baudRateValue_ = baud;
-    if (IsOpen())
-        ApplySettings();
+    if (IsOpen()) ApplySettings();
 }
 
-void TCPDrv::NoteFailure(const QString& what, int err)
-{
+void TCPDrv::NoteFailure(const QString& what, int err) {
     lastError_ = DescribeDevicePath(portName_) + QStringLiteral(": ") + what;
-    if (err != 0)
-        lastError_ += QStringLiteral(" (") + SystemErrorText(err) + QStringLiteral(")");
+    if (err != 0) lastError_ += QStringLiteral(" (") + SystemErrorText(err) + QStringLiteral(")");
 }
 
-void TCPDrv::NoteIoError(int err)
-{
+void TCPDrv::NoteIoError(int err) {
     if (IsGoneError(err)) {
         deviceGone_ = true;
         NoteFailure(QStringLiteral("the device has gone"), err);
@@ -124,10 +107,8 @@ void TCPDrv::NoteIoError(int err)
     }
 }
 
-bool TCPDrv::Open()
-{
-    if (IsOpen())
-        return true;
+bool TCPDrv::Open() {
+    if (IsOpen()) return true;
     lastError_.clear();
     deviceGone_ = false;
 
@@ -135,13 +116,11 @@ bool TCPDrv::Open()
     // A held device keeps its exclusive flag between requests; this open
     // must pass it (its own flag is set again below).
     const bool held = HoldsLock();
-    if (held)
-        ::ioctl(holdFd_, TIOCNXCL);
+    if (held) ::ioctl(holdFd_, TIOCNXCL);
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        if (held)
-            ::ioctl(holdFd_, TIOCEXCL);
+        if (held) ::ioctl(holdFd_, TIOCEXCL);
         const QString remedy = (err == EACCES || err == EPERM) ? PortAccessRemedy(portName_) : QString();
         if (!remedy.isEmpty())
             NoteFailure(QStringLiteral("permission denied; ") + remedy, 0);
@@ -179,30 +158,23 @@ bool TCPDrv::Open()
     return true;
 }
 
-void TCPDrv::Close()
-{
-    if (!IsOpen())
-        return;
+void TCPDrv::Close() {
+    if (!IsOpen()) return;
     RestoreLatency();
     // A pseudo-terminal keeps the flag while its other side stays open and
     // would refuse the next open.
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
-    if (HoldsLock())
-        ::ioctl(holdFd_, TIOCEXCL);
+    if (HoldsLock()) ::ioctl(holdFd_, TIOCEXCL);
 }
 
-bool TCPDrv::HoldLock()
-{
-    if (HoldsLock())
-        return true;
+bool TCPDrv::HoldLock() {
+    if (HoldsLock()) return true;
     ReleaseLock();
-    if (portName_.isEmpty())
-        return false;
+    if (portName_.isEmpty()) return false;
     const int fd = ::open(QFile::encodeName(portName_).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
         return false;
@@ -212,10 +184,8 @@ bool TCPDrv::HoldLock()
     return true;
 }
 
-void TCPDrv::ReleaseLock()
-{
-    if (holdFd_ < 0)
-        return;
+void TCPDrv::ReleaseLock() {
+    if (holdFd_ < 0) return;
     // A pseudo-terminal would keep the flag while its other side stays open.
     ::ioctl(holdFd_, TIOCNXCL);
     ::close(holdFd_);
@@ -223,50 +193,42 @@ void TCPDrv::ReleaseLock()
     holdPath_.clear();
 }
 
-void TCPDrv::RequestLowLatency()
-{
+void TCPDrv::RequestLowLatency() {
     // USB adapters (FTDI) otherwise hold received bytes for up to 16 ms
     // before passing them on. A driver without the setting (a
     // pseudo-terminal) or one that refuses it is no failure.
     lowLatencySet_ = false;
-    serial_struct info {};
-    if (serialInfo_(fd_, TIOCGSERIAL, &info) != 0 || (info.flags & kLowLatency) != 0)
-        return;
+    serial_struct info{};
+    if (serialInfo_(fd_, TIOCGSERIAL, &info) != 0 || (info.flags & kLowLatency) != 0) return;
     info.flags |= kLowLatency;
     lowLatencySet_ = serialInfo_(fd_, TIOCSSERIAL, &info) == 0;
 }
 
-void TCPDrv::RestoreLatency()
-{
-    if (!lowLatencySet_)
-        return;
+void TCPDrv::RestoreLatency() {
+    if (!lowLatencySet_) return;
     lowLatencySet_ = false;
     // Only the flag Open set goes back; the driver's other settings may have
     // been changed meanwhile by someone else.
-    serial_struct info {};
+    serial_struct info{};
     if (serialInfo_(fd_, TIOCGSERIAL, &info) == 0) {
         info.flags &= ~kLowLatency;
         serialInfo_(fd_, TIOCSSERIAL, &info);
     }
 }
 
-bool TCPDrv::ApplySettings()
-{
-    if (!IsOpen())
-        return false;
-    if (!ApplyLine())
-        return false;
+bool TCPDrv::ApplySettings() {
+    if (!IsOpen()) return false;
+    if (!ApplyLine()) return false;
     ApplyModemLines();
     return PurgeBoth();
 }
 
-bool TCPDrv::ApplyLine()
-{
+bool TCPDrv::ApplyLine() {
     if (baudRateValue_ == 0) {
         NoteFailure(QStringLiteral("baud rate 0 is not a rate"), 0);
         return false;
     }
-    termios tio {};
+    termios tio{};
     if (::tcgetattr(fd_, &tio) != 0) {
         NoteFailure(QStringLiteral("cannot read the line settings"), errno);
         return false;
@@ -275,12 +237,12 @@ bool TCPDrv::ApplyLine()
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= CREAD | CLOCAL;
-    tio.c_cflag |= CS8;   // no parity, one stop bit, no flow control
+    tio.c_cflag |= CS8; // no parity, one stop bit, no flow control
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
 
     const auto* standard = std::find_if(std::begin(kStandardRates), std::end(kStandardRates),
-        [&](const StandardRate& r) { return r.baud == baudRateValue_; });
+                                        [&](const StandardRate& r) { return r.baud == baudRateValue_; });
     const bool isStandard = standard != std::end(kStandardRates);
     ::cfsetspeed(&tio, isStandard ? standard->code : B38400);
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
@@ -288,7 +250,7 @@ bool TCPDrv::ApplyLine()
         return false;
     }
     if (!isStandard) {
-        termios2 tio2 {};
+        termios2 tio2{};
         if (::ioctl(fd_, TCGETS2, &tio2) != 0) {
             NoteFailure(QStringLiteral("cannot read the line settings"), errno);
             return false;
@@ -306,8 +268,7 @@ bool TCPDrv::ApplyLine()
     return true;
 }
 
-void TCPDrv::ApplyModemLines()
-{
+void TCPDrv::ApplyModemLines() {
     // A pseudo-terminal has no modem lines (ENOTTY/EINVAL); that is no failure.
     const int dtr = TIOCM_DTR;
     const int rts = TIOCM_RTS;
@@ -315,8 +276,7 @@ void TCPDrv::ApplyModemLines()
     ::ioctl(fd_, TIOCMBIC, &rts);
 }
 
-bool TCPDrv::PurgeBoth()
-{
+bool TCPDrv::PurgeBoth() {
     if (::tcflush(fd_, TCIOFLUSH) != 0) {
         NoteFailure(QStringLiteral("cannot discard the queues"), errno);
         return false;
@@ -324,51 +284,37 @@ bool TCPDrv::PurgeBoth()
     return true;
 }
 
-void TCPDrv::DiscardInput()
-{
-    if (IsOpen())
-        ::tcflush(fd_, TCIFLUSH);
+void TCPDrv::DiscardInput() {
+    if (IsOpen()) ::tcflush(fd_, TCIFLUSH);
 }
 
-std::uint32_t TCPDrv::InputCount()
-{
-    if (!IsOpen())
-        return 65535;
+std::uint32_t TCPDrv::InputCount() {
+    if (!IsOpen()) return 65535;
     int waiting = 0;
-    if (::ioctl(fd_, FIONREAD, &waiting) != 0)
-        return 0;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return 0;
     return static_cast<std::uint32_t>(std::max(waiting, 0));
 }
 
-std::uint16_t TCPDrv::OutputFree()
-{
+std::uint16_t TCPDrv::OutputFree() {
     int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0)
-        queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
     // The kernel's queue may hold more than kQueueSize; never wrap below 0.
     const std::int64_t free = static_cast<std::int64_t>(kQueueSize) - std::max(queued, 0);
     return static_cast<std::uint16_t>(std::clamp<std::int64_t>(free, 0, 65535));
 }
 
-std::uint32_t TCPDrv::ActualBaudRate() const
-{
-    if (!IsOpen())
-        return 0;
-    termios2 tio2 {};
-    if (::ioctl(fd_, TCGETS2, &tio2) != 0)
-        return 0;
-    if ((tio2.c_cflag & CBAUD) == kBother)
-        return tio2.c_ospeed;
+std::uint32_t TCPDrv::ActualBaudRate() const {
+    if (!IsOpen()) return 0;
+    termios2 tio2{};
+    if (::ioctl(fd_, TCGETS2, &tio2) != 0) return 0;
+    if ((tio2.c_cflag & CBAUD) == kBother) return tio2.c_ospeed;
     for (const StandardRate& r : kStandardRates)
-        if ((tio2.c_cflag & CBAUD) == r.code)
-            return r.baud;
+        if ((tio2.c_cflag & CBAUD) == r.code) return r.baud;
     return 0;
 }
 
-int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
-{
-    if (!IsOpen() || count <= 0)
-        return 0;
+int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs) {
+    if (!IsOpen() || count <= 0) return 0;
     int written = 0;
     std::int64_t lastProgress = clock_.NowMs();
     while (written < count) {
@@ -385,13 +331,11 @@ int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
                 break;
             }
         }
-        if (clock_.NowMs() - lastProgress > timeoutMs)
-            break;
+        if (clock_.NowMs() - lastProgress > timeoutMs) break;
         // Wait until the device takes more, or the timeout has passed. With a
         // full driver queue POLLOUT may still be reported, so wait at most 1 ms.
-        pollfd pfd {fd_, POLLOUT, 0};
-        const int wait = free > 0 ? WaitLeft(lastProgress, timeoutMs)
-                                  : std::min(1, WaitLeft(lastProgress, timeoutMs));
+        pollfd pfd{fd_, POLLOUT, 0};
+        const int wait = free > 0 ? WaitLeft(lastProgress, timeoutMs) : std::min(1, WaitLeft(lastProgress, timeoutMs));
         if (clock_.Poll(pfd, wait) > 0 && (pfd.revents & POLLHUP)) {
             deviceGone_ = true;
             NoteFailure(QStringLiteral("the device has gone"), 0);
@@ -401,25 +345,21 @@ int TCPDrv::WriteBytes(const char* data, int count, int timeoutMs)
     return written;
 }
 
-bool TCPDrv::SendText(const QByteArray& bytes)
-{
+bool TCPDrv::SendText(const QByteArray& bytes) {
     return WriteBytes(bytes.constData(), static_cast<int>(bytes.size()), OutputTimeout) == bytes.size();
 }
 
-int TCPDrv::WaitLeft(std::int64_t since, std::int64_t limit)
-{
+int TCPDrv::WaitLeft(std::int64_t since, std::int64_t limit) {
     const std::int64_t left = limit - (clock_.NowMs() - since) + 1;
     return static_cast<int>(std::clamp<std::int64_t>(left, 0, 60'000));
 }
 
-QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
-{
+QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete) {
     QByteArray received;
-    if (!IsOpen() || count <= 0)
-        return received;
+    if (!IsOpen() || count <= 0) return received;
     std::int64_t lastByte = clock_.NowMs();
     while (received.size() < count) {
-        pollfd pfd {fd_, POLLIN, 0};
+        pollfd pfd{fd_, POLLIN, 0};
         const int ready = clock_.Poll(pfd, WaitLeft(lastByte, InputTimeout));
         if (ready < 0 && errno != EINTR) {
             NoteIoError(errno);
@@ -432,8 +372,7 @@ QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
             if (n > 0) {
                 received.append(chunk, n);
                 lastByte = clock_.NowMs();
-                if (complete && complete(received))
-                    break;
+                if (complete && complete(received)) break;
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -453,8 +392,7 @@ QByteArray TCPDrv::ReadBytes(int count, const CompletePredicate& complete)
                 break;
             }
         }
-        if (clock_.NowMs() - lastByte > InputTimeout)
-            break;
+        if (clock_.NowMs() - lastByte > InputTimeout) break;
     }
     return received;
 }

@@ -45,8 +45,8 @@ public:
     // pending input and output.
     void SetBaudRateValue(std::uint32_t baud) override;
 
-    std::uint16_t OutputTimeout = kDefaultOutputTimeout;  // ms without progress before a write gives up
-    std::uint32_t InputTimeout = kDefaultInputTimeout;    // ms of silence that ends a read
+    std::uint16_t OutputTimeout = kDefaultOutputTimeout; // ms without progress before a write gives up
+    std::uint32_t InputTimeout = kDefaultInputTimeout;   // ms of silence that ends a read
 
     // --- operations
     // True when the port is open afterwards (already open: true, nothing changes).
@@ -103,7 +103,7 @@ private:
 
     IClock& clock_;
     int fd_ = -1;
-    int holdFd_ = -1;      // the held device's lock, see HoldLock()
+    int holdFd_ = -1; // the held device's lock, see HoldLock()
     QString holdPath_;
     QString portName_;
     std::uint32_t baudRateValue_ = kDefaultBaudRate;

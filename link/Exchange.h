@@ -21,11 +21,11 @@ namespace zir {
 class IExchangeHost {
 public:
     virtual ~IExchangeHost() = default;
-    virtual int PortNumber() const = 0;   // "COM-port №", kMinPortNumber..kMaxPortNumber
+    virtual int PortNumber() const = 0; // "COM-port №", kMinPortNumber..kMaxPortNumber
     // The line speed in baud. The window converts its field here and throws
     // the EConvertError of a field that holds no number.
     virtual int BaudRate() const = 0;
-    virtual bool EscapeHeld() = 0;        // the key's state at this moment
+    virtual bool EscapeHeld() = 0; // the key's state at this moment
     // The request of an attempt is on the line (and reported to the
     // observer); its reply cannot be back before the request's and the
     // reply's wire time have passed.

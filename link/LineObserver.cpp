@@ -4,8 +4,7 @@
 
 namespace zir {
 
-QString VerdictText(const FrameCheck& check)
-{
+QString VerdictText(const FrameCheck& check) {
     switch (check.verdict) {
     case FrameVerdict::Accepted: return QStringLiteral("accepted");
     case FrameVerdict::NoReply: return QStringLiteral("no reply");
@@ -21,8 +20,7 @@ QString VerdictText(const FrameCheck& check)
     return QStringLiteral("rejected");
 }
 
-QString OutcomeText(RequestOutcome outcome)
-{
+QString OutcomeText(RequestOutcome outcome) {
     switch (outcome) {
     case RequestOutcome::Reply: return QStringLiteral("reply");
     case RequestOutcome::NoAnswer: return QStringLiteral("no answer");
@@ -32,13 +30,9 @@ QString OutcomeText(RequestOutcome outcome)
     return {};
 }
 
-QString HexText(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
+QString HexText(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
 
-QString AsciiText(const QByteArray& bytes)
-{
+QString AsciiText(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());
     for (const char byte : bytes) {
@@ -51,54 +45,43 @@ QString AsciiText(const QByteArray& bytes)
 namespace {
 
 // Hex and ASCII of the bytes behind two blanks; nothing for no bytes.
-QString BytesColumns(const QByteArray& bytes)
-{
-    if (bytes.isEmpty())
-        return {};
+QString BytesColumns(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return {};
     return QStringLiteral("  %1  |%2|").arg(HexText(bytes), AsciiText(bytes));
 }
 
-QString TimeText(QTime timeOfDay)
-{
+QString TimeText(QTime timeOfDay) {
     return timeOfDay.isValid() ? timeOfDay.toString(QStringLiteral("hh:mm:ss.zzz")) : QStringLiteral("--:--:--.---");
 }
 
 } // namespace
 
-QString FormatLineEvent(const LineEvent& event, QTime timeOfDay)
-{
+QString FormatLineEvent(const LineEvent& event, QTime timeOfDay) {
     QString line = TimeText(timeOfDay);
     switch (event.kind) {
     case LineEvent::Kind::Sent:
         line += QStringLiteral("  TX  #%1  %2 B").arg(event.attempt).arg(event.bytes.size());
         line += BytesColumns(event.bytes);
-        if (!event.written)
-            line += QStringLiteral("  write incomplete");
+        if (!event.written) line += QStringLiteral("  write incomplete");
         break;
     case LineEvent::Kind::Read:
         line += QStringLiteral("  RX  %1 B  %2").arg(event.bytes.size()).arg(VerdictText(event.check));
-        if (event.strayBytes > 0)
-            line += QStringLiteral(", %1 stray bytes left out").arg(event.strayBytes);
+        if (event.strayBytes > 0) line += QStringLiteral(", %1 stray bytes left out").arg(event.strayBytes);
         line += BytesColumns(event.bytes);
         break;
     case LineEvent::Kind::RequestEnd:
         line += QStringLiteral("  END");
-        if (event.attempt > 0)
-            line += QStringLiteral("  #%1").arg(event.attempt);
+        if (event.attempt > 0) line += QStringLiteral("  #%1").arg(event.attempt);
         line += QStringLiteral("  %1  %2 ms").arg(OutcomeText(event.outcome)).arg(event.durationMs);
-        if (!event.message.isEmpty())
-            line += QStringLiteral("  ") + event.message;
+        if (!event.message.isEmpty()) line += QStringLiteral("  ") + event.message;
         break;
     }
     return line;
 }
 
-void LineCounters::Add(const LineEvent& event)
-{
+void LineCounters::Add(const LineEvent& event) {
     switch (event.kind) {
-    case LineEvent::Kind::Sent:
-        ++framesSent;
-        return;
+    case LineEvent::Kind::Sent: ++framesSent; return;
     case LineEvent::Kind::Read:
         switch (event.check.verdict) {
         case FrameVerdict::Accepted: ++accepted; break;
@@ -109,7 +92,7 @@ void LineCounters::Add(const LineEvent& event)
             case RejectReason::HeaderChecksum: ++rejectedHeader; break;
             case RejectReason::Length: ++rejectedLength; break;
             case RejectReason::DataChecksum: ++rejectedData; break;
-            case RejectReason::None: break;   // the codec gives every rejection its reason
+            case RejectReason::None: break; // the codec gives every rejection its reason
             }
             break;
         }
@@ -133,11 +116,9 @@ void LineCounters::Add(const LineEvent& event)
     }
 }
 
-std::optional<std::int64_t> LineCounters::MeanReplyTimeMs() const
-{
+std::optional<std::int64_t> LineCounters::MeanReplyTimeMs() const {
     const std::int64_t answered = Answered();
-    if (answered == 0)
-        return std::nullopt;
+    if (answered == 0) return std::nullopt;
     return (replyTimeTotalMs + answered / 2) / answered;
 }
 

@@ -17,10 +17,10 @@ namespace zir {
 
 // How a request ended.
 enum class RequestOutcome {
-    Reply,       // a frame was accepted
-    NoAnswer,    // six attempts brought no acceptable frame
-    Cancelled,   // Escape (or a close of the program) cancelled it
-    Error,       // the port could not be opened, went away, or the speed was no number
+    Reply,     // a frame was accepted
+    NoAnswer,  // six attempts brought no acceptable frame
+    Cancelled, // Escape (or a close of the program) cancelled it
+    Error,     // the port could not be opened, went away, or the speed was no number
 };
 
 struct LineEvent {
@@ -44,8 +44,8 @@ struct LineEvent {
     int strayBytes = 0;
     // RequestEnd.
     RequestOutcome outcome = RequestOutcome::Reply;
-    std::int64_t durationMs = 0;   // from the start of the request
-    QString message;               // Cancelled and Error: the error's text
+    std::int64_t durationMs = 0; // from the start of the request
+    QString message;             // Cancelled and Error: the error's text
 };
 
 class ILineObserver {
@@ -81,14 +81,14 @@ QString FormatLineEvent(const LineEvent& event, QTime timeOfDay);
 // Counts since the last clear, as the line monitor shows them.
 struct LineCounters {
     std::int64_t requests = 0;
-    std::int64_t firstAttempt = 0;   // answered at attempt 1
-    std::int64_t retried = 0;        // answered at attempt 2 to 6
+    std::int64_t firstAttempt = 0; // answered at attempt 1
+    std::int64_t retried = 0;      // answered at attempt 2 to 6
     std::int64_t notAnswered = 0;
     std::int64_t cancelled = 0;
     std::int64_t errors = 0;
     std::int64_t framesSent = 0;
-    std::int64_t accepted = 0;       // reads accepted
-    std::int64_t noReply = 0;        // reads that brought nothing
+    std::int64_t accepted = 0; // reads accepted
+    std::int64_t noReply = 0;  // reads that brought nothing
     std::int64_t packetErrors = 0;
     std::int64_t rejectedHeader = 0;
     std::int64_t rejectedLength = 0;

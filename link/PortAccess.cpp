@@ -25,22 +25,17 @@ struct GroupEntry {
 };
 
 // The lines "name:password:gid:member,member" of a group file.
-std::vector<GroupEntry> ReadGroupFile(const QString& path)
-{
+std::vector<GroupEntry> ReadGroupFile(const QString& path) {
     std::vector<GroupEntry> groups;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return groups;
+    if (!file.open(QIODevice::ReadOnly)) return groups;
     for (const QByteArray& raw : file.readAll().split('\n')) {
         const QStringList fields = QString::fromLocal8Bit(raw).trimmed().split(QLatin1Char(':'));
-        if (fields.size() < 4 || fields[0].isEmpty())
-            continue;
+        if (fields.size() < 4 || fields[0].isEmpty()) continue;
         bool ok = false;
         const uint gid = fields[2].toUInt(&ok);
-        if (!ok)
-            continue;
-        groups.push_back({fields[0], static_cast<gid_t>(gid),
-                          fields[3].split(QLatin1Char(','), Qt::SkipEmptyParts)});
+        if (!ok) continue;
+        groups.push_back({fields[0], static_cast<gid_t>(gid), fields[3].split(QLatin1Char(','), Qt::SkipEmptyParts)});
     }
     return groups;
 }
@@ -50,49 +45,38 @@ struct User {
     std::optional<gid_t> primaryGroup;
 };
 
-User ThisUser()
-{
-    if (const passwd* entry = ::getpwuid(::getuid()))
-        return {QString::fromLocal8Bit(entry->pw_name), entry->pw_gid};
+User ThisUser() {
+    if (const passwd* entry = ::getpwuid(::getuid())) return {QString::fromLocal8Bit(entry->pw_name), entry->pw_gid};
     return {qEnvironmentVariable("USER"), std::nullopt};
 }
 
-bool SessionHasGroup(gid_t gid)
-{
-    if (::getgid() == gid || ::getegid() == gid)
-        return true;
+bool SessionHasGroup(gid_t gid) {
+    if (::getgid() == gid || ::getegid() == gid) return true;
     const int count = ::getgroups(0, nullptr);
-    if (count <= 0)
-        return false;
+    if (count <= 0) return false;
     std::vector<gid_t> groups(static_cast<std::size_t>(count));
     const int got = ::getgroups(count, groups.data());
     for (int i = 0; i < got; ++i)
-        if (groups[static_cast<std::size_t>(i)] == gid)
-            return true;
+        if (groups[static_cast<std::size_t>(i)] == gid) return true;
     return false;
 }
 
 } // namespace
 
-QString PortAccessRemedy(const QString& path, const QString& groupFile)
-{
+QString PortAccessRemedy(const QString& path, const QString& groupFile) {
     const QByteArray name = QFile::encodeName(path);
-    if (::access(name.constData(), R_OK | W_OK) == 0)
-        return {};
-    if (errno != EACCES && errno != EPERM)
-        return {};
+    if (::access(name.constData(), R_OK | W_OK) == 0) return {};
+    if (errno != EACCES && errno != EPERM) return {};
 
     const std::vector<GroupEntry> groups = ReadGroupFile(groupFile);
     const auto byGid = [&](gid_t gid) -> const GroupEntry* {
         for (const GroupEntry& g : groups)
-            if (g.gid == gid)
-                return &g;
+            if (g.gid == gid) return &g;
         return nullptr;
     };
     const auto byName = [&](const QString& groupName) -> const GroupEntry* {
         for (const GroupEntry& g : groups)
-            if (g.name == groupName)
-                return &g;
+            if (g.name == groupName) return &g;
         return nullptr;
     };
 
@@ -110,12 +94,10 @@ QString PortAccessRemedy(const QString& path, const QString& groupFile)
     const std::optional<gid_t> gid =
         group ? std::optional<gid_t>(group->gid)
               : (groupName != kSerialGroup ? std::optional<gid_t>(info.st_gid) : std::nullopt);
-    if (gid && SessionHasGroup(*gid))
-        return QStringLiteral("the group %1 may not read and write it").arg(groupName);
-    const bool listed = (group && !user.name.isEmpty() && group->members.contains(user.name)) ||
-                        (gid && user.primaryGroup == gid);
-    if (listed)
-        return QStringLiteral("log out and in again");
+    if (gid && SessionHasGroup(*gid)) return QStringLiteral("the group %1 may not read and write it").arg(groupName);
+    const bool listed =
+        (group && !user.name.isEmpty() && group->members.contains(user.name)) || (gid && user.primaryGroup == gid);
+    if (listed) return QStringLiteral("log out and in again");
     return QStringLiteral("add yourself to the group %1 (sudo usermod -aG %1 $USER) and log in again").arg(groupName);
 }
 

@@ -8,40 +8,29 @@
 
 namespace zir {
 
-QString ComLinkPath(int n)
-{
-    return ZirConfigDir() + QStringLiteral("/com") + QString::number(n);
-}
+QString ComLinkPath(int n) { return ZirConfigDir() + QStringLiteral("/com") + QString::number(n); }
 
-int ComLinkNumber(const QString& fileName)
-{
-    if (!fileName.startsWith(QStringLiteral("com")))
-        return 0;
+int ComLinkNumber(const QString& fileName) {
+    if (!fileName.startsWith(QStringLiteral("com"))) return 0;
     const QString digits = fileName.mid(3);
-    if (digits.isEmpty() || digits.size() > 3 || digits.front() == QLatin1Char('0'))
-        return 0;
+    if (digits.isEmpty() || digits.size() > 3 || digits.front() == QLatin1Char('0')) return 0;
     for (const QChar c : digits)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return 0;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return 0;
     const int n = digits.toInt();
     return n <= kMaxPortNumber ? n : 0;
 }
 
-QString PortDevicePath(int n)
-{
+QString PortDevicePath(int n) {
     const QString link = ComLinkPath(n);
     // lstat, not stat: a link to an unplugged adapter still names this port.
     struct stat info {};
-    if (::lstat(QFile::encodeName(link).constData(), &info) == 0)
-        return link;
+    if (::lstat(QFile::encodeName(link).constData(), &info) == 0) return link;
     return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
 }
 
-QString DescribeDevicePath(const QString& path)
-{
+QString DescribeDevicePath(const QString& path) {
     const QString target = QFile::symLinkTarget(path);
-    if (target.isEmpty())
-        return path;
+    if (target.isEmpty()) return path;
     return path + QStringLiteral(" -> ") + target;
 }
 

@@ -20,7 +20,7 @@ namespace zir {
 
 using BusAddress = std::array<std::uint8_t, 3>;
 
-inline constexpr int kFrameHeaderSize = 14;     // header plus its checksum
+inline constexpr int kFrameHeaderSize = 14; // header plus its checksum
 inline constexpr std::uint8_t kKindRead = 6;
 inline constexpr std::uint8_t kKindWrite = 8;
 inline constexpr std::uint8_t kKindAck = 1;
@@ -39,16 +39,15 @@ BusAddress ParseBusAddress(const QString& text);
 // A request frame. Each address text is read whole (never cut short, so a
 // long text cannot turn into another instrument's address).
 // Throws EFormatError when either address is malformed.
-QByteArray BuildFrame(const QString& destination, const QString& source,
-                      std::uint8_t kind, std::uint8_t control, const QByteArray& data);
+QByteArray BuildFrame(const QString& destination, const QString& source, std::uint8_t kind, std::uint8_t control,
+                      const QByteArray& data);
 
 // The 14-byte acknowledgement that a correctly executed write is answered
 // with: from the device address to 1.1.1, kind 1, control 0, no data.
 QByteArray AcknowledgementFrame(const QString& deviceAddress);
 
 // A byte of a frame by its offset (replies are judged by fixed offsets).
-inline std::uint8_t FrameByte(const QByteArray& frame, qsizetype offset)
-{
+inline std::uint8_t FrameByte(const QByteArray& frame, qsizetype offset) {
     return static_cast<std::uint8_t>(frame.at(offset));
 }
 

@@ -8,9 +8,9 @@ namespace zir {
 
 // What the name com<n> is now.
 struct ComLink {
-    bool exists = false;  // the name is there (a link counts even when dangling)
+    bool exists = false; // the name is there (a link counts even when dangling)
     bool isLink = false;
-    QString target;       // what the link holds, as written; "" for no link
+    QString target; // what the link holds, as written; "" for no link
 };
 ComLink ReadComLink(int n);
 

@@ -1,8 +1,8 @@
 #include "ports/FindInstrument.h"
 
-#include "device/Clock.h"
 #include "core/Errors.h"
 #include "core/StatusLine.h"
+#include "device/Clock.h"
 #include "device/DeviceContext.h"
 #include "link/CPDrv.h"
 #include "link/Exchange.h"
@@ -31,8 +31,7 @@ class SingleAttemptLink final : public IDeviceLink {
 public:
     SingleAttemptLink(TCPDrv& port, TExchange& exchange) : port_(port), exchange_(exchange) {}
     QByteArray Request(const QByteArray& frame) override {
-        if (!port_.Open())
-            throw EPortError(port_.LastError());
+        if (!port_.Open()) throw EPortError(port_.LastError());
         QByteArray reply;
         try {
             reply = exchange_.SendOnce(frame, kProbeWindowMs);
@@ -66,8 +65,7 @@ public:
 
 FindResult FindInstrument(const std::vector<SerialPortEntry>& ports, const DeviceTree& tree,
                           const QString& deviceAddress, IFindObserver& observer, IClock& clock,
-                          ILineObserver* lineObserver)
-{
+                          ILineObserver* lineObserver) {
     ParseBusAddress(deviceAddress);
 
     // The port's defaults are the main window's line settings.
@@ -84,8 +82,7 @@ FindResult FindInstrument(const std::vector<SerialPortEntry>& ports, const Devic
     FindResult result;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const SerialPortEntry& entry = ports[i];
-        if (!entry.present)
-            continue;
+        if (!entry.present) continue;
         if (!entry.accessRemedy.isEmpty()) {
             observer.Note(QStringLiteral("%1: not tried: permission denied; %2").arg(entry.device, entry.accessRemedy));
             continue;

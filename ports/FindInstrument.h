@@ -35,9 +35,9 @@ public:
 };
 
 struct FindResult {
-    std::optional<std::size_t> found;  // index of the device that answered
-    std::uint32_t baud = 0;            // at this rate
-    bool stopped = false;              // the observer asked to stop
+    std::optional<std::size_t> found; // index of the device that answered
+    std::uint32_t baud = 0;           // at this rate
+    bool stopped = false;             // the observer asked to stop
 };
 
 // Tries the present devices this user may open, in the order given, each at

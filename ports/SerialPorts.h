@@ -33,10 +33,10 @@ struct DeviceTree {
 };
 
 enum class PortKind {
-    UsbAdapter,  // ttyUSB*, ttyACM*
-    BuiltIn,     // a UART of the machine: ttyS*, ttyAMA*, ...
-    LinkOnly,    // a link com<n> whose device is none of the above (a
-                 // pseudo-terminal, an unplugged adapter)
+    UsbAdapter, // ttyUSB*, ttyACM*
+    BuiltIn,    // a UART of the machine: ttyS*, ttyAMA*, ...
+    LinkOnly,   // a link com<n> whose device is none of the above (a
+                // pseudo-terminal, an unplugged adapter)
 };
 
 struct SerialPortEntry {
@@ -51,11 +51,11 @@ struct SerialPortEntry {
     QString manufacturer;
     QString product;
     QString serialNumber;
-    QString vendorId;   // idVendor, four hex digits
-    QString productId;  // idProduct
+    QString vendorId;  // idVendor, four hex digits
+    QString productId; // idProduct
     // A built-in port's UART (sysfs attributes of the tty).
     int uartType = 0;
-    QString ioPort;     // "0x3F8"
+    QString ioPort; // "0x3F8"
     QString irq;
 
     // Port numbers n whose link com<n> leads to this device, ascending.

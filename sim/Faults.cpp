@@ -4,14 +4,16 @@ namespace zir::sim {
 
 std::optional<FaultKind> ParseFaultKind(const QString& name) {
     static const std::pair<const char*, FaultKind> kNames[] = {
-        {"none", FaultKind::None},         {"silent", FaultKind::Silent},
-        {"short", FaultKind::Short},       {"bad-header", FaultKind::BadHeader},
-        {"bad-data", FaultKind::BadData},  {"trailing", FaultKind::Trailing},
+        {"none", FaultKind::None},
+        {"silent", FaultKind::Silent},
+        {"short", FaultKind::Short},
+        {"bad-header", FaultKind::BadHeader},
+        {"bad-data", FaultKind::BadData},
+        {"trailing", FaultKind::Trailing},
         {"wrong-length", FaultKind::WrongLength},
     };
     for (const auto& [text, kind] : kNames)
-        if (name == QLatin1String(text))
-            return kind;
+        if (name == QLatin1String(text)) return kind;
     return std::nullopt;
 }
 
@@ -19,20 +21,28 @@ std::optional<std::set<CommandGroup>> ParseCommandGroups(const QString& names) {
     std::set<CommandGroup> groups;
     for (const QString& raw : names.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString name = raw.trimmed().toUpper();
-        if (name == QLatin1String("XT")) groups.insert(CommandGroup::XT);
-        else if (name == QLatin1String("XW")) groups.insert(CommandGroup::XW);
-        else if (name == QLatin1String("R")) groups.insert(CommandGroup::R);
-        else if (name == QLatin1String("V")) groups.insert(CommandGroup::V);
-        else if (name == QLatin1String("REC")) groups.insert(CommandGroup::REC);
+        if (name == QLatin1String("XT"))
+            groups.insert(CommandGroup::XT);
+        else if (name == QLatin1String("XW"))
+            groups.insert(CommandGroup::XW);
+        else if (name == QLatin1String("R"))
+            groups.insert(CommandGroup::R);
+        else if (name == QLatin1String("V"))
+            groups.insert(CommandGroup::V);
+        else if (name == QLatin1String("REC"))
+            groups.insert(CommandGroup::REC);
         else if (name == QLatin1String("WRITE"))
             groups.insert({CommandGroup::WriteR, CommandGroup::WriteT, CommandGroup::WriteW});
-        else if (name == QLatin1String("WRITE-R")) groups.insert(CommandGroup::WriteR);
-        else if (name == QLatin1String("WRITE-T")) groups.insert(CommandGroup::WriteT);
-        else if (name == QLatin1String("WRITE-W")) groups.insert(CommandGroup::WriteW);
-        else return std::nullopt;
+        else if (name == QLatin1String("WRITE-R"))
+            groups.insert(CommandGroup::WriteR);
+        else if (name == QLatin1String("WRITE-T"))
+            groups.insert(CommandGroup::WriteT);
+        else if (name == QLatin1String("WRITE-W"))
+            groups.insert(CommandGroup::WriteW);
+        else
+            return std::nullopt;
     }
-    if (groups.empty())
-        return std::nullopt;
+    if (groups.empty()) return std::nullopt;
     return groups;
 }
 
@@ -52,7 +62,7 @@ std::optional<CommandGroup> GroupOf(Command command) {
 }
 
 bool FaultInjector::Covers(Command command) const {
-    const auto group = GroupOf(command);  // requests the instrument does not know never count
+    const auto group = GroupOf(command); // requests the instrument does not know never count
     return group && (plan_.commands.empty() || plan_.commands.count(*group) > 0);
 }
 
@@ -63,13 +73,10 @@ Outcome FaultInjector::Apply(const Answer& answer, const Instrument& instrument)
         return outcome;
     }
     ++matchedRequests_;
-    if (matchedRequests_ < plan_.answerFrom)
-        return outcome;
+    if (matchedRequests_ < plan_.answerFrom) return outcome;
     outcome.delayMs = plan_.delayMs;
-    if (!answer.reply)
-        return outcome;
-    const bool spoil = plan_.kind != FaultKind::None &&
-                       (plan_.faultCount < 0 || spoiledReplies_ < plan_.faultCount);
+    if (!answer.reply) return outcome;
+    const bool spoil = plan_.kind != FaultKind::None && (plan_.faultCount < 0 || spoiledReplies_ < plan_.faultCount);
     if (!spoil) {
         outcome.bytes = answer.reply;
         return outcome;
@@ -83,22 +90,16 @@ std::optional<QByteArray> Spoil(FaultKind kind, const QByteArray& reply, Command
                                 const Instrument& instrument) {
     QByteArray bytes = reply;
     switch (kind) {
-    case FaultKind::None:
-        return bytes;
-    case FaultKind::Silent:
-        return std::nullopt;
-    case FaultKind::Short:
-        return bytes.left(8);
-    case FaultKind::BadHeader:
-        bytes[10] = static_cast<char>(bytes[10] ^ 0x5A);
-        return bytes;
+    case FaultKind::None: return bytes;
+    case FaultKind::Silent: return std::nullopt;
+    case FaultKind::Short: return bytes.left(8);
+    case FaultKind::BadHeader: bytes[10] = static_cast<char>(bytes[10] ^ 0x5A); return bytes;
     case FaultKind::BadData:
         // A frame without data has no data checksum; spoiling its header
         // checksum keeps the fault a rejected frame.
         bytes[bytes.size() > kFrameHeaderSize ? bytes.size() - 1 : 10] ^= 0x5A;
         return bytes;
-    case FaultKind::Trailing:
-        return bytes + QByteArray("\x00\x55\xAA", 3);
+    case FaultKind::Trailing: return bytes + QByteArray("\x00\x55\xAA", 3);
     case FaultKind::WrongLength:
         // Reads get a header-only frame; writes get a frame with one data
         // byte, which is valid but is not the acknowledgement.

@@ -15,12 +15,12 @@ namespace zir::sim {
 
 enum class FaultKind {
     None,
-    Silent,       // never answer
-    Short,        // send only the first 8 bytes of the reply
-    BadHeader,    // spoil the header checksum
-    BadData,      // spoil the data checksum (the header checksum when there is no data)
-    Trailing,     // send extra bytes after the frame
-    WrongLength,  // a valid frame of another length than the command's reply
+    Silent,      // never answer
+    Short,       // send only the first 8 bytes of the reply
+    BadHeader,   // spoil the header checksum
+    BadData,     // spoil the data checksum (the header checksum when there is no data)
+    Trailing,    // send extra bytes after the frame
+    WrongLength, // a valid frame of another length than the command's reply
 };
 
 std::optional<FaultKind> ParseFaultKind(const QString& name);
@@ -35,14 +35,14 @@ std::optional<CommandGroup> GroupOf(Command command);
 
 struct FaultPlan {
     FaultKind kind = FaultKind::None;
-    std::set<CommandGroup> commands;  // empty: every command
-    int answerFrom = 1;               // silent to the first answerFrom-1 matching requests
-    int faultCount = -1;              // spoil only this many replies, then answer well; -1: all
-    int delayMs = 0;                  // extra wait before a matching reply
+    std::set<CommandGroup> commands; // empty: every command
+    int answerFrom = 1;              // silent to the first answerFrom-1 matching requests
+    int faultCount = -1;             // spoil only this many replies, then answer well; -1: all
+    int delayMs = 0;                 // extra wait before a matching reply
 };
 
 struct Outcome {
-    std::optional<QByteArray> bytes;  // nullopt: send nothing
+    std::optional<QByteArray> bytes; // nullopt: send nothing
     int delayMs = 0;
 };
 
@@ -65,7 +65,6 @@ private:
 };
 
 // The reply spoiled in the way `kind` says (Silent gives nullopt).
-std::optional<QByteArray> Spoil(FaultKind kind, const QByteArray& reply, Command command,
-                                const Instrument& instrument);
+std::optional<QByteArray> Spoil(FaultKind kind, const QByteArray& reply, Command command, const Instrument& instrument);
 
 } // namespace zir::sim

@@ -27,10 +27,8 @@ QList<QByteArray> FramesInLog(const QByteArray& log, const QString& direction) {
     const QByteArray wanted = direction.toLatin1();
     for (const QByteArray& line : log.split('\n')) {
         const QList<QByteArray> fields = line.trimmed().split(' ');
-        if (fields.size() < 3 || fields[1] != wanted)
-            continue;
-        if (const auto bytes = ParseHexBytes(QString::fromLatin1(fields.mid(2).join(' '))))
-            frames.append(*bytes);
+        if (fields.size() < 3 || fields[1] != wanted) continue;
+        if (const auto bytes = ParseHexBytes(QString::fromLatin1(fields.mid(2).join(' ')))) frames.append(*bytes);
     }
     return frames;
 }

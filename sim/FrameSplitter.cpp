@@ -30,8 +30,7 @@ std::optional<LinePiece> FrameSplitter::Scan(bool lineSilent) {
             if (buffer_.size() < *length) {
                 // Still arriving, unless the line has gone silent: then the
                 // header was a false one, and a whole frame may lie behind it.
-                if (!lineSilent)
-                    return std::nullopt;
+                if (!lineSilent) return std::nullopt;
             } else if (ValidateFrame(buffer_.left(*length)) == FrameVerdict::Accepted) {
                 return Take(LinePiece::Kind::Frame, *length);
             }
@@ -49,8 +48,7 @@ std::optional<LinePiece> FrameSplitter::Scan(bool lineSilent) {
 }
 
 std::optional<LinePiece> FrameSplitter::DropStale(SteadyTime now, std::chrono::milliseconds gap) {
-    if (buffer_.isEmpty() || now - arrival_.back() < gap)
-        return std::nullopt;
+    if (buffer_.isEmpty() || now - arrival_.back() < gap) return std::nullopt;
     return Scan(true);
 }
 

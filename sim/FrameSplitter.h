@@ -19,7 +19,7 @@ struct LinePiece {
     enum class Kind { Frame, Junk };
     Kind kind = Kind::Frame;
     QByteArray bytes;
-    SteadyTime firstByteAt{};  // when the first byte of the piece arrived
+    SteadyTime firstByteAt{}; // when the first byte of the piece arrived
 };
 
 class FrameSplitter {
@@ -45,8 +45,8 @@ private:
     LinePiece Take(LinePiece::Kind kind, int count);
 
     QByteArray buffer_;
-    std::vector<SteadyTime> arrival_;  // per byte of buffer_
-    int junkLength_ = 0;               // leading bytes of buffer_ already judged junk
+    std::vector<SteadyTime> arrival_; // per byte of buffer_
+    int junkLength_ = 0;              // leading bytes of buffer_ already judged junk
 };
 
 } // namespace zir::sim

@@ -1,7 +1,7 @@
 #include "sim/Instrument.h"
 
-#include "sim/Measurements.h"
 #include "link/numFormats.h"
+#include "sim/Measurements.h"
 
 #include <algorithm>
 
@@ -11,10 +11,8 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::optional<int> ChannelIndex(char c) {
-    if (c == '1')
-        return 0;
-    if (c == '2')
-        return 1;
+    if (c == '1') return 0;
+    if (c == '2') return 1;
     return std::nullopt;
 }
 
@@ -39,28 +37,20 @@ std::uint8_t ToBcd(int value) {
 
 std::optional<int> BankOfLetter(char letter) {
     const int bank = static_cast<std::uint8_t>(letter) - 'A';
-    if (bank < 0 || bank >= kBankCount)
-        return std::nullopt;
+    if (bank < 0 || bank >= kBankCount) return std::nullopt;
     return bank;
 }
 
 Command Classify(const QByteArray& data) {
-    if (data == "XT")
-        return Command::ClockRead;
-    if (data == "XW")
-        return Command::CurrentRead;
-    if (data.size() == 3 && data[1] == 'R')
-        return Command::DimensionRead;
-    if (data.size() == 2 && data[1] == 'V')
-        return Command::BankHeader;
+    if (data == "XT") return Command::ClockRead;
+    if (data == "XW") return Command::CurrentRead;
+    if (data.size() == 3 && data[1] == 'R') return Command::DimensionRead;
+    if (data.size() == 2 && data[1] == 'V') return Command::BankHeader;
     if (data.size() == 5 && IsDigit(data[1]) && IsDigit(data[2]) && IsDigit(data[3]) && IsDigit(data[4]))
         return Command::Record;
-    if (data.size() == 11 && data[0] == 'R' && data[2] == '\0')
-        return Command::DimensionWrite;
-    if (data.size() == 9 && data[0] == 'T' && data[2] == '\0')
-        return Command::CoefficientWrite;
-    if (data.size() == 7 && data[0] == 'W' && data[1] == '\0')
-        return Command::ParameterWrite;
+    if (data.size() == 11 && data[0] == 'R' && data[2] == '\0') return Command::DimensionWrite;
+    if (data.size() == 9 && data[0] == 'T' && data[2] == '\0') return Command::CoefficientWrite;
+    if (data.size() == 7 && data[0] == 'W' && data[1] == '\0') return Command::ParameterWrite;
     return Command::Unknown;
 }
 
@@ -76,11 +66,9 @@ QByteArray Instrument::Acknowledgement() const { return AcknowledgementFrame(sta
 Answer Instrument::Handle(const QByteArray& frame) {
     Answer answer;
     // Only a whole valid frame, nothing after it, is a request.
-    if (ExpectedFrameLength(frame) != frame.size() || ValidateFrame(frame) != FrameVerdict::Accepted)
-        return answer;
+    if (ExpectedFrameLength(frame) != frame.size() || ValidateFrame(frame) != FrameVerdict::Accepted) return answer;
     for (int i = 0; i < 3; ++i)
-        if (static_cast<std::uint8_t>(frame[i]) != state_.address[static_cast<std::size_t>(i)])
-            return answer;
+        if (static_cast<std::uint8_t>(frame[i]) != state_.address[static_cast<std::size_t>(i)]) return answer;
     answer.addressed = true;
     RollOverDays();
     const QByteArray data = frame.mid(kFrameHeaderSize, frame.size() - kFrameHeaderSize - 4);
@@ -101,12 +89,10 @@ Answer Instrument::Handle(const QByteArray& frame) {
 
 void Instrument::RollOverDays() {
     const Bank& current = state_.banks[static_cast<std::size_t>(state_.currentBank)];
-    if (!current.active || !current.date.isValid())
-        return;
+    if (!current.active || !current.date.isValid()) return;
     const QDate today = ClockNow().date();
     const qint64 days = current.date.daysTo(today);
-    if (days <= 0)
-        return;
+    if (days <= 0) return;
     const int steps = static_cast<int>(std::min<qint64>(days, kBankCount));
     for (int step = steps - 1; step >= 0; --step) {
         const Bank& from = state_.banks[static_cast<std::size_t>(state_.currentBank)];
@@ -138,8 +124,7 @@ std::optional<QByteArray> Instrument::ClockReply() const {
 }
 
 std::optional<QByteArray> Instrument::CurrentReply() const {
-    if (currentBytes_)
-        return ReplyFrame(*currentBytes_);
+    if (currentBytes_) return ReplyFrame(*currentBytes_);
     const QDateTime now = ClockNow();
     const Measurement m = CurrentReading(state_.seed, now.date().toJulianDay(), MinuteOfDay(now.time()));
     QByteArray data("XW", 2);
@@ -151,8 +136,7 @@ std::optional<QByteArray> Instrument::CurrentReply() const {
 
 std::optional<QByteArray> Instrument::DimensionReply(const QByteArray& data) const {
     const auto channel = ChannelIndex(data[2]);
-    if (!channel)
-        return std::nullopt;
+    if (!channel) return std::nullopt;
     // A selector that names no bank (the tool sends 0x01 when it could not
     // read the clock) gets the unit text in use, that of the current bank.
     const int bank = BankOfLetter(data[0]).value_or(state_.currentBank);
@@ -164,8 +148,7 @@ std::optional<QByteArray> Instrument::DimensionReply(const QByteArray& data) con
 
 std::optional<QByteArray> Instrument::BankHeaderReply(const QByteArray& data) const {
     const auto bank = BankOfLetter(data[0]);
-    if (!bank)
-        return std::nullopt;
+    if (!bank) return std::nullopt;
     const Bank& b = state_.banks[static_cast<std::size_t>(*bank)];
     QByteArray reply = data;
     reply.append('\0');
@@ -176,7 +159,7 @@ std::optional<QByteArray> Instrument::BankHeaderReply(const QByteArray& data) co
         reply.append(static_cast<char>(ToBcd(b.date.month())));
         reply.append(static_cast<char>(ToBcd(b.date.year() - 2000)));
     } else {
-        reply.append(QByteArray(3, '\0'));  // an erased bank: day 0 is no date
+        reply.append(QByteArray(3, '\0')); // an erased bank: day 0 is no date
     }
     return ReplyFrame(reply);
 }
@@ -184,12 +167,10 @@ std::optional<QByteArray> Instrument::BankHeaderReply(const QByteArray& data) co
 std::optional<QByteArray> Instrument::RecordReply(const QByteArray& data) const {
     const auto bank = BankOfLetter(data[0]);
     const int minute = data.mid(1, 4).toInt();
-    if (!bank || minute >= kMinutesPerDay)
-        return std::nullopt;
+    if (!bank || minute >= kMinutesPerDay) return std::nullopt;
     const Bank& b = state_.banks[static_cast<std::size_t>(*bank)];
-    Measurement m = kUnwrittenRecord;  // an erased bank holds empty records
-    if (b.active && !NotMeasuredYet(*bank, minute))
-        m = ArchiveRecord(state_.seed, DayOfBank(*bank), minute);
+    Measurement m = kUnwrittenRecord; // an erased bank holds empty records
+    if (b.active && !NotMeasuredYet(*bank, minute)) m = ArchiveRecord(state_.seed, DayOfBank(*bank), minute);
     QByteArray reply = data;
     reply.append('\0');
     AppendReading(reply, m.b);
@@ -205,11 +186,9 @@ std::int64_t Instrument::DayOfBank(int bank) const {
 }
 
 bool Instrument::NotMeasuredYet(int bank, int minute) const {
-    if (bank != state_.currentBank)
-        return false;
+    if (bank != state_.currentBank) return false;
     const QDate date = state_.banks[static_cast<std::size_t>(bank)].date;
-    if (!date.isValid())
-        return false;
+    if (!date.isValid()) return false;
     // The minute the clock is in counts as measured: the present reading
     // ("XW") shows its value.
     const QDateTime now = ClockNow();
@@ -219,8 +198,7 @@ bool Instrument::NotMeasuredYet(int bank, int minute) const {
 
 std::optional<QByteArray> Instrument::WriteDimension(const QByteArray& data) {
     const auto channel = ChannelIndex(data[1]);
-    if (!channel)
-        return std::nullopt;
+    if (!channel) return std::nullopt;
     // The unit text applies from now on: to the bank being filled.
     state_.banks[static_cast<std::size_t>(state_.currentBank)].dimensions[static_cast<std::size_t>(*channel)] =
         data.mid(3, kDimensionSize);
@@ -229,8 +207,7 @@ std::optional<QByteArray> Instrument::WriteDimension(const QByteArray& data) {
 
 std::optional<QByteArray> Instrument::WriteCoefficients(const QByteArray& data) {
     const auto channel = ChannelIndex(data[1]);
-    if (!channel)
-        return std::nullopt;
+    if (!channel) return std::nullopt;
     Coefficients& c = state_.coefficients[static_cast<std::size_t>(*channel)];
     c.k = ValueCodeAt(data, 3);
     c.m = ValueCodeAt(data, 5);
@@ -242,8 +219,8 @@ std::optional<QByteArray> Instrument::WriteParameters(const QByteArray& data) {
     ServiceParameters& s = state_.service;
     // The serial number travels high byte first. The net number is the
     // instrument's own setting; the bus address it answers to stays as it is.
-    s.serialNumber = static_cast<std::uint16_t>(static_cast<std::uint8_t>(data[2]) << 8 |
-                                                static_cast<std::uint8_t>(data[3]));
+    s.serialNumber =
+        static_cast<std::uint16_t>(static_cast<std::uint8_t>(data[2]) << 8 | static_cast<std::uint8_t>(data[3]));
     s.netNumber = static_cast<std::uint8_t>(data[4]);
     s.rateIndex = static_cast<std::uint8_t>(data[5]);
     s.chargeParameter = static_cast<std::uint8_t>(data[6]);

@@ -14,14 +14,14 @@ namespace zir::sim {
 
 enum class Command {
     Unknown,
-    ClockRead,         // "XT"
-    CurrentRead,       // "XW"
-    DimensionRead,     // <bank>R<channel>
-    BankHeader,        // <bank>V
-    Record,            // <bank><4 digits>
-    DimensionWrite,    // R<channel>\0<8 bytes>
-    CoefficientWrite,  // T<channel>\0<K><M><threshold>
-    ParameterWrite,    // W\0<serial hi><serial lo><net><rate><charge>
+    ClockRead,        // "XT"
+    CurrentRead,      // "XW"
+    DimensionRead,    // <bank>R<channel>
+    BankHeader,       // <bank>V
+    Record,           // <bank><4 digits>
+    DimensionWrite,   // R<channel>\0<8 bytes>
+    CoefficientWrite, // T<channel>\0<K><M><threshold>
+    ParameterWrite,   // W\0<serial hi><serial lo><net><rate><charge>
 };
 
 bool IsWrite(Command command);
@@ -33,9 +33,9 @@ inline constexpr std::uint8_t kReplyKind = 6;
 inline constexpr std::uint8_t kReplyControl = 0;
 
 struct Answer {
-    bool addressed = false;           // the frame was valid and for this instrument
+    bool addressed = false; // the frame was valid and for this instrument
     Command command = Command::Unknown;
-    std::optional<QByteArray> reply;  // nullopt: the instrument stays silent
+    std::optional<QByteArray> reply; // nullopt: the instrument stays silent
 };
 
 class Instrument {
@@ -93,6 +93,6 @@ Command Classify(const QByteArray& data);
 // Bank number of a bank letter A..N, or nullopt.
 std::optional<int> BankOfLetter(char letter);
 
-std::uint8_t ToBcd(int value);  // 0..99
+std::uint8_t ToBcd(int value); // 0..99
 
 } // namespace zir::sim

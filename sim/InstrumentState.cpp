@@ -16,16 +16,16 @@ namespace {
 // instrument's own codes (0xA4 Ze, 0xB3 ve, 0xB8 i, 0xBC em, 0xBE pe, 0xA0 Be,
 // 0xBA ka) and look-alike Latin letters stand for their Cyrillic twins.
 const std::array<QByteArray, 5> kUnitTexts = {
-    QByteArray("\x08\xA4\xB3\x0B    ", 8),      // micro-sievert per hour
-    QByteArray("\xB8\xBC\xBE/c   ", 8),          // pulses per second
-    QByteArray("\xA0\xBA/c\xBC\x0A  ", 8),      // becquerel per square centimetre
-    QByteArray("\x08P\x0B     ", 8),            // micro-roentgen per hour
-    QByteArray("\x09" "1/s    ", 8),            // plus-minus, then 1/s
+    QByteArray("\x08\xA4\xB3\x0B    ", 8), // micro-sievert per hour
+    QByteArray("\xB8\xBC\xBE/c   ", 8),    // pulses per second
+    QByteArray("\xA0\xBA/c\xBC\x0A  ", 8), // becquerel per square centimetre
+    QByteArray("\x08P\x0B     ", 8),       // micro-roentgen per hour
+    QByteArray("\x09"
+               "1/s    ",
+               8), // plus-minus, then 1/s
 };
 
-std::runtime_error StateError(const QString& what) {
-    return std::runtime_error(what.toStdString());
-}
+std::runtime_error StateError(const QString& what) { return std::runtime_error(what.toStdString()); }
 
 int WrapBank(int bank) { return ((bank % kBankCount) + kBankCount) % kBankCount; }
 
@@ -54,8 +54,7 @@ InstrumentState DefaultState(const QDate& today, int currentBank, int activeBank
     state.currentBank = WrapBank(currentBank);
     for (int b = 0; b < kBankCount; ++b)
         for (int ch = 0; ch < kChannelCount; ++ch)
-            state.banks[static_cast<std::size_t>(b)].dimensions[static_cast<std::size_t>(ch)] =
-                DefaultDimension(b, ch);
+            state.banks[static_cast<std::size_t>(b)].dimensions[static_cast<std::size_t>(ch)] = DefaultDimension(b, ch);
     AssignBankDates(state, today, activeBanks);
     return state;
 }
@@ -63,22 +62,18 @@ InstrumentState DefaultState(const QDate& today, int currentBank, int activeBank
 std::optional<QByteArray> ParseHexBytes(const QString& text) {
     QString compact = text;
     compact.remove(QRegularExpression(QStringLiteral("[\\s,:]")));
-    if (compact.size() % 2 != 0)
-        return std::nullopt;
+    if (compact.size() % 2 != 0) return std::nullopt;
     QByteArray bytes;
     for (int i = 0; i < compact.size(); i += 2) {
         bool ok = false;
         const int value = compact.mid(i, 2).toInt(&ok, 16);
-        if (!ok)
-            return std::nullopt;
+        if (!ok) return std::nullopt;
         bytes.append(static_cast<char>(value));
     }
     return bytes;
 }
 
-QString HexText(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
+QString HexText(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
 
 QJsonObject StateToJson(const InstrumentState& state) {
     QJsonObject json;
@@ -96,11 +91,9 @@ QJsonObject StateToJson(const InstrumentState& state) {
         QJsonObject b;
         b[QStringLiteral("active")] = bank.active;
         b[QStringLiteral("date")] = bank.date.isValid() ? bank.date.toString(Qt::ISODate) : QString();
-        if (bank.headerBytes)
-            b[QStringLiteral("headerBytes")] = HexText(*bank.headerBytes);
+        if (bank.headerBytes) b[QStringLiteral("headerBytes")] = HexText(*bank.headerBytes);
         QJsonArray dims;
-        for (const QByteArray& d : bank.dimensions)
-            dims.append(HexText(d));
+        for (const QByteArray& d : bank.dimensions) dims.append(HexText(d));
         b[QStringLiteral("dimensions")] = dims;
         banks.append(b);
     }
@@ -111,8 +104,7 @@ QJsonObject StateToJson(const InstrumentState& state) {
         QJsonObject o;
         o[QStringLiteral("k")] = QStringLiteral("%1").arg(c.k, 4, 16, QLatin1Char('0')).toUpper();
         o[QStringLiteral("m")] = QStringLiteral("%1").arg(c.m, 4, 16, QLatin1Char('0')).toUpper();
-        o[QStringLiteral("threshold")] =
-            QStringLiteral("%1").arg(c.threshold, 4, 16, QLatin1Char('0')).toUpper();
+        o[QStringLiteral("threshold")] = QStringLiteral("%1").arg(c.threshold, 4, 16, QLatin1Char('0')).toUpper();
         coefficients.append(o);
     }
     json[QStringLiteral("coefficients")] = coefficients;
@@ -129,19 +121,17 @@ QJsonObject StateToJson(const InstrumentState& state) {
 namespace {
 
 int IntField(const QJsonObject& o, const QString& key, int fallback, int low, int high) {
-    if (!o.contains(key))
-        return fallback;
+    if (!o.contains(key)) return fallback;
     const QJsonValue v = o.value(key);
     const double d = v.toDouble(-1e300);
     if (!v.isDouble() || d != static_cast<int>(d) || d < low || d > high)
-        throw StateError(QStringLiteral("state field \"%1\" must be a whole number from %2 to %3")
-                             .arg(key).arg(low).arg(high));
+        throw StateError(
+            QStringLiteral("state field \"%1\" must be a whole number from %2 to %3").arg(key).arg(low).arg(high));
     return static_cast<int>(d);
 }
 
 std::uint16_t CodeField(const QJsonObject& o, const QString& key, std::uint16_t fallback) {
-    if (!o.contains(key))
-        return fallback;
+    if (!o.contains(key)) return fallback;
     bool ok = false;
     const uint code = o.value(key).toString().toUInt(&ok, 16);
     if (!ok || code > 0xFFFF)
@@ -177,12 +167,11 @@ InstrumentState StateFromJson(const QJsonObject& json, const InstrumentState& ba
                 throw StateError(QStringLiteral("state field \"clock.fixed\" must read YYYY-MM-DD hh:mm"));
             state.clock.fixedMoment = fixed;
         }
-        state.clock.offsetSeconds =
-            static_cast<qint64>(clock.value(QStringLiteral("offsetSeconds")).toDouble(0));
+        state.clock.offsetSeconds = static_cast<qint64>(clock.value(QStringLiteral("offsetSeconds")).toDouble(0));
     }
     state.currentBank = IntField(json, QStringLiteral("currentBank"), state.currentBank, 0, kBankCount - 1);
-    state.seed = static_cast<std::uint32_t>(
-        json.value(QStringLiteral("seed")).toDouble(static_cast<double>(state.seed)));
+    state.seed =
+        static_cast<std::uint32_t>(json.value(QStringLiteral("seed")).toDouble(static_cast<double>(state.seed)));
 
     if (json.contains(QStringLiteral("banks"))) {
         const QJsonArray banks = json.value(QStringLiteral("banks")).toArray();
@@ -200,15 +189,15 @@ InstrumentState StateFromJson(const QJsonObject& json, const InstrumentState& ba
             }
             bank.headerBytes.reset();
             if (b.contains(QStringLiteral("headerBytes")))
-                bank.headerBytes = HexField(b.value(QStringLiteral("headerBytes")),
-                                            QStringLiteral("banks[%1].headerBytes").arg(i), 3);
+                bank.headerBytes =
+                    HexField(b.value(QStringLiteral("headerBytes")), QStringLiteral("banks[%1].headerBytes").arg(i), 3);
             if (b.contains(QStringLiteral("dimensions"))) {
                 const QJsonArray dims = b.value(QStringLiteral("dimensions")).toArray();
                 if (dims.size() != kChannelCount)
                     throw StateError(QStringLiteral("state field \"banks[%1].dimensions\" must list 2 texts").arg(i));
                 for (int ch = 0; ch < kChannelCount; ++ch)
-                    bank.dimensions[static_cast<std::size_t>(ch)] = HexField(
-                        dims[ch], QStringLiteral("banks[%1].dimensions[%2]").arg(i).arg(ch), kDimensionSize);
+                    bank.dimensions[static_cast<std::size_t>(ch)] =
+                        HexField(dims[ch], QStringLiteral("banks[%1].dimensions[%2]").arg(i).arg(ch), kDimensionSize);
             }
         }
     }
@@ -227,7 +216,8 @@ InstrumentState StateFromJson(const QJsonObject& json, const InstrumentState& ba
     if (json.contains(QStringLiteral("service"))) {
         const QJsonObject o = json.value(QStringLiteral("service")).toObject();
         ServiceParameters& s = state.service;
-        s.serialNumber = static_cast<std::uint16_t>(IntField(o, QStringLiteral("serialNumber"), s.serialNumber, 0, 0xFFFF));
+        s.serialNumber =
+            static_cast<std::uint16_t>(IntField(o, QStringLiteral("serialNumber"), s.serialNumber, 0, 0xFFFF));
         s.netNumber = static_cast<std::uint8_t>(IntField(o, QStringLiteral("netNumber"), s.netNumber, 0, 255));
         s.rateIndex = static_cast<std::uint8_t>(IntField(o, QStringLiteral("rateIndex"), s.rateIndex, 0, 255));
         s.chargeParameter =

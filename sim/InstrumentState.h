@@ -18,8 +18,8 @@
 namespace zir::sim {
 
 inline constexpr int kBankCount = 14;
-inline constexpr int kChannelCount = 2;       // index 0 = channel A ("1"), 1 = channel B ("2")
-inline constexpr int kDimensionSize = 8;      // unit text bytes, instrument character set
+inline constexpr int kChannelCount = 2;  // index 0 = channel A ("1"), 1 = channel B ("2")
+inline constexpr int kDimensionSize = 8; // unit text bytes, instrument character set
 inline constexpr int kMinutesPerDay = 1440;
 
 struct Bank {
@@ -28,13 +28,13 @@ struct Bank {
     // Raw day, month, year bytes for the header reply; when set they replace
     // the BCD form of `date` (lets a state file describe a damaged header).
     std::optional<QByteArray> headerBytes;
-    std::array<QByteArray, kChannelCount> dimensions;  // 8 bytes each
+    std::array<QByteArray, kChannelCount> dimensions; // 8 bytes each
 };
 
 struct Coefficients {
-    std::uint16_t k = 0x0064;          // 1
-    std::uint16_t m = 0xEC64;          // 1E-5
-    std::uint16_t threshold = 0x0C64;  // 1000
+    std::uint16_t k = 0x0064;         // 1
+    std::uint16_t m = 0xEC64;         // 1E-5
+    std::uint16_t threshold = 0x0C64; // 1000
 };
 
 struct ServiceParameters {
@@ -93,6 +93,6 @@ void SaveStateFile(const QString& path, const InstrumentState& state);
 
 // "30 14 25" or "30,14,25" or "301425" to bytes; nullopt when malformed.
 std::optional<QByteArray> ParseHexBytes(const QString& text);
-QString HexText(const QByteArray& bytes);  // "30 14 25"
+QString HexText(const QByteArray& bytes); // "30 14 25"
 
 } // namespace zir::sim

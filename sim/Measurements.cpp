@@ -40,13 +40,13 @@ double Uniform(std::uint32_t seed, std::int64_t day, std::uint32_t what) {
 
 // What each draw of Uniform is for; minute-wise draws add the minute.
 enum Purpose : std::uint32_t {
-    kSeedLevel = 1,      // + channel
-    kDayLevel = 3,       // + channel
+    kSeedLevel = 1, // + channel
+    kDayLevel = 3,  // + channel
     kRiseCount = 5,
-    kRiseField = 16,     // + 8 x rise + field
+    kRiseField = 16, // + 8 x rise + field
     kOutageCount = 40,
-    kOutageField = 41,   // + field
-    kNoise = 0x10000,    // + 4 x minute + 2 x channel + draw
+    kOutageField = 41, // + field
+    kNoise = 0x10000,  // + 4 x minute + 2 x channel + draw
 };
 
 // The seed's background of a channel: within 0.7..1.3 of the nominal one.
@@ -74,10 +74,10 @@ double DailyWave(int minute) {
 }
 
 struct Rise {
-    double start;     // minute of the day it begins
-    double climb;     // minutes to its top
-    double decay;     // time constant of the fall, minutes
-    double height[kChannels];  // at the top, in backgrounds
+    double start;             // minute of the day it begins
+    double climb;             // minutes to its top
+    double decay;             // time constant of the fall, minutes
+    double height[kChannels]; // at the top, in backgrounds
 };
 
 // About four days in ten have a rise, a few of them two.
@@ -110,10 +110,9 @@ double RiseAt(std::uint32_t seed, std::int64_t day, int minute, int channel) {
         for (int i = 0; i < count; ++i) {
             const Rise r = RiseOf(seed, d, i);
             const double t = minute + static_cast<double>(day - d) * kMinutesPerDay - r.start;
-            if (t < 0.0)
-                continue;
-            sum += t < r.climb ? r.height[channel] * t / r.climb
-                               : r.height[channel] * std::exp(-(t - r.climb) / r.decay);
+            if (t < 0.0) continue;
+            sum +=
+                t < r.climb ? r.height[channel] * t / r.climb : r.height[channel] * std::exp(-(t - r.climb) / r.decay);
         }
     }
     return sum;
@@ -121,8 +120,7 @@ double RiseAt(std::uint32_t seed, std::int64_t day, int minute, int channel) {
 
 // About one day in seven the instrument was off for 2 to 20 minutes.
 bool InOutage(std::uint32_t seed, std::int64_t day, int minute) {
-    if (Uniform(seed, day, kOutageCount) >= 0.15)
-        return false;
+    if (Uniform(seed, day, kOutageCount) >= 0.15) return false;
     const int start = static_cast<int>(Uniform(seed, day, kOutageField) * kMinutesPerDay);
     const int length = 2 + static_cast<int>(Uniform(seed, day, kOutageField + 1) * 19);
     return minute >= start && minute < start + length;
@@ -132,7 +130,7 @@ bool InOutage(std::uint32_t seed, std::int64_t day, int minute) {
 double Gaussian(std::uint32_t seed, std::int64_t day, int minute, int channel) {
     const std::uint32_t draw =
         kNoise + 4u * static_cast<std::uint32_t>(minute) + 2u * static_cast<std::uint32_t>(channel);
-    const double u1 = 1.0 - Uniform(seed, day, draw);  // (0, 1]
+    const double u1 = 1.0 - Uniform(seed, day, draw); // (0, 1]
     const double u2 = Uniform(seed, day, draw + 1);
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }

@@ -15,8 +15,8 @@
 namespace zir::sim {
 
 struct ChannelReading {
-    std::uint16_t valueCode = 0;   // mantissa (hundredths) in bits 0..9, signed power in 10..15
-    std::uint8_t uncertainty = 0;  // percent
+    std::uint16_t valueCode = 0;  // mantissa (hundredths) in bits 0..9, signed power in 10..15
+    std::uint8_t uncertainty = 0; // percent
 };
 
 struct Measurement {

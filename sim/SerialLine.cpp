@@ -1,23 +1,24 @@
 #include "sim/SerialLine.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <utility>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
 
 namespace zir::sim {
 namespace {
 
 std::runtime_error SystemError(const QString& what) {
-    return std::runtime_error(QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+    return std::runtime_error(
+        QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
 }
 
 speed_t StandardSpeed(int baud) {
@@ -36,14 +37,12 @@ speed_t StandardSpeed(int baud) {
 
 void MakeRaw(int fd, int baud, const QString& path) {
     termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        throw SystemError(QStringLiteral("cannot read the line settings of %1").arg(path));
+    if (tcgetattr(fd, &tio) != 0) throw SystemError(QStringLiteral("cannot read the line settings of %1").arg(path));
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    if (const speed_t speed = StandardSpeed(baud); speed != B0)
-        cfsetspeed(&tio, speed);
+    if (const speed_t speed = StandardSpeed(baud); speed != B0) cfsetspeed(&tio, speed);
     if (tcsetattr(fd, TCSANOW, &tio) != 0)
         throw SystemError(QStringLiteral("cannot set the line settings of %1").arg(path));
 }
@@ -59,8 +58,7 @@ bool LineRateIs(int fd, int baud) {
 
 SerialLine SerialLine::OpenPseudoTerminal() {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0)
-        throw SystemError(QStringLiteral("cannot create a pseudo-terminal"));
+    if (master < 0) throw SystemError(QStringLiteral("cannot create a pseudo-terminal"));
     char name[256] = {};
     if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
         const int saved = errno;
@@ -77,15 +75,14 @@ SerialLine SerialLine::OpenPseudoTerminal() {
         throw SystemError(QStringLiteral("cannot open %1").arg(path));
     }
     SerialLine line(master, keep, path);
-    MakeRaw(keep, 19200, path);  // a pseudo-terminal ignores the rate
+    MakeRaw(keep, 19200, path); // a pseudo-terminal ignores the rate
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     return line;
 }
 
 SerialLine SerialLine::OpenDevice(const QString& path, int baud) {
     const int fd = open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw SystemError(QStringLiteral("cannot open %1").arg(path));
+    if (fd < 0) throw SystemError(QStringLiteral("cannot open %1").arg(path));
     SerialLine line(fd, -1, path);
     MakeRaw(fd, baud, path);
     return line;
@@ -95,10 +92,8 @@ SerialLine::SerialLine(SerialLine&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), keepOpenFd_(std::exchange(other.keepOpenFd_, -1)), path_(other.path_) {}
 
 SerialLine::~SerialLine() {
-    if (keepOpenFd_ >= 0)
-        close(keepOpenFd_);
-    if (fd_ >= 0)
-        close(fd_);
+    if (keepOpenFd_ >= 0) close(keepOpenFd_);
+    if (fd_ >= 0) close(fd_);
 }
 
 LineLink::LineLink(const QString& linkPath, const QString& target) : linkPath_(linkPath), target_(target) {
@@ -106,13 +101,12 @@ LineLink::LineLink(const QString& linkPath, const QString& target) : linkPath_(l
     if (!QDir().mkpath(info.absolutePath()))
         throw std::runtime_error(QStringLiteral("cannot create the folder of %1").arg(linkPath).toStdString());
     const QByteArray link = QFile::encodeName(linkPath);
-    struct stat st{};
+    struct stat st {};
     if (lstat(link.constData(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))
             throw std::runtime_error(
                 QStringLiteral("%1 exists and is not a symlink; not replacing it").arg(linkPath).toStdString());
-        if (unlink(link.constData()) != 0)
-            throw SystemError(QStringLiteral("cannot replace %1").arg(linkPath));
+        if (unlink(link.constData()) != 0) throw SystemError(QStringLiteral("cannot replace %1").arg(linkPath));
     }
     if (symlink(QFile::encodeName(target).constData(), link.constData()) != 0)
         throw SystemError(QStringLiteral("cannot make the link %1").arg(linkPath));
@@ -122,8 +116,7 @@ LineLink::~LineLink() {
     const QByteArray link = QFile::encodeName(linkPath_);
     char buffer[4096];
     const ssize_t n = readlink(link.constData(), buffer, sizeof buffer);
-    if (n > 0 && QFile::decodeName(QByteArray(buffer, static_cast<int>(n))) == target_)
-        unlink(link.constData());
+    if (n > 0 && QFile::decodeName(QByteArray(buffer, static_cast<int>(n))) == target_) unlink(link.constData());
 }
 
 } // namespace zir::sim

@@ -30,7 +30,7 @@ public:
     ~SerialLine();
 
     int Fd() const { return fd_; }
-    QString Path() const { return path_; }  // what the tool opens
+    QString Path() const { return path_; } // what the tool opens
 
 private:
     SerialLine(int fd, int keepOpenFd, QString path) : fd_(fd), keepOpenFd_(keepOpenFd), path_(std::move(path)) {}

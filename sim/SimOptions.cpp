@@ -89,8 +89,7 @@ Options given beside --state override what the file says.)";
 std::optional<int> IntValue(const QString& text, int low, int high) {
     bool ok = false;
     const int value = text.toInt(&ok);
-    if (!ok || value < low || value > high)
-        return std::nullopt;
+    if (!ok || value < low || value > high) return std::nullopt;
     return value;
 }
 
@@ -101,36 +100,62 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal (default)."));
-    const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Serve on this tty instead."), QStringLiteral("PATH"));
-    const QCommandLineOption link(QStringLiteral("link"),
-        QStringLiteral("Also make a symlink at PATH to the line (e.g. $XDG_CONFIG_HOME/zir/com1); removed at exit."), QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Line speed for pacing (default 19200)."), QStringLiteral("N"));
+    const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Serve on this tty instead."),
+                                    QStringLiteral("PATH"));
+    const QCommandLineOption link(
+        QStringLiteral("link"),
+        QStringLiteral("Also make a symlink at PATH to the line (e.g. $XDG_CONFIG_HOME/zir/com1); removed at exit."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Line speed for pacing (default 19200)."),
+                                  QStringLiteral("N"));
     const QCommandLineOption speedCheck(QStringLiteral("speed-check"),
-        QStringLiteral("Answer only requests sent at the --baud rate."));
+                                        QStringLiteral("Answer only requests sent at the --baud rate."));
     const QCommandLineOption noPacing(QStringLiteral("no-pacing"), QStringLiteral("Answer at once, bytes unpaced."));
-    const QCommandLineOption turnaround(QStringLiteral("turnaround"), QStringLiteral("Turnaround before a reply (default 2)."), QStringLiteral("MS"));
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Instrument address (default 255.255.255)."), QStringLiteral("A.B.C"));
-    const QCommandLineOption clock(QStringLiteral("clock"), QStringLiteral("now (default) or a fixed \"YYYY-MM-DD hh:mm\"."), QStringLiteral("WHEN"));
-    const QCommandLineOption currentBank(QStringLiteral("current-bank"), QStringLiteral("Bank in use, 0..13 (default 3)."), QStringLiteral("N"));
-    const QCommandLineOption activeBanks(QStringLiteral("active-banks"), QStringLiteral("Banks holding data, 0..14 (default 7)."), QStringLiteral("N"));
-    const QCommandLineOption state(QStringLiteral("state"), QStringLiteral("Load the instrument state from a JSON file."), QStringLiteral("FILE"));
-    const QCommandLineOption saveState(QStringLiteral("save-state"), QStringLiteral("Save the state to this file at exit."), QStringLiteral("FILE"));
-    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Log every frame received and sent."), QStringLiteral("FILE"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the simulated days: background, noise, rises (default 1)."), QStringLiteral("N"));
+    const QCommandLineOption turnaround(QStringLiteral("turnaround"),
+                                        QStringLiteral("Turnaround before a reply (default 2)."), QStringLiteral("MS"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Instrument address (default 255.255.255)."),
+                                     QStringLiteral("A.B.C"));
+    const QCommandLineOption clock(QStringLiteral("clock"),
+                                   QStringLiteral("now (default) or a fixed \"YYYY-MM-DD hh:mm\"."),
+                                   QStringLiteral("WHEN"));
+    const QCommandLineOption currentBank(QStringLiteral("current-bank"),
+                                         QStringLiteral("Bank in use, 0..13 (default 3)."), QStringLiteral("N"));
+    const QCommandLineOption activeBanks(QStringLiteral("active-banks"),
+                                         QStringLiteral("Banks holding data, 0..14 (default 7)."), QStringLiteral("N"));
+    const QCommandLineOption state(
+        QStringLiteral("state"), QStringLiteral("Load the instrument state from a JSON file."), QStringLiteral("FILE"));
+    const QCommandLineOption saveState(QStringLiteral("save-state"),
+                                       QStringLiteral("Save the state to this file at exit."), QStringLiteral("FILE"));
+    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Log every frame received and sent."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed of the simulated days: background, noise, rises (default 1)."),
+                                  QStringLiteral("N"));
     const QCommandLineOption fault(QStringLiteral("fault"),
-        QStringLiteral("silent|short|bad-header|bad-data|trailing|wrong-length."), QStringLiteral("KIND"));
-    const QCommandLineOption faultCommand(QStringLiteral("fault-command"), QStringLiteral("Commands the faults apply to."), QStringLiteral("CMD"));
-    const QCommandLineOption answerFrom(QStringLiteral("answer-from"), QStringLiteral("Answer from the Nth matching request on."), QStringLiteral("N"));
-    const QCommandLineOption faultCount(QStringLiteral("fault-count"), QStringLiteral("Spoil only the first N replies."), QStringLiteral("N"));
-    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Wait before answering a matching request."), QStringLiteral("MS"));
-    const QCommandLineOption clockBytes(QStringLiteral("clock-bytes"),
-        QStringLiteral("Fixed XT bytes: minute hour day month year bank-letter, hex (\"30 14 25 12 07 43\")."), QStringLiteral("HEX"));
-    const QCommandLineOption xwBytes(QStringLiteral("xw-bytes"), QStringLiteral("Fixed 9 data bytes of the XW reply, hex."), QStringLiteral("HEX"));
-    for (const auto* o : {&help, &version, &pty, &device, &link, &baud, &speedCheck, &noPacing, &turnaround, &address, &clock, &currentBank,
-                          &activeBanks, &state, &saveState, &log, &seed, &fault, &faultCommand, &answerFrom,
-                          &faultCount, &delay, &clockBytes, &xwBytes})
+                                   QStringLiteral("silent|short|bad-header|bad-data|trailing|wrong-length."),
+                                   QStringLiteral("KIND"));
+    const QCommandLineOption faultCommand(QStringLiteral("fault-command"),
+                                          QStringLiteral("Commands the faults apply to."), QStringLiteral("CMD"));
+    const QCommandLineOption answerFrom(
+        QStringLiteral("answer-from"), QStringLiteral("Answer from the Nth matching request on."), QStringLiteral("N"));
+    const QCommandLineOption faultCount(QStringLiteral("fault-count"),
+                                        QStringLiteral("Spoil only the first N replies."), QStringLiteral("N"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Wait before answering a matching request."),
+                                   QStringLiteral("MS"));
+    const QCommandLineOption clockBytes(
+        QStringLiteral("clock-bytes"),
+        QStringLiteral("Fixed XT bytes: minute hour day month year bank-letter, hex (\"30 14 25 12 07 43\")."),
+        QStringLiteral("HEX"));
+    const QCommandLineOption xwBytes(QStringLiteral("xw-bytes"),
+                                     QStringLiteral("Fixed 9 data bytes of the XW reply, hex."), QStringLiteral("HEX"));
+    for (const auto* o :
+         {&help,       &version, &pty,          &device,      &link,        &baud,  &speedCheck, &noPacing,
+          &turnaround, &address, &clock,        &currentBank, &activeBanks, &state, &saveState,  &log,
+          &seed,       &fault,   &faultCommand, &answerFrom,  &faultCount,  &delay, &clockBytes, &xwBytes})
         parser.addOption(*o);
 
     ParsedCommandLine result;
@@ -139,8 +164,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         result.error = parser.errorText();
         return result;
     }
-    if (parser.isSet(help))
-        return result;
+    if (parser.isSet(help)) return result;
     if (parser.isSet(version)) {
         result.versionAsked = true;
         return result;
@@ -158,8 +182,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     // Reads a whole-number option into target when it is given; false (with
     // the message as the error) when it is no number in low..high.
     auto readInt = [&](const QCommandLineOption& option, int low, int high, auto& target, const char* message) {
-        if (!parser.isSet(option))
-            return true;
+        if (!parser.isSet(option)) return true;
         const std::optional<int> value = IntValue(parser.value(option), low, high);
         if (!value) {
             result.error = QString::fromUtf8(message);
@@ -169,12 +192,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return true;
     };
 
-    if (parser.isSet(device) && parser.isSet(pty))
-        return fail(QStringLiteral("--pty and --device exclude each other"));
+    if (parser.isSet(device) && parser.isSet(pty)) return fail(QStringLiteral("--pty and --device exclude each other"));
     o.devicePath = parser.value(device);
     o.linkPath = parser.value(link);
-    if (!readInt(baud, 50, 4000000, o.baud, "--baud needs a rate from 50 to 4000000"))
-        return result;
+    if (!readInt(baud, 50, 4000000, o.baud, "--baud needs a rate from 50 to 4000000")) return result;
     o.pacing = !parser.isSet(noPacing);
     o.speedCheck = parser.isSet(speedCheck);
     if (o.speedCheck && !IsStandardRate(o.baud))
@@ -194,8 +215,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         const QString when = parser.value(clock).trimmed();
         if (when != QLatin1String("now")) {
             const QDateTime fixed = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm"));
-            if (!fixed.isValid())
-                return fail(QStringLiteral("--clock needs now or \"YYYY-MM-DD hh:mm\""));
+            if (!fixed.isValid()) return fail(QStringLiteral("--clock needs now or \"YYYY-MM-DD hh:mm\""));
             o.fixedClock = fixed;
         }
     }
@@ -213,12 +233,14 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(fault)) {
         const auto kind = ParseFaultKind(parser.value(fault));
-        if (!kind) return fail(QStringLiteral("--fault needs silent, short, bad-header, bad-data, trailing or wrong-length"));
+        if (!kind)
+            return fail(QStringLiteral("--fault needs silent, short, bad-header, bad-data, trailing or wrong-length"));
         o.faults.kind = *kind;
     }
     if (parser.isSet(faultCommand)) {
         const auto groups = ParseCommandGroups(parser.value(faultCommand));
-        if (!groups) return fail(QStringLiteral("--fault-command needs XT, XW, R, V, REC, WRITE, WRITE-R, WRITE-T or WRITE-W"));
+        if (!groups)
+            return fail(QStringLiteral("--fault-command needs XT, XW, R, V, REC, WRITE, WRITE-R, WRITE-T or WRITE-W"));
         o.faults.commands = *groups;
     }
     if (!readInt(answerFrom, 1, 1000000, o.faults.answerFrom, "--answer-from needs a count from 1") ||
@@ -232,8 +254,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(xwBytes)) {
         o.xwBytes = ParseHexBytes(parser.value(xwBytes));
-        if (!o.xwBytes || o.xwBytes->size() != 9)
-            return fail(QStringLiteral("--xw-bytes needs 9 hexadecimal bytes"));
+        if (!o.xwBytes || o.xwBytes->size() != 9) return fail(QStringLiteral("--xw-bytes needs 9 hexadecimal bytes"));
     }
     result.options = o;
     return result;
@@ -248,17 +269,12 @@ InstrumentState InitialState(const SimOptions& options, const QDateTime& compute
     state.clock = clock;
     if (!options.stateFile.isEmpty()) {
         state = LoadStateFile(options.stateFile, state);
-        if (options.clockGiven)
-            state.clock = clock;
-        if (options.currentBank)
-            state.currentBank = *options.currentBank;
-        if (options.activeBanks)
-            AssignBankDates(state, state.clock.Now(computerNow).date(), *options.activeBanks);
+        if (options.clockGiven) state.clock = clock;
+        if (options.currentBank) state.currentBank = *options.currentBank;
+        if (options.activeBanks) AssignBankDates(state, state.clock.Now(computerNow).date(), *options.activeBanks);
     }
-    if (options.address)
-        state.address = ParseBusAddress(*options.address);
-    if (options.seed)
-        state.seed = *options.seed;
+    if (options.address) state.address = ParseBusAddress(*options.address);
+    if (options.seed) state.seed = *options.seed;
     return state;
 }
 

@@ -1,13 +1,13 @@
 // zir-sim: a simulated ZIR instrument on a pseudo-terminal or a tty.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include "core/Version.h"
 #include "sim/FrameLog.h"
@@ -41,21 +41,17 @@ int Serve(const SimOptions& options) {
     }
     Instrument instrument(InitialState(options, QDateTime::currentDateTime()),
                           [] { return QDateTime::currentDateTime(); });
-    if (options.clockBytes)
-        instrument.OverrideClockBytes(*options.clockBytes);
-    if (options.xwBytes)
-        instrument.OverrideCurrentBytes(*options.xwBytes);
+    if (options.clockBytes) instrument.OverrideClockBytes(*options.clockBytes);
+    if (options.xwBytes) instrument.OverrideCurrentBytes(*options.xwBytes);
     FaultInjector faults(options.faults);
 
     std::unique_ptr<FrameLog> log;
-    if (!options.logFile.isEmpty())
-        log = std::make_unique<FrameLog>(options.logFile);
+    if (!options.logFile.isEmpty()) log = std::make_unique<FrameLog>(options.logFile);
 
     SerialLine line = options.devicePath.isEmpty() ? SerialLine::OpenPseudoTerminal()
                                                    : SerialLine::OpenDevice(options.devicePath, options.baud);
     std::optional<LineLink> link;
-    if (!options.linkPath.isEmpty())
-        link.emplace(options.linkPath, line.Path());
+    if (!options.linkPath.isEmpty()) link.emplace(options.linkPath, line.Path());
     if (options.devicePath.isEmpty()) {
         std::printf("PTY %s\n", line.Path().toLocal8Bit().constData());
         std::fflush(stdout);
@@ -63,8 +59,7 @@ int Serve(const SimOptions& options) {
 
     Server server(line.Fd(), stopFd, instrument, faults, log.get(),
                   Pacing{options.pacing, options.baud, options.turnaroundMs});
-    if (options.speedCheck)
-        server.SetRateCheck([fd = line.Fd(), baud = options.baud] { return LineRateIs(fd, baud); });
+    if (options.speedCheck) server.SetRateCheck([fd = line.Fd(), baud = options.baud] { return LineRateIs(fd, baud); });
     int status = 0;
     try {
         server.Run();
@@ -72,8 +67,7 @@ int Serve(const SimOptions& options) {
         PrintError(QString::fromLocal8Bit(e.what()));
         status = 1;
     }
-    if (!options.saveStateFile.isEmpty())
-        SaveStateFile(options.saveStateFile, instrument.State());
+    if (!options.saveStateFile.isEmpty()) SaveStateFile(options.saveStateFile, instrument.State());
     close(stopFd);
     return status;
 }
@@ -82,8 +76,7 @@ int Serve(const SimOptions& options) {
 
 int main(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.error.isEmpty()) {
         PrintError(parsed.error);

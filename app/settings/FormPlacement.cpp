@@ -27,9 +27,7 @@ QString SizeSuffix(const ScreenInfo& screen) {
     return QStringLiteral("(%1x%2)").arg(screen.size.width()).arg(screen.size.height());
 }
 
-QString FourNumbers(int a, int b, int c, int d) {
-    return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d);
-}
+QString FourNumbers(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
 
 // The value's words, separated by commas and blanks; a missing word or one
 // that is no integer gives the fallback.
@@ -98,8 +96,7 @@ ScreenInfo PrimaryScreenInfo() {
     return info;
 }
 
-TFormPlacement::TFormPlacement(QWidget* form)
-    : QObject(form), form_(form), screen_(&PrimaryScreenInfo) {}
+TFormPlacement::TFormPlacement(QWidget* form) : QObject(form), form_(form), screen_(&PrimaryScreenInfo) {}
 
 void TFormPlacement::SetScreenProbe(std::function<ScreenInfo()> probe) { screen_ = std::move(probe); }
 
@@ -156,8 +153,10 @@ void TFormPlacement::SaveReporting() {
         // The attempt counts as the save of this close: the window closes
         // and a second attempt at program end would only repeat the box.
         saved_ = true;
-        if (report_) report_(error.message());
-        else qWarning().noquote() << error.message();
+        if (report_)
+            report_(error.message());
+        else
+            qWarning().noquote() << error.message();
     }
 }
 
@@ -250,8 +249,8 @@ void TFormPlacement::SavePosition(IniFile& ini, const QString& section, const Sc
     const int showCmd = minimized ? 2 : form_->isMaximized() ? 3 : 1;
     const int flags = minimized && form_->windowState().testFlag(Qt::WindowMaximized) ? 2 : 0;
     const QRect normal = NormalFrameRect();
-    const QString minMax = FourNumbers(minimizedPosition_.x(), minimizedPosition_.y(), maximizedPosition_.x(),
-                                       maximizedPosition_.y());
+    const QString minMax =
+        FourNumbers(minimizedPosition_.x(), minimizedPosition_.y(), maximizedPosition_.x(), maximizedPosition_.y());
     const QString norm =
         FourNumbers(normal.left(), normal.top(), normal.left() + normal.width(), normal.top() + normal.height());
 

@@ -33,9 +33,9 @@ namespace zir {
 class IniFile;
 
 struct ScreenInfo {
-    QSize size;              // primary screen, pixels
-    int pixelsPerInch = 96;  // its logical resolution
-    QRect available;         // desktop area a window may use; empty: unknown
+    QSize size;             // primary screen, pixels
+    int pixelsPerInch = 96; // its logical resolution
+    QRect available;        // desktop area a window may use; empty: unknown
 };
 
 // The primary screen as the window system reports it now.
@@ -52,11 +52,11 @@ public:
     explicit TFormPlacement(QWidget* form);
 
     // Configuration.
-    bool Active = true;                      // restore on show, save on close
-    QString IniFileName;                     // empty: the default settings file
-    QString IniSection;                      // empty: the window's class name
+    bool Active = true;  // restore on show, save on close
+    QString IniFileName; // empty: the default settings file
+    QString IniSection;  // empty: the window's class name
     PlacementOptions Options = fpPosition;
-    int Version = 0;                         // compared with the stored FormVersion
+    int Version = 0; // compared with the stored FormVersion
 
     // Seams: the screen (tests give a screen of any size) and where the
     // error of a failed save goes (the window's error box).

@@ -19,8 +19,7 @@ void TFormStorage::RestoreProperties(const IniFile& ini, const QString& section)
         try {
             const QString fallback = property.kind == PropertyKind::ComponentReference ? QString() : property.written();
             property.restore(TrimBlanksAndControls(ini.ReadString(section, property.key, fallback)).toString());
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
 }
 

@@ -9,14 +9,14 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace zir {
 
@@ -31,7 +31,8 @@ void TrimRange(const QByteArray& data, qsizetype& begin, qsizetype& end) { TrimB
 // The text of the bytes. A byte order mark there (a value may begin with
 // one) is a character like any other: the decoder would drop it.
 QString TextOf(const char* bytes, qsizetype size) {
-    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decode(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return decode(QByteArrayView(bytes, size));
 }
 
@@ -59,7 +60,7 @@ QString WithoutEnclosingQuotes(const QString& value) {
 QString Truncated(QString value) {
     if (value.size() <= IniFile::MaxValueLength) return value;
     qsizetype length = IniFile::MaxValueLength;
-    if (value[length - 1].isHighSurrogate()) --length;  // never half a character
+    if (value[length - 1].isHighSurrogate()) --length; // never half a character
     value.truncate(length);
     return value;
 }
@@ -106,7 +107,7 @@ QString ResolvedTarget(const QString& path) {
 // (honoured for root too, who could write it anyway), or no write access.
 bool ReadOnlyFile(const QByteArray& name) {
     struct stat info {};
-    if (::stat(name.constData(), &info) != 0) return false;  // missing: it is created
+    if (::stat(name.constData(), &info) != 0) return false; // missing: it is created
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
     return ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0;
 }
@@ -114,7 +115,7 @@ bool ReadOnlyFile(const QByteArray& name) {
 void SyncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
-    ::fsync(fd);  // best effort: the rename itself has already happened
+    ::fsync(fd); // best effort: the rename itself has already happened
     ::close(fd);
 }
 
@@ -126,9 +127,9 @@ void IniFile::Load() {
     unreadable_ = false;
     Rebase(QByteArray());
     const QFileInfo info(path_);
-    if (!info.exists()) return;  // a missing file, or a link to one, is empty
+    if (!info.exists()) return; // a missing file, or a link to one, is empty
     if (!info.isFile() || info.size() > MaxFileSize) {
-        unreadable_ = true;  // a folder, a device, a pipe, or far too large
+        unreadable_ = true; // a folder, a device, a pipe, or far too large
         return;
     }
     QFile file(path_);
@@ -166,7 +167,7 @@ IniFile::Line IniFile::LineAt(qsizetype pos) const {
     } else {
         line.next = data[end] == '\r' && end + 1 < size && data[end + 1] == '\n' ? end + 2 : end + 1;
     }
-    if (pos == 0 && data_.startsWith("\xEF\xBB\xBF")) line.begin = std::min<qsizetype>(3, line.end);  // byte order mark
+    if (pos == 0 && data_.startsWith("\xEF\xBB\xBF")) line.begin = std::min<qsizetype>(3, line.end); // byte order mark
     return line;
 }
 
@@ -218,7 +219,8 @@ void IniFile::Index(Section& section) const {
             TrimRange(data_, keyBegin, keyEnd);
             if (keyBegin < keyEnd) {
                 const QString folded = Folded(data_.constData() + keyBegin, keyEnd - keyBegin);
-                if (!section.keys.contains(folded)) section.keys.insert(folded, KeyLine{line.begin, line.end, equals + 1});
+                if (!section.keys.contains(folded))
+                    section.keys.insert(folded, KeyLine{line.begin, line.end, equals + 1});
             }
         }
         pos = line.next;
@@ -229,7 +231,8 @@ QByteArray IniFile::LineBreak() const {
     const qsizetype size = data_.size();
     for (qsizetype i = 0; i < size; ++i) {
         if (data_[i] == '\n') return QByteArrayLiteral("\n");
-        if (data_[i] == '\r') return i + 1 < size && data_[i + 1] == '\n' ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+        if (data_[i] == '\r')
+            return i + 1 < size && data_[i + 1] == '\n' ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
     }
     return QByteArrayLiteral("\n");
 }
@@ -302,7 +305,7 @@ QByteArray IniFile::Contents() const {
     const QByteArray eol = LineBreak();
     struct Edit {
         qsizetype at;
-        qsizetype end;  // at: an insertion
+        qsizetype end; // at: an insertion
         QByteArray bytes;
     };
     std::vector<Edit> edits;
@@ -315,9 +318,8 @@ QByteArray IniFile::Contents() const {
         for (const AddedKey& added : section.added) lines += added.key + '=' + added.value + eol;
         edits.push_back({at, at, std::move(lines)});
     }
-    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
-        return a.at != b.at ? a.at < b.at : a.end < b.end;
-    });
+    std::sort(edits.begin(), edits.end(),
+              [](const Edit& a, const Edit& b) { return a.at != b.at ? a.at < b.at : a.end < b.end; });
 
     QByteArray text;
     qsizetype pos = 0;
@@ -332,7 +334,7 @@ QByteArray IniFile::Contents() const {
         if (section.fromFile) continue;
         if (!text.isEmpty()) {
             if (!EndsWithBreak(text)) text += eol;
-            if (!LastLineBlank(text)) text += eol;  // a blank line between sections
+            if (!LastLineBlank(text)) text += eol; // a blank line between sections
         }
         text += '[' + section.name + ']' + eol;
         for (const AddedKey& added : section.added) text += added.key + '=' + added.value + eol;
@@ -352,10 +354,11 @@ void IniFile::Save() {
     if (ReadOnlyFile(targetName)) throw failure();
     if (!QDir().mkpath(folder)) throw failure();
 
-    QByteArray temporary = QFile::encodeName(folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    QByteArray temporary =
+        QFile::encodeName(folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) throw failure();
-    ::flock(fd, LOCK_EX | LOCK_NB);  // marks the save as running (RemoveLeftovers)
+    ::flock(fd, LOCK_EX | LOCK_NB); // marks the save as running (RemoveLeftovers)
 
     struct stat old {};
     if (::stat(targetName.constData(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
@@ -377,7 +380,8 @@ int IniFile::RemoveLeftovers(const QString& path) {
     // The names mkostemp gives: "." + file name + "." + six characters.
     const QString prefix = u'.' + target.fileName() + u'.';
     int removed = 0;
-    const QStringList names = folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QByteArray file = QFile::encodeName(folder.filePath(name));
         const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

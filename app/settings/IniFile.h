@@ -76,14 +76,14 @@ public:
 
 private:
     struct Line {
-        qsizetype begin = 0;  // first byte
-        qsizetype end = 0;    // end of the text, line break excluded
-        qsizetype next = 0;   // first byte of the next line
+        qsizetype begin = 0; // first byte
+        qsizetype end = 0;   // end of the text, line break excluded
+        qsizetype next = 0;  // first byte of the next line
     };
     struct KeyLine {
-        qsizetype begin = 0;       // first byte of the line's text
-        qsizetype end = 0;         // end of the text
-        qsizetype valueBegin = 0;  // first byte after "="
+        qsizetype begin = 0;      // first byte of the line's text
+        qsizetype end = 0;        // end of the text
+        qsizetype valueBegin = 0; // first byte after "="
     };
     // A key this program adds to a section.
     struct AddedKey {
@@ -92,14 +92,14 @@ private:
         QByteArray value;
     };
     struct Section {
-        QByteArray name;                 // header text, for new sections
-        bool fromFile = true;            // false: added by this program at the end
-        qsizetype bodyBegin = 0;         // first byte after the header line
-        qsizetype bodyEnd = 0;           // first byte of the next header, or the end
+        QByteArray name;         // header text, for new sections
+        bool fromFile = true;    // false: added by this program at the end
+        qsizetype bodyBegin = 0; // first byte after the header line
+        qsizetype bodyEnd = 0;   // first byte of the next header, or the end
         // Filled on the section's first use.
         bool indexed = false;
-        QHash<QString, KeyLine> keys;    // folded key name -> its first line
-        qsizetype appendAt = 0;          // after the last line that is not blank
+        QHash<QString, KeyLine> keys; // folded key name -> its first line
+        qsizetype appendAt = 0;       // after the last line that is not blank
         std::vector<AddedKey> added;
     };
 
@@ -116,7 +116,7 @@ private:
     bool unreadable_ = false;
     // Parsed once; the key index of a section is made on its first use.
     mutable std::vector<Section> sections_;
-    QHash<QString, qsizetype> sectionIndex_;  // folded name -> first section
+    QHash<QString, qsizetype> sectionIndex_; // folded name -> first section
     // Replaced key lines: first byte of the line -> (end of its text, new text).
     std::map<qsizetype, std::pair<qsizetype, QByteArray>> replaced_;
 };

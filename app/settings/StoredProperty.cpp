@@ -47,14 +47,15 @@ QString YesNo(bool value) { return value ? QStringLiteral("True") : QStringLiter
 
 std::optional<double> ParseReal(const QString& value) {
     bool ok = false;
-    const double number = value.toDouble(&ok);  // "." is the decimal separator
+    const double number = value.toDouble(&ok); // "." is the decimal separator
     if (!ok || !std::isfinite(number)) return std::nullopt;
     return number;
 }
 
 StoredProperty TextOf(QLineEdit* edit) {
     QPointer<QLineEdit> field(edit);
-    return {QString(), PropertyKind::Text, [field] { return field ? TrimBlanksAndControls(field->text()).toString() : QString(); },
+    return {QString(), PropertyKind::Text,
+            [field] { return field ? TrimBlanksAndControls(field->text()).toString() : QString(); },
             [field](const QString& value) {
                 if (field) field->setText(value);
             }};

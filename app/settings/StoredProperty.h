@@ -25,7 +25,7 @@ namespace zir {
 enum class PropertyKind { Text, WholeNumber, RealNumber, YesNo, ComponentReference };
 
 struct StoredProperty {
-    QString key;  // "<component>_<Property>"
+    QString key; // "<component>_<Property>"
     PropertyKind kind = PropertyKind::Text;
     // The field's value in its written form; empty when there is nothing to
     // write (no page selected, or one that a restore could not select).

@@ -25,8 +25,8 @@ constexpr qsizetype kKeptBarLooks = 16;
 // with an icon, a check box or a brush of its own, or on a ground that is
 // not one colour.
 std::optional<TCachedRowDelegate::RowLook> LookOf(const QStyleOptionViewItem& option, qreal pixelRatio) {
-    constexpr auto kPlain = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::Alternate |
-                            QStyleOptionViewItem::WrapText;
+    constexpr auto kPlain =
+        QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::Alternate | QStyleOptionViewItem::WrapText;
     if ((option.features & ~kPlain) != QStyleOptionViewItem::None) return std::nullopt;
     if (option.backgroundBrush.style() != Qt::NoBrush) return std::nullopt;
     if (option.palette.brush(QPalette::Base).style() != Qt::SolidPattern) return std::nullopt;
@@ -46,9 +46,8 @@ std::optional<TCachedRowDelegate::RowLook> LookOf(const QStyleOptionViewItem& op
 } // namespace
 
 size_t qHash(const TCachedRowDelegate::RowLook& look, size_t seed) noexcept {
-    return qHashMulti(seed, look.text, look.size.width(), look.size.height(), look.state, look.features,
-                      look.elideMode, look.alignment, look.decorationSelected, look.font, look.palette,
-                      look.pixelRatio);
+    return qHashMulti(seed, look.text, look.size.width(), look.size.height(), look.state, look.features, look.elideMode,
+                      look.alignment, look.decorationSelected, look.font, look.palette, look.pixelRatio);
 }
 
 TCachedRowDelegate::TCachedRowDelegate(QObject* parent)
@@ -72,8 +71,7 @@ QSize TCachedRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
 QSize TCachedRowDelegate::Measured(QStyleOptionViewItem styled) const {
     // The size does not depend on where the row is; a wrapping row's does on
     // its width, which stays in the key.
-    if ((styled.features & QStyleOptionViewItem::WrapText) == QStyleOptionViewItem::None)
-        styled.rect = QRect();
+    if ((styled.features & QStyleOptionViewItem::WrapText) == QStyleOptionViewItem::None) styled.rect = QRect();
     std::optional<RowLook> look = LookOf(styled, 1.0);
     if (look) {
         if (const QSize* kept = sizes_.object(*look)) return *kept;
@@ -85,8 +83,7 @@ QSize TCachedRowDelegate::Measured(QStyleOptionViewItem styled) const {
     return size;
 }
 
-void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                               const QModelIndex& index) const {
+void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     QStyleOptionViewItem styled = option;
     initStyleOption(&styled, index);
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
@@ -116,8 +113,10 @@ void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             return;
         }
         const int natural = Measured(styled).width();
-        if (natural > width) look->size.setWidth(width);
-        else styled.rect.setWidth(natural);
+        if (natural > width)
+            look->size.setWidth(width);
+        else
+            styled.rect.setWidth(natural);
     }
     if (look->size.width() != 0) {
         if (const QPixmap* kept = rows_.object(*look)) {
@@ -146,8 +145,8 @@ void TCachedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 
 size_t qHash(const TCachedScrollBar::BarLook& look, size_t seed) noexcept {
     return qHashMulti(seed, look.size.width(), look.size.height(), look.slider.x(), look.slider.y(),
-                      look.slider.width(), look.slider.height(), look.state, look.atMinimum, look.atMaximum,
-                      look.empty, look.direction, look.palette, look.pixelRatio);
+                      look.slider.width(), look.slider.height(), look.state, look.atMinimum, look.atMaximum, look.empty,
+                      look.direction, look.palette, look.pixelRatio);
 }
 
 TCachedScrollBar::TCachedScrollBar(Qt::Orientation orientation, QWidget* parent)

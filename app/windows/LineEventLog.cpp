@@ -49,7 +49,8 @@ void TLineEventLog::TrimToCapacity() {
     const qsizetype excess = Kept() - capacity_;
     if (excess <= 0) return;
     const std::uint64_t newFirst = firstSeq_ + static_cast<std::uint64_t>(excess);
-    const auto gone = std::find_if(rows_.begin(), rows_.end(), [newFirst](std::uint64_t seq) { return seq >= newFirst; });
+    const auto gone =
+        std::find_if(rows_.begin(), rows_.end(), [newFirst](std::uint64_t seq) { return seq >= newFirst; });
     if (gone != rows_.begin()) {
         beginRemoveRows({}, 0, static_cast<int>(gone - rows_.begin()) - 1);
         rows_.erase(rows_.begin(), gone);

@@ -7,8 +7,8 @@
 // the line) and shown in batches: the rows that arrived since the last
 // batch are appended at most every 200 ms, when the event loop runs, so a
 // bank reading that brings an event every few milliseconds costs the view
-// an insertion and a repaint a few times a second, not one per event. While paused, events are still taken in and counted,
-// but the rows and counters shown stay as they were until the pause ends.
+// an insertion and a repaint a few times a second, not one per event. While paused, events are still taken in and
+// counted, but the rows and counters shown stay as they were until the pause ends.
 
 #include <QAbstractListModel>
 #include <QStringList>

@@ -19,9 +19,7 @@ void TPaintPacer::SetClock(IClock* clock) {
     lastShown_.reset();
 }
 
-bool TPaintPacer::Due() const {
-    return !lastShown_ || clock_->NowMs() - *lastShown_ >= kIntervalMs;
-}
+bool TPaintPacer::Due() const { return !lastShown_ || clock_->NowMs() - *lastShown_ >= kIntervalMs; }
 
 void TPaintPacer::Request() {
     if (Due()) {

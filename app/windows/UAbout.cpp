@@ -14,8 +14,8 @@
 namespace zir {
 
 TAboutBox::TAboutBox(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::CustomizeWindowHint) {
     InitResources();
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
@@ -40,7 +40,8 @@ TAboutBox::TAboutBox(QWidget* parent)
     ProductName = makeLabel("ProductName", QStringLiteral("ZIR-Soft"));
     Version = makeLabel("Version", QStringLiteral("Version ") + QLatin1String(kVersion));
     Copyright = makeLabel("Copyright", QStringLiteral("Copyright © \"Nera\". All rights reserved."));
-    Comments = makeLabel("Comments", QStringLiteral("program is designed to communicate with the device ZIR by \"Nera\""));
+    Comments =
+        makeLabel("Comments", QStringLiteral("program is designed to communicate with the device ZIR by \"Nera\""));
     Comments->setWordWrap(true);
 
     auto* names = new QVBoxLayout;

@@ -149,8 +149,8 @@ bool TArchive::eventFilter(QObject* watched, QEvent* event) {
 
 void TArchive::PreviewKey(const QKeyEvent* event) {
     const QChar key = event->key() == Qt::Key_Escape ? QChar(27)
-                      : event->text().isEmpty()       ? QChar()
-                                                      : event->text().at(0);
+                      : event->text().isEmpty()      ? QChar()
+                                                     : event->text().at(0);
     if (!key.isNull()) Guarded([this, key] { FormKeyPress(key); });
 }
 

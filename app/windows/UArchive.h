@@ -29,10 +29,10 @@ public:
 
     QListWidget* ListBox = nullptr;
     QFrame* Panel1 = nullptr;
-    QLabel* Summary = nullptr;  // on Panel1: "N of M minutes read"
+    QLabel* Summary = nullptr; // on Panel1: "N of M minutes read"
     QMenu* PopupMenu1 = nullptr;
-    QAction* N2 = nullptr;   // clear the list
-    QAction* N1 = nullptr;   // save to file
+    QAction* N2 = nullptr; // clear the list
+    QAction* N1 = nullptr; // save to file
 
     // Appends one line; the list keeps it also while the window is hidden.
     // Lines reach the list at the next paint moment (PaintIfDue, which a
@@ -76,7 +76,7 @@ private:
     void MovePendingLines();
 
     IDialogs* dialogs_;
-    TCachedRowDelegate* rowPainter_ = nullptr;  // owned by ListBox
+    TCachedRowDelegate* rowPainter_ = nullptr; // owned by ListBox
     QStringList pendingLines_;
     TPaintPacer linePacer_;
 };

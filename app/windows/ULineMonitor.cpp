@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCache>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -10,16 +11,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QHeaderView>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableView>
-#include <QCache>
-#include <QPainter>
 #include <QStaticText>
 #include <QStyledItemDelegate>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -40,16 +40,24 @@ struct CounterItem {
     const char* caption;
 };
 constexpr CounterItem kRequestCounters[] = {
-    {"Requests", "Requests"},         {"FirstAttempt", "Answered at first attempt"},
-    {"Retried", "Retried"},           {"NotAnswered", "Not answered"},
-    {"Cancelled", "Cancelled"},       {"Errors", "Errors"},
-    {"MeanReplyTime", "Mean reply time"}, {"MaxReplyTime", "Max reply time"},
+    {"Requests", "Requests"},
+    {"FirstAttempt", "Answered at first attempt"},
+    {"Retried", "Retried"},
+    {"NotAnswered", "Not answered"},
+    {"Cancelled", "Cancelled"},
+    {"Errors", "Errors"},
+    {"MeanReplyTime", "Mean reply time"},
+    {"MaxReplyTime", "Max reply time"},
 };
 constexpr CounterItem kFrameCounters[] = {
-    {"FramesSent", "Frames sent"},          {"Accepted", "Replies accepted"},
-    {"NoReply", "Silent reads"},            {"PacketErrors", "Packet errors"},
-    {"RejectedHeader", "Rejected: header checksum"}, {"RejectedLength", "Rejected: length"},
-    {"RejectedData", "Rejected: data checksum"},     {"Rejected", "Rejected in all"},
+    {"FramesSent", "Frames sent"},
+    {"Accepted", "Replies accepted"},
+    {"NoReply", "Silent reads"},
+    {"PacketErrors", "Packet errors"},
+    {"RejectedHeader", "Rejected: header checksum"},
+    {"RejectedLength", "Rejected: length"},
+    {"RejectedData", "Rejected: data checksum"},
+    {"Rejected", "Rejected in all"},
 };
 
 struct FilterItem {
@@ -87,7 +95,7 @@ public:
         }
         painter->save();
         const QVariant foreground = index.data(Qt::ForegroundRole);
-        painter->setPen(selected ? option.palette.highlightedText().color()
+        painter->setPen(selected                          ? option.palette.highlightedText().color()
                         : foreground.canConvert<QBrush>() ? foreground.value<QBrush>().color()
                                                           : option.palette.text().color());
         painter->setFont(option.font);
@@ -306,8 +314,8 @@ void TLineMonitor::ShowState() {
 void TLineMonitor::FitColumn() {
     // The column as wide as the widest line (or the view), so the view
     // scrolls sideways to the end of a long reply instead of cutting it.
-    const int widest = QFontMetrics(List->font()).horizontalAdvance(QLatin1Char('0')) *
-                           static_cast<int>(log_->WidestLine()) + 12;
+    const int widest =
+        QFontMetrics(List->font()).horizontalAdvance(QLatin1Char('0')) * static_cast<int>(log_->WidestLine()) + 12;
     const int width = std::max(widest, List->viewport()->width());
     if (List->columnWidth(0) != width) List->setColumnWidth(0, width);
 }

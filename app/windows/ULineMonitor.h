@@ -43,7 +43,7 @@ public:
     // each); throws EFileError "Cannot create file "%s". %s".
     void SaveToFile();
 
-    QTableView* List = nullptr;   // the lines, one row each
+    QTableView* List = nullptr; // the lines, one row each
     QPushButton* PauseButton = nullptr;
     QPushButton* ClearButton = nullptr;
     QPushButton* SaveButton = nullptr;

@@ -23,9 +23,7 @@ void TGauge::SetMaxValue(int value) {
     ChangeValues(value, qMin(progress_, value));
 }
 
-void TGauge::SetProgress(int value) {
-    ChangeValues(maxValue_, qBound(minValue_, value, maxValue_));
-}
+void TGauge::SetProgress(int value) { ChangeValues(maxValue_, qBound(minValue_, value, maxValue_)); }
 
 int TGauge::PercentDone() const {
     const long long range = static_cast<long long>(maxValue_) - minValue_;
@@ -68,8 +66,8 @@ void TGauge::paintEvent(QPaintEvent*) {
 }
 
 TFProgressBar::TFProgressBar(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("FProgressBar"));
     setWindowTitle(QStringLiteral("Refresing data"));
     setCursor(Qt::WaitCursor);

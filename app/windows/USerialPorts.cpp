@@ -25,13 +25,10 @@ namespace zir {
 
 namespace {
 
-QString ComText(const SerialPortEntry& entry)
-{
+QString ComText(const SerialPortEntry& entry) {
     QStringList numbers;
-    for (const int n : entry.comLinks)
-        numbers << QStringLiteral("COM%1").arg(n);
-    if (entry.defaultCom > 0)
-        numbers << QStringLiteral("COM%1 (default)").arg(entry.defaultCom);
+    for (const int n : entry.comLinks) numbers << QStringLiteral("COM%1").arg(n);
+    if (entry.defaultCom > 0) numbers << QStringLiteral("COM%1 (default)").arg(entry.defaultCom);
     return numbers.join(QStringLiteral(", "));
 }
 
@@ -42,25 +39,20 @@ const QString kByIdFolder = QStringLiteral("/dev/serial/by-id/");
 constexpr int kColumnCaps[TSerialPorts::colCount] = {140, 200, 360, 360, 90, 0};
 
 // An unplugged adapter is known only by its stable name.
-QString DeviceText(const SerialPortEntry& entry)
-{
+QString DeviceText(const SerialPortEntry& entry) {
     return entry.kind == PortKind::LinkOnly && entry.device == entry.stableName ? QString() : entry.device;
 }
 
-QString StableNameText(const SerialPortEntry& entry)
-{
+QString StableNameText(const SerialPortEntry& entry) {
     return entry.stableName.startsWith(kByIdFolder) ? entry.stableName.mid(kByIdFolder.size()) : entry.stableName;
 }
 
-QString AccessText(const SerialPortEntry& entry)
-{
-    if (!entry.present)
-        return {};
+QString AccessText(const SerialPortEntry& entry) {
+    if (!entry.present) return {};
     return entry.accessRemedy.isEmpty() ? QStringLiteral("yes") : QStringLiteral("no: ") + entry.accessRemedy;
 }
 
-QPushButton* Button(const char* name, const char* caption, QWidget* parent)
-{
+QPushButton* Button(const char* name, const char* caption, QWidget* parent) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
@@ -115,8 +107,9 @@ TSerialPorts::TSerialPorts(std::unique_ptr<ISerialPortsHost> host, QWidget* pare
     Btn_Assign = Button("Btn_Assign", "&Assign", this);
     Btn_Remove = Button("Btn_Remove", "&Remove assignment", this);
     Btn_Find = Button("Btn_Find", "&Find the instrument", this);
-    Btn_Find->setToolTip(QStringLiteral("Send the clock request to the address of the main window on every device "
-                                        "at 19200, 9600, 4800, 2400 and 1200 baud"));
+    Btn_Find->setToolTip(
+        QStringLiteral("Send the clock request to the address of the main window on every device "
+                       "at 19200, 9600, 4800, 2400 and 1200 baud"));
     Btn_Stop = Button("Btn_Stop", "S&top", this);
     Btn_Stop->setEnabled(false);
     Btn_Close = Button("Btn_Close", "&Close", this);
@@ -203,12 +196,14 @@ void TSerialPorts::Fill(const QString& selectedKey) {
     int keep = -1;
     for (int row = 0; row < ListPorts->rowCount(); ++row) {
         const SerialPortEntry& entry = entries_[static_cast<std::size_t>(row)];
-        const QString texts[colCount] = {ComText(entry), DeviceText(entry), StableNameText(entry),
+        const QString texts[colCount] = {ComText(entry),
+                                         DeviceText(entry),
+                                         StableNameText(entry),
                                          entry.Description(),
                                          entry.present ? QStringLiteral("yes") : QStringLiteral("unplugged"),
                                          AccessText(entry)};
-        const QString tips[colCount] = {texts[colCom], entry.device, entry.stableName, texts[colDescription],
-                                        texts[colPresent], texts[colAccess]};
+        const QString tips[colCount] = {texts[colCom],         entry.device,      entry.stableName,
+                                        texts[colDescription], texts[colPresent], texts[colAccess]};
         for (int column = 0; column < colCount; ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
             item->setToolTip(tips[column]);
@@ -221,8 +216,10 @@ void TSerialPorts::Fill(const QString& selectedKey) {
         ListPorts->resizeColumnToContents(column);
         ListPorts->setColumnWidth(column, std::min(ListPorts->columnWidth(column), kColumnCaps[column]));
     }
-    if (keep >= 0) ListPorts->selectRow(keep);
-    else ListPorts->clearSelection();
+    if (keep >= 0)
+        ListPorts->selectRow(keep);
+    else
+        ListPorts->clearSelection();
 }
 
 const SerialPortEntry* TSerialPorts::Selected() const {
@@ -342,7 +339,8 @@ void TSerialPorts::Btn_FindClick() {
     // A copy: the list may be read again while the search lets events run.
     const std::vector<SerialPortEntry> ports = entries_;
     SearchObserver observer(*this);
-    const FindResult result = FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock(), host_->LineObserver());
+    const FindResult result =
+        FindInstrument(ports, tree_, host_->DeviceAddress(), observer, host_->Clock(), host_->LineObserver());
     if (result.stopped) {
         Memo_Find->appendPlainText(QStringLiteral("Stopped"));
         SetStatus(QStringLiteral("The search was stopped"));

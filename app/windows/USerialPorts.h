@@ -33,12 +33,12 @@ class TFormPlacement;
 class ISerialPortsHost {
 public:
     virtual ~ISerialPortsHost() = default;
-    virtual int PortNumber() const = 0;                 // "COM-port №"
+    virtual int PortNumber() const = 0; // "COM-port №"
     virtual void SetPortNumber(int n) = 0;
-    virtual void SelectSpeed(std::uint32_t baud) = 0;   // the port speed list
-    virtual QString DeviceAddress() const = 0;          // the address field
+    virtual void SelectSpeed(std::uint32_t baud) = 0; // the port speed list
+    virtual QString DeviceAddress() const = 0;        // the address field
     virtual IDialogs& Dialogs() = 0;
-    virtual IClock& Clock() = 0;                        // times the search's reply windows
+    virtual IClock& Clock() = 0; // times the search's reply windows
     // Hears the search's frames (the line monitor); nullptr: nobody.
     virtual ILineObserver* LineObserver() { return nullptr; }
     // The search runs as a long operation of the main window: its device
@@ -69,10 +69,10 @@ public:
     QPushButton* Btn_Find = nullptr;
     QPushButton* Btn_Stop = nullptr;
     QPushButton* Btn_Close = nullptr;
-    QPlainTextEdit* Memo_Find = nullptr;   // what the search tried, as it goes
-    QLabel* Label_Status = nullptr;        // the outcome of the last action
-    QTimer* RescanTimer = nullptr;         // 1000 ms while the window is shown
-    TFormPlacement* Placement = nullptr;   // position and size in [TSerialPorts]
+    QPlainTextEdit* Memo_Find = nullptr; // what the search tried, as it goes
+    QLabel* Label_Status = nullptr;      // the outcome of the last action
+    QTimer* RescanTimer = nullptr;       // 1000 ms while the window is shown
+    TFormPlacement* Placement = nullptr; // position and size in [TSerialPorts]
 
     // Where devices are looked for ("/" unless a test gives a fake tree).
     void SetDeviceTree(const DeviceTree& tree);

@@ -1,6 +1,8 @@
 // The progress gauge, the archive list window and the program's folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -12,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "app/AppEnvironment.h"
 #include "app/DesktopOpener.h"
@@ -21,8 +21,8 @@
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "core/DataFolder.h"
-#include "tests/app/ScriptedDialogs.h"
 #include "support/VirtualClock.h"
+#include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
 namespace {
@@ -37,14 +37,11 @@ struct GaugeCase {
 
 TEST(Gauge, PercentageIsTruncatedAndProgressStaysInRange) {
     const GaugeCase cases[] = {
-        {14, 1, 1, 7},        // 100 / 14 truncated
-        {14, 14, 14, 100},
-        {14, 15, 14, 100},    // kept within the maximum
-        {14, -3, 0, 0},       // and the minimum
-        {3, 2, 2, 66},
-        {0, 5, 0, 0},         // maximum equal to the minimum
-        {288, 0, 0, 0},
-        {2147483647, 2147483646, 2147483646, 99},
+        {14, 1, 1, 7},                        // 100 / 14 truncated
+        {14, 14, 14, 100}, {14, 15, 14, 100}, // kept within the maximum
+        {14, -3, 0, 0},                       // and the minimum
+        {3, 2, 2, 66},     {0, 5, 0, 0},      // maximum equal to the minimum
+        {288, 0, 0, 0},    {2147483647, 2147483646, 2147483646, 99},
     };
     for (const GaugeCase& c : cases) {
         TGauge gauge;
@@ -82,11 +79,11 @@ TEST(Gauge, AsksForARepaintOnlyWhenTheWholePercentageChanges) {
     TGauge gauge;
     gauge.SetMaxValue(1000);
     const int before = gauge.RepaintRequests();
-    gauge.SetProgress(5);    // 0 %
-    gauge.SetProgress(9);    // 0 %
+    gauge.SetProgress(5); // 0 %
+    gauge.SetProgress(9); // 0 %
     EXPECT_EQ(gauge.RepaintRequests(), before);
-    gauge.SetProgress(10);   // 1 %
-    gauge.SetProgress(19);   // 1 %
+    gauge.SetProgress(10); // 1 %
+    gauge.SetProgress(19); // 1 %
     EXPECT_EQ(gauge.RepaintRequests(), before + 1);
 }
 
@@ -138,7 +135,7 @@ TEST_F(ArchiveWindow, ShowsWholeLinesAndScrollsToTheLongest) {
         QListWidget& list = *archive.ListBox;
         const QFontMetrics metrics(list.font());
         const int longWidth = metrics.horizontalAdvance(longLine);
-        ASSERT_GT(longWidth, list.viewport()->width());  // the designed width is too narrow for it
+        ASSERT_GT(longWidth, list.viewport()->width()); // the designed width is too narrow for it
         for (int row = 0; row < list.count(); ++row) {
             const QRect item = list.visualItemRect(list.item(row));
             EXPECT_GE(item.width(), metrics.horizontalAdvance(list.item(row)->text())) << row;
@@ -163,7 +160,7 @@ TEST_F(ArchiveWindow, SavesEveryLineWithCrLfInWindows1251AndReplacesTheFile) {
 
     archive.N2->trigger();
     EXPECT_EQ(archive.ListBox->count(), 0);
-    archive.N1->trigger();  // an empty list replaces it with an empty file, no question
+    archive.N1->trigger(); // an empty list replaces it with an empty file, no question
     EXPECT_EQ(Saved(path), QByteArray());
     EXPECT_TRUE(dialogs.warnings.isEmpty());
     EXPECT_TRUE(dialogs.errors.isEmpty());
@@ -248,7 +245,7 @@ TEST_F(ArchiveWindow, ShownListPaintsEachLineAsItIsAdded) {
     clock.now += 1;
     archive.AddLine(QStringLiteral("00:02:00  0.299 1/s"));
     archive.PaintIfDue();
-    EXPECT_EQ(inkedRows(), twoLines);  // held back
+    EXPECT_EQ(inkedRows(), twoLines); // held back
     EXPECT_EQ(archive.Lines().size(), 3);
     clock.now += TPaintPacer::kIntervalMs;
     archive.AddLine(QStringLiteral("00:03:00  0.298 1/s"));
@@ -282,15 +279,15 @@ TEST(AppDir, InstalledSystemLocationsUseTheDataFolder) {
     const QString data = QStringLiteral("/home/op/.local/share/zir/");
     const struct {
         QString exeDir;
-        QString appDir;  // empty: the executable's folder
+        QString appDir; // empty: the executable's folder
     } cases[] = {
         {dir.filePath(QStringLiteral("prefix/bin")), data},
         {dir.filePath(QStringLiteral("prefix/bin/")), data},
         {dir.filePath(QStringLiteral("prefix/bin/tools")), data},
-        {dir.filePath(QStringLiteral("linked-bin")), data},         // the same folder through a link
-        {dir.filePath(QStringLiteral("prefix/binaries")), {}},      // not below prefix/bin
-        {dir.filePath(QStringLiteral("usr/bin")), {}},              // not the system's /usr
-        {dir.filePath(QStringLiteral("build/app")), {}},            // a build folder
+        {dir.filePath(QStringLiteral("linked-bin")), data},    // the same folder through a link
+        {dir.filePath(QStringLiteral("prefix/binaries")), {}}, // not below prefix/bin
+        {dir.filePath(QStringLiteral("usr/bin")), {}},         // not the system's /usr
+        {dir.filePath(QStringLiteral("build/app")), {}},       // a build folder
         {QStringLiteral("/usr/bin"), data},
         {QStringLiteral("/usr/local/bin"), data},
         {QStringLiteral("/usr/lib/zir"), data},
@@ -336,7 +333,7 @@ TEST(DesktopOpener, OpenerMessagesStayOffTheTerminal) {
     ::dup2(terminal, 2);
     const bool started = OpenWithDesktop(workbook);
     const bool finished = QTest::qWaitFor([&] { return QFile::exists(marker) && QFileInfo(marker).size() > 0; }, 20000);
-    QTest::qWait(50);  // nothing comes after the marker; give a late write its chance to show
+    QTest::qWait(50); // nothing comes after the marker; give a late write its chance to show
     std::fflush(stdout);
     std::fflush(stderr);
     ::dup2(savedOut, 1);

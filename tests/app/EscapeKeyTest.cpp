@@ -11,8 +11,7 @@
 namespace zir {
 namespace {
 
-TEST(EscapeKey, NeverHeldWithoutADisplay)
-{
+TEST(EscapeKey, NeverHeldWithoutADisplay) {
     const QByteArray saved = qgetenv("DISPLAY");
     for (const char* display : {"", ":4242"}) {
         qputenv("DISPLAY", display);

@@ -10,12 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTableView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,9 +37,10 @@ namespace {
 
 const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
 // 14:30 on 25.12.2007, bank C.
-const QByteArray kReply = BuildFrame(kHostAddress, "255.255.255", kKindRead, 0,
-                                     QByteArray::fromHex("000000301425120743"));
-const QString kTxLine = "TX  #%1  20 B  FF FF FF 01 01 01 06 02 02 00 4F 46 74 80 58 54 54 58 00 00  |..........OFt.XTTX..|";
+const QByteArray kReply =
+    BuildFrame(kHostAddress, "255.255.255", kKindRead, 0, QByteArray::fromHex("000000301425120743"));
+const QString kTxLine =
+    "TX  #%1  20 B  FF FF FF 01 01 01 06 02 02 00 4F 46 74 80 58 54 54 58 00 00  |..........OFt.XTTX..|";
 
 QByteArray BadData(QByteArray frame) {
     frame[frame.size() - 1] = static_cast<char>(frame[frame.size() - 1] ^ 0x5A);
@@ -83,7 +84,7 @@ struct MonitorRig {
     void ReadTime() {
         ReadDeviceTime(DeviceContext{exchange, QStringLiteral("255.255.255"), status, progress, false});
         QApplication::processEvents();
-        ++clock.now;   // the next request starts a little later
+        ++clock.now; // the next request starts a little later
     }
     QString Counter(const char* name) const { return monitor.CounterLabels.at(QString::fromLatin1(name))->text(); }
     QStringList Counters(std::initializer_list<const char*> names) const {
@@ -100,16 +101,16 @@ QStringList At(std::initializer_list<std::pair<int, QString>> lines) {
 }
 
 const std::initializer_list<const char*> kAllCounters = {
-    "Requests", "FirstAttempt", "Retried", "NotAnswered", "Cancelled", "Errors", "MeanReplyTime", "MaxReplyTime",
-    "FramesSent", "Accepted", "NoReply", "PacketErrors", "RejectedHeader", "RejectedLength", "RejectedData",
-    "Rejected"};
+    "Requests",       "FirstAttempt",   "Retried",      "NotAnswered", "Cancelled", "Errors",
+    "MeanReplyTime",  "MaxReplyTime",   "FramesSent",   "Accepted",    "NoReply",   "PacketErrors",
+    "RejectedHeader", "RejectedLength", "RejectedData", "Rejected"};
 
 struct ClockCase {
     const char* name;
     QList<QByteArray> answers;
     QString status;
     QStringList lines;
-    QStringList counters;   // in the order of kAllCounters
+    QStringList counters; // in the order of kAllCounters
 };
 
 class MonitoredClockRequest : public ::testing::TestWithParam<ClockCase> {};
@@ -141,10 +142,15 @@ QStringList CounterValues(std::initializer_list<const char*> values) {
 INSTANTIATE_TEST_SUITE_P(
     Monitor, MonitoredClockRequest,
     ::testing::Values(
-        ClockCase{"PromptReply", {kReply}, "Time readed",
-                  At({{0, kTxLine.arg(1)}, {30, Rx("accepted", kReply)}, {30, "END  #1  reply  30 ms"}}),
-                  CounterValues({"1", "1", "0", "0", "0", "0", "30 ms", "30 ms", "1", "1", "0", "0", "0", "0", "0", "0"})},
-        ClockCase{"BadDataOnceThenGood", {BadData(kReply), kReply}, "Time readed",
+        ClockCase{
+            "PromptReply",
+            {kReply},
+            "Time readed",
+            At({{0, kTxLine.arg(1)}, {30, Rx("accepted", kReply)}, {30, "END  #1  reply  30 ms"}}),
+            CounterValues({"1", "1", "0", "0", "0", "0", "30 ms", "30 ms", "1", "1", "0", "0", "0", "0", "0", "0"})},
+        ClockCase{"BadDataOnceThenGood",
+                  {BadData(kReply), kReply},
+                  "Time readed",
                   At({{0, kTxLine.arg(1)},
                       {531, Rx("rejected: data checksum", BadData(kReply))},
                       {1032, "RX  0 B  no reply"},
@@ -153,23 +159,26 @@ INSTANTIATE_TEST_SUITE_P(
                       {1062, "END  #2  reply  1062 ms"}}),
                   CounterValues({"1", "0", "1", "0", "0", "0", "1062 ms", "1062 ms", "2", "1", "1", "0", "0", "0", "1",
                                  "1"})},
-        ClockCase{"ShortPacketThenGood", {kReply.left(8), kReply}, "Time readed",
-                  At({{0, kTxLine.arg(1)},
-                      {531, Rx("packet error", kReply.left(8))},
-                      {531, kTxLine.arg(2)},
-                      {561, Rx("accepted", kReply)},
-                      {561, "END  #2  reply  561 ms"}}),
-                  CounterValues({"1", "0", "1", "0", "0", "0", "561 ms", "561 ms", "2", "1", "0", "1", "0", "0", "0",
-                                 "0"})},
-        ClockCase{"NeverAnswered", {}, "Device didn't answer",
-                  At({{0, kTxLine.arg(1)}, {501, "RX  0 B  no reply"}, {1002, "RX  0 B  no reply"},
-                      {1002, kTxLine.arg(2)}, {1503, "RX  0 B  no reply"}, {2004, "RX  0 B  no reply"},
-                      {2004, kTxLine.arg(3)}, {2505, "RX  0 B  no reply"}, {3006, "RX  0 B  no reply"},
-                      {3006, kTxLine.arg(4)}, {3507, "RX  0 B  no reply"}, {4008, "RX  0 B  no reply"},
-                      {4008, kTxLine.arg(5)}, {4509, "RX  0 B  no reply"}, {5010, "RX  0 B  no reply"},
-                      {5010, kTxLine.arg(6)}, {5511, "RX  0 B  no reply"}, {6012, "RX  0 B  no reply"},
-                      {6513, "RX  0 B  no reply"}, {7014, "RX  0 B  no reply"},
-                      {7014, "END  #6  no answer  7014 ms"}}),
+        ClockCase{
+            "ShortPacketThenGood",
+            {kReply.left(8), kReply},
+            "Time readed",
+            At({{0, kTxLine.arg(1)},
+                {531, Rx("packet error", kReply.left(8))},
+                {531, kTxLine.arg(2)},
+                {561, Rx("accepted", kReply)},
+                {561, "END  #2  reply  561 ms"}}),
+            CounterValues({"1", "0", "1", "0", "0", "0", "561 ms", "561 ms", "2", "1", "0", "1", "0", "0", "0", "0"})},
+        ClockCase{"NeverAnswered",
+                  {},
+                  "Device didn't answer",
+                  At({{0, kTxLine.arg(1)},         {501, "RX  0 B  no reply"},  {1002, "RX  0 B  no reply"},
+                      {1002, kTxLine.arg(2)},      {1503, "RX  0 B  no reply"}, {2004, "RX  0 B  no reply"},
+                      {2004, kTxLine.arg(3)},      {2505, "RX  0 B  no reply"}, {3006, "RX  0 B  no reply"},
+                      {3006, kTxLine.arg(4)},      {3507, "RX  0 B  no reply"}, {4008, "RX  0 B  no reply"},
+                      {4008, kTxLine.arg(5)},      {4509, "RX  0 B  no reply"}, {5010, "RX  0 B  no reply"},
+                      {5010, kTxLine.arg(6)},      {5511, "RX  0 B  no reply"}, {6012, "RX  0 B  no reply"},
+                      {6513, "RX  0 B  no reply"}, {7014, "RX  0 B  no reply"}, {7014, "END  #6  no answer  7014 ms"}}),
                   CounterValues({"1", "0", "0", "1", "0", "0", "–", "–", "6", "0", "14", "0", "0", "0", "0", "0"})}),
     [](const auto& test) { return std::string(test.param.name); });
 
@@ -181,8 +190,8 @@ TEST(LineMonitor, FilterShowsOnlyTheCheckedVerdictsAndKeepsTheRest) {
     ASSERT_EQ(all.size(), 6);
 
     struct Step {
-        const char* uncheck;   // box clicked
-        QList<int> shown;      // indexes into all
+        const char* uncheck; // box clicked
+        QList<int> shown;    // indexes into all
     };
     const Step steps[] = {
         {"ShowNoReply", {0, 1, 3, 4, 5}},
@@ -323,10 +332,10 @@ LineEvent EndEvent(int n) {
 TEST(LineEventLog, KeepsTheNewestEventsUpToItsCapacityAndCountsAll) {
     struct Case {
         const char* name;
-        int events;          // alternately sent frames and request ends
+        int events; // alternately sent frames and request ends
         unsigned filter;
-        bool flushEach;      // the event loop runs after every event
-        QStringList shown;   // the bytes of the sent frames shown, "END n" for the ends
+        bool flushEach;    // the event loop runs after every event
+        QStringList shown; // the bytes of the sent frames shown, "END n" for the ends
     };
     const unsigned sentOnly = static_cast<unsigned>(LineCategory::Sent);
     const Case cases[] = {
@@ -352,8 +361,9 @@ TEST(LineEventLog, KeepsTheNewestEventsUpToItsCapacityAndCountsAll) {
         QStringList shown;
         for (int row = 0; row < log.rowCount(); ++row) {
             const QString line = log.LineAt(row);
-            shown << (line.contains("END") ? QStringLiteral("END %1").arg(line.section("  ", 4, 4).section(' ', 0, 0))
-                                           : QString::fromLatin1(QByteArray::fromHex(line.section("  ", 4, 4).toLatin1())));
+            shown << (line.contains("END")
+                          ? QStringLiteral("END %1").arg(line.section("  ", 4, 4).section(' ', 0, 0))
+                          : QString::fromLatin1(QByteArray::fromHex(line.section("  ", 4, 4).toLatin1())));
         }
         EXPECT_EQ(shown, c.shown) << c.name;
         EXPECT_EQ(log.Kept(), std::min(c.events, 5)) << c.name;
@@ -366,12 +376,12 @@ TEST(LineEventLog, KeepsTheNewestEventsUpToItsCapacityAndCountsAll) {
 TEST(LineEventLog, ANewCapacityKeepsTheNewestEventsAndBoundsWhatFollows) {
     struct Case {
         const char* name;
-        int before;          // sent frames taken in before the change
+        int before; // sent frames taken in before the change
         bool paused;
-        qsizetype capacity;  // asked for
-        int after;           // sent frames taken in after it
-        qsizetype kept;      // capacity in force
-        QStringList shown;   // bytes of the frames shown
+        qsizetype capacity; // asked for
+        int after;          // sent frames taken in after it
+        qsizetype kept;     // capacity in force
+        QStringList shown;  // bytes of the frames shown
     };
     const Case cases[] = {
         {"lowered below what is kept", 8, false, 3, 0, 3, {"5", "6", "7"}},
@@ -410,7 +420,8 @@ TEST(LineEventLog, ANewCapacityKeepsTheNewestEventsAndBoundsWhatFollows) {
         EXPECT_EQ(shown, c.shown) << c.name;
         EXPECT_EQ(log.Kept(), c.shown.size()) << c.name;
         EXPECT_EQ(monitor.List->model()->rowCount(), c.shown.size()) << c.name;
-        EXPECT_EQ(monitor.KeptLabel->text(), QStringLiteral("%1 events kept (at most %2)").arg(c.shown.size()).arg(c.kept))
+        EXPECT_EQ(monitor.KeptLabel->text(),
+                  QStringLiteral("%1 events kept (at most %2)").arg(c.shown.size()).arg(c.kept))
             << c.name;
         EXPECT_EQ(log.Counters().framesSent, c.before + c.after) << c.name << ": every event counted";
     }
@@ -496,9 +507,9 @@ TEST(LineMonitor, ServiceMenuGroupAndCtrlLOpenOneWindow) {
     QStringList items;
     for (const QAction* action : face.N1->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(items, QStringList({"Show progressbar while refresh is doing", "-", "Read &Time", "Read &Current data", "-",
-                                  "&Refresh data bank list", "Read Data &Bank", "-", "Read all data from archive", "-",
-                                  "&History...", "Serial &ports...", "&Line monitor...", "-", "E&xit"}));
+    EXPECT_EQ(items, QStringList({"Show progressbar while refresh is doing", "-", "Read &Time", "Read &Current data",
+                                  "-", "&Refresh data bank list", "Read Data &Bank", "-", "Read all data from archive",
+                                  "-", "&History...", "Serial &ports...", "&Line monitor...", "-", "E&xit"}));
     EXPECT_EQ(face.actLineMonitor->shortcut(), QKeySequence("Ctrl+L"));
     EXPECT_EQ(face.LineMonitor, nullptr) << "created on first use";
 
@@ -538,9 +549,11 @@ TEST(LineMonitor, ClosingTheMainWindowClosesItAndKeepsWhereItStood) {
     EXPECT_FALSE(monitor.isVisible());
     IniFile ini(home.IniPath());
     ini.Load();
-    EXPECT_EQ(ini.ReadString("LineMonitor", "NormPos", "<none>"),
-              QStringLiteral("%1,%2,%3,%4").arg(frame.left()).arg(frame.top()).arg(frame.left() + frame.width())
-                  .arg(frame.top() + frame.height()));
+    EXPECT_EQ(ini.ReadString("LineMonitor", "NormPos", "<none>"), QStringLiteral("%1,%2,%3,%4")
+                                                                      .arg(frame.left())
+                                                                      .arg(frame.top())
+                                                                      .arg(frame.left() + frame.width())
+                                                                      .arg(frame.top() + frame.height()));
     EXPECT_NE(ini.ReadString("TFace", "NormPos", "<none>"), "<none>");
     face.SetDialogs(nullptr);
 }

@@ -26,7 +26,7 @@ const QDate kDay(2024, 5, 17);
 struct PanelCase {
     const char* name;
     bool wholeArchive;
-    std::set<QByteArray> silent;  // record requests without a reply
+    std::set<QByteArray> silent; // record requests without a reply
     QString panel;
     int lines;
 };
@@ -36,8 +36,11 @@ TEST(ArchivePanel, TellsHowManyMinutesWereRead) {
         {"one bank, every minute", false, {}, "10 of 10 minutes read", 10},
         {"one bank, two minutes silent", false, {"B0482", "B0485"}, "8 of 10 minutes read", 8},
         {"whole archive of two banks, one minute silent", true, {"A0481"}, "19 of 20 minutes read", 19},
-        {"one bank, no minute answers", false, {"B0480", "B0481", "B0482", "B0483", "B0484", "B0485", "B0486",
-                                                "B0487", "B0488", "B0489"}, "0 of 10 minutes read", 0},
+        {"one bank, no minute answers",
+         false,
+         {"B0480", "B0481", "B0482", "B0483", "B0484", "B0485", "B0486", "B0487", "B0488", "B0489"},
+         "0 of 10 minutes read",
+         0},
     };
     for (const PanelCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -20,8 +20,8 @@
 #include "app/windows/PaintPacer.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
-#include "tests/app/ScriptedDialogs.h"
 #include "support/VirtualClock.h"
+#include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
 namespace {
@@ -68,7 +68,7 @@ TEST(PaintPacer, ShowsAtMostOncePerIntervalAndEveryChangeThatComesSlower) {
         pacer.Flush();
         ASSERT_FALSE(shown.empty());
         EXPECT_EQ(shown.front(), 0) << c.everyMs;   // the first change at once
-        EXPECT_FALSE(pacer.Pending()) << c.everyMs;  // the last one shown by the flush
+        EXPECT_FALSE(pacer.Pending()) << c.everyMs; // the last one shown by the flush
         for (std::size_t k = 1; k + 1 < shown.size(); ++k)
             EXPECT_GE(shown[k] - shown[k - 1], kInterval) << c.everyMs << " at " << shown[k];
         const std::int64_t span = (c.count - 1) * c.everyMs;
@@ -102,14 +102,14 @@ TEST(PaintPacer, ChangeForLaterWaitsForThePaintMomentOrTheTimer) {
     int shown = 0;
     TPaintPacer pacer([&] { ++shown; });
     pacer.SetClock(&clock);
-    EXPECT_FALSE(pacer.PaintIfDue());  // nothing held back
+    EXPECT_FALSE(pacer.PaintIfDue()); // nothing held back
     pacer.RequestLater();
     EXPECT_EQ(shown, 0);
     EXPECT_TRUE(pacer.PaintIfDue());
     clock.now = 10;
     pacer.RequestLater();
     EXPECT_FALSE(pacer.PaintIfDue());
-    clock.now = kInterval - 1;  // the interval counts from the last showing
+    clock.now = kInterval - 1; // the interval counts from the last showing
     EXPECT_FALSE(pacer.PaintIfDue());
     clock.now = kInterval;
     EXPECT_TRUE(pacer.PaintIfDue());
@@ -168,7 +168,7 @@ TEST_F(ArchiveList, RepaintsABoundedNumberOfTimesYetShowsLinesWhileTheyComeAndTh
         EXPECT_LE(painted.paints, span / kInterval + 4) << c.everyMs;
         EXPECT_GE(painted.paints, c.everyMs >= kInterval ? c.count : 2) << c.everyMs;
 
-        archive.ShowPendingLines();  // the reading has ended
+        archive.ShowPendingLines(); // the reading has ended
         const int before = painted.paints;
         QApplication::processEvents();
         ASSERT_EQ(archive.ListBox->count(), c.count) << c.everyMs;
@@ -228,7 +228,7 @@ TEST(GaugePacing, RepaintsAtMostAboutThirtyTimesASecondAndShowsTheLastStep) {
     }
     const int requests = gauge.RepaintRequests() - before;
     EXPECT_LE(requests, 1000 / kInterval + 2);
-    EXPECT_GE(requests, 20);  // it keeps moving
+    EXPECT_GE(requests, 20); // it keeps moving
 
     // After a quiet while a step is repainted at once, one right after it
     // once the interval has passed, by the event loop.
@@ -316,7 +316,7 @@ TEST(CachedRows, LookExactlyAsTheStylePaintsThemInEveryWidthAndState) {
     const QString a = QStringLiteral("17.05.2024 00:00    0.315 1/s ± 5 %     0.301 1/s ± 7 %");
     const QString b = QStringLiteral("17.05.2024 00:01    29.7 mkSv/h ± 12 %     1.2E-5 1/s ± 255 %");
     QListWidget list;
-    list.move(300, 300);  // away from the mouse pointer, which lights up a row
+    list.move(300, 300); // away from the mouse pointer, which lights up a row
     list.setUniformItemSizes(true);
     list.addItems({a, b, QStringLiteral("short"), QString(), a, a});
     list.show();
@@ -333,13 +333,13 @@ TEST(CachedRows, LookExactlyAsTheStylePaintsThemInEveryWidthAndState) {
         list.resize(width, 120);
         for (int k = 0; k < lastLines.size(); ++k) {
             list.item(5)->setText(lastLines[k]);
-            list.setCurrentRow(k % 2);  // a, then b, selected
+            list.setCurrentRow(k % 2); // a, then b, selected
             const std::string where = std::to_string(width) + " " + lastLines[k].toStdString();
             const QImage expected = lookWith(style);
             EXPECT_EQ(Difference(lookWith(rows), expected), "") << where;
             const int painted = rows.StylePaints();
             EXPECT_EQ(Difference(lookWith(rows), expected), "") << where;
-            EXPECT_EQ(rows.StylePaints(), painted) << where;  // the second time all kept
+            EXPECT_EQ(rows.StylePaints(), painted) << where; // the second time all kept
             EXPECT_EQ(rows.sizeHint(QStyleOptionViewItem(), list.model()->index(1, 0)),
                       style.sizeHint(QStyleOptionViewItem(), list.model()->index(1, 0)));
         }
@@ -354,7 +354,7 @@ struct BarCase {
 
 // Both bars go through the same ranges and values in turn.
 TEST(CachedScrollBars, LookExactlyAsTheStylePaintsThemAndKeepTheirLooks) {
-    const BarCase cases[] = {{0, 0, 0, 10},     {0, 10, 0, 19},   {0, 1421, 0, 19}, {0, 1421, 700, 19},
+    const BarCase cases[] = {{0, 0, 0, 10},       {0, 10, 0, 19},   {0, 1421, 0, 19}, {0, 1421, 700, 19},
                              {0, 1421, 1421, 19}, {0, 35, 35, 345}, {0, 35, 12, 345}, {0, 1421, 0, 19}};
     for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
         // Side by side on one ground, as in the list's frame, and away from
@@ -381,7 +381,7 @@ TEST(CachedScrollBars, LookExactlyAsTheStylePaintsThemAndKeepTheirLooks) {
             const QImage expected = look(plain);
             EXPECT_EQ(Difference(look(kept), expected), "") << c.max << " " << c.value;
             const int painted = kept.StylePaints();
-            kept.setRange(c.min, c.max + 1);  // one more line, mostly the same pixels
+            kept.setRange(c.min, c.max + 1); // one more line, mostly the same pixels
             kept.setRange(c.min, c.max);
             EXPECT_EQ(Difference(look(kept), expected), "") << c.max << " " << c.value;
             EXPECT_EQ(kept.StylePaints(), painted);
@@ -408,7 +408,7 @@ private:
 TEST(CachedPainting, ArchiveWindowLooksTheSameAsWithThePlainPainters) {
     ScriptedDialogs dialogs;
     TArchive window(dialogs);
-    window.move(300, 300);  // away from the mouse pointer, which lights up a row
+    window.move(300, 300); // away from the mouse pointer, which lights up a row
     window.ShowModeless();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const QString wide = QString::fromUtf8("17.05.24 08:01:00    1.23E-12 мкЗв/ч ± 255 %     1.01E-12 мкЗв/ч ± 255 %");
@@ -430,7 +430,7 @@ TEST(CachedPainting, ArchiveWindowLooksTheSameAsWithThePlainPainters) {
         }
         return images;
     };
-    ASSERT_GT(list.horizontalScrollBar()->maximum(), 0);  // the wide line does not fit
+    ASSERT_GT(list.horizontalScrollBar()->maximum(), 0); // the wide line does not fit
     const std::vector<QImage> kept = looks();
 
     list.setItemDelegate(new StylePaintedRows(window.RowPainter(), &list));

@@ -12,11 +12,11 @@ namespace zir::test {
 
 class ScriptedDialogs final : public IDialogs {
 public:
-    std::deque<bool> confirmAnswers;   // ConfirmWarning; Cancel when empty
-    QString saveFileName;              // GetSaveFileName's answer
-    QString openFileChoice;            // ChooseOpenFile's answer
-    QString saveFileChoice;            // ChooseSaveFile's answer
-    QStringList fileCaptions;          // the captions of the Choose... dialogs asked
+    std::deque<bool> confirmAnswers; // ConfirmWarning; Cancel when empty
+    QString saveFileName;            // GetSaveFileName's answer
+    QString openFileChoice;          // ChooseOpenFile's answer
+    QString saveFileChoice;          // ChooseSaveFile's answer
+    QStringList fileCaptions;        // the captions of the Choose... dialogs asked
 
     QStringList warnings;
     QStringList messages;

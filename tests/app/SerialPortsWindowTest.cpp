@@ -58,8 +58,14 @@ private:
 class SerialPortsWindow : public ::testing::Test {
 protected:
     SerialPortsWindow() {
-        ch340_ = Usb{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("QinHeng"),
-                     QStringLiteral("USB Serial"), QString(), QStringLiteral("1a86"), QStringLiteral("7523"), {}};
+        ch340_ = Usb{QStringLiteral("ttyUSB1"),
+                     QStringLiteral("1-2"),
+                     QStringLiteral("QinHeng"),
+                     QStringLiteral("USB Serial"),
+                     QString(),
+                     QStringLiteral("1a86"),
+                     QStringLiteral("7523"),
+                     {}};
         tree_.AddUsb(ftdi_);
         tree_.AddUsb(ch340_);
         tree_.ComLink(1, FakeDeviceTree::ByIdPath(ftdi_));
@@ -93,8 +99,9 @@ protected:
     void Choose(const QString& device) {
         const int row = RowOf(device);
         ASSERT_GE(row, 0) << device.toStdString();
-        QTest::mouseClick(window_->ListPorts->viewport(), Qt::LeftButton, {},
-                          window_->ListPorts->visualItemRect(window_->ListPorts->item(row, TSerialPorts::colDevice)).center());
+        QTest::mouseClick(
+            window_->ListPorts->viewport(), Qt::LeftButton, {},
+            window_->ListPorts->visualItemRect(window_->ListPorts->item(row, TSerialPorts::colDevice)).center());
         ASSERT_EQ(SelectedRow(), row);
     }
     QString Status() const { return window_->Label_Status->text(); }
@@ -137,9 +144,15 @@ TEST_F(SerialPortsWindow, AssignMakesTheLinkAndAsksBeforeReplacingOne) {
     // COM1 leads to the FTDI adapter: the operator is asked first.
     const QString question = "COM1 leads to " + FakeDeviceTree::ByIdPath(ftdi_) + ". Let it lead to " +
                              FakeDeviceTree::ByIdPath(ch340_) + " instead?";
-    struct Case { bool answer; QString linkAfter; int portAfter; QString status; };
-    for (const Case& c : {Case{false, FakeDeviceTree::ByIdPath(ftdi_), 2, "COM1 was left as it was"},
-                          Case{true, FakeDeviceTree::ByIdPath(ch340_), 1, "COM1 now leads to " + FakeDeviceTree::ByIdPath(ch340_)}}) {
+    struct Case {
+        bool answer;
+        QString linkAfter;
+        int portAfter;
+        QString status;
+    };
+    for (const Case& c :
+         {Case{false, FakeDeviceTree::ByIdPath(ftdi_), 2, "COM1 was left as it was"},
+          Case{true, FakeDeviceTree::ByIdPath(ch340_), 1, "COM1 now leads to " + FakeDeviceTree::ByIdPath(ch340_)}}) {
         dialogs_.warnings.clear();
         dialogs_.confirmAnswers = {c.answer};
         Choose(QStringLiteral("/dev/ttyUSB1"));
@@ -222,7 +235,10 @@ TEST_F(SerialPortsWindow, KeepsItsPlaceInASectionOfItsOwn) {
     IniFile ini(ResolveIniFilePath(QString()));
     ini.Load();
     EXPECT_EQ(ini.ReadString(QStringLiteral("TSerialPorts"), QStringLiteral("NormPos"), QString()),
-              QStringLiteral("%1,%2,%3,%4").arg(frame.left()).arg(frame.top()).arg(frame.left() + frame.width())
+              QStringLiteral("%1,%2,%3,%4")
+                  .arg(frame.left())
+                  .arg(frame.top())
+                  .arg(frame.left() + frame.width())
                   .arg(frame.top() + frame.height()));
     EXPECT_EQ(ini.ReadString(QStringLiteral("TFace"), QStringLiteral("NormPos"), QString()), "");
 

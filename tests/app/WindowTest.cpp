@@ -110,7 +110,7 @@ TEST_F(Window, CtrlTReadsTheClockAlsoFromAnEditField) {
     EXPECT_EQ(link.SentData(), std::vector<QByteArray>{"XT"});
     EXPECT_TRUE(face.Edit_Time->text().endsWith(QStringLiteral("   (2)"))) << face.Edit_Time->text().toStdString();
     EXPECT_EQ(face.Status(), "Time readed");
-    EXPECT_EQ(face.Edit_Koeff_K->text(), "1");  // the edit did not see the key
+    EXPECT_EQ(face.Edit_Koeff_K->text(), "1"); // the edit did not see the key
 }
 
 TEST_F(Window, CtrlXEndsWithoutAQuestionAlsoFromAnEditField) {
@@ -121,7 +121,7 @@ TEST_F(Window, CtrlXEndsWithoutAQuestionAlsoFromAnEditField) {
     EXPECT_FALSE(face.isVisible());
     EXPECT_EQ(closing.count(), 1);
     EXPECT_TRUE(dialogs.warnings.isEmpty());
-    EXPECT_EQ(face.LE_DeviceAdr->text(), "255.255.255");  // not cut
+    EXPECT_EQ(face.LE_DeviceAdr->text(), "255.255.255"); // not cut
 }
 
 TEST_F(Window, CtrlAOpensTheAboutBoxAlsoFromAnEditField) {
@@ -212,7 +212,8 @@ TEST_P(KeysInControl, TheCodeRevealsTheGroup) {
 INSTANTIATE_TEST_SUITE_P(
     Controls, KeysInControl,
     ::testing::Values(FocusedControlCase{"BankBox", [](TFace& f) -> QWidget* { return f.CB_Bank; }},
-                      FocusedControlCase{"BankBoxEditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); }},
+                      FocusedControlCase{"BankBoxEditField",
+                                         [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); }},
                       FocusedControlCase{"AddressField", [](TFace& f) -> QWidget* { return f.LE_DeviceAdr; }}),
     [](const ::testing::TestParamInfo<FocusedControlCase>& param) { return param.param.name; });
 
@@ -240,8 +241,7 @@ void AccessibleToggle(QCheckBox& box) {
 }
 void SetByProgram(QCheckBox& box) { box.setChecked(!box.isChecked()); }
 
-class GoverningBox : public Window,
-                     public ::testing::WithParamInterface<std::tuple<GoverningCase, ChangeBox>> {};
+class GoverningBox : public Window, public ::testing::WithParamInterface<std::tuple<GoverningCase, ChangeBox>> {};
 
 TEST_P(GoverningBox, ControlEnabledExactlyWhileChecked) {
     const auto& [which, change] = GetParam();
@@ -258,24 +258,26 @@ TEST_P(GoverningBox, ControlEnabledExactlyWhileChecked) {
         if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && !checked) {
             EXPECT_FALSE(governedBox->isChecked());
         }
-        if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && checked) governedBox->setChecked(true);
+        if (auto* governedBox = qobject_cast<QCheckBox*>(&governed); governedBox && checked)
+            governedBox->setChecked(true);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, GoverningBox,
-    ::testing::Combine(
-        ::testing::Values(GoverningCase{"AutoRefresh", [](TFace& f) { return f.CB_Refresh; },
-                                        [](TFace& f) -> QWidget* { return f.CB_ReadToFile; }},
-                          GoverningCase{"FilterFrom", [](TFace& f) { return f.CB_TimeFrom; },
-                                        [](TFace& f) -> QWidget* { return f.ME_TimeFrom; }},
-                          GoverningCase{"FilterTo", [](TFace& f) { return f.CB_TimeTo; },
-                                        [](TFace& f) -> QWidget* { return f.ME_TimeTo; }}),
-        ::testing::Values(&Click, &SpaceKey, &AccessibleToggle, &SetByProgram)),
+    ::testing::Combine(::testing::Values(GoverningCase{"AutoRefresh", [](TFace& f) { return f.CB_Refresh; },
+                                                       [](TFace& f) -> QWidget* { return f.CB_ReadToFile; }},
+                                         GoverningCase{"FilterFrom", [](TFace& f) { return f.CB_TimeFrom; },
+                                                       [](TFace& f) -> QWidget* { return f.ME_TimeFrom; }},
+                                         GoverningCase{"FilterTo", [](TFace& f) { return f.CB_TimeTo; },
+                                                       [](TFace& f) -> QWidget* { return f.ME_TimeTo; }}),
+                       ::testing::Values(&Click, &SpaceKey, &AccessibleToggle, &SetByProgram)),
     [](const auto& param) {
         const ChangeBox change = std::get<1>(param.param);
-        const char* how = change == &Click ? "Click" : change == &SpaceKey ? "SpaceKey"
-                          : change == &AccessibleToggle ? "AccessibleToggle" : "SetByProgram";
+        const char* how = change == &Click              ? "Click"
+                          : change == &SpaceKey         ? "SpaceKey"
+                          : change == &AccessibleToggle ? "AccessibleToggle"
+                                                        : "SetByProgram";
         return std::string(std::get<0>(param.param).name) + how;
     });
 
@@ -286,7 +288,7 @@ TEST_F(Window, HiddenGroupStaysVisibleWhenTheCodeComesAgain) {
 }
 
 TEST_F(Window, PageNotesOnlyWhenTheOperatorChangesThePage) {
-    face.PageControl1->setCurrentIndex(1);  // as the settings restore does
+    face.PageControl1->setCurrentIndex(1); // as the settings restore does
     EXPECT_EQ(face.Status(), "");
 
     QTabBar* bar = face.PageControl1->tabBar();

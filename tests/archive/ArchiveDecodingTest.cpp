@@ -5,8 +5,8 @@
 #include "archive/ArchiveRecord.h"
 #include "archive/BankList.h"
 #include "archive/ReadingInputs.h"
-#include "link/numFormats.h"
 #include "core/DateText.h"
+#include "link/numFormats.h"
 
 namespace zir::test {
 namespace {
@@ -16,7 +16,7 @@ QByteArray HeaderReply(const QByteArray& data) { return BuildFrame(kTestAddress,
 struct HeaderCase {
     const char* name;
     QByteArray data;
-    std::optional<int> bank;  // nullopt: left out
+    std::optional<int> bank; // nullopt: left out
     QDate date;
 };
 
@@ -79,11 +79,11 @@ TEST(Record, DecodesFieldsAndTakesTimeFromReply) {
 }
 
 TEST(Record, TimeTextOfFirstAndLastMinute) {
-    const QDate day(2024, 3, 31);  // a day on which many clocks change
+    const QDate day(2024, 3, 31); // a day on which many clocks change
     const auto timeOf = [&](int index) {
         return DecodeRecord(HeaderReply(RecordData('A', index, 1, 1, 1, 1)), day)->time;
     };
-    EXPECT_EQ(DateTimeToText(timeOf(0)), ShortDateText(day));  // the date alone
+    EXPECT_EQ(DateTimeToText(timeOf(0)), ShortDateText(day)); // the date alone
     EXPECT_EQ(timeOf(150).time(), QTime(2, 30));              // no hour skipped
     EXPECT_EQ(timeOf(1439).time(), QTime(23, 59));
     EXPECT_EQ(timeOf(1500), QDateTime(day.addDays(1), QTime(1, 0), Qt::UTC));
@@ -98,14 +98,15 @@ TEST(Record, EmptyRecordRule) {
         bool empty;
     };
     const Case cases[] = {
-        {0, 0, 0, 255, true},    {0, 255, 0, 0, true},   {0, 0, 0, 0, true},
-        {0, 0, 0, 7, false},     {0, 7, 0, 0, false},    {1, 0, 0, 0, false},
-        {0, 0, 0x0401, 0, false},
-        {0x0C00, 0, 0x1000, 255, true},  // mantissa 0 with any power is "0"
+        {0, 0, 0, 255, true},     {0, 255, 0, 0, true},
+        {0, 0, 0, 0, true},       {0, 0, 0, 7, false},
+        {0, 7, 0, 0, false},      {1, 0, 0, 0, false},
+        {0, 0, 0x0401, 0, false}, {0x0C00, 0, 0x1000, 255, true}, // mantissa 0 with any power is "0"
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.codeA << "/" << c.uncA << " " << c.codeB << "/" << c.uncB);
-        const auto record = DecodeRecord(HeaderReply(RecordData('A', 1, c.codeA, c.uncA, c.codeB, c.uncB)), QDate(2024, 1, 1));
+        const auto record =
+            DecodeRecord(HeaderReply(RecordData('A', 1, c.codeA, c.uncA, c.codeB, c.uncB)), QDate(2024, 1, 1));
         EXPECT_EQ(IsEmptyRecord(*record), c.empty);
     }
 }

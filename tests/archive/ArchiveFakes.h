@@ -32,8 +32,7 @@ inline QByteArray HeaderData(char letter, std::uint8_t day, std::uint8_t month, 
 }
 
 // Data bytes of a record reply.
-inline QByteArray RecordData(char letter, int index, std::uint16_t codeA, int uncA,
-                             std::uint16_t codeB, int uncB) {
+inline QByteArray RecordData(char letter, int index, std::uint16_t codeA, int uncA, std::uint16_t codeB, int uncB) {
     QByteArray data(1, letter);
     data += QByteArray::number(index).rightJustified(4, '0');
     data += char(0);

@@ -10,10 +10,10 @@
 #include "XlsxReadBack.h"
 #include "archive/ArchiveTextFile.h"
 #include "archive/ArchiveWorkbook.h"
-#include "support/Files.h"
-#include "support/SmallDisk.h"
 #include "core/Cp1251.h"
 #include "core/DateText.h"
+#include "support/Files.h"
+#include "support/SmallDisk.h"
 
 namespace zir::test {
 namespace {
@@ -80,10 +80,10 @@ TEST(ArchiveTextFile, AppendsTitleAndRecordsByteForByte) {
     const QByteArray expected = "earlier reading\r\n" + Cp1251Line(kTitle) + Cp1251Line(OutputRig::Line(480)) +
                                 Cp1251Line(OutputRig::Line(482));
     EXPECT_EQ(rig.FileBytes(), expected);
-    EXPECT_TRUE(expected.contains("\xB1 5 %"));            // "±" in Windows-1251
-    EXPECT_TRUE(expected.contains("4E-5 \xEC\xEA \xB1"));  // "мк"
+    EXPECT_TRUE(expected.contains("\xB1 5 %"));           // "±" in Windows-1251
+    EXPECT_TRUE(expected.contains("4E-5 \xEC\xEA \xB1")); // "мк"
     EXPECT_EQ(rig.status.Status(), "Data file " + OutputRig::Line(482) + " refreshed");
-    EXPECT_EQ(rig.list.lines, QStringList({OutputRig::Line(480), OutputRig::Line(482)}));  // no title
+    EXPECT_EQ(rig.list.lines, QStringList({OutputRig::Line(480), OutputRig::Line(482)})); // no title
     EXPECT_EQ(rig.list.shown, 1);
     EXPECT_TRUE(rig.opened.isEmpty());
 }
@@ -103,8 +103,8 @@ TEST(ArchiveOutputs, RefusalsAtStart) {
         const char* name;
         bool toExcel;
         bool toFile;
-        bool blockTextFile;  // "Archive.txt" is a folder: the workbook can be made, the file not
-        QString status;      // relative to appDir for the file message
+        bool blockTextFile; // "Archive.txt" is a folder: the workbook can be made, the file not
+        QString status;     // relative to appDir for the file message
         bool workbookKept;
     };
     const Case cases[] = {
@@ -121,8 +121,8 @@ TEST(ArchiveOutputs, RefusalsAtStart) {
         } else {
             rig.appDir = rig.dir.path() + "/missing/";
         }
-        TArchiveReport report({rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; },
-                               rig.clock});
+        TArchiveReport report(
+            {rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; }, rig.clock});
         EXPECT_FALSE(report.Start({kTitle, 2, kBankDate, c.toExcel, c.toFile}));
         EXPECT_EQ(rig.status.Status(), c.status.contains("%1") ? c.status.arg(rig.appDir) : c.status);
         ASSERT_EQ(rig.opened.size(), c.workbookKept ? 1 : 0);
@@ -183,8 +183,7 @@ TEST(ArchiveWorkbook, CellsFontAndBlankRows) {
         EXPECT_EQ(sheet.At(cell), text) << cell.toStdString();
     }
     const std::map<QString, double> numbers = {
-        {"B3", 1.23}, {"C3", 5}, {"D3", 4E-5}, {"E3", 12},
-        {"B5", 0},    {"C5", 0}, {"D5", 0},    {"E5", 7},
+        {"B3", 1.23}, {"C3", 5}, {"D3", 4E-5}, {"E3", 12}, {"B5", 0}, {"C5", 0}, {"D5", 0}, {"E5", 7},
     };
     for (const auto& [cell, value] : numbers) {
         EXPECT_DOUBLE_EQ(sheet.Number(cell), value) << cell.toStdString();
@@ -196,7 +195,7 @@ TEST(ArchiveWorkbook, CellsFontAndBlankRows) {
             << cell.toStdString();
         EXPECT_EQ(sheet.FormatAt(cell), dateTimeFormat) << cell.toStdString();
     }
-    EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 5}));  // row 4: the minute left out
+    EXPECT_EQ(sheet.rows, std::set<int>({1, 2, 3, 5})); // row 4: the minute left out
     EXPECT_EQ(sheet.text.size(), texts.size() + numbers.size() + 2 + 1);
 }
 
@@ -234,8 +233,7 @@ TEST(SpreadsheetDateTimeFormat, FollowsTheLocalesFormat) {
         {QStringLiteral("dddd 'it''s' h A ''"), QStringLiteral("dddd \\i\\t\\'\\s h AM/PM \\'")},
         {QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"), QStringLiteral("yyyy\\-mm\\-dd\\Thh\\:mm\\:ss\\.000")},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(SpreadsheetDateTimeFormat(c.qtFormat), c.code) << c.qtFormat.toStdString();
+    for (const auto& c : cases) EXPECT_EQ(SpreadsheetDateTimeFormat(c.qtFormat), c.code) << c.qtFormat.toStdString();
 }
 
 TEST(ArchiveWorkbook, NeverReplacesAFile) {
@@ -266,7 +264,7 @@ TEST(ArchiveOutputs, AbandonClosesFileSilentlyAndKeepsWorkbookHeads) {
     EXPECT_EQ(rig.FileBytes(), Cp1251Line(kTitle));
     ASSERT_EQ(rig.opened.size(), 1);
     const SheetReadBack sheet = ReadSheet(rig.opened[0]);
-    EXPECT_EQ(sheet.At("B2"), "Value in chanel A");  // heads never came
+    EXPECT_EQ(sheet.At("B2"), "Value in chanel A"); // heads never came
     EXPECT_EQ(sheet.At("D2"), "Value in chanel B");
 }
 
@@ -285,12 +283,15 @@ bool WholeLines(const QByteArray& bytes) {
 // Sets TMPDIR for the life of the object.
 class TemporaryFolder {
 public:
-    explicit TemporaryFolder(const QString& path) : saved_(qgetenv("TMPDIR")), had_(qEnvironmentVariableIsSet("TMPDIR")) {
+    explicit TemporaryFolder(const QString& path)
+        : saved_(qgetenv("TMPDIR")), had_(qEnvironmentVariableIsSet("TMPDIR")) {
         qputenv("TMPDIR", QFile::encodeName(path));
     }
     ~TemporaryFolder() {
-        if (had_) qputenv("TMPDIR", saved_);
-        else qunsetenv("TMPDIR");
+        if (had_)
+            qputenv("TMPDIR", saved_);
+        else
+            qunsetenv("TMPDIR");
     }
 
 private:
@@ -302,21 +303,29 @@ struct FullDiskCase {
     const char* name;
     bool toExcel;
     bool toFile;
-    bool appFolderFills;   // after record kFillAt (else the temporary folder)
+    bool appFolderFills; // after record kFillAt (else the temporary folder)
     bool workbookSaved;
-    QStringList toldAbout;  // one message per output that failed, in order: what each names
+    QStringList toldAbout; // one message per output that failed, in order: what each names
 };
 
 // A disk that fills up while a reading of 40 minutes runs: the output on it
 // fails when it happens, is told once with the file and the cause, and the
 // reading goes on with the others; nothing the outputs wrote before is cut.
 TEST(ArchiveOutputs, ADiskThatFillsUpDuringAReading) {
-    constexpr int kRecords = 120;  // more than a page of text after the fill
+    constexpr int kRecords = 120; // more than a page of text after the fill
     constexpr int kFillAt = 10;
     const FullDiskCase cases[] = {
-        {"temporary folder: the workbook fails at once, the text file goes on", true, true, false, false,
+        {"temporary folder: the workbook fails at once, the text file goes on",
+         true,
+         true,
+         false,
+         false,
          {"Can't write the workbook"}},
-        {"program folder: the text file fails at once, the workbook when it is saved", true, true, true, false,
+        {"program folder: the text file fails at once, the workbook when it is saved",
+         true,
+         true,
+         true,
+         false,
          {"Archive.txt", "Can't save the workbook"}},
         {"program folder, workbook only: told when it is saved", true, false, true, false, {"Can't save the workbook"}},
         {"temporary folder, text file only: nothing fails", false, true, false, false, {}},
@@ -329,7 +338,8 @@ TEST(ArchiveOutputs, ADiskThatFillsUpDuringAReading) {
         OutputRig rig;
         rig.appDir = app.Path() + "/";
         QStringList told;
-        TArchiveReport report({rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; }, rig.clock});
+        TArchiveReport report(
+            {rig.list, rig.status, rig.appDir, [&](const QString& p) { rig.opened << p; }, rig.clock});
         report.TellOperator([&](const QString& m) { told << m; });
         const QByteArray earlier = "earlier reading\r\n";
         WriteFileBytes(rig.appDir + kArchiveFileName, earlier);

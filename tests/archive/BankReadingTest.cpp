@@ -7,8 +7,8 @@
 #include "ArchiveFakes.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
-#include "device/Dimension.h"
 #include "core/DateText.h"
+#include "device/Dimension.h"
 
 namespace zir::test {
 namespace {
@@ -95,16 +95,17 @@ const BankSelection kBankC{2, QDate(2024, 5, 17)};
 TEST(BankList, OrdersByDateThenNumberAndUsesTheRepliedNumber) {
     Rig rig;
     rig.banks = {
-        {'A', HeaderData('A', 0x02, 0x01, 0x24)},
-        {'B', HeaderData('B', 0x31, 0x12, 0x23)},
-        {'C', HeaderData('E', 0x02, 0x01, 0x24)},  // asked as bank 2, names bank 4
-        {'D', HeaderData('D', 0x31, 0x04, 0x24)},  // 31 April: left out
-        {'F', HeaderData('F', 0x02, 0x01, 0x24)},
-        {'M', HeaderData('M', 0x01, 0x01, 0x99)},
+        {'A', HeaderData('A', 0x02, 0x01, 0x24)}, {'B', HeaderData('B', 0x31, 0x12, 0x23)},
+        {'C', HeaderData('E', 0x02, 0x01, 0x24)}, // asked as bank 2, names bank 4
+        {'D', HeaderData('D', 0x31, 0x04, 0x24)}, // 31 April: left out
+        {'F', HeaderData('F', 0x02, 0x01, 0x24)}, {'M', HeaderData('M', 0x01, 0x01, 0x99)},
     };
     const QList<BankHeader> entries = RefreshBankList(rig.Services().ctx, [&] { ++rig.eventsRun; });
-    EXPECT_EQ(entries, (QList<BankHeader>{{1, QDate(2023, 12, 31)}, {0, QDate(2024, 1, 2)}, {4, QDate(2024, 1, 2)},
-                                          {5, QDate(2024, 1, 2)}, {12, QDate(2099, 1, 1)}}));
+    EXPECT_EQ(entries, (QList<BankHeader>{{1, QDate(2023, 12, 31)},
+                                          {0, QDate(2024, 1, 2)},
+                                          {4, QDate(2024, 1, 2)},
+                                          {5, QDate(2024, 1, 2)},
+                                          {12, QDate(2099, 1, 1)}}));
     std::vector<QByteArray> asked;
     for (char letter = 'A'; letter <= 'N'; ++letter) asked.push_back(QByteArray(1, letter) + 'V');
     EXPECT_EQ(rig.link.SentData(), asked);
@@ -139,19 +140,18 @@ TEST(BankReading, WholeDayRequestsEveryMinuteInOrder) {
     EXPECT_EQ(rig.progress.maxValue, 1442);
     EXPECT_EQ(rig.progress.position, 1442);
     EXPECT_EQ(rig.eventsRun, 1440);
-    EXPECT_EQ(rig.report.records.size(), 1440u);  // empty records too, without CB_NoNull
+    EXPECT_EQ(rig.report.records.size(), 1440u); // empty records too, without CB_NoNull
     EXPECT_EQ(rig.report.records.back().row, 1442);
 
     const QString title = "Report to ZIR " + kTestAddress + " on " + ShortDateText(QDate(2024, 5, 17));
     ASSERT_EQ(rig.report.starts.size(), 1u);
     EXPECT_EQ(rig.report.starts[0].title, title);
     EXPECT_EQ(rig.report.starts[0].bank, 2);
-    EXPECT_EQ(rig.status.history,
-              QStringList({"", title, "Reading of dimension of chanel A", "Reading of dimension of chanel B",
-                           "Reading of archive bank 2"}));
+    EXPECT_EQ(rig.status.history, QStringList({"", title, "Reading of dimension of chanel A",
+                                               "Reading of dimension of chanel B", "Reading of archive bank 2"}));
     const QString dimA = DecodeDimensionText(kDimA), dimB = DecodeDimensionText(kDimB);
-    EXPECT_EQ(rig.log, QStringList({"start", "list", "Prepare 1442", "Show", "heads " + dimA + "|" + dimB,
-                                    "Close", "end"}));
+    EXPECT_EQ(rig.log,
+              QStringList({"start", "list", "Prepare 1442", "Show", "heads " + dimA + "|" + dimB, "Close", "end"}));
     EXPECT_EQ(rig.report.lastLine, rig.report.records.back().line);
 }
 
@@ -164,12 +164,9 @@ TEST(BankReading, TimeWindowBoundsAndGauge) {
         int gaugeMax;
     };
     const Case cases[] = {
-        {"08:00", "08:09", 480, 10, 12},
-        {"08:00", "08:00", 480, 1, 3},
-        {" 7:05", " 7:06", 425, 2, 4},
-        {nullptr, "00:02", 0, 3, 5},
-        {"23:58", nullptr, 1438, 2, 4},
-        {"23:59", "25:00", 1439, 62, 64},  // not limited to one day
+        {"08:00", "08:09", 480, 10, 12}, {"08:00", "08:00", 480, 1, 3},
+        {" 7:05", " 7:06", 425, 2, 4},   {nullptr, "00:02", 0, 3, 5},
+        {"23:58", nullptr, 1438, 2, 4},  {"23:59", "25:00", 1439, 62, 64}, // not limited to one day
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.from ? c.from : "-") << " " << (c.to ? c.to : "-"));
@@ -197,7 +194,7 @@ TEST(BankReading, RowFollowsRequestTimeFollowsReply) {
     const auto normal = rig.instrument;
     rig.instrument = [&](const QByteArray& data) -> std::optional<QByteArray> {
         if (data == "C0012") return RecordData('D', 13, 5, 1, 6, 2);
-        if (data == "C0011") return std::nullopt;  // no reply: minute left out
+        if (data == "C0011") return std::nullopt; // no reply: minute left out
         return normal(data);
     };
     rig.Read(Inputs(kBankC, "00:10", "00:12"));
@@ -215,7 +212,7 @@ TEST(BankReading, SkipsEmptyRecordsOnlyWhenAsked) {
     for (bool noNull : {false, true}) {
         SCOPED_TRACE(noNull);
         Rig rig;
-        BankReadingInputs inputs = Inputs(kBankC, "01:00", "01:02");  // minute 61 is empty
+        BankReadingInputs inputs = Inputs(kBankC, "01:00", "01:02"); // minute 61 is empty
         inputs.noNull = noNull;
         rig.Read(inputs);
         std::vector<int> rows;
@@ -239,13 +236,11 @@ TEST(BankReading, UnreadableSelectionAsksForTheCurrentBank) {
         char currentBank;
         std::optional<int> readsBank;
     };
-    const Case cases[] = {
-        {"yes, bank D", Answer::Yes, 'D', 3},
-        {"yes, bank A", Answer::Yes, 'A', 0},
-        {"no", Answer::No, 'D', std::nullopt},
-        {"cancel", Answer::Cancel, 'D', std::nullopt},
-        {"yes, letter below A", Answer::Yes, '@', std::nullopt}
-    };
+    const Case cases[] = {{"yes, bank D", Answer::Yes, 'D', 3},
+                          {"yes, bank A", Answer::Yes, 'A', 0},
+                          {"no", Answer::No, 'D', std::nullopt},
+                          {"cancel", Answer::Cancel, 'D', std::nullopt},
+                          {"yes, letter below A", Answer::Yes, '@', std::nullopt}};
     const QString hint = "You can refresh list of banks before using this request";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,7 +253,7 @@ TEST(BankReading, UnreadableSelectionAsksForTheCurrentBank) {
         EXPECT_EQ(rig.status.history.mid(0, 2), QStringList({"", hint}));
         if (!c.readsBank) {
             EXPECT_EQ(rig.status.Status(), "Arhive reading was broken because number is wrong");
-            EXPECT_TRUE(rig.log.isEmpty());  // nothing output
+            EXPECT_TRUE(rig.log.isEmpty()); // nothing output
             continue;
         }
         ASSERT_EQ(rig.report.starts.size(), 1u);
@@ -280,7 +275,7 @@ TEST(BankReading, RefusedStartEndsBeforeAnyRequest) {
 TEST(BankReading, CancelEndsTheReportThenPassesOut) {
     Rig rig;
     rig.link.beforeRequest = [](int n) {
-        if (n == 6) throw EProtocolCancel(QStringLiteral("Canceled"));  // the 4th record request
+        if (n == 6) throw EProtocolCancel(QStringLiteral("Canceled")); // the 4th record request
     };
     EXPECT_THROW(rig.Read(Inputs(kBankC)), EProtocolCancel);
     EXPECT_EQ(rig.report.records.size(), 3u);
@@ -292,8 +287,8 @@ TEST(BankReading, CancelEndsTheReportThenPassesOut) {
 TEST(BankReading, CountsTheMinutesThatAnswered) {
     struct Case {
         const char* name;
-        std::set<int> silent;         // minutes without a reply
-        std::set<int> wrongLength;    // minutes whose reply is a frame of another length
+        std::set<int> silent;      // minutes without a reply
+        std::set<int> wrongLength; // minutes whose reply is a frame of another length
         bool noNull;
         MinuteCount expected;
         std::vector<int> unanswered;
@@ -325,14 +320,15 @@ TEST(BankReading, CountsTheMinutesThatAnswered) {
 TEST(BankReading, CountsWhatWasAskedBeforeACancelAndNothingForARefusal) {
     Rig cancelled;
     cancelled.link.beforeRequest = [](int n) {
-        if (n == 6) throw EProtocolCancel(QStringLiteral("Canceled"));  // the 4th record request
+        if (n == 6) throw EProtocolCancel(QStringLiteral("Canceled")); // the 4th record request
     };
     EXPECT_THROW(cancelled.Read(Inputs(kBankC)), EProtocolCancel);
     ASSERT_EQ(cancelled.report.counts.size(), 1u);
     EXPECT_EQ(cancelled.report.counts[0], (MinuteCount{3, 3}));
 
     Rig wrongInterval;
-    EXPECT_EQ(ReadBank(wrongInterval.Services(), Inputs(kBankC, "10:00", "09:59"), wrongInterval.report), MinuteCount{});
+    EXPECT_EQ(ReadBank(wrongInterval.Services(), Inputs(kBankC, "10:00", "09:59"), wrongInterval.report),
+              MinuteCount{});
     EXPECT_TRUE(wrongInterval.report.counts.empty());
 }
 

@@ -28,11 +28,11 @@ inline QByteArray UnzipMember(const QString& xlsx, const QString& member) {
 enum class CellKind { Number, InlineString, SharedString, Other };
 
 struct SheetReadBack {
-    std::map<QString, QString> text;   // "B3" -> cell text (a number cell: its value as written)
-    std::map<QString, CellKind> kind;  // "B3" -> how the cell holds it
-    std::map<QString, double> fontSize;  // "A1" -> font size of its style
-    std::map<QString, QString> numberFormat;  // "A3" -> format code of its style ("General" for none)
-    std::set<int> rows;                 // rows that hold cells
+    std::map<QString, QString> text;         // "B3" -> cell text (a number cell: its value as written)
+    std::map<QString, CellKind> kind;        // "B3" -> how the cell holds it
+    std::map<QString, double> fontSize;      // "A1" -> font size of its style
+    std::map<QString, QString> numberFormat; // "A3" -> format code of its style ("General" for none)
+    std::set<int> rows;                      // rows that hold cells
 
     QString At(const QString& cell) const {
         const auto it = text.find(cell);
@@ -77,8 +77,10 @@ inline SheetReadBack ReadSheet(const QString& xlsx) {
             while (!xml.atEnd()) {
                 xml.readNext();
                 if (!xml.isStartElement()) continue;
-                if (xml.name() == QLatin1String("si")) shared.emplace_back();
-                else if (xml.name() == QLatin1String("t") && !shared.empty()) shared.back() += xml.readElementText();
+                if (xml.name() == QLatin1String("si"))
+                    shared.emplace_back();
+                else if (xml.name() == QLatin1String("t") && !shared.empty())
+                    shared.back() += xml.readElementText();
             }
         }
     }
@@ -93,12 +95,15 @@ inline SheetReadBack ReadSheet(const QString& xlsx) {
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isStartElement()) {
-                if (xml.name() == QLatin1String("fonts")) inFonts = true;
-                else if (xml.name() == QLatin1String("cellXfs")) inCellXfs = true;
+                if (xml.name() == QLatin1String("fonts"))
+                    inFonts = true;
+                else if (xml.name() == QLatin1String("cellXfs"))
+                    inCellXfs = true;
                 else if (xml.name() == QLatin1String("numFmt"))
                     numFmtCodes[xml.attributes().value(QLatin1String("numFmtId")).toInt()] =
                         xml.attributes().value(QLatin1String("formatCode")).toString();
-                else if (inFonts && xml.name() == QLatin1String("font")) fontSizes.push_back(0);
+                else if (inFonts && xml.name() == QLatin1String("font"))
+                    fontSizes.push_back(0);
                 else if (inFonts && xml.name() == QLatin1String("sz"))
                     fontSizes.back() = xml.attributes().value(QLatin1String("val")).toDouble();
                 else if (inCellXfs && xml.name() == QLatin1String("xf")) {
@@ -123,9 +128,9 @@ inline SheetReadBack ReadSheet(const QString& xlsx) {
             cell = xml.attributes().value(QLatin1String("r")).toString();
             type = xml.attributes().value(QLatin1String("t")).toString();
             sheet.kind[cell] = type.isEmpty() || type == QLatin1String("n") ? CellKind::Number
-                               : type == QLatin1String("inlineStr")       ? CellKind::InlineString
-                               : type == QLatin1String("s")               ? CellKind::SharedString
-                                                                          : CellKind::Other;
+                               : type == QLatin1String("inlineStr")         ? CellKind::InlineString
+                               : type == QLatin1String("s")                 ? CellKind::SharedString
+                                                                            : CellKind::Other;
             const int style = xml.attributes().value(QLatin1String("s")).toInt();
             if (style < int(xfFont.size()) && xfFont[size_t(style)] < int(fontSizes.size()))
                 sheet.fontSize[cell] = fontSizes[size_t(xfFont[size_t(style)])];

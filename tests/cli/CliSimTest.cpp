@@ -640,7 +640,7 @@ TEST_F(CliAgainstSim, TraceShowsARejectedReplyAndTheSecondAttempt) {
 // standard error, also when it is no terminal and with --quiet.
 TEST_F(CliAgainstSim, MinutesThatDidNotAnswerAreCountedOnStandardError) {
     for (const QStringList& quiet : {QStringList{}, QStringList{"--quiet"}}) {
-        sim_.reset();  // the link com1 is made again
+        sim_.reset(); // the link com1 is made again
         Start({"--no-pacing", "--fault", "short", "--fault-command", "REC", "--fault-count", "6"});
         const ProgramResult r = Cli(quiet + QStringList{"read", "0", "--from", "08:00", "--to", "08:09"});
         EXPECT_EQ(r.exitStatus, 0);

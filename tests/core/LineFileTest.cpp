@@ -2,13 +2,13 @@
 
 #include "support/Files.h"
 
+#include <sys/resource.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
-#include <sys/resource.h>
 
-#include "core/LineFile.h"
 #include "core/Errors.h"
+#include "core/LineFile.h"
 
 namespace zir {
 namespace {

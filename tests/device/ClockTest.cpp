@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "device/Clock.h"
 #include "core/DateText.h"
+#include "device/Clock.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -16,7 +16,7 @@ struct ClockCase {
     const char* name;
     QByteArray reply;
     QString expectedStatus;
-    std::optional<QDateTime> moment;  // set when Edit_Time gets a text
+    std::optional<QDateTime> moment; // set when Edit_Time gets a text
     int bankIndex;
 };
 
@@ -28,7 +28,7 @@ TEST_P(ClockRead, StatusAndDisplayText) {
     dev.link.replies = {c.reply};
     const auto text = ReadDeviceTime(dev.Context());
 
-    EXPECT_EQ(dev.status.history.first(), QString());  // cleared first
+    EXPECT_EQ(dev.status.history.first(), QString()); // cleared first
     EXPECT_EQ(dev.status.Status(), c.expectedStatus);
     ASSERT_EQ(dev.link.sent.size(), 1u);
     EXPECT_EQ(dev.link.sent[0], BuildFrame(kTestAddress, "1.1.1", 6, 2, "XT"));
@@ -46,14 +46,13 @@ const QDateTime kMidnight(QDate(2023, 1, 31), QTime(0, 0));
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ClockRead,
-    ::testing::Values(
-        ClockCase{"BankC", ClockReply(0x30, 0x14, 0x25, 0x12, 0x07, 'C'), "Time readed", kChristmas, 2},
-        ClockCase{"Midnight", ClockReply(0x00, 0x00, 0x31, 0x01, 0x23, 'A'), "Time readed", kMidnight, 0},
-        ClockCase{"BankByteBelowA", ClockReply(0x30, 0x14, 0x25, 0x12, 0x07, 0x40), "Time readed",
-                  kChristmas, 255},
-        ClockCase{"HeaderOnly", ReplyWith({}), "Reading time error", std::nullopt, 0},
-        ClockCase{"LongerReply", ReplyWith(QByteArray(12, 'x')), "Reading time error", std::nullopt, 0},
-        ClockCase{"NoAnswer", QByteArray(), "Device didn't answer", std::nullopt, 0}),
+    ::testing::Values(ClockCase{"BankC", ClockReply(0x30, 0x14, 0x25, 0x12, 0x07, 'C'), "Time readed", kChristmas, 2},
+                      ClockCase{"Midnight", ClockReply(0x00, 0x00, 0x31, 0x01, 0x23, 'A'), "Time readed", kMidnight, 0},
+                      ClockCase{"BankByteBelowA", ClockReply(0x30, 0x14, 0x25, 0x12, 0x07, 0x40), "Time readed",
+                                kChristmas, 255},
+                      ClockCase{"HeaderOnly", ReplyWith({}), "Reading time error", std::nullopt, 0},
+                      ClockCase{"LongerReply", ReplyWith(QByteArray(12, 'x')), "Reading time error", std::nullopt, 0},
+                      ClockCase{"NoAnswer", QByteArray(), "Device didn't answer", std::nullopt, 0}),
     [](const auto& test) { return std::string(test.param.name); });
 
 struct InvalidCase {
@@ -76,20 +75,18 @@ TEST_P(InvalidClock, ReportsErrorAndNeverTimeReaded) {
     EXPECT_EQ(dev.status.Status(), "Reading time error");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, InvalidClock,
-    ::testing::Values(
-        InvalidCase{ClockReply(0x30, 0x14, 0x25, 0x13, 0x07, 'C'),
-                    "'2007-13-25 14:30:00.000' is not a valid date and time"},
-        InvalidCase{ClockReply(0x30, 0x14, 0x30, 0x02, 0x23, 'C'),
-                    "'2023-02-30 14:30:00.000' is not a valid date and time"},
-        InvalidCase{ClockReply(0x00, 0x24, 0x01, 0x01, 0x24, 'C'),
-                    "'2024-01-01 24:00:00.000' is not a valid date and time"},
-        // 0x5A is no packed BCD and decodes to minute 60.
-        InvalidCase{ClockReply(0x5A, 0x10, 0x01, 0x01, 0x24, 'C'),
-                    "'2024-01-01 10:60:00.000' is not a valid date and time"},
-        InvalidCase{ClockReply(0x00, 0x10, 0x00, 0x01, 0x24, 'C'),
-                    "'2024-01-00 10:00:00.000' is not a valid date and time"}));
+INSTANTIATE_TEST_SUITE_P(Fields, InvalidClock,
+                         ::testing::Values(InvalidCase{ClockReply(0x30, 0x14, 0x25, 0x13, 0x07, 'C'),
+                                                       "'2007-13-25 14:30:00.000' is not a valid date and time"},
+                                           InvalidCase{ClockReply(0x30, 0x14, 0x30, 0x02, 0x23, 'C'),
+                                                       "'2023-02-30 14:30:00.000' is not a valid date and time"},
+                                           InvalidCase{ClockReply(0x00, 0x24, 0x01, 0x01, 0x24, 'C'),
+                                                       "'2024-01-01 24:00:00.000' is not a valid date and time"},
+                                           // 0x5A is no packed BCD and decodes to minute 60.
+                                           InvalidCase{ClockReply(0x5A, 0x10, 0x01, 0x01, 0x24, 'C'),
+                                                       "'2024-01-01 10:60:00.000' is not a valid date and time"},
+                                           InvalidCase{ClockReply(0x00, 0x10, 0x00, 0x01, 0x24, 'C'),
+                                                       "'2024-01-00 10:00:00.000' is not a valid date and time"}));
 
 TEST(ClockBankLetter, TakesTheLetterOnlyFromAWholeReply) {
     FakeDevice dev;

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "device/CurrentData.h"
 #include "core/DateText.h"
+#include "device/CurrentData.h"
 #include "tests/device/FakeDevice.h"
 
 namespace zir::test {
@@ -29,21 +29,20 @@ std::function<QByteArray(const QByteArray&)> Instrument(std::map<QByteArray, QBy
 
 TEST(ReadCurrentData, FillsFieldsFromTheExampleReply) {
     FakeDevice dev;
-    dev.link.answer = Instrument({{"XT", kClockC}, {"CR1", DimensionReply("")},
-                                  {"CR2", DimensionReply("1/s")}, {"XW", kCurrentValues}});
+    dev.link.answer = Instrument(
+        {{"XT", kClockC}, {"CR1", DimensionReply("")}, {"CR2", DimensionReply("1/s")}, {"XW", kCurrentValues}});
     const auto fields = ReadCurrentData(dev.Context());
     ASSERT_TRUE(fields.has_value());
     EXPECT_EQ(*fields, (CurrentDataFields{"0.0015 ", "12", "1.23 1/s", "5"}));
     EXPECT_EQ(dev.link.SentData(), (std::vector<QByteArray>{"XT", "CR1", "CR2", "XW"}));
     EXPECT_EQ(dev.status.history, QStringList({"", "Current measures was written successfully"}));
-    EXPECT_EQ(dev.progress.calls,
-              QStringList({"Prepare 4", "Show", "Set 1", "Set 2", "Set 3", "Set 4", "Close"}));
+    EXPECT_EQ(dev.progress.calls, QStringList({"Prepare 4", "Show", "Set 1", "Set 2", "Set 3", "Set 4", "Close"}));
 }
 
 TEST(ReadCurrentData, GivesTheRawCodesAndUncertaintiesWithTheFields) {
     FakeDevice dev;
-    dev.link.answer = Instrument({{"XT", kClockC}, {"CR1", DimensionReply("")},
-                                  {"CR2", DimensionReply("1/s")}, {"XW", kCurrentValues}});
+    dev.link.answer = Instrument(
+        {{"XT", kClockC}, {"CR1", DimensionReply("")}, {"CR2", DimensionReply("1/s")}, {"XW", kCurrentValues}});
     CurrentValues values;
     ASSERT_TRUE(ReadCurrentData(dev.Context(), &values).has_value());
     EXPECT_EQ(values.codeA, 0xF496);
@@ -155,9 +154,9 @@ TEST_F(LogFile, AppendsToAnExistingFile) {
 }
 
 TEST_F(LogFile, UnopenableFileIsReportedAndNothingIsWritten) {
-    ASSERT_TRUE(QDir(dir.path()).mkdir("ZIR.txt"));  // a folder in the file's place
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ZIR.txt")); // a folder in the file's place
     const std::pair<QString, QString> cases[] = {{path(), "Is a directory"},
-                                                  {dir.filePath("missing/ZIR.txt"), "No such file or directory"}};
+                                                 {dir.filePath("missing/ZIR.txt"), "No such file or directory"}};
     for (const auto& [target, cause] : cases) {
         RecordingStatus status;
         QString problem;

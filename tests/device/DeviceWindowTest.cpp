@@ -6,9 +6,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -58,7 +58,7 @@ protected:
 };
 
 TEST_F(DeviceWindow, AutoRefreshBoxEnablesAndClearsTheLogBox) {
-    face.CB_ReadToFile->setChecked(true);  // as restored from the settings
+    face.CB_ReadToFile->setChecked(true); // as restored from the settings
     EXPECT_FALSE(face.CB_ReadToFile->isEnabled());
 
     face.CB_Refresh->click();
@@ -78,7 +78,7 @@ TEST_F(DeviceWindow, TimerReadsOnMultiplesOfThePeriodAndLogs) {
     face.RxSpE_AutoTime->setValue(3);
     face.CB_Refresh->click();
     face.CB_ReadToFile->click();
-    for (int tick = 1; tick <= 5; ++tick) face.TimerTimer();  // counts 2..6: readings at 3 and 6
+    for (int tick = 1; tick <= 5; ++tick) face.TimerTimer(); // counts 2..6: readings at 3 and 6
 
     EXPECT_EQ(link.sent.size(), 8u);
     EXPECT_EQ(face.LE_DataA->text(), "0.0015 ");
@@ -86,7 +86,7 @@ TEST_F(DeviceWindow, TimerReadsOnMultiplesOfThePeriodAndLogs) {
     EXPECT_EQ(face.LE_DataB->text(), "1.23 1/s");
     EXPECT_EQ(face.LE_PogrB->text(), "5");
     const QList<QByteArray> lines = Log().split('\n');
-    ASSERT_EQ(lines.size(), 3);  // two lines and what follows the last line end
+    ASSERT_EQ(lines.size(), 3); // two lines and what follows the last line end
     EXPECT_TRUE(lines[0].endsWith("  0.0015  \xB1 12 %   1.23 1/s \xB1 5 %\r")) << lines[0].toStdString();
     EXPECT_TRUE(face.Status().startsWith("Data at file "));
     EXPECT_TRUE(face.Status().endsWith(QString::fromUtf8(" 1.23 1/s ± 5 % was refreshed")));
@@ -103,7 +103,7 @@ TEST_F(DeviceWindow, LogsInEveryLocale) {
     face.CB_ReadToFile->click();
     face.TimerTimer();
     const QDateTime before = QDateTime::currentDateTime();
-    face.TimerTimer();  // count 3: a reading, logged
+    face.TimerTimer(); // count 3: a reading, logged
     const QDateTime after = QDateTime::currentDateTime();
 
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
@@ -125,7 +125,7 @@ TEST_F(DeviceWindow, FailedReadingKeepsFieldsAndLogsNothing) {
     face.LE_DataA->setText("earlier");
     link.answer = [](const QByteArray&) { return QByteArray(); };
     face.TimerTimer();
-    face.TimerTimer();  // count 3: a reading, unanswered
+    face.TimerTimer(); // count 3: a reading, unanswered
     EXPECT_EQ(link.sent.size(), 4u);
     EXPECT_EQ(face.LE_DataA->text(), "earlier");
     EXPECT_EQ(face.Status(), "Current measures wasn't written");
@@ -165,15 +165,15 @@ TEST_F(DeviceWindow, TicksDuringAnErrorBoxAreCountedAndNotRun) {
         ticks(5);
         sentWhileOpen = link.sent.size();
     };
-    ticks(2);  // counts 2 and 3: the reading that fails
+    ticks(2); // counts 2 and 3: the reading that fails
     ASSERT_EQ(boxes.errors, QStringList{"COM-port 1 stopped working: gone."});
     EXPECT_EQ(sentWhileOpen, 1u);
 
-    ticks(1);  // count 9: due
+    ticks(1); // count 9: due
     EXPECT_EQ(link.sent.size(), 5u);
     ticks(2);
     EXPECT_EQ(link.sent.size(), 5u);
-    ticks(1);  // count 12
+    ticks(1); // count 12
     EXPECT_EQ(link.sent.size(), 9u);
     EXPECT_EQ(boxes.errors.size(), 1);
     face.SetDialogs(&dialogs);
@@ -210,7 +210,9 @@ TEST_F(DeviceWindow, WriteActionsSendTheFieldsAndReport) {
     face.actSetParams->trigger();
     EXPECT_EQ(face.Status(), "The parameters was written successfully");
 
-    EXPECT_EQ(link.SentData(), (std::vector<QByteArray>{QByteArray("R2\0" "01234567", 11),
+    EXPECT_EQ(link.SentData(), (std::vector<QByteArray>{QByteArray("R2\0"
+                                                                   "01234567",
+                                                                   11),
                                                         Bytes({'T', '2', 0, 0x64, 0, 0x64, 0xEC, 0x64, 0x0C}),
                                                         Bytes({'W', 0, 0x12, 0x34, 7, 2, 1})}));
     EXPECT_TRUE(dialogs.errors.isEmpty());

@@ -68,7 +68,7 @@ QByteArray Padded(QByteArray bytes) { return bytes.leftJustified(8, ' '); }
 
 struct DecodeCase {
     QByteArray device;
-    const char* expected;  // UTF-8
+    const char* expected; // UTF-8
 };
 
 class DecodeDimension : public ::testing::TestWithParam<DecodeCase> {};
@@ -79,21 +79,20 @@ TEST_P(DecodeDimension, GivesDisplayText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, DecodeDimension,
-    ::testing::Values(
-        DecodeCase{Padded(""), ""},
-        DecodeCase{Padded("1/s"), "1/s"},
-        DecodeCase{Padded("A\x08"), "Амк"},                    // Cyrillic А then micro
-        DecodeCase{Padded("\x09"), "±"},
-        DecodeCase{Padded("m\x0A\x0A"), "m^2"},                // second square trimmed away
-        DecodeCase{Padded("m\x0A\x0A" "2"), "m^2\n2"},         // ... but kept inside
-        DecodeCase{Padded("\x08\x08g"), "мк\bg"},
-        DecodeCase{Padded("m3\x0B"), "m3/ч"},
-        DecodeCase{QByteArray("\x01 kg \x80\x90\x07", 8), "kg"},  // blanks, controls, no-letter codes
-        DecodeCase{Padded("\xA2\xB1\xC7"), "ЁЯя"},
-        DecodeCase{Padded("HOPE"), "НОРЕ"}));                   // Latin look-alikes become Cyrillic
+    ::testing::Values(DecodeCase{Padded(""), ""}, DecodeCase{Padded("1/s"), "1/s"},
+                      DecodeCase{Padded("A\x08"), "Амк"}, // Cyrillic А then micro
+                      DecodeCase{Padded("\x09"), "±"},
+                      DecodeCase{Padded("m\x0A\x0A"), "m^2"}, // second square trimmed away
+                      DecodeCase{Padded("m\x0A\x0A"
+                                        "2"),
+                                 "m^2\n2"}, // ... but kept inside
+                      DecodeCase{Padded("\x08\x08g"), "мк\bg"}, DecodeCase{Padded("m3\x0B"), "m3/ч"},
+                      DecodeCase{QByteArray("\x01 kg \x80\x90\x07", 8), "kg"}, // blanks, controls, no-letter codes
+                      DecodeCase{Padded("\xA2\xB1\xC7"), "ЁЯя"},
+                      DecodeCase{Padded("HOPE"), "НОРЕ"})); // Latin look-alikes become Cyrillic
 
 struct EncodeCase {
-    const char* text;  // UTF-8
+    const char* text; // UTF-8
     Channel channel;
     QByteArray expectedData;
 };
@@ -105,18 +104,17 @@ TEST_P(DimensionData, IsCutOrPaddedAndTranslated) {
     EXPECT_EQ(DimensionWriteData(QString::fromUtf8(c.text), c.channel), c.expectedData);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, DimensionData,
-    ::testing::Values(
-        EncodeCase{"", Channel::A, QByteArray("R1\0        ", 11)},
-        EncodeCase{"A\x08", Channel::A, QByteArray("R1\0A\x08      ", 11)},
-        EncodeCase{"abcdefghij", Channel::B, QByteArray("R2\0abcdefgh", 11)},
-        EncodeCase{"мА/ч", Channel::A, QByteArray("R1\0\xBC\x41/\xC0    ", 11)},
-        EncodeCase{"Ёё\x09\x0A\x0B", Channel::B, QByteArray("R2\0\xA2\xB5\x09\x0A\x0B   ", 11)}));
+INSTANTIATE_TEST_SUITE_P(Texts, DimensionData,
+                         ::testing::Values(EncodeCase{"", Channel::A, QByteArray("R1\0        ", 11)},
+                                           EncodeCase{"A\x08", Channel::A, QByteArray("R1\0A\x08      ", 11)},
+                                           EncodeCase{"abcdefghij", Channel::B, QByteArray("R2\0abcdefgh", 11)},
+                                           EncodeCase{"мА/ч", Channel::A, QByteArray("R1\0\xBC\x41/\xC0    ", 11)},
+                                           EncodeCase{"Ёё\x09\x0A\x0B", Channel::B,
+                                                      QByteArray("R2\0\xA2\xB5\x09\x0A\x0B   ", 11)}));
 
 TEST(DimensionData, RefusesACharacterOutsideTheCodePageNamingIt) {
     try {
-        DimensionWriteData(QString::fromUtf8("m€²"), Channel::A);  // € is in the code page, ² is not
+        DimensionWriteData(QString::fromUtf8("m€²"), Channel::A); // € is in the code page, ² is not
         FAIL() << "accepted";
     } catch (const EConvertError& e) {
         EXPECT_TRUE(e.message().contains(QString::fromUtf8("²"))) << e.what();
@@ -125,8 +123,8 @@ TEST(DimensionData, RefusesACharacterOutsideTheCodePageNamingIt) {
 
 TEST(ReadRazm, AsksForBankAndChannelAndDecodesA30ByteReply) {
     FakeDevice dev;
-    dev.link.replies = {ReplyWith(QByteArray("\0\0\0\0", 4) + Padded("A\x08")),
-                        ReplyWith(QByteArray(13, ' ')), ReplyWith({}), QByteArray()};
+    dev.link.replies = {ReplyWith(QByteArray("\0\0\0\0", 4) + Padded("A\x08")), ReplyWith(QByteArray(13, ' ')),
+                        ReplyWith({}), QByteArray()};
     EXPECT_EQ(ReadRazm(dev.Context(), 'C', Channel::B), QString::fromUtf8("Амк"));
     EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());
     EXPECT_EQ(ReadRazm(dev.Context(), 0x01, Channel::A), QString());

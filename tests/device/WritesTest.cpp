@@ -58,9 +58,9 @@ TEST(CoefficientData, ValueCodesLowByteFirstInOrderKMThreshold) {
 TEST(CoefficientData, NumbersTheInstrumentCannotHoldAreRefused) {
     const double nan = std::nan("");
     const double inf = std::numeric_limits<double>::infinity();
-    for (const CoefficientValues& values : {CoefficientValues{0, 1e-5, 1000}, CoefficientValues{1, -1e-5, 1000},
-                                            CoefficientValues{1, 1e-40, 1000}, CoefficientValues{1, 1e-5, 1e40},
-                                            CoefficientValues{nan, 1e-5, 1000}, CoefficientValues{1, inf, 1000}}) {
+    for (const CoefficientValues& values :
+         {CoefficientValues{0, 1e-5, 1000}, CoefficientValues{1, -1e-5, 1000}, CoefficientValues{1, 1e-40, 1000},
+          CoefficientValues{1, 1e-5, 1e40}, CoefficientValues{nan, 1e-5, 1000}, CoefficientValues{1, inf, 1000}}) {
         EXPECT_THROW(CoefficientWriteData(values, Channel::A), EConvertError) << values.k << " " << values.m;
     }
     EXPECT_EQ(CheckedCoefficient(1e-5), 1e-5);
@@ -96,11 +96,10 @@ TEST_P(ServiceData, SerialHighByteFirstRateBeforeCharge) {
     EXPECT_EQ(ServiceParameterWriteData(GetParam().values), GetParam().data);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ServiceData,
-    ::testing::Values(ParamCase{{4660, 7, 1, 2}, Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})},
-                      ParamCase{{65535, 255, 6, 4}, Bytes({'W', 0, 0xFF, 0xFF, 0xFF, 0x04, 0x06})},
-                      ParamCase{{0, 0, 0, 0}, Bytes({'W', 0, 0, 0, 0, 0, 0})}));
+INSTANTIATE_TEST_SUITE_P(Values, ServiceData,
+                         ::testing::Values(ParamCase{{4660, 7, 1, 2}, Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})},
+                                           ParamCase{{65535, 255, 6, 4}, Bytes({'W', 0, 0xFF, 0xFF, 0xFF, 0x04, 0x06})},
+                                           ParamCase{{0, 0, 0, 0}, Bytes({'W', 0, 0, 0, 0, 0, 0})}));
 
 // The behaviour every write shares, run for each of them.
 struct WriteOperation {
@@ -114,13 +113,14 @@ struct WriteOperation {
 const WriteOperation kWrites[] = {
     {"Dimension", [](const DeviceContext& c) { return WriteDimension(c, "Hz", Channel::B); },
      QByteArray("R2\0Hz      ", 11), "dimension was written successfully", "dimension wasn't written"},
-    {"Coefficients", [](const DeviceContext& c) {
-         return WriteCoefficients(c, Channel::A, [] { return kDefaultCoefficients; });
-     },
+    {"Coefficients",
+     [](const DeviceContext& c) { return WriteCoefficients(c, Channel::A, [] { return kDefaultCoefficients; }); },
      Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}), "The coefficients was written successfully",
      "The coefficients wasn't written"},
     {"Parameters",
-     [](const DeviceContext& c) { return WriteServiceParameters(c, {4660, 7, 1, 2}); },
+     [](const DeviceContext& c) {
+         return WriteServiceParameters(c, {4660, 7, 1, 2});
+     },
      Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01}), "The parameters was written successfully",
      "The parameters wasn't written"},
 };

@@ -19,18 +19,18 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
 #include "app/windows/UProgressBar.h"
 #include "archive/ArchiveTextFile.h"
-#include "app/FieldText.h"
 #include "archive/BankList.h"
 #include "core/Cp1251.h"
-#include "link/ZebusModTransport.h"
 #include "core/DateText.h"
+#include "link/ZebusModTransport.h"
+#include "support/SimProcess.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/archive/XlsxReadBack.h"
-#include "support/SimProcess.h"
 
 namespace zir::test {
 namespace {
@@ -45,14 +45,19 @@ struct ConfigHome {
 class ArchiveWindow {
 public:
     explicit ArchiveWindow(QStringList simArgs)
-        : sim(simArgs << "--clock" << "2024-05-17 12:00" << "--active-banks" << "3" << "--current-bank" << "1") {
+        : sim(simArgs << "--clock"
+                      << "2024-05-17 12:00"
+                      << "--active-banks"
+                      << "3"
+                      << "--current-bank"
+                      << "1") {
         sim.LinkAsCom(config.dir.path(), 1);
         face = std::make_unique<TFace>();
         face->SetDialogs(&dialogs);
         face->SetAppDir(data.path() + QLatin1Char('/'));
         face->SetWorkbookOpener([this](const QString& path) { opened << path; });
         face->RxSpinEdit_ComPort->setValue(1);
-        face->CB_ComPort_Speed->setCurrentIndex(0);  // 19200
+        face->CB_ComPort_Speed->setCurrentIndex(0); // 19200
         face->LE_DeviceAdr->setText(QStringLiteral("255.255.255"));
         face->CB_Refresh->setChecked(false);
         face->NProgressCheck->setChecked(false);
@@ -134,12 +139,11 @@ TEST_P(BankBoxDoubleClick, RefreshesTheListOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, BankBoxDoubleClick,
-    ::testing::Values(
-        DoubleClickCase{"EditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); },
-                        [](TFace& f) { return f.CB_Bank->lineEdit()->rect().center(); }},
-        // The box's own frame, outside its edit field and its arrow.
-        DoubleClickCase{"BoxFrame", [](TFace& f) -> QWidget* { return f.CB_Bank; },
-                        [](TFace& f) { return QPoint(1, f.CB_Bank->height() / 2); }}),
+    ::testing::Values(DoubleClickCase{"EditField", [](TFace& f) -> QWidget* { return f.CB_Bank->lineEdit(); },
+                                      [](TFace& f) { return f.CB_Bank->lineEdit()->rect().center(); }},
+                      // The box's own frame, outside its edit field and its arrow.
+                      DoubleClickCase{"BoxFrame", [](TFace& f) -> QWidget* { return f.CB_Bank; },
+                                      [](TFace& f) { return QPoint(1, f.CB_Bank->height() / 2); }}),
     [](const ::testing::TestParamInfo<DoubleClickCase>& param) { return param.param.name; });
 
 TEST(ArchiveWindow, RefreshThenReadTheOldestBank) {
@@ -189,7 +193,7 @@ TEST(ArchiveWindow, WholeArchiveOldestBankFirst) {
     w.Window("12:00", "12:01");
     w.face->actReadAll->trigger();
     EXPECT_TRUE(w.dialogs.errors.isEmpty()) << w.dialogs.errors.join("|").toStdString();
-    EXPECT_EQ(w.face->CB_Bank->currentIndex(), 2);  // the last bank stays selected
+    EXPECT_EQ(w.face->CB_Bank->currentIndex(), 2); // the last bank stays selected
     EXPECT_EQ(w.ListLines().size(), 6);
     QStringList titles;
     for (const QByteArray& line : w.ArchiveFile().split('\n'))
@@ -201,7 +205,7 @@ TEST(ArchiveWindow, WholeArchiveOldestBankFirst) {
 }
 
 TEST(ArchiveWindow, ClosingDuringAReadingCancelsItKeepsTheFilesThenCloses) {
-    ArchiveWindow w({"--baud", "19200"});  // paced: a whole day takes about 40 s
+    ArchiveWindow w({"--baud", "19200"}); // paced: a whole day takes about 40 s
     w.face->show();
     w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
     int closeAccepted = 0;
@@ -211,7 +215,7 @@ TEST(ArchiveWindow, ClosingDuringAReadingCancelsItKeepsTheFilesThenCloses) {
     QTimer::singleShot(300, w.face.get(), [&] { w.face->close(); });
 
     w.face->actGetBankN->trigger();
-    QApplication::processEvents();  // the close held back until the reading ended
+    QApplication::processEvents(); // the close held back until the reading ended
 
     EXPECT_FALSE(w.face->isVisible());
     EXPECT_EQ(closeAccepted, 1);
@@ -241,12 +245,12 @@ struct BoxAnswer {
 class KeyboardAfterCancel : public ::testing::TestWithParam<BoxAnswer> {};
 
 TEST_P(KeyboardAfterCancel, ShortcutsWorkOnceTheBoxIsAnswered) {
-    ArchiveWindow w({"--baud", "19200"});  // paced: the reading is still running when Escape comes
+    ArchiveWindow w({"--baud", "19200"}); // paced: the reading is still running when Escape comes
     w.face->CB_ToExcel->setChecked(false);
     w.face->show();
     QApplication::setActiveWindow(w.face.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.face.get()));
-    w.face->SetDialogs(nullptr);  // the real message boxes
+    w.face->SetDialogs(nullptr); // the real message boxes
     w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
     // Escape is held from the 20th record request on, and released when the box is there.
     int probes = 0;
@@ -277,12 +281,14 @@ TEST_P(KeyboardAfterCancel, ShortcutsWorkOnceTheBoxIsAnswered) {
     EXPECT_EQ(w.face->Status(), "Time readed");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, KeyboardAfterCancel,
-    ::testing::Values(BoxAnswer{"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }},
-                      BoxAnswer{"ClickOnOk",
-                                [](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton); }}),
-    [](const ::testing::TestParamInfo<BoxAnswer>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Answers, KeyboardAfterCancel,
+                         ::testing::Values(BoxAnswer{"Enter",
+                                                     [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }},
+                                           BoxAnswer{"ClickOnOk",
+                                                     [](QMessageBox& box) {
+                                                         QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton);
+                                                     }}),
+                         [](const ::testing::TestParamInfo<BoxAnswer>& param) { return param.param.name; });
 
 // Escape pressed during a reading cancels it at its next request, also when
 // its key event arrives between two requests, before the exchange looks at
@@ -317,10 +323,9 @@ TEST_P(EscapeTyped, BetweenTwoRequestsCancelsTheReading) {
     EXPECT_TRUE(w.face->ArchiveWindow()->isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(AutoRefresh, EscapeTyped, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return std::string(param.param ? "On" : "Off");
-                         });
+INSTANTIATE_TEST_SUITE_P(AutoRefresh, EscapeTyped, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& param) {
+    return std::string(param.param ? "On" : "Off");
+});
 
 // Auto refresh during a long operation: the automatic readings run between
 // its requests and log to ZIR.txt, but the progress window stays the
@@ -344,7 +349,7 @@ TEST_P(AutoRefreshDuring, ProgressWindowStaysTheOperations) {
     w.face->CB_Refresh->setChecked(true);
     w.face->CB_ReadToFile->setChecked(true);
     w.face->RxSpE_AutoTime->setValue(3);
-    w.face->Timer->setInterval(40);  // ticks faster than the second, same counting
+    w.face->Timer->setInterval(40); // ticks faster than the second, same counting
 
     struct Sample {
         bool shown;
@@ -376,7 +381,7 @@ TEST_P(AutoRefreshDuring, ProgressWindowStaysTheOperations) {
 INSTANTIATE_TEST_SUITE_P(
     Operations, AutoRefreshDuring,
     ::testing::Values(LongOperationCase{"BankList", 14, [](ArchiveWindow& w) { w.face->actRefreshBanks->trigger(); }},
-                      LongOperationCase{"BankReading", 12,  // 09 - 00 + 3
+                      LongOperationCase{"BankReading", 12, // 09 - 00 + 3
                                         [](ArchiveWindow& w) {
                                             w.face->CB_Bank->setEditText(BankEntryText(1, kSimToday));
                                             w.Window("08:00", "08:09");

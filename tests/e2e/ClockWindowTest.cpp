@@ -13,8 +13,8 @@
 
 #include "app/UFace.h"
 #include "core/DateText.h"
-#include "tests/app/ScriptedDialogs.h"
 #include "support/SimProcess.h"
+#include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
 namespace {
@@ -35,7 +35,7 @@ public:
         face->SetDialogs(&dialogs);
         face->SetAppDir(config.dir.path() + QLatin1Char('/'));
         face->RxSpinEdit_ComPort->setValue(1);
-        face->CB_ComPort_Speed->setCurrentIndex(0);  // 19200
+        face->CB_ComPort_Speed->setCurrentIndex(0); // 19200
         face->LE_DeviceAdr->setText(QStringLiteral("255.255.255"));
     }
     ~ClockWindow() { face->SetDialogs(nullptr); }
@@ -54,8 +54,8 @@ struct ClockCase {
     const char* name;
     QStringList simArgs;
     QString status;
-    QString editTime;  // empty: the field keeps its text
-    QString error;     // empty: no error box
+    QString editTime; // empty: the field keeps its text
+    QString error;    // empty: no error box
 };
 
 class ClockRead : public ::testing::TestWithParam<ClockCase> {};
@@ -73,20 +73,34 @@ TEST_P(ClockRead, ShowsTheDecodedTimeOrKeepsTheField) {
     EXPECT_EQ(frames.front().mid(14, 2), "XT");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ClockRead,
-    ::testing::Values(
-        ClockCase{"Christmas2007BankC", {"--clock-bytes", "30 14 25 12 07 43"}, "Time readed",
-                  Moment(2007, 12, 25, 14, 30) + "   (2)", {}},
-        ClockCase{"MidnightShowsTheDateAlone", {"--clock-bytes", "00 00 25 12 07 41"}, "Time readed",
-                  ShortDateText(QDate(2007, 12, 25)) + "   (0)", {}},
-        ClockCase{"BankByteBelowA", {"--clock-bytes", "30 14 25 12 07 40"}, "Time readed",
-                  Moment(2007, 12, 25, 14, 30) + "   (255)", {}},
-        ClockCase{"HeaderOnlyReply", {"--fault", "wrong-length", "--fault-command", "XT"}, "Reading time error", {}, {}},
-        // A reply whose fields form no valid moment never leaves "Time readed".
-        ClockCase{"InvalidMonth", {"--clock-bytes", "30 14 25 13 07 43"}, "Reading time error", {},
-                  "'2007-13-25 14:30:00.000' is not a valid date and time."}),
-    [](const ::testing::TestParamInfo<ClockCase>& test) { return test.param.name; });
+INSTANTIATE_TEST_SUITE_P(Replies, ClockRead,
+                         ::testing::Values(ClockCase{"Christmas2007BankC",
+                                                     {"--clock-bytes", "30 14 25 12 07 43"},
+                                                     "Time readed",
+                                                     Moment(2007, 12, 25, 14, 30) + "   (2)",
+                                                     {}},
+                                           ClockCase{"MidnightShowsTheDateAlone",
+                                                     {"--clock-bytes", "00 00 25 12 07 41"},
+                                                     "Time readed",
+                                                     ShortDateText(QDate(2007, 12, 25)) + "   (0)",
+                                                     {}},
+                                           ClockCase{"BankByteBelowA",
+                                                     {"--clock-bytes", "30 14 25 12 07 40"},
+                                                     "Time readed",
+                                                     Moment(2007, 12, 25, 14, 30) + "   (255)",
+                                                     {}},
+                                           ClockCase{"HeaderOnlyReply",
+                                                     {"--fault", "wrong-length", "--fault-command", "XT"},
+                                                     "Reading time error",
+                                                     {},
+                                                     {}},
+                                           // A reply whose fields form no valid moment never leaves "Time readed".
+                                           ClockCase{"InvalidMonth",
+                                                     {"--clock-bytes", "30 14 25 13 07 43"},
+                                                     "Reading time error",
+                                                     {},
+                                                     "'2007-13-25 14:30:00.000' is not a valid date and time."}),
+                         [](const ::testing::TestParamInfo<ClockCase>& test) { return test.param.name; });
 
 TEST(ClockCancel, EscapeCancelsAndItsPressDoesNotAskToFinish) {
     ClockWindow window({"--clock-bytes", "30 14 25 12 07 43"});

@@ -39,25 +39,24 @@ TEST(DeviceSim, WritesReachTheInstrumentByteForByte) {
     EXPECT_TRUE(WriteDimension(dev.Context(), QStringLiteral("A") + kSymbolMicro, Channel::B));
     EXPECT_EQ(dev.status.Status(), "dimension was written successfully");
 
-    EXPECT_EQ(dev.Received(),
-              (QList<QByteArray>{WriteFrame(Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C})),
-                                 WriteFrame(Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})),
-                                 WriteFrame(QByteArray("R2\0A\x08      ", 11))}));
+    EXPECT_EQ(dev.Received(), (QList<QByteArray>{WriteFrame(Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C})),
+                                                 WriteFrame(Bytes({'W', 0, 0x12, 0x34, 0x07, 0x02, 0x01})),
+                                                 WriteFrame(QByteArray("R2\0A\x08      ", 11))}));
 }
 
 struct RoundTrip {
-    const char* written;   // UTF-8
-    const char* readBack;  // UTF-8
+    const char* written;  // UTF-8
+    const char* readBack; // UTF-8
 };
 
 TEST(DeviceSim, DimensionTextsComeBackThroughTheInstrumentCharacterSet) {
     const RoundTrip cases[] = {
-        {"A\x08", "Амк"},              // Latin A comes back as Cyrillic А
-        {"МВт", "МВт"},                // Cyrillic look-alikes travel as Latin codes
-        {"kHz", "kНz"},                // ... and Latin H returns as Cyrillic Н
+        {"A\x08", "Амк"}, // Latin A comes back as Cyrillic А
+        {"МВт", "МВт"},   // Cyrillic look-alikes travel as Latin codes
+        {"kHz", "kНz"},   // ... and Latin H returns as Cyrillic Н
         {"\x08\x09\x0A\x0B", "мк±^2/ч"},
-        {"m\x0A\x0A", "m^2"},          // the second square is trimmed away
-        {"m\x0A\x0Ax", "m^2\nх"},      // ... unless something follows it
+        {"m\x0A\x0A", "m^2"},     // the second square is trimmed away
+        {"m\x0A\x0Ax", "m^2\nх"}, // ... unless something follows it
         {"0123456789", "01234567"},
         {"Ёё", "Ёё"},
         {"", ""},

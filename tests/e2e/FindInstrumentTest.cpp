@@ -45,27 +45,25 @@ private:
     int stopAt_;
 };
 
-std::vector<std::pair<QString, std::uint32_t>> Attempts(const QString& device, std::initializer_list<std::uint32_t> rates)
-{
+std::vector<std::pair<QString, std::uint32_t>> Attempts(const QString& device,
+                                                        std::initializer_list<std::uint32_t> rates) {
     std::vector<std::pair<QString, std::uint32_t>> attempts;
-    for (const std::uint32_t baud : rates)
-        attempts.emplace_back(device, baud);
+    for (const std::uint32_t baud : rates) attempts.emplace_back(device, baud);
     return attempts;
 }
 
 QByteArray ClockRequest() { return BuildFrame(kAddress, kHostAddress, kKindRead, kControlRequest, "XT"); }
 
-TEST(FindInstrument, TriesEveryRateOfEachDeviceUntilTheClockAnswers)
-{
+TEST(FindInstrument, TriesEveryRateOfEachDeviceUntilTheClockAnswers) {
     // Adapter 0: an instrument at 4800 with another address; adapter 1: ours, at 2400.
     SimProcess other({"--baud", "4800", "--speed-check", "--address", "1.2.3"});
     SimProcess ours({"--baud", "2400", "--speed-check"});
     FakeDeviceTree tree;
     Usb first;
     first.nodeTarget = other.PtyPath();
-    Usb second{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("FTDI"),
-               QStringLiteral("FT232R USB UART"), QStringLiteral("B7"), QStringLiteral("0403"),
-               QStringLiteral("6001"), ours.PtyPath()};
+    Usb second{
+        QStringLiteral("ttyUSB1"), QStringLiteral("1-2"),  QStringLiteral("FTDI"), QStringLiteral("FT232R USB UART"),
+        QStringLiteral("B7"),      QStringLiteral("0403"), QStringLiteral("6001"), ours.PtyPath()};
     tree.AddUsb(first);
     tree.AddUsb(second);
 
@@ -113,19 +111,17 @@ TEST(FindInstrument, TriesEveryRateOfEachDeviceUntilTheClockAnswers)
     EXPECT_EQ(ours.ReadLog().count(" DROP "), 3);
 }
 
-TEST(FindInstrument, PassesOverWhatCannotBeTriedAndStopsWhenAsked)
-{
+TEST(FindInstrument, PassesOverWhatCannotBeTriedAndStopsWhenAsked) {
     test::PtyPair silent;
     FakeDeviceTree tree;
-    Usb plainFile;  // its node is no serial port
-    Usb denied{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("FTDI"), QStringLiteral("FT232R"),
-               QStringLiteral("D1"), QStringLiteral("0403"), QStringLiteral("6001"), silent.SlavePath()};
-    Usb quiet{QStringLiteral("ttyUSB2"), QStringLiteral("1-3"), QStringLiteral("FTDI"), QStringLiteral("FT232R"),
-              QStringLiteral("Q1"), QStringLiteral("0403"), QStringLiteral("6001"), silent.SlavePath()};
-    Usb unplugged{QStringLiteral("ttyUSB3"), QStringLiteral("1-4"), QStringLiteral("FTDI"), QStringLiteral("FT232R"),
-                  QStringLiteral("U1"), QStringLiteral("0403"), QStringLiteral("6001"), {}};
-    for (const Usb& usb : {plainFile, denied, quiet, unplugged})
-        tree.AddUsb(usb);
+    Usb plainFile; // its node is no serial port
+    Usb denied{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"),  QStringLiteral("FTDI"), QStringLiteral("FT232R"),
+               QStringLiteral("D1"),      QStringLiteral("0403"), QStringLiteral("6001"), silent.SlavePath()};
+    Usb quiet{QStringLiteral("ttyUSB2"), QStringLiteral("1-3"),  QStringLiteral("FTDI"), QStringLiteral("FT232R"),
+              QStringLiteral("Q1"),      QStringLiteral("0403"), QStringLiteral("6001"), silent.SlavePath()};
+    Usb unplugged{QStringLiteral("ttyUSB3"), QStringLiteral("1-4"),  QStringLiteral("FTDI"), QStringLiteral("FT232R"),
+                  QStringLiteral("U1"),      QStringLiteral("0403"), QStringLiteral("6001"), {}};
+    for (const Usb& usb : {plainFile, denied, quiet, unplugged}) tree.AddUsb(usb);
     tree.Unplug(unplugged);
     tree.ComLink(4, FakeDeviceTree::ByIdPath(unplugged));
 
@@ -152,15 +148,14 @@ TEST(FindInstrument, PassesOverWhatCannotBeTriedAndStopsWhenAsked)
     EXPECT_EQ(silent.ReadUntilQuiet(100), ClockRequest() + ClockRequest());
 }
 
-TEST(FindInstrument, DeviceGoingAwayDuringAnAttemptIsPassedOver)
-{
+TEST(FindInstrument, DeviceGoingAwayDuringAnAttemptIsPassedOver) {
     test::PtyPair vanishing;
     SimProcess ours({"--no-pacing"});
     FakeDeviceTree tree;
     Usb first;
     first.nodeTarget = vanishing.SlavePath();
-    Usb second{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("FTDI"), QStringLiteral("FT232R"),
-               QStringLiteral("B1"), QStringLiteral("0403"), QStringLiteral("6001"), ours.PtyPath()};
+    Usb second{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"),  QStringLiteral("FTDI"), QStringLiteral("FT232R"),
+               QStringLiteral("B1"),      QStringLiteral("0403"), QStringLiteral("6001"), ours.PtyPath()};
     tree.AddUsb(first);
     tree.AddUsb(second);
     // Unplugged as soon as the first request has come.
@@ -183,8 +178,7 @@ TEST(FindInstrument, DeviceGoingAwayDuringAnAttemptIsPassedOver)
     EXPECT_EQ(recorder.notes[1], "/dev/ttyUSB1 at 19200: the instrument answered");
 }
 
-TEST(FindInstrument, MalformedAddressOpensNothing)
-{
+TEST(FindInstrument, MalformedAddressOpensNothing) {
     test::PtyPair pty;
     FakeDeviceTree tree;
     Usb usb;

@@ -43,7 +43,10 @@ enum class Trouble { Full, ReadOnly };
 class DiskRig {
 public:
     DiskRig()
-        : program(512 * 1024), settings(64 * 1024), data(256 * 1024), savedDataHome_(qgetenv("XDG_DATA_HOME")),
+        : program(512 * 1024),
+          settings(64 * 1024),
+          data(256 * 1024),
+          savedDataHome_(qgetenv("XDG_DATA_HOME")),
           sim({"--no-pacing", "--clock", "2024-05-17 12:00"}) {
         if (!Ready()) return;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.Path()));
@@ -74,8 +77,10 @@ public:
     QString ProgramPath(const QString& name) const { return program.Path() + u'/' + name; }
     QString IniPath() const { return settings.Path() + QStringLiteral("/zir/zir.INI"); }
     void Spoil(SmallDisk& disk, Trouble trouble) {
-        if (trouble == Trouble::Full) disk.Fill();
-        else ASSERT_TRUE(disk.MakeReadOnly());
+        if (trouble == Trouble::Full)
+            disk.Fill();
+        else
+            ASSERT_TRUE(disk.MakeReadOnly());
     }
     void ReadMinutes(const QString& from, const QString& to) {
         face->CB_TimeFrom->click();
@@ -97,7 +102,7 @@ public:
 
     SmallDisk program;
     SmallDisk settings;
-    SmallDisk data;  // $XDG_DATA_HOME: the history
+    SmallDisk data; // $XDG_DATA_HOME: the history
     QByteArray savedDataHome_;
     SimProcess sim;
     ScriptedDialogs dialogs;
@@ -116,20 +121,35 @@ struct ReadingCase {
     const char* name;
     Trouble trouble;
     bool toExcel;
-    int listLines;            // lines the list window gets
-    QStringList status;       // the status at the end starts with one of these
-    QStringList toldAbout;    // one notice each, naming these files
+    int listLines;         // lines the list window gets
+    QStringList status;    // the status at the end starts with one of these
+    QStringList toldAbout; // one notice each, naming these files
     const char* cause;
 };
 
 TEST(FullDisk, ABankReadingGoesOnWithWhatStillWorks) {
     const ReadingCase cases[] = {
-        {"program folder full: the reading goes on into the list", Trouble::Full, true, 120,
-         {"Can't save the workbook"}, {kArchiveFileName, "ZIR_archive_"}, "No space left on device"},
-        {"program folder read-only: the workbook cannot start", Trouble::ReadOnly, true, 0, {"Can't start Excel"},
-         {"ZIR_archive_"}, "Read-only file system"},
-        {"program folder read-only, text file only", Trouble::ReadOnly, false, 0,
-         {"Can't save archive data to the file "}, {kArchiveFileName}, "Read-only file system"},
+        {"program folder full: the reading goes on into the list",
+         Trouble::Full,
+         true,
+         120,
+         {"Can't save the workbook"},
+         {kArchiveFileName, "ZIR_archive_"},
+         "No space left on device"},
+        {"program folder read-only: the workbook cannot start",
+         Trouble::ReadOnly,
+         true,
+         0,
+         {"Can't start Excel"},
+         {"ZIR_archive_"},
+         "Read-only file system"},
+        {"program folder read-only, text file only",
+         Trouble::ReadOnly,
+         false,
+         0,
+         {"Can't save archive data to the file "},
+         {kArchiveFileName},
+         "Read-only file system"},
     };
     for (const ReadingCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -219,7 +239,7 @@ TEST(FullDisk, TheCurrentDataLogIsToldOnceUntilItWorksAgain) {
         rig.Refresh(1);
         EXPECT_TRUE(rig.face->Status().startsWith("Data at file ")) << rig.face->Status().toStdString();
         rig.program.Fill();
-        rig.Refresh(80);  // more than fits into the log's last page
+        rig.Refresh(80); // more than fits into the log's last page
         EXPECT_EQ(rig.dialogs.notices.size(), 2);
         EXPECT_TRUE(OldBytesPlusWholeLines(ReadFileBytes(rig.ProgramPath(kCurrentDataLogName)), old + "\r\n"));
     }
@@ -233,7 +253,7 @@ TEST(FullDisk, TheSettingsFileKeepsItsLastContents) {
         rig.face->LE_DeviceAdr->setText("1.2.3");
         rig.Spoil(rig.settings, trouble);
         EXPECT_TRUE(rig.face->close());
-        rig.face->FormStorage1->FormDestroy();  // program end: no second box
+        rig.face->FormStorage1->FormDestroy(); // program end: no second box
         EXPECT_EQ(rig.dialogs.errors, QStringList{"Unable to write to " + rig.IniPath() + "."});
         EXPECT_EQ(ReadFileBytes(rig.IniPath()), kOldSettings);
         EXPECT_TRUE(QDir(rig.settings.Path() + "/zir").entryList({".zir.INI.*"}, QDir::Files | QDir::Hidden).isEmpty());

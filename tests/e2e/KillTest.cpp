@@ -41,14 +41,35 @@ const QByteArray kSettings =
     "ME_TimeFrom_Text=08:00\nME_TimeTo_Text=08:29\n";
 
 // The settings keys of a whole save, in the order a save writes them.
-const QStringList kSavedKeys = {
-    "FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible",
-    "Edit_Razmernost_Text", "PageControl1_ActivePage", "LE_DeviceAdr_Text", "Edit_Koeff_K_Text",
-    "Edit_Koeff_M_Text", "Edit_Koeff_Porog_Text", "RxSpEdit_Param_NN_Value", "RxSpEdit_Param_VCom_Value",
-    "RxSpEdit_Param_Z_Value", "RxSpinEdit_Param_SN_Value", "CB_ComPort_Speed_ItemIndex", "CB_ReadToFile_Checked",
-    "CB_ToExcel_Checked", "CB_NoNull_Checked", "ME_TimeFrom_Text", "ME_TimeTo_Text", "ME_TimeTo_Enabled",
-    "ME_TimeFrom_Enabled", "CB_TimeFrom_Checked", "CB_TimeTo_Checked", "NProgressCheck_Checked",
-    "RxSpinEdit_ComPort_Value"};
+const QStringList kSavedKeys = {"FormVersion",
+                                "Flags",
+                                "ShowCmd",
+                                "PixelsPerInch",
+                                "MinMaxPos",
+                                "NormPos",
+                                "Visible",
+                                "Edit_Razmernost_Text",
+                                "PageControl1_ActivePage",
+                                "LE_DeviceAdr_Text",
+                                "Edit_Koeff_K_Text",
+                                "Edit_Koeff_M_Text",
+                                "Edit_Koeff_Porog_Text",
+                                "RxSpEdit_Param_NN_Value",
+                                "RxSpEdit_Param_VCom_Value",
+                                "RxSpEdit_Param_Z_Value",
+                                "RxSpinEdit_Param_SN_Value",
+                                "CB_ComPort_Speed_ItemIndex",
+                                "CB_ReadToFile_Checked",
+                                "CB_ToExcel_Checked",
+                                "CB_NoNull_Checked",
+                                "ME_TimeFrom_Text",
+                                "ME_TimeTo_Text",
+                                "ME_TimeTo_Enabled",
+                                "ME_TimeFrom_Enabled",
+                                "CB_TimeFrom_Checked",
+                                "CB_TimeTo_Checked",
+                                "NProgressCheck_Checked",
+                                "RxSpinEdit_ComPort_Value"};
 
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
@@ -57,7 +78,7 @@ QByteArray FileBytes(const QString& path) {
 
 // The lines of text after `old`, or a failure naming what is wrong with them.
 ::testing::AssertionResult OldBytesPlusWholeLines(const QByteArray& bytes, const QByteArray& old,
-                                                 const std::function<bool(const QByteArray&)>& lineIsWhole) {
+                                                  const std::function<bool(const QByteArray&)>& lineIsWhole) {
     if (!bytes.startsWith(old)) return ::testing::AssertionFailure() << "the old bytes are not kept";
     const QByteArray added = bytes.mid(old.size());
     if (!added.isEmpty() && !added.endsWith("\r\n"))
@@ -75,7 +96,9 @@ bool ArchiveLine(const QByteArray& line) {
     return line.startsWith("Report to ZIR 255.255.255 on ") || (line.endsWith(" %") && line.count("\xB1") == 2);
 }
 
-bool LogLine(const QByteArray& line) { return line.endsWith(" %") && line.count(" \xB1 ") == 2 && line.contains(" %   "); }
+bool LogLine(const QByteArray& line) {
+    return line.endsWith(" %") && line.count(" \xB1 ") == 2 && line.contains(" %   ");
+}
 
 bool SoundZip(const QString& path) {
     QProcess unzip;
@@ -91,7 +114,7 @@ struct HistoryRows {
     qint64 currents = 0;
 };
 void ExpectSoundHistory(const QString& path, HistoryRows& before) {
-    if (!QFile::exists(path)) return;  // nothing committed yet
+    if (!QFile::exists(path)) return; // nothing committed yet
     const Peek peek(path);
     EXPECT_EQ(peek.Scalar("PRAGMA integrity_check").toString(), "ok");
     const HistoryRows now{peek.Count("records"), peek.Count("sources"), peek.Count("current_readings")};
@@ -103,8 +126,7 @@ void ExpectSoundHistory(const QString& path, HistoryRows& before) {
 
 class KillRig {
 public:
-    KillRig()
-        : sim({"--no-pacing", "--clock", "2024-05-17 12:00", "--active-banks", "2", "--current-bank", "1"}) {
+    KillRig() : sim({"--no-pacing", "--clock", "2024-05-17 12:00", "--active-banks", "2", "--current-bank", "1"}) {
         for (const char* folder : {"config/zir", "data", "share", "tmp"}) QDir(root_.path()).mkpath(folder);
         sim.LinkAsCom(Path("config"), 1);
         WriteFileBytes(IniPath(), kSettings);
@@ -149,7 +171,7 @@ public:
         }
     }
     void Kill() {
-        driver_->kill();  // SIGKILL
+        driver_->kill(); // SIGKILL
         driver_->waitForFinished(10000);
         driver_.reset();
     }
@@ -193,7 +215,7 @@ TEST(KillNine, DuringBankReadingsArchiveTextAndWorkbooksStayWhole) {
         ExpectSoundHistory(rig.HistoryPath(), history);
         EXPECT_TRUE(rig.Files("share/zir", "*damaged*").isEmpty());
     }
-    EXPECT_GE(workbooks, 1);  // the readings did finish workbooks between the kills
+    EXPECT_GE(workbooks, 1); // the readings did finish workbooks between the kills
     EXPECT_GT(history.records, 0);
 }
 

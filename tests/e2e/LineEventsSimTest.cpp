@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/SimLink.h"
 #include "link/ZebusModTransport.h"
 #include "support/RecordingLineObserver.h"
+#include "support/SimLink.h"
 
 namespace zir {
 namespace {
@@ -27,8 +27,7 @@ struct FaultCase {
 
 class LineEventsWithSim : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(LineEventsWithSim, MatchWhatWentOverTheLine)
-{
+TEST_P(LineEventsWithSim, MatchWhatWentOverTheLine) {
     const FaultCase& c = GetParam();
     test::SimLink link;
     SimProcess sim(c.simArgs);
@@ -78,22 +77,33 @@ TEST_P(LineEventsWithSim, MatchWhatWentOverTheLine)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, LineEventsWithSim, ::testing::Values(
-    FaultCase{"silent", {"--fault", "silent", "--fault-count", "1"},
-              {"TX #1 20 B", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"}, true},
-    // The short packet ends its attempt at once: no silent read follows it.
-    FaultCase{"short", {"--fault", "short", "--fault-count", "1"},
-              {"TX #1 20 B", "RX 8 B packet error", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"}, false},
-    FaultCase{"bad_header", {"--fault", "bad-header", "--fault-count", "1"},
-              {"TX #1 20 B", "RX 27 B rejected: header checksum", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
-              true},
-    FaultCase{"bad_data", {"--fault", "bad-data", "--fault-count", "1"},
-              {"TX #1 20 B", "RX 27 B rejected: data checksum", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
-              true},
-    // A header-only frame is a whole valid frame: the exchange takes it.
-    FaultCase{"wrong_length", {"--fault", "wrong-length"}, {"TX #1 20 B", "RX 14 B accepted", "END #1 reply"}, false},
-    FaultCase{"answer_from_3", {"--answer-from", "3"},
-              {"TX #1 20 B", "TX #2 20 B", "TX #3 20 B", "RX 27 B accepted", "END #3 reply"}, true}),
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LineEventsWithSim,
+    ::testing::Values(
+        FaultCase{"silent",
+                  {"--fault", "silent", "--fault-count", "1"},
+                  {"TX #1 20 B", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
+                  true},
+        // The short packet ends its attempt at once: no silent read follows it.
+        FaultCase{"short",
+                  {"--fault", "short", "--fault-count", "1"},
+                  {"TX #1 20 B", "RX 8 B packet error", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
+                  false},
+        FaultCase{"bad_header",
+                  {"--fault", "bad-header", "--fault-count", "1"},
+                  {"TX #1 20 B", "RX 27 B rejected: header checksum", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
+                  true},
+        FaultCase{"bad_data",
+                  {"--fault", "bad-data", "--fault-count", "1"},
+                  {"TX #1 20 B", "RX 27 B rejected: data checksum", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
+                  true},
+        // A header-only frame is a whole valid frame: the exchange takes it.
+        FaultCase{
+            "wrong_length", {"--fault", "wrong-length"}, {"TX #1 20 B", "RX 14 B accepted", "END #1 reply"}, false},
+        FaultCase{"answer_from_3",
+                  {"--answer-from", "3"},
+                  {"TX #1 20 B", "TX #2 20 B", "TX #3 20 B", "RX 27 B accepted", "END #3 reply"},
+                  true}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // Three bytes behind a whole frame: the read ends as soon as the frame is
@@ -101,8 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, LineEventsWithSim, ::testing::Values(
 // frame and whatever of the three bytes had come by then; the frame among
 // them is the reply at the first attempt, and the rest is dropped before the
 // next request is sent.
-TEST(LineEventsWithSim, TrailingBytesAreLeftOutOfTheFirstReply)
-{
+TEST(LineEventsWithSim, TrailingBytesAreLeftOutOfTheFirstReply) {
     test::SimLink link;
     SimProcess sim({"--fault", "trailing", "--fault-count", "1"});
     link.Connect(sim);

@@ -15,8 +15,8 @@
 
 #include "app/UFace.h"
 #include "app/windows/ULineMonitor.h"
-#include "tests/app/ScriptedDialogs.h"
 #include "support/SimProcess.h"
+#include "tests/app/ScriptedDialogs.h"
 
 namespace zir::test {
 namespace {
@@ -55,7 +55,8 @@ TEST(LineMonitorWithSim, BadDataShowsSixFramesSentAndSixRejectedWithTheirReason)
         if (text.startsWith("TX")) sent << text.left(13);
         if (text.contains("rejected")) rejected << text.left(35);
         if (text.startsWith("END")) ends << text.section("  ", 0, 2);
-        EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  ").match(line).hasMatch()) << line.toStdString();
+        EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  ").match(line).hasMatch())
+            << line.toStdString();
     }
     EXPECT_EQ(sent, QStringList({"TX  #1  20 B ", "TX  #2  20 B ", "TX  #3  20 B ", "TX  #4  20 B ", "TX  #5  20 B ",
                                  "TX  #6  20 B "}));

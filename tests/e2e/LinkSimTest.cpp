@@ -17,8 +17,7 @@ const QByteArray kClockRequest = BuildFrame("255.255.255", kHostAddress, kKindRe
 
 class LinkWithSim : public ::testing::Test {
 protected:
-    std::unique_ptr<SimProcess> StartSim(const QStringList& args)
-    {
+    std::unique_ptr<SimProcess> StartSim(const QStringList& args) {
         auto sim = std::make_unique<SimProcess>(args);
         link_.Connect(*sim);
         return sim;
@@ -38,8 +37,7 @@ struct SimCase {
 
 class SimSchedule : public LinkWithSim, public ::testing::WithParamInterface<SimCase> {};
 
-TEST_P(SimSchedule, ClockReplyAfterTheExpectedNumberOfFrames)
-{
+TEST_P(SimSchedule, ClockReplyAfterTheExpectedNumberOfFrames) {
     const SimCase& c = GetParam();
     auto sim = StartSim(c.simArgs);
 
@@ -51,35 +49,32 @@ TEST_P(SimSchedule, ClockReplyAfterTheExpectedNumberOfFrames)
     EXPECT_FALSE(port_.IsOpen());
 }
 
-INSTANTIATE_TEST_SUITE_P(Link, SimSchedule, ::testing::Values(
-    SimCase{"prompt", {}, 1},
-    SimCase{"third_request", {"--answer-from", "3"}, 3},
-    // The short packet ends attempt 1 at once; attempt 2 is answered well.
-    SimCase{"short_packet", {"--fault", "short", "--fault-count", "1"}, 2},
-    // The bad frame is dropped, attempt 1 waits out its window.
-    SimCase{"bad_header", {"--fault", "bad-header", "--fault-count", "1"}, 2}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Link, SimSchedule,
+                         ::testing::Values(SimCase{"prompt", {}, 1},
+                                           SimCase{"third_request", {"--answer-from", "3"}, 3},
+                                           // The short packet ends attempt 1 at once; attempt 2 is answered well.
+                                           SimCase{"short_packet", {"--fault", "short", "--fault-count", "1"}, 2},
+                                           // The bad frame is dropped, attempt 1 waits out its window.
+                                           SimCase{"bad_header", {"--fault", "bad-header", "--fault-count", "1"}, 2}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // How long it takes on the wire is measured by the exchange benchmark; here:
 // the whole reply ends the first attempt's read, nothing waits for more.
-TEST_F(LinkWithSim, GoodExchangeEndsWithTheReplyOfItsFirstAttemptAndPortIsFreeAfterwards)
-{
+TEST_F(LinkWithSim, GoodExchangeEndsWithTheReplyOfItsFirstAttemptAndPortIsFreeAfterwards) {
     auto sim = StartSim({});
     test::RecordingLineObserver observer;
     exchange_.SetObserver(&observer);
     for (int i = 0; i < 3; ++i) {
         observer.events.clear();
         EXPECT_EQ(exchange_.Request(kClockRequest).size(), 27);
-        EXPECT_EQ(observer.DigestsWithoutSilence(),
-                  (QStringList{"TX #1 20 B", "RX 27 B accepted", "END #1 reply"}));
+        EXPECT_EQ(observer.DigestsWithoutSilence(), (QStringList{"TX #1 20 B", "RX 27 B accepted", "END #1 reply"}));
         EXPECT_FALSE(port_.IsOpen());
     }
     exchange_.SetObserver(nullptr);
     EXPECT_EQ(sim->ReceivedFrames().size(), 3);
 }
 
-TEST_F(LinkWithSim, SimulatorThatStopsEndsTheCommandWithAPortError)
-{
+TEST_F(LinkWithSim, SimulatorThatStopsEndsTheCommandWithAPortError) {
     auto sim = StartSim({"--fault", "silent"});
     int probes = 0;
     host_.escape = [&] {
@@ -96,9 +91,8 @@ TEST_F(LinkWithSim, SimulatorThatStopsEndsTheCommandWithAPortError)
     EXPECT_FALSE(port_.IsOpen());
 }
 
-TEST_F(LinkWithSim, MissingPortIsReportedAtOnce)
-{
-    host_.portNumber = 9;   // com9 links to an adapter that is not plugged in
+TEST_F(LinkWithSim, MissingPortIsReportedAtOnce) {
+    host_.portNumber = 9; // com9 links to an adapter that is not plugged in
     const QDir config(link_.ConfigPath());
     config.mkpath("zir");
     const QString link = config.filePath("zir/com9");
@@ -116,8 +110,7 @@ TEST_F(LinkWithSim, MissingPortIsReportedAtOnce)
 
 // The one real-time run of the whole schedule: each attempt waits out its
 // reply window, as the exchange's own clock shows in the times it reports.
-TEST_F(LinkWithSim, SilentInstrumentGetsSixFramesAndAnEmptyReplyAfterEveryReplyWindow)
-{
+TEST_F(LinkWithSim, SilentInstrumentGetsSixFramesAndAnEmptyReplyAfterEveryReplyWindow) {
     auto sim = StartSim({"--fault", "silent"});
     test::RecordingLineObserver observer;
     exchange_.SetObserver(&observer);

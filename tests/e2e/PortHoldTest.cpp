@@ -7,11 +7,11 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "archive/BankReading.h"
 #include "support/SimLink.h"
@@ -86,7 +86,7 @@ TEST(PortHold, ABankReadingKeepsItsPortFromStartToEnd) {
         EXPECT_EQ(count, (MinuteCount{30, 30}));
         EXPECT_EQ(tries, 4);
         EXPECT_EQ(keptOut, tries);
-        EXPECT_FALSE(c.keptOut(sim, link.clock));  // free once the reading is over
+        EXPECT_FALSE(c.keptOut(sim, link.clock)); // free once the reading is over
     }
 }
 

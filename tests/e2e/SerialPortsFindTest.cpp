@@ -29,9 +29,10 @@ namespace {
 using Usb = FakeDeviceTree::Usb;
 
 Usb Adapter(const char* tty, const char* busPort, const char* serial, const QString& node) {
-    return Usb{QString::fromLatin1(tty), QString::fromLatin1(busPort), QStringLiteral("FTDI"),
-               QStringLiteral("FT232R USB UART"), QString::fromLatin1(serial), QStringLiteral("0403"),
-               QStringLiteral("6001"), node};
+    return Usb{QString::fromLatin1(tty),    QString::fromLatin1(busPort),
+               QStringLiteral("FTDI"),      QStringLiteral("FT232R USB UART"),
+               QString::fromLatin1(serial), QStringLiteral("0403"),
+               QStringLiteral("6001"),      node};
 }
 
 class FindWindow : public ::testing::Test {

@@ -26,9 +26,9 @@
 #include <functional>
 
 #include "app/Dialogs.h"
+#include "app/Startup.h"
 #include "app/UFace.h"
 #include "app/settings/FormStorage.h"
-#include "app/Startup.h"
 #include "core/NumberText.h"
 
 namespace {

@@ -29,7 +29,7 @@ struct Minute5 {
 
 // Five minutes from 08:00, the third one empty.
 const Minute5 kMinutes[] = {
-    {480, 0x0400 | 123, 5, 0xF496, 12}, {481, 0x0064, 7, 0x007B, 9}, {482, 0, 0, 0, 255},
+    {480, 0x0400 | 123, 5, 0xF496, 12}, {481, 0x0064, 7, 0x007B, 9},         {482, 0, 0, 0, 255},
     {483, 0xF032, 30, 0x03FF, 1},       {484, 0xFC00 | 500, 2, 0x0096, 255},
 };
 
@@ -103,16 +103,15 @@ TEST(ArchiveImport, ReadsTheProgramsOwnFileInTwoLocalesAndCountsDamagedLines) {
         EXPECT_EQ(ImportSummary(result),
                   "Archive.txt: 10 new, 0 already known, 0 changed; unreadable lines: 2 (13, 14)");
 
-        for (const auto& [day, bank, unitA, unitB] :
-             {std::tuple{17, 2, QStringLiteral("Bq"), QStringLiteral("1/s")},
-              std::tuple{18, 3, QString::fromUtf8("мкЗв/ч"), QString()}}) {
+        for (const auto& [day, bank, unitA, unitB] : {std::tuple{17, 2, QStringLiteral("Bq"), QStringLiteral("1/s")},
+                                                      std::tuple{18, 3, QString::fromUtf8("мкЗв/ч"), QString()}}) {
             const HistorySeries s = rig.store->Records("1.2.3", Minute(day, 0, 0), Minute(day + 1, 0, 0));
             ASSERT_EQ(s.records.size(), 5u);
             for (std::size_t i = 0; i < 5; ++i) {
                 const HistoryRecord& r = s.records[i];
                 const ArchiveRecord read = Decoded(static_cast<std::uint8_t>(bank), QDate(2024, 5, day), kMinutes[i]);
                 EXPECT_EQ(r.Time(), Minute(day, 8, static_cast<int>(i)));
-                EXPECT_EQ(r.bank, -1);  // not in the file
+                EXPECT_EQ(r.bank, -1); // not in the file
                 EXPECT_FALSE(r.a.code);
                 EXPECT_EQ(r.gap, IsEmptyRecord(read));
                 if (!r.gap) {
@@ -205,19 +204,19 @@ TEST(ArchiveImport, TheLocaleIsFoundButNeverGuessed) {
         QDate date;
         const char* system;
         const std::vector<Minute5>* minutes;
-        QDate read;  // invalid: every line unreadable
+        QDate read; // invalid: every line unreadable
     };
     const Case cases[] = {
         {"en_GB", QDate(2024, 5, 17), "C", &morning, QDate(2024, 5, 17)},    // only dd/MM reads 17/05
         {"en_US", QDate(2024, 5, 17), "C", &morning, QDate(2024, 5, 17)},    // only M/d reads 5/17
         {"en_GB", QDate(2024, 5, 7), "C", &morning, QDate(2024, 5, 7)},      // only en_GB's times fit
-        {"en_GB", QDate(2024, 5, 7), "C", &midnight, QDate()},              // 07/05/2024 alone: day and month swap
+        {"en_GB", QDate(2024, 5, 7), "C", &midnight, QDate()},               // 07/05/2024 alone: day and month swap
         {"en_GB", QDate(2024, 5, 7), "en_GB", &midnight, QDate(2024, 5, 7)}, // the system's own format is trusted
         {"en_US", QDate(2024, 5, 7), "en_US", &midnight, QDate(2024, 5, 7)},
         {"en_US", QDate(2024, 5, 7), "C", &morning, QDate(2024, 5, 7)},
-        {"de_DE", QDate(2024, 5, 7), "C", &midnight, QDate(2024, 5, 7)},     // dd.MM.yy and dd.MM.yyyy agree
+        {"de_DE", QDate(2024, 5, 7), "C", &midnight, QDate(2024, 5, 7)}, // dd.MM.yy and dd.MM.yyyy agree
         {"ru_RU", QDate(2007, 12, 24), "en_US", &morning, QDate(2007, 12, 24)},
-        {"ja_JP", QDate(2024, 5, 17), "C", &morning, QDate()},               // 2024/05/17 fits no known locale
+        {"ja_JP", QDate(2024, 5, 17), "C", &morning, QDate()}, // 2024/05/17 fits no known locale
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.written) + " read under " + c.system);
@@ -227,7 +226,8 @@ TEST(ArchiveImport, TheLocaleIsFoundButNeverGuessed) {
             EXPECT_EQ(parsed.unreadable.size(), c.minutes->size() + 1);
             continue;
         }
-        EXPECT_TRUE(parsed.unreadable.empty()) << (parsed.unreadable.empty() ? "" : parsed.unreadable[0].reason.toStdString());
+        EXPECT_TRUE(parsed.unreadable.empty())
+            << (parsed.unreadable.empty() ? "" : parsed.unreadable[0].reason.toStdString());
         ASSERT_EQ(parsed.items.size(), c.minutes->size());
         const int first = c.minutes->front().index;
         EXPECT_EQ(parsed.items[0].entry.time, QDateTime(c.read, QTime(first / 60, first % 60), Qt::UTC));
@@ -243,16 +243,16 @@ TEST(ArchiveImport, LinesThatDoNotReadAreCountedWithTheirNumbers) {
     };
     const Case cases[] = {
         {good, true},
-        {"24.12.2007 8:06:00    1.23 Bq \u00B1 5 %     0  \u00B1 0 %", true},  // one-digit hour, no unit B
-        {"24.12.2007    5E-5 \u00B5Sv/h \u00B1 5 %     10.23 Bq \u00B1 0 %", true},  // midnight: the date alone
-        {"24.12.2007 08:05:30    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false},  // not a whole minute
-        {"23.12.2007 08:05:00    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false},  // before the title's day
-        {"31.12.2007 08:05:00    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false},  // a week after it
-        {"24.12.2007 08:05:00    1,23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false},  // decimal comma
+        {"24.12.2007 8:06:00    1.23 Bq \u00B1 5 %     0  \u00B1 0 %", true},       // one-digit hour, no unit B
+        {"24.12.2007    5E-5 \u00B5Sv/h \u00B1 5 %     10.23 Bq \u00B1 0 %", true}, // midnight: the date alone
+        {"24.12.2007 08:05:30    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false}, // not a whole minute
+        {"23.12.2007 08:05:00    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false}, // before the title's day
+        {"31.12.2007 08:05:00    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false}, // a week after it
+        {"24.12.2007 08:05:00    1,23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false}, // decimal comma
         {"24.12.2007 08:05:00    1.23 Bq \u00B1 300 %     0 Bq \u00B1 255 %", false},
         {"24.12.2007 08:05:00    1.23 Bq \u00B1 5 %", false},
-        {"24/12/2007 08:05:00    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false},  // another locale's date
-        {"", true},  // blank lines are skipped
+        {"24/12/2007 08:05:00    1.23 Bq \u00B1 5 %     0 Bq \u00B1 255 %", false}, // another locale's date
+        {"", true},                                                                 // blank lines are skipped
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line.toStdString());
@@ -265,10 +265,11 @@ TEST(ArchiveImport, LinesThatDoNotReadAreCountedWithTheirNumbers) {
             EXPECT_EQ(parsed.unreadable[0].line, 3);
         }
     }
-    const ParsedArchiveText noTitle = ParseArchiveText(UnicodeToCp1251(good + "\r\n" + title + "\r\n" + good), WithSystem(QLocale::c()));
+    const ParsedArchiveText noTitle =
+        ParseArchiveText(UnicodeToCp1251(good + "\r\n" + title + "\r\n" + good), WithSystem(QLocale::c()));
     ASSERT_EQ(noTitle.unreadable.size(), 1u);
     EXPECT_EQ(noTitle.unreadable[0], (UnreadableLine{1, "a record line before any report title"}));
-    EXPECT_EQ(noTitle.items.size(), 1u);  // the last line has no CR LF and still counts
+    EXPECT_EQ(noTitle.items.size(), 1u); // the last line has no CR LF and still counts
 }
 
 TEST(ArchiveImport, AFileThatCannotBeReadOrStoredSaysWhy) {

@@ -3,11 +3,11 @@
 // its values, and no batch is there in part.
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
 #include <csignal>
-#include <sys/types.h>
 
 #include "history/HistoryTestSupport.h"
 
@@ -26,7 +26,7 @@ TEST(HistoryCrash, AKillMidBatchLosesOnlyThatBatch) {
         ASSERT_TRUE(writer.waitForStarted(5000));
         int committed = 0;
         int writings = 0;
-        const int killAt = 3 + round;  // the batch being written when the kill comes
+        const int killAt = 3 + round; // the batch being written when the kill comes
         while (writings < killAt) {
             ASSERT_TRUE(writer.canReadLine() || writer.waitForReadyRead(30000)) << "writer went quiet";
             while (writer.canReadLine()) {
@@ -55,9 +55,8 @@ TEST(HistoryCrash, AKillMidBatchLosesOnlyThatBatch) {
 
         // Every committed row is there with its values.
         THistoryStore store(rig.path, rig.clock);
-        const HistorySeries s =
-            store.Records("1.2.3", QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC),
-                          QDateTime(QDate(2030, 1, 1), QTime(0, 0), Qt::UTC));
+        const HistorySeries s = store.Records("1.2.3", QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC),
+                                              QDateTime(QDate(2030, 1, 1), QTime(0, 0), Qt::UTC));
         ASSERT_EQ(static_cast<qint64>(s.records.size()), rows);
         for (std::size_t n = 0; n < s.records.size(); ++n) {
             const HistoryRecord& r = s.records[n];

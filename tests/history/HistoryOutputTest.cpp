@@ -15,8 +15,7 @@ namespace {
 
 // 17 May 08:00-08:02 of 1.2.3 from a reading, 08:00 of 4.5.6 from a file.
 void FillForCsv(StoreRig& rig) {
-    rig.Read("1.2.3", {Reading(Minute(17, 8, 0), 0x0400 | 123, 5, 0xF496, 12),
-                       Reading(Minute(17, 8, 1), 0, 0, 0, 255),
+    rig.Read("1.2.3", {Reading(Minute(17, 8, 0), 0x0400 | 123, 5, 0xF496, 12), Reading(Minute(17, 8, 1), 0, 0, 0, 255),
                        Reading(Minute(17, 8, 2), 0xF032, 7, 0x03FF, 0, "a,\"b", "1/s")});
     ArchiveEntry imported = Imported(Reading(Minute(17, 8, 0), 0x0096, 3, 0, 0, QString::fromUtf8("мк"), "Bq"));
     ASSERT_TRUE(rig.store->Import("Archive.txt", {{"4.5.6", imported}}));
@@ -81,14 +80,15 @@ TEST(HistoryCsv, ToAFileWholeOrNotAtAll) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), kHeader + kRows123);
 
-    EXPECT_EQ(ExportHistoryCsv(*rig.store, "/proc/export.csv", "1.2.3", Minute(17, 0, 0), Minute(18, 0, 0), &error), -1);
+    EXPECT_EQ(ExportHistoryCsv(*rig.store, "/proc/export.csv", "1.2.3", Minute(17, 0, 0), Minute(18, 0, 0), &error),
+              -1);
     EXPECT_TRUE(error.contains("/proc/export.csv")) << error.toStdString();
 
     THistoryStore broken("/proc/history.sqlite", rig.clock);
     EXPECT_EQ(ExportHistoryCsv(broken, path, "1.2.3", Minute(17, 0, 0), Minute(18, 0, 0), &error), -1);
     EXPECT_TRUE(error.contains("/proc/history.sqlite")) << error.toStdString();
     f.seek(0);
-    EXPECT_EQ(f.readAll(), kHeader + kRows123);  // the earlier export is still whole
+    EXPECT_EQ(f.readAll(), kHeader + kRows123); // the earlier export is still whole
 }
 
 ArchiveRecord Rec(int minute, std::uint16_t codeA, int uncA, std::uint16_t codeB, int uncB,
@@ -120,7 +120,7 @@ TEST(HistoryReport, EveryRecordGoesToTheHistoryAndOnToTheOutputs) {
     report.Heads("Bq", "1/s");
     report.Record(Rec(480, 0x0400 | 123, 5, 0xF496, 12), "line 1", 480, 3);
     report.Record(Rec(481, 0, 0, 0, 255), "line 2", 481, 4);
-    EXPECT_EQ(Peek(rig.path).Count("records"), 0);  // within the batch's second
+    EXPECT_EQ(Peek(rig.path).Count("records"), 0); // within the batch's second
     report.End("line 2", false);
     EXPECT_EQ(log, QStringList({"start", "list", "heads Bq|1/s", "end"}));
     ASSERT_EQ(outputs.records.size(), 2u);
@@ -161,8 +161,8 @@ TEST(HistoryReport, UnansweredMinutesAreGapsWhereNothingIsKnown) {
 
     ASSERT_TRUE(report.Start(start));
     report.Heads("Bq", "1/s");
-    report.Unanswered(480);  // read before: stays
-    report.Unanswered(481);  // never read: a gap
+    report.Unanswered(480); // read before: stays
+    report.Unanswered(481); // never read: a gap
     report.Counted({0, 2});
     report.End("", false);
 
@@ -179,8 +179,10 @@ TEST(HistoryReport, UnansweredMinutesAreGapsWhereNothingIsKnown) {
     EXPECT_FALSE(s.records[1].a.code.has_value());
     EXPECT_EQ(s.UnitA(s.records[1]), "Bq");
     EXPECT_EQ(report.Counts(), (StoreCounts{2, 1, 0}));
-    EXPECT_TRUE(rig.store->Revisions("1.2.3", QDateTime(QDate(2024, 5, 17), QTime(0, 0), Qt::UTC),
-                                     QDateTime(QDate(2024, 5, 18), QTime(0, 0), Qt::UTC)).empty());
+    EXPECT_TRUE(rig.store
+                    ->Revisions("1.2.3", QDateTime(QDate(2024, 5, 17), QTime(0, 0), Qt::UTC),
+                                QDateTime(QDate(2024, 5, 18), QTime(0, 0), Qt::UTC))
+                    .empty());
 
     // A later reading that gets the minute: its values replace the gap.
     ASSERT_TRUE(report.Start(start));

@@ -4,11 +4,11 @@
 // newer schema).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <unistd.h>
 
 #include "history/HistoryTestSupport.h"
 #include "support/Files.h"
@@ -61,7 +61,7 @@ TEST(HistoryStore, StoresAReadingAndReadsItBack) {
     StoreRig rig;
     const std::vector<ArchiveEntry> entries = {
         Reading(Minute(17, 8, 0), 0x0400 | 123, 5, 0xF496, 12),
-        Reading(Minute(17, 8, 1), 0, 0, 0, 255),   // empty record
+        Reading(Minute(17, 8, 1), 0, 0, 0, 255), // empty record
         Reading(Minute(17, 8, 2), 0xF032, 7, 0x03FF, 0, QString::fromUtf8("мкЗв/ч"), "cps"),
     };
     const int reading = rig.Read(" 1.2.3 ", entries, "Report to ZIR 1.2.3 on 17.05.24 from 08:00");
@@ -94,8 +94,8 @@ TEST(HistoryStore, StoresAReadingAndReadsItBack) {
     EXPECT_EQ(series.UnitB(third), "cps");
 
     // The plot's query: the same values without bank, codes and source.
-    const HistorySeries values = rig.store->Records(kAddress, Minute(17, 0, 0), Minute(18, 0, 0),
-                                                    THistoryStore::Detail::Values);
+    const HistorySeries values =
+        rig.store->Records(kAddress, Minute(17, 0, 0), Minute(18, 0, 0), THistoryStore::Detail::Values);
     ASSERT_EQ(values.records.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
         HistoryRecord expected = series.records[i];
@@ -201,9 +201,9 @@ TEST(HistoryStore, AnEmptyRecordIsAGapNotAZero) {
         bool gap;
     };
     const Case cases[] = {
-        {0, 0, 0, 0, true},      {0, 255, 0, 0, true},   {0, 0, 0, 255, true},
-        {0, 255, 0, 255, true},  {0, 0, 0, 7, false},    {0x0400, 0, 0, 0, true},  // mantissa 0 reads "0"
-        {100, 0, 0, 0, false},   {0, 0, 100, 255, false},
+        {0, 0, 0, 0, true},     {0, 255, 0, 0, true},    {0, 0, 0, 255, true},
+        {0, 255, 0, 255, true}, {0, 0, 0, 7, false},     {0x0400, 0, 0, 0, true}, // mantissa 0 reads "0"
+        {100, 0, 0, 0, false},  {0, 0, 100, 255, false},
     };
     StoreRig rig;
     std::vector<ArchiveEntry> entries;
@@ -229,7 +229,7 @@ TEST(HistoryStore, CurrentReadingsAreASecondSeries) {
     const QDateTime at(QDate(2024, 5, 18), QTime(9, 30, 15, 120), Qt::LocalTime);
     rig.store->AddCurrent(" 1.2.3", {at, 0xF496, 0x007B, 12, 5, "", "1/s"});
     rig.store->AddCurrent(kAddress, {at.addSecs(10), 0x0064, 0x0096, 1, 2, "Bq", "Bq"});
-    EXPECT_EQ(rig.store->StagedCount(), 0);  // each one committed at once
+    EXPECT_EQ(rig.store->StagedCount(), 0); // each one committed at once
     ASSERT_EQ(committed.size(), 2);
     EXPECT_EQ(committed[0][1].toDateTime(), QDateTime(at.date(), at.time(), Qt::UTC));
 
@@ -265,7 +265,7 @@ TEST(HistoryStore, BatchesAreCommittedOnceTheOldestRecordIsASecondOld) {
         EXPECT_EQ(peek.Count("records"), steps[i].rowsAfter) << i;
     }
     rig.clock.now = 2000;
-    rig.store->CommitIfDue();  // the sixth is 620 ms old
+    rig.store->CommitIfDue(); // the sixth is 620 ms old
     EXPECT_EQ(rig.store->StagedCount(), 1);
     rig.clock.now = 2380;
     rig.store->CommitIfDue();
@@ -288,19 +288,19 @@ TEST(HistoryStore, WhatIsStagedIsCommittedWhenTheStoreCloses) {
 TEST(HistoryStore, AFolderThatCannotBeWrittenKeepsTheRecordsAndTellsOnce) {
     // Root may write anywhere it has permission bits for; /proc takes no new
     // files from anyone, so it stands in for a read-only folder.
-    const QString path = geteuid() == 0 ? QStringLiteral("/proc/history.sqlite")
-                                        : QStringLiteral("/proc/zir-test/history.sqlite");
+    const QString path =
+        geteuid() == 0 ? QStringLiteral("/proc/history.sqlite") : QStringLiteral("/proc/zir-test/history.sqlite");
     VirtualClock clock;
     THistoryStore store(path, clock);
     const int reading = store.BeginReading("title");
     store.AddRecord(reading, kAddress, Reading(Minute(17, 8, 0), 100, 1, 100, 1));
     EXPECT_FALSE(store.Commit());
-    EXPECT_EQ(store.StagedCount(), 1);  // kept for a later try
+    EXPECT_EQ(store.StagedCount(), 1); // kept for a later try
     const QString told = store.TakeProblem();
     EXPECT_TRUE(told.contains(path)) << told.toStdString();
     EXPECT_TRUE(told.contains("could not be opened")) << told.toStdString();
     EXPECT_FALSE(store.Commit());
-    EXPECT_EQ(store.TakeProblem(), "");  // the same cause is told once
+    EXPECT_EQ(store.TakeProblem(), ""); // the same cause is told once
     EXPECT_TRUE(store.Records(kAddress, Minute(1, 0, 0), Minute(30, 0, 0)).records.empty());
     EXPECT_FALSE(store.ReadError().isEmpty());
 }
@@ -321,12 +321,14 @@ TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
         std::function<void(const QString& path)> damage;
     };
     const Case cases[] = {
-        {"not a database", [](const QString& path) {
+        {"not a database",
+         [](const QString& path) {
              QFile f(path);
              ASSERT_TRUE(f.open(QIODevice::WriteOnly));
              f.write(QByteArray(8192, 'x'));
          }},
-        {"a broken page", [](const QString& path) {
+        {"a broken page",
+         [](const QString& path) {
              {
                  VirtualClock clock;
                  THistoryStore store(path, clock);
@@ -352,7 +354,7 @@ TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
         rig.clock.wallAtZero = QDateTime(QDate(2024, 5, 18), QTime(9, 30, 15));
         rig.Read(kAddress, {Reading(Minute(18, 9, 0), 100, 1, 100, 1)});
         const QString aside = rig.path + ".damaged-20240518-093015";
-        EXPECT_TRUE(ReadFileBytes(aside) == damagedBytes);  // kept as it was
+        EXPECT_TRUE(ReadFileBytes(aside) == damagedBytes); // kept as it was
         const QString told = rig.store->TakeProblem();
         EXPECT_TRUE(told.contains(rig.path) && told.contains(aside) && told.contains("damaged")) << told.toStdString();
         EXPECT_EQ(rig.All(kAddress).records.size(), 1u);
@@ -380,13 +382,13 @@ TEST(HistoryStore, ALockedFileKeepsTheRecordsUntilItIsFree) {
     ASSERT_TRUE(other->Exec("BEGIN IMMEDIATE"));
     const int reading = rig.store->BeginReading("title");
     rig.store->AddRecord(reading, kAddress, Reading(Minute(17, 8, 0), 100, 1, 100, 1));
-    EXPECT_FALSE(rig.store->Commit());  // waits out the busy timeout
+    EXPECT_FALSE(rig.store->Commit()); // waits out the busy timeout
     EXPECT_EQ(rig.store->StagedCount(), 1);
     other->Exec("ROLLBACK");
     other.reset();
     EXPECT_TRUE(rig.store->Commit());
     EXPECT_EQ(rig.All(kAddress).records.size(), 1u);
-    EXPECT_EQ(rig.store->TakeProblem(), "");  // nothing was lost in the end
+    EXPECT_EQ(rig.store->TakeProblem(), ""); // nothing was lost in the end
 }
 
 TEST(HistoryStore, AfterAFailureTheNextTryWaitsSoAReadingIsNotSlowedDown) {

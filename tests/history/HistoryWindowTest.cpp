@@ -14,9 +14,9 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
+#include "app/FieldText.h"
 #include "app/UFace.h"
 #include "app/windows/UArchive.h"
-#include "app/FieldText.h"
 #include "archive/ArchiveTextFile.h"
 #include "core/Clock.h"
 #include "core/DateText.h"
@@ -34,7 +34,8 @@ const QString kAddress = QStringLiteral("255.255.255");
 class HistoryWindow {
 public:
     explicit HistoryWindow(const QString& dataHome)
-        : savedConfig(qgetenv("XDG_CONFIG_HOME")), savedData(qgetenv("XDG_DATA_HOME")),
+        : savedConfig(qgetenv("XDG_CONFIG_HOME")),
+          savedData(qgetenv("XDG_DATA_HOME")),
           sim({"--no-pacing", "--clock", "2024-05-17 12:00", "--active-banks", "3", "--current-bank", "1"}) {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
@@ -69,7 +70,7 @@ public:
     QTemporaryDir config, appDir;
     SimProcess sim;
     ScriptedDialogs dialogs;
-    SystemClock clock;  // of the stores the tests open beside the window's
+    SystemClock clock; // of the stores the tests open beside the window's
     std::unique_ptr<TFace> face;
 };
 
@@ -93,7 +94,7 @@ TEST(HistoryWindow, ABankReadIsInTheHistoryAndItsCsvEvenWithNoOutputTicked) {
     csv.open(QIODevice::WriteOnly);
     ASSERT_TRUE(WriteHistoryCsv(store, csv, kAddress, day, day.addDays(1)));
     const QList<QByteArray> rows = csv.data().split('\n');
-    ASSERT_EQ(rows.size(), 7);  // header, five rows, nothing after the last CR LF
+    ASSERT_EQ(rows.size(), 7); // header, five rows, nothing after the last CR LF
     for (int i = 0; i < 5; ++i) {
         const HistoryRecord& r = s.records[static_cast<std::size_t>(i)];
         EXPECT_EQ(r.Time(), QDateTime(kSimToday, QTime(8, i), Qt::UTC));
@@ -113,7 +114,7 @@ TEST(HistoryWindow, TheSameReadingsArchiveTxtImportsAsKnown) {
     QTemporaryDir data;
     HistoryWindow w(data.path());
     w.ReadBank(13, kSimToday.addDays(-2), true);
-    w.ReadBank(13, kSimToday.addDays(-2), true);  // read twice: nothing doubles
+    w.ReadBank(13, kSimToday.addDays(-2), true); // read twice: nothing doubles
     THistoryStore store(data.path() + "/zir/history.sqlite", w.clock);
     const auto result = ImportArchiveText(store, w.appDir.path() + "/" + kArchiveFileName);
     ASSERT_TRUE(result.ok) << result.error.toStdString();

@@ -1,9 +1,9 @@
 // The history tests run inside a QCoreApplication (Qt SQL loads its SQLite
 // driver through it), with $XDG_DATA_HOME in a temporary folder.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     QTemporaryDir dataHome;

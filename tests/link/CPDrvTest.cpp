@@ -132,7 +132,7 @@ TEST(CPDrv, DiscardInputDropsWhatWaitsAndNothingLater) {
     open.pty.Write("fresh");
     EXPECT_EQ(open.port.ReadBytes(5), "fresh");
     TCPDrv closed(open.clock);
-    closed.DiscardInput();  // nothing to drop, nothing happens
+    closed.DiscardInput(); // nothing to drop, nothing happens
     EXPECT_FALSE(closed.IsOpen());
 }
 
@@ -156,7 +156,7 @@ TEST(CPDrv, AHeldLockKeepsOthersOutBetweenRequests) {
     }
     port.ReleaseLock();
     EXPECT_TRUE(other.Open()) << other.LastError().toStdString();
-    EXPECT_FALSE(port.HoldLock());  // now the other one has it open
+    EXPECT_FALSE(port.HoldLock()); // now the other one has it open
     other.Close();
     EXPECT_TRUE(port.HoldLock());
 }

@@ -21,11 +21,10 @@ using test::VirtualClock;
 
 const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
 // A 27-byte clock reply from the instrument.
-const QByteArray kReply = BuildFrame(kHostAddress, "255.255.255", kKindRead, 0,
-                                     QByteArray::fromHex("3014251207434300aa"));
+const QByteArray kReply =
+    BuildFrame(kHostAddress, "255.255.255", kKindRead, 0, QByteArray::fromHex("3014251207434300aa"));
 
-QByteArray WithBadHeaderChecksum(QByteArray frame)
-{
+QByteArray WithBadHeaderChecksum(QByteArray frame) {
     frame[10] = static_cast<char>(frame[10] ^ 0x01);
     return frame;
 }
@@ -38,8 +37,7 @@ struct Rig {
     TExchange exchange{port, host, status, clock};
 
     // The instrument answers request `number` with `bytes` after `delayMs`.
-    void Answer(std::function<std::optional<QByteArray>(int number)> script, std::int64_t delayMs = 30)
-    {
+    void Answer(std::function<std::optional<QByteArray>(int number)> script, std::int64_t delayMs = 30) {
         port.onSend = [this, script, delayMs](int number, const QByteArray&) {
             if (auto bytes = script(number)) port.FeedAfter(*bytes, delayMs);
         };
@@ -48,7 +46,7 @@ struct Rig {
 
 struct ScheduleCase {
     const char* name;
-    int answerFrom;          // first request answered; 0 = never
+    int answerFrom; // first request answered; 0 = never
     bool pureSilence;
     int expectedSent;
     bool expectReply;
@@ -57,8 +55,7 @@ struct ScheduleCase {
 
 class Schedule : public ::testing::TestWithParam<ScheduleCase> {};
 
-TEST_P(Schedule, SendsAndWaitsAsScheduled)
-{
+TEST_P(Schedule, SendsAndWaitsAsScheduled) {
     const ScheduleCase& c = GetParam();
     Rig rig;
     rig.exchange.SetPureSilenceRule(c.pureSilence);
@@ -82,18 +79,19 @@ TEST_P(Schedule, SendsAndWaitsAsScheduled)
 
 // A silent read lasts 501 ms, so a 1 s window ends after two reads (1002 ms)
 // and the 2 s window after four (2004 ms).
-INSTANTIATE_TEST_SUITE_P(Exchange, Schedule, ::testing::Values(
-    ScheduleCase{"first_answered_ends_on_whole_frame", 1, false, 1, true, 30},
-    ScheduleCase{"first_answered_waits_silence", 1, true, 1, true, 30 + 501},
-    ScheduleCase{"third_answered", 3, false, 3, true, 2 * 1002 + 30},
-    ScheduleCase{"sixth_answered", 6, false, 6, true, 5 * 1002 + 30},
-    ScheduleCase{"never_answered", 0, false, 6, false, 5 * 1002 + 2004},
-    ScheduleCase{"never_answered_silence_rule", 0, true, 6, false, 5 * 1002 + 2004}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Exchange, Schedule,
+                         ::testing::Values(ScheduleCase{"first_answered_ends_on_whole_frame", 1, false, 1, true, 30},
+                                           ScheduleCase{"first_answered_waits_silence", 1, true, 1, true, 30 + 501},
+                                           ScheduleCase{"third_answered", 3, false, 3, true, 2 * 1002 + 30},
+                                           ScheduleCase{"sixth_answered", 6, false, 6, true, 5 * 1002 + 30},
+                                           ScheduleCase{"never_answered", 0, false, 6, false, 5 * 1002 + 2004},
+                                           ScheduleCase{"never_answered_silence_rule", 0, true, 6, false,
+                                                        5 * 1002 + 2004}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 struct ReplyCase {
     const char* name;
-    QList<std::pair<QByteArray, std::int64_t>> firstAnswer;   // bytes at ms after the first send
+    QList<std::pair<QByteArray, std::int64_t>> firstAnswer; // bytes at ms after the first send
     int expectedSent;
     QByteArray expectedReply;
     std::int64_t expectedMs;
@@ -102,8 +100,7 @@ struct ReplyCase {
 class Replies : public ::testing::TestWithParam<ReplyCase> {};
 
 // What the first request brings back; later requests are answered properly.
-TEST_P(Replies, AreJudgedAsWholeReads)
-{
+TEST_P(Replies, AreJudgedAsWholeReads) {
     const ReplyCase& c = GetParam();
     Rig rig;
     rig.port.onSend = [&](int number, const QByteArray&) {
@@ -121,37 +118,47 @@ TEST_P(Replies, AreJudgedAsWholeReads)
     EXPECT_TRUE(rig.status.history.isEmpty()) << "absorbed failures write no status";
 }
 
-INSTANTIATE_TEST_SUITE_P(Exchange, Replies, ::testing::Values(
-    // 8 bytes: "Paket's error" ends the attempt at once, the frame goes again.
-    ReplyCase{"short_packet_resends", {{kReply.left(8), 30}}, 2, kReply, 531 + 30},
-    // A bad header is dropped and reading goes on in the same attempt.
-    ReplyCase{"bad_header_then_good_in_same_attempt",
-              {{WithBadHeaderChecksum(kReply), 30}, {kReply, 700}}, 1, kReply, 700},
-    // A frame that arrives in pieces ends the read when its last piece is in.
-    ReplyCase{"frame_in_pieces", {{kReply.left(5), 30}, {kReply.mid(5, 10), 200}, {kReply.mid(15), 400}},
-              1, kReply, 400},
-    // Stray bytes behind a frame or before it (left over from an earlier
-    // reply) leave the whole frame the reply, and the read ends with it.
-    ReplyCase{"trailing_bytes_left_out", {{kReply + "zz", 30}}, 1, kReply, 30},
-    ReplyCase{"stray_bytes_before_the_frame", {{QByteArray::fromHex("0055aa") + kReply, 30}}, 1, kReply, 30},
-    ReplyCase{"stray_bytes_first_the_frame_later",
-              {{QByteArray::fromHex("0055aa"), 2}, {kReply.left(10), 20}, {kReply.mid(10), 30}}, 1, kReply, 30},
-    // Stray bytes before a broken frame: nothing whole, the attempt waits out its window.
-    ReplyCase{"stray_bytes_and_a_broken_frame",
-              {{QByteArray::fromHex("0055aa") + WithBadHeaderChecksum(kReply), 30}}, 2, kReply, 1032 + 30},
-    // An answer to the first request that comes after its window (1002 ms)
-    // is read by the second attempt, ahead of the second answer (1032 ms).
-    ReplyCase{"late_answer_read_by_next_attempt", {{kReply, 1010}}, 2, kReply, 1010}),
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, Replies,
+    ::testing::Values(
+        // 8 bytes: "Paket's error" ends the attempt at once, the frame goes again.
+        ReplyCase{"short_packet_resends", {{kReply.left(8), 30}}, 2, kReply, 531 + 30},
+        // A bad header is dropped and reading goes on in the same attempt.
+        ReplyCase{"bad_header_then_good_in_same_attempt",
+                  {{WithBadHeaderChecksum(kReply), 30}, {kReply, 700}},
+                  1,
+                  kReply,
+                  700},
+        // A frame that arrives in pieces ends the read when its last piece is in.
+        ReplyCase{
+            "frame_in_pieces", {{kReply.left(5), 30}, {kReply.mid(5, 10), 200}, {kReply.mid(15), 400}}, 1, kReply, 400},
+        // Stray bytes behind a frame or before it (left over from an earlier
+        // reply) leave the whole frame the reply, and the read ends with it.
+        ReplyCase{"trailing_bytes_left_out", {{kReply + "zz", 30}}, 1, kReply, 30},
+        ReplyCase{"stray_bytes_before_the_frame", {{QByteArray::fromHex("0055aa") + kReply, 30}}, 1, kReply, 30},
+        ReplyCase{"stray_bytes_first_the_frame_later",
+                  {{QByteArray::fromHex("0055aa"), 2}, {kReply.left(10), 20}, {kReply.mid(10), 30}},
+                  1,
+                  kReply,
+                  30},
+        // Stray bytes before a broken frame: nothing whole, the attempt waits out its window.
+        ReplyCase{"stray_bytes_and_a_broken_frame",
+                  {{QByteArray::fromHex("0055aa") + WithBadHeaderChecksum(kReply), 30}},
+                  2,
+                  kReply,
+                  1032 + 30},
+        // An answer to the first request that comes after its window (1002 ms)
+        // is read by the second attempt, ahead of the second answer (1032 ms).
+        ReplyCase{"late_answer_read_by_next_attempt", {{kReply, 1010}}, 2, kReply, 1010}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // What waits in the input when the first frame goes out is left over from
 // an earlier reply and is dropped; at a later attempt it may be the late
 // answer to this request and is kept.
-TEST(Exchange, InputWaitingBeforeTheFirstSendIsDropped)
-{
+TEST(Exchange, InputWaitingBeforeTheFirstSendIsDropped) {
     const QByteArray stray = QByteArray::fromHex("0055aa");
     Rig rig;
-    rig.port.onOpen = [&] { rig.port.Feed(stray, rig.clock.now); };  // arrived after the open's flush
+    rig.port.onOpen = [&] { rig.port.Feed(stray, rig.clock.now); }; // arrived after the open's flush
     rig.Answer([](int) { return kReply; });
     EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
     EXPECT_EQ(rig.port.discarded, QList<QByteArray>{stray});
@@ -159,15 +166,14 @@ TEST(Exchange, InputWaitingBeforeTheFirstSendIsDropped)
 
     Rig late;
     late.port.onSend = [&](int number, const QByteArray&) {
-        if (number == 1) late.port.FeedAfter(kReply, 1010);  // after the first window
+        if (number == 1) late.port.FeedAfter(kReply, 1010); // after the first window
     };
     EXPECT_EQ(late.exchange.Request(kRequest), kReply);
     EXPECT_EQ(late.port.sent.size(), 2);
     EXPECT_EQ(late.port.discards, 1);
 }
 
-TEST(Exchange, HostHearsOfTheRequestAfterItsBytesAndBeforeItsReply)
-{
+TEST(Exchange, HostHearsOfTheRequestAfterItsBytesAndBeforeItsReply) {
     Rig rig;
     test::RecordingLineObserver observer;
     rig.exchange.SetObserver(&observer);
@@ -187,8 +193,7 @@ TEST(Exchange, HostHearsOfTheRequestAfterItsBytesAndBeforeItsReply)
     EXPECT_EQ(observedThen, QStringList{QStringLiteral("TX #1 %1 B").arg(kRequest.size())});
 }
 
-TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
-{
+TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply) {
     Rig rig;
     rig.Answer([](int) { return kReply; });
     // Held when attempt 2 starts (attempt 1 got its reply at 30 ms).
@@ -206,8 +211,7 @@ TEST(Exchange, EscapeHeldAtAttemptStartCancelsEvenAfterAReply)
     EXPECT_EQ(rig.host.escapeProbes, 2);
 }
 
-TEST(Exchange, EscapePressedAndReleasedDuringAReadDoesNotCancel)
-{
+TEST(Exchange, EscapePressedAndReleasedDuringAReadDoesNotCancel) {
     Rig rig;
     rig.Answer([](int) { return kReply; }, 700);
     rig.host.escape = EscapeHeldDuring(rig.clock, {{100, 400}});
@@ -216,8 +220,7 @@ TEST(Exchange, EscapePressedAndReleasedDuringAReadDoesNotCancel)
     EXPECT_EQ(rig.host.escapeProbes, 6);
 }
 
-TEST(Exchange, NextCommandAfterCancelOpensTheNewPort)
-{
+TEST(Exchange, NextCommandAfterCancelOpensTheNewPort) {
     Rig rig;
     rig.host.escape = EscapeHeldDuring(rig.clock, {{0, 1}});
     EXPECT_THROW(rig.exchange.Request(kRequest), EProtocolCancel);
@@ -232,8 +235,7 @@ TEST(Exchange, NextCommandAfterCancelOpensTheNewPort)
     EXPECT_EQ(rig.port.closes, 2);
 }
 
-TEST(Exchange, NoRateIsAConversionErrorAndNothingIsSent)
-{
+TEST(Exchange, NoRateIsAConversionErrorAndNothingIsSent) {
     Rig rig;
     rig.host.baud = 0;
     rig.host.portNumber = 4;
@@ -248,8 +250,7 @@ TEST(Exchange, NoRateIsAConversionErrorAndNothingIsSent)
     EXPECT_EQ(rig.port.portNumber, 4) << "the port number stays set";
 }
 
-TEST(Exchange, PortThatCannotBeOpenedIsReportedAtOnce)
-{
+TEST(Exchange, PortThatCannotBeOpenedIsReportedAtOnce) {
     Rig rig;
     rig.host.portNumber = 3;
     rig.port.openFailure = "/dev/ttyS2: cannot be opened (No such file or directory)";
@@ -257,15 +258,13 @@ TEST(Exchange, PortThatCannotBeOpenedIsReportedAtOnce)
         rig.exchange.Request(kRequest);
         FAIL() << "no error";
     } catch (const EPortError& e) {
-        EXPECT_EQ(e.message(),
-                  "COM-port 3 can't be opened: /dev/ttyS2: cannot be opened (No such file or directory)");
+        EXPECT_EQ(e.message(), "COM-port 3 can't be opened: /dev/ttyS2: cannot be opened (No such file or directory)");
     }
     EXPECT_EQ(rig.clock.now, 0);
     EXPECT_TRUE(rig.port.sent.isEmpty());
 }
 
-TEST(Exchange, PortNumbersOutsideTheFieldAreRefused)
-{
+TEST(Exchange, PortNumbersOutsideTheFieldAreRefused) {
     for (const int n : {0, -1, 257}) {
         Rig rig;
         rig.host.portNumber = n;
@@ -274,10 +273,9 @@ TEST(Exchange, PortNumbersOutsideTheFieldAreRefused)
     }
 }
 
-TEST(Exchange, DeviceGoneDuringTheExchangeEndsTheCommand)
-{
+TEST(Exchange, DeviceGoneDuringTheExchangeEndsTheCommand) {
     Rig rig;
-    rig.port.goneAtMs = 1500;   // during attempt 2; nothing answers
+    rig.port.goneAtMs = 1500; // during attempt 2; nothing answers
     try {
         rig.exchange.Request(kRequest);
         FAIL() << "no error";
@@ -290,8 +288,7 @@ TEST(Exchange, DeviceGoneDuringTheExchangeEndsTheCommand)
     EXPECT_FALSE(rig.port.IsOpen());
 }
 
-TEST(Exchange, SpeedAndPortComeFromTheHostAtEachOpen)
-{
+TEST(Exchange, SpeedAndPortComeFromTheHostAtEachOpen) {
     Rig rig;
     rig.Answer([](int) { return kReply; });
     for (const auto& [port, speed] : {std::pair{1, 9600}, std::pair{256, 1200}}) {

@@ -16,23 +16,21 @@ namespace {
 
 using test::EscapeHeldDuring;
 using test::FakeByteChannel;
+using test::RecordingLineObserver;
 using test::RecordingStatus;
 using test::TestExchangeHost;
 using test::VirtualClock;
-using test::RecordingLineObserver;
 
 const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
-const QByteArray kReply = BuildFrame(kHostAddress, "255.255.255", kKindRead, 0,
-                                     QByteArray::fromHex("3014251207434300aa"));
+const QByteArray kReply =
+    BuildFrame(kHostAddress, "255.255.255", kKindRead, 0, QByteArray::fromHex("3014251207434300aa"));
 
-QByteArray Spoiled(QByteArray frame, int index)
-{
+QByteArray Spoiled(QByteArray frame, int index) {
     frame[index] = static_cast<char>(frame[index] ^ 0x5A);
     return frame;
 }
 
-LineEvent Sent(int attempt, const QByteArray& bytes, bool written = true)
-{
+LineEvent Sent(int attempt, const QByteArray& bytes, bool written = true) {
     LineEvent e;
     e.kind = LineEvent::Kind::Sent;
     e.attempt = attempt;
@@ -41,8 +39,7 @@ LineEvent Sent(int attempt, const QByteArray& bytes, bool written = true)
     return e;
 }
 
-LineEvent Read(const QByteArray& bytes)
-{
+LineEvent Read(const QByteArray& bytes) {
     LineEvent e;
     e.kind = LineEvent::Kind::Read;
     e.attempt = 1;
@@ -51,8 +48,7 @@ LineEvent Read(const QByteArray& bytes)
     return e;
 }
 
-LineEvent End(int attempt, RequestOutcome outcome, std::int64_t durationMs, const QString& message = {})
-{
+LineEvent End(int attempt, RequestOutcome outcome, std::int64_t durationMs, const QString& message = {}) {
     LineEvent e;
     e.kind = LineEvent::Kind::RequestEnd;
     e.attempt = attempt;
@@ -64,8 +60,7 @@ LineEvent End(int attempt, RequestOutcome outcome, std::int64_t durationMs, cons
 
 // --- the line formatter
 
-TEST(FormatLineEvent, OneLinePerEvent)
-{
+TEST(FormatLineEvent, OneLinePerEvent) {
     const QTime at(14, 30, 0, 120);
     struct Case {
         const char* name;
@@ -76,16 +71,17 @@ TEST(FormatLineEvent, OneLinePerEvent)
         {"clock request", Sent(1, kRequest),
          "14:30:00.120  TX  #1  20 B  FF FF FF 01 01 01 06 02 02 00 4F 46 74 80 58 54 54 58 00 00"
          "  |..........OFt.XTTX..|"},
-        {"frame not written whole", Sent(3, QByteArray::fromHex("4142"), false), "14:30:00.120  TX  #3  2 B  41 42  |AB|  write incomplete"},
+        {"frame not written whole", Sent(3, QByteArray::fromHex("4142"), false),
+         "14:30:00.120  TX  #3  2 B  41 42  |AB|  write incomplete"},
         {"accepted reply", Read(kReply),
-         "14:30:00.120  RX  27 B  accepted  01 01 01 FF FF FF 06 00 09 00 "
-             + HexText(kReply.mid(10, 4)) + " 30 14 25 12 07 43 43 00 AA " + HexText(kReply.last(4)) + "  |"
-             + AsciiText(kReply) + "|"},
+         "14:30:00.120  RX  27 B  accepted  01 01 01 FF FF FF 06 00 09 00 " + HexText(kReply.mid(10, 4)) +
+             " 30 14 25 12 07 43 43 00 AA " + HexText(kReply.last(4)) + "  |" + AsciiText(kReply) + "|"},
         {"silent read", Read({}), "14:30:00.120  RX  0 B  no reply"},
-        {"short packet", Read(kReply.left(8)), "14:30:00.120  RX  8 B  packet error  01 01 01 FF FF FF 06 00  |........|"},
+        {"short packet", Read(kReply.left(8)),
+         "14:30:00.120  RX  8 B  packet error  01 01 01 FF FF FF 06 00  |........|"},
         {"header checksum", Read(Spoiled(kReply, 10)),
-         "14:30:00.120  RX  27 B  rejected: header checksum  " + HexText(Spoiled(kReply, 10)) + "  |"
-             + AsciiText(Spoiled(kReply, 10)) + "|"},
+         "14:30:00.120  RX  27 B  rejected: header checksum  " + HexText(Spoiled(kReply, 10)) + "  |" +
+             AsciiText(Spoiled(kReply, 10)) + "|"},
         {"length", Read(kReply + "zzz"),
          "14:30:00.120  RX  30 B  rejected: length  " + HexText(kReply) + " 7A 7A 7A  |" + AsciiText(kReply) + "zzz|"},
         {"frame among stray bytes",
@@ -95,11 +91,11 @@ TEST(FormatLineEvent, OneLinePerEvent)
              e.strayBytes = 3;
              return e;
          }(),
-         "14:30:00.120  RX  30 B  accepted, 3 stray bytes left out  7A 7A " + HexText(kReply) + " 7A  |zz"
-             + AsciiText(kReply) + "z|"},
+         "14:30:00.120  RX  30 B  accepted, 3 stray bytes left out  7A 7A " + HexText(kReply) + " 7A  |zz" +
+             AsciiText(kReply) + "z|"},
         {"data checksum", Read(Spoiled(kReply, 26)),
-         "14:30:00.120  RX  27 B  rejected: data checksum  " + HexText(Spoiled(kReply, 26)) + "  |"
-             + AsciiText(Spoiled(kReply, 26)) + "|"},
+         "14:30:00.120  RX  27 B  rejected: data checksum  " + HexText(Spoiled(kReply, 26)) + "  |" +
+             AsciiText(Spoiled(kReply, 26)) + "|"},
         {"reply at the first attempt", End(1, RequestOutcome::Reply, 31), "14:30:00.120  END  #1  reply  31 ms"},
         {"no answer", End(6, RequestOutcome::NoAnswer, 7014), "14:30:00.120  END  #6  no answer  7014 ms"},
         {"cancelled", End(2, RequestOutcome::Cancelled, 1002, "Canceled"),
@@ -107,12 +103,10 @@ TEST(FormatLineEvent, OneLinePerEvent)
         {"port that did not open", End(0, RequestOutcome::Error, 0, "COM-port 3 can't be opened: busy"),
          "14:30:00.120  END  error  0 ms  COM-port 3 can't be opened: busy"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(FormatLineEvent(c.event, at), c.line) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(FormatLineEvent(c.event, at), c.line) << c.name;
 }
 
-TEST(FormatLineEvent, ByteColumns)
-{
+TEST(FormatLineEvent, ByteColumns) {
     const QByteArray every = QByteArray::fromHex("001f207e7f80ff41");
     EXPECT_EQ(HexText(every), "00 1F 20 7E 7F 80 FF 41");
     EXPECT_EQ(AsciiText(every), ".. ~...A");
@@ -123,29 +117,41 @@ TEST(FormatLineEvent, ByteColumns)
 
 // --- the counters
 
-QString CountersText(const LineCounters& c)
-{
+QString CountersText(const LineCounters& c) {
     const auto mean = c.MeanReplyTimeMs();
-    return QStringLiteral("req %1 first %2 retried %3 none %4 cancelled %5 errors %6 | sent %7 accepted %8 silent %9 "
-                          "packet %10 header %11 length %12 data %13 | mean %14 max %15")
-        .arg(c.requests).arg(c.firstAttempt).arg(c.retried).arg(c.notAnswered).arg(c.cancelled).arg(c.errors)
-        .arg(c.framesSent).arg(c.accepted).arg(c.noReply).arg(c.packetErrors).arg(c.rejectedHeader)
-        .arg(c.rejectedLength).arg(c.rejectedData)
-        .arg(mean ? QString::number(*mean) : QStringLiteral("-")).arg(c.replyTimeMaxMs);
+    return QStringLiteral(
+               "req %1 first %2 retried %3 none %4 cancelled %5 errors %6 | sent %7 accepted %8 silent %9 "
+               "packet %10 header %11 length %12 data %13 | mean %14 max %15")
+        .arg(c.requests)
+        .arg(c.firstAttempt)
+        .arg(c.retried)
+        .arg(c.notAnswered)
+        .arg(c.cancelled)
+        .arg(c.errors)
+        .arg(c.framesSent)
+        .arg(c.accepted)
+        .arg(c.noReply)
+        .arg(c.packetErrors)
+        .arg(c.rejectedHeader)
+        .arg(c.rejectedLength)
+        .arg(c.rejectedData)
+        .arg(mean ? QString::number(*mean) : QStringLiteral("-"))
+        .arg(c.replyTimeMaxMs);
 }
 
-TEST(LineCounters, CountWhatTheEventsSay)
-{
+TEST(LineCounters, CountWhatTheEventsSay) {
     struct Case {
         const char* name;
         QList<LineEvent> events;
         QString counters;
     };
     const Case cases[] = {
-        {"nothing yet", {},
+        {"nothing yet",
+         {},
          "req 0 first 0 retried 0 none 0 cancelled 0 errors 0 | sent 0 accepted 0 silent 0 packet 0 header 0 "
          "length 0 data 0 | mean - max 0"},
-        {"prompt reply", {Sent(1, kRequest), Read(kReply), End(1, RequestOutcome::Reply, 30)},
+        {"prompt reply",
+         {Sent(1, kRequest), Read(kReply), End(1, RequestOutcome::Reply, 30)},
          "req 1 first 1 retried 0 none 0 cancelled 0 errors 0 | sent 1 accepted 1 silent 0 packet 0 header 0 "
          "length 0 data 0 | mean 30 max 30"},
         {"two replies: mean rounded, max",
@@ -183,8 +189,7 @@ struct Rig {
     Rig() { exchange.SetObserver(&observer); }
     // What arrives after each request: `answers[n-1]` for request n (chunks
     // at ms after the send); requests beyond the list are answered well.
-    void Script(QList<QList<std::pair<QByteArray, std::int64_t>>> answers)
-    {
+    void Script(QList<QList<std::pair<QByteArray, std::int64_t>>> answers) {
         port.onSend = [this, answers](int number, const QByteArray&) {
             if (number <= answers.size()) {
                 for (const auto& [bytes, at] : answers[number - 1]) port.FeedAfter(bytes, at);
@@ -199,13 +204,12 @@ struct EventCase {
     const char* name;
     QList<QList<std::pair<QByteArray, std::int64_t>>> answers;
     QStringList digests;
-    QList<std::int64_t> times;   // of every event, virtual ms
+    QList<std::int64_t> times; // of every event, virtual ms
 };
 
 class ExchangeEvents : public ::testing::TestWithParam<EventCase> {};
 
-TEST_P(ExchangeEvents, ReportWhatHappenedOnTheLine)
-{
+TEST_P(ExchangeEvents, ReportWhatHappenedOnTheLine) {
     const EventCase& c = GetParam();
     Rig rig;
     rig.Script(c.answers);
@@ -231,16 +235,15 @@ TEST_P(ExchangeEvents, ReportWhatHappenedOnTheLine)
 
 const QStringList kSilentAttempt = {"RX 0 B no reply", "RX 0 B no reply"};
 
-QStringList NeverAnswered()
-{
+QStringList NeverAnswered() {
     QStringList digests;
-    for (int attempt = 1; attempt <= 5; ++attempt) digests << QStringLiteral("TX #%1 20 B").arg(attempt) << kSilentAttempt;
+    for (int attempt = 1; attempt <= 5; ++attempt)
+        digests << QStringLiteral("TX #%1 20 B").arg(attempt) << kSilentAttempt;
     digests << "TX #6 20 B" << kSilentAttempt << kSilentAttempt << "END #6 no answer";
     return digests;
 }
 
-QList<std::int64_t> NeverAnsweredTimes()
-{
+QList<std::int64_t> NeverAnsweredTimes() {
     QList<std::int64_t> times;
     for (std::int64_t start = 0; start < 5010; start += 1002) times << start << start + 501 << start + 1002;
     times << 5010 << 5511 << 6012 << 6513 << 7014 << 7014;
@@ -250,38 +253,46 @@ QList<std::int64_t> NeverAnsweredTimes()
 const QList<std::pair<QByteArray, std::int64_t>> kNothing = {};
 
 // A silent read lasts 501 ms; a whole frame ends its read at once.
-INSTANTIATE_TEST_SUITE_P(Exchange, ExchangeEvents, ::testing::Values(
-    EventCase{"prompt_reply", {}, {"TX #1 20 B", "RX 27 B accepted", "END #1 reply"}, {0, 30, 30}},
-    EventCase{"never_answered", {kNothing, kNothing, kNothing, kNothing, kNothing, kNothing},
-              NeverAnswered(), NeverAnsweredTimes()},
-    EventCase{"third_answered", {kNothing, kNothing},
-              {"TX #1 20 B", kSilentAttempt[0], kSilentAttempt[1], "TX #2 20 B", kSilentAttempt[0], kSilentAttempt[1],
-               "TX #3 20 B", "RX 27 B accepted", "END #3 reply"},
-              {0, 501, 1002, 1002, 1503, 2004, 2004, 2034, 2034}},
-    EventCase{"short_packet_ends_the_attempt", {{{kReply.left(8), 30}}},
-              {"TX #1 20 B", "RX 8 B packet error", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
-              {0, 531, 531, 561, 561}},
-    EventCase{"bad_header_then_good_in_the_same_attempt", {{{Spoiled(kReply, 10), 30}, {kReply, 700}}},
-              {"TX #1 20 B", "RX 27 B rejected: header checksum", "RX 27 B accepted", "END #1 reply"},
-              {0, 531, 700, 700}},
-    // The whole frame among the bytes is the reply; the read ends with it.
-    EventCase{"trailing_bytes", {{{kReply + "zzz", 30}}},
-              {"TX #1 20 B", "RX 30 B accepted, 3 stray", "END #1 reply"},
-              {0, 30, 30}},
-    EventCase{"leftover_before_the_reply", {{{"zz" + kReply, 30}}},
-              {"TX #1 20 B", "RX 29 B accepted, 2 stray", "END #1 reply"},
-              {0, 30, 30}},
-    EventCase{"bad_data_checksum", {{{Spoiled(kReply, 26), 30}}},
-              {"TX #1 20 B", "RX 27 B rejected: data checksum", "RX 0 B no reply", "TX #2 20 B", "RX 27 B accepted",
-               "END #2 reply"},
-              {0, 531, 1032, 1032, 1062, 1062}}),
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, ExchangeEvents,
+    ::testing::Values(EventCase{"prompt_reply", {}, {"TX #1 20 B", "RX 27 B accepted", "END #1 reply"}, {0, 30, 30}},
+                      EventCase{"never_answered",
+                                {kNothing, kNothing, kNothing, kNothing, kNothing, kNothing},
+                                NeverAnswered(),
+                                NeverAnsweredTimes()},
+                      EventCase{"third_answered",
+                                {kNothing, kNothing},
+                                {"TX #1 20 B", kSilentAttempt[0], kSilentAttempt[1], "TX #2 20 B", kSilentAttempt[0],
+                                 kSilentAttempt[1], "TX #3 20 B", "RX 27 B accepted", "END #3 reply"},
+                                {0, 501, 1002, 1002, 1503, 2004, 2004, 2034, 2034}},
+                      EventCase{"short_packet_ends_the_attempt",
+                                {{{kReply.left(8), 30}}},
+                                {"TX #1 20 B", "RX 8 B packet error", "TX #2 20 B", "RX 27 B accepted", "END #2 reply"},
+                                {0, 531, 531, 561, 561}},
+                      EventCase{"bad_header_then_good_in_the_same_attempt",
+                                {{{Spoiled(kReply, 10), 30}, {kReply, 700}}},
+                                {"TX #1 20 B", "RX 27 B rejected: header checksum", "RX 27 B accepted", "END #1 reply"},
+                                {0, 531, 700, 700}},
+                      // The whole frame among the bytes is the reply; the read ends with it.
+                      EventCase{"trailing_bytes",
+                                {{{kReply + "zzz", 30}}},
+                                {"TX #1 20 B", "RX 30 B accepted, 3 stray", "END #1 reply"},
+                                {0, 30, 30}},
+                      EventCase{"leftover_before_the_reply",
+                                {{{"zz" + kReply, 30}}},
+                                {"TX #1 20 B", "RX 29 B accepted, 2 stray", "END #1 reply"},
+                                {0, 30, 30}},
+                      EventCase{"bad_data_checksum",
+                                {{{Spoiled(kReply, 26), 30}}},
+                                {"TX #1 20 B", "RX 27 B rejected: data checksum", "RX 0 B no reply", "TX #2 20 B",
+                                 "RX 27 B accepted", "END #2 reply"},
+                                {0, 531, 1032, 1032, 1062, 1062}}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(ExchangeEvents, CancelEndsTheRequestAtTheAttemptThatSawEscape)
-{
+TEST(ExchangeEvents, CancelEndsTheRequestAtTheAttemptThatSawEscape) {
     Rig rig;
     rig.Script({});
-    rig.host.escape = EscapeHeldDuring(rig.clock, {{30, 100000}});   // attempt 1 got its reply at 30 ms
+    rig.host.escape = EscapeHeldDuring(rig.clock, {{30, 100000}}); // attempt 1 got its reply at 30 ms
 
     EXPECT_THROW(rig.exchange.Request(kRequest), EProtocolCancel);
 
@@ -291,8 +302,7 @@ TEST(ExchangeEvents, CancelEndsTheRequestAtTheAttemptThatSawEscape)
     EXPECT_TRUE(rig.observer.events.last().bytes.isEmpty());
 }
 
-TEST(ExchangeEvents, FailuresEndTheRequestWithTheirMessage)
-{
+TEST(ExchangeEvents, FailuresEndTheRequestWithTheirMessage) {
     struct Case {
         const char* name;
         std::function<void(Rig&)> arrange;
@@ -302,12 +312,19 @@ TEST(ExchangeEvents, FailuresEndTheRequestWithTheirMessage)
     };
     const Case cases[] = {
         {"port that does not open",
-         [](Rig& r) { r.port.openFailure = "/dev/ttyS2: busy"; r.host.portNumber = 3; },
-         {"END #0 error"}, "COM-port 3 can't be opened: /dev/ttyS2: busy", 0},
+         [](Rig& r) {
+             r.port.openFailure = "/dev/ttyS2: busy";
+             r.host.portNumber = 3;
+         },
+         {"END #0 error"},
+         "COM-port 3 can't be opened: /dev/ttyS2: busy",
+         0},
         {"no speed", [](Rig& r) { r.host.baud = 0; }, {"END #0 error"}, "'0' is not a valid baud rate", 0},
-        {"device gone in attempt 2", [](Rig& r) { r.port.goneAtMs = 1500; },
+        {"device gone in attempt 2",
+         [](Rig& r) { r.port.goneAtMs = 1500; },
          {"TX #1 20 B", "RX 0 B no reply", "RX 0 B no reply", "TX #2 20 B", "END #2 error"},
-         "COM-port 1 stopped working: /dev/fake: the device has gone", 1500},
+         "COM-port 1 stopped working: /dev/fake: the device has gone",
+         1500},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -320,8 +337,7 @@ TEST(ExchangeEvents, FailuresEndTheRequestWithTheirMessage)
     }
 }
 
-TEST(ExchangeEvents, EachRequestCountsItsAttemptsAfresh)
-{
+TEST(ExchangeEvents, EachRequestCountsItsAttemptsAfresh) {
     Rig rig;
     rig.Script({kNothing});
     EXPECT_EQ(rig.exchange.Request(kRequest), kReply);
@@ -333,8 +349,7 @@ TEST(ExchangeEvents, EachRequestCountsItsAttemptsAfresh)
     EXPECT_EQ(rig.observer.events.last().durationMs, 30);
 }
 
-TEST(ExchangeEvents, DetachedObserverHearsNothingMore)
-{
+TEST(ExchangeEvents, DetachedObserverHearsNothingMore) {
     Rig rig;
     rig.Script({});
     rig.exchange.Request(kRequest);

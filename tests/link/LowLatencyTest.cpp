@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <vector>
 
-#include <sys/ioctl.h>
 #include <linux/serial.h>
+#include <sys/ioctl.h>
 
-#include "link/CPDrv.h"
 #include "PtyPair.h"
+#include "link/CPDrv.h"
 #include "support/VirtualClock.h"
 
 namespace zir {
@@ -23,17 +23,16 @@ constexpr int kOtherFlag = static_cast<int>(ASYNC_SKIP_TEST);
 // A driver's TIOCGSERIAL / TIOCSSERIAL, recording each call.
 struct ScriptedDriver {
     int flags = kOtherFlag;
-    int getError = 0;  // errno of a refused TIOCGSERIAL
-    int setError = 0;  // errno of a refused TIOCSSERIAL
+    int getError = 0; // errno of a refused TIOCGSERIAL
+    int setError = 0; // errno of a refused TIOCSSERIAL
     struct Call {
         unsigned long request;
-        int flags;  // as handed to TIOCSSERIAL; -1 for TIOCGSERIAL
+        int flags; // as handed to TIOCSSERIAL; -1 for TIOCGSERIAL
         bool operator==(const Call&) const = default;
     };
     std::vector<Call> calls;
 
-    TCPDrv::SerialInfoCall Bind()
-    {
+    TCPDrv::SerialInfoCall Bind() {
         return [this](int, unsigned long request, serial_struct* info) {
             calls.push_back({request, request == TIOCSSERIAL ? info->flags : -1});
             const int error = request == TIOCGSERIAL ? getError : setError;
@@ -53,8 +52,7 @@ struct ScriptedDriver {
 const ScriptedDriver::Call kGet{TIOCGSERIAL, -1};
 ScriptedDriver::Call Set(int flags) { return {TIOCSSERIAL, flags}; }
 
-TEST(LowLatency, AskedOnOpenGivenBackOnCloseRefusalIgnored)
-{
+TEST(LowLatency, AskedOnOpenGivenBackOnCloseRefusalIgnored) {
     struct Case {
         const char* what;
         int flags, getError, setError;
@@ -62,8 +60,13 @@ TEST(LowLatency, AskedOnOpenGivenBackOnCloseRefusalIgnored)
         int flagsWhileOpen;
     };
     const Case cases[] = {
-        {"driver grants it", kOtherFlag, 0, 0,
-         {kGet, Set(kOtherFlag | kLowLatency)}, {kGet, Set(kOtherFlag)}, kOtherFlag | kLowLatency},
+        {"driver grants it",
+         kOtherFlag,
+         0,
+         0,
+         {kGet, Set(kOtherFlag | kLowLatency)},
+         {kGet, Set(kOtherFlag)},
+         kOtherFlag | kLowLatency},
         {"driver refuses the change", kOtherFlag, 0, EPERM, {kGet, Set(kOtherFlag | kLowLatency)}, {}, kOtherFlag},
         {"driver has no such settings", kOtherFlag, ENOTTY, 0, {kGet}, {}, kOtherFlag},
         {"already low latency: left as it was", kLowLatency, 0, 0, {kGet}, {}, kLowLatency},
@@ -93,8 +96,7 @@ TEST(LowLatency, AskedOnOpenGivenBackOnCloseRefusalIgnored)
     }
 }
 
-TEST(LowLatency, PseudoTerminalRefusesAndStillOpens)
-{
+TEST(LowLatency, PseudoTerminalRefusesAndStillOpens) {
     test::PtyPair pty;
     int calls = 0;
     int refusals = 0;
@@ -104,8 +106,7 @@ TEST(LowLatency, PseudoTerminalRefusesAndStillOpens)
     port.SetSerialInfoCall([&](int fd, unsigned long request, serial_struct* info) {
         ++calls;
         const int result = ::ioctl(fd, request, info);
-        if (result != 0)
-            ++refusals;
+        if (result != 0) ++refusals;
         return result;
     });
     port.SetPortName(pty.SlavePath());

@@ -30,18 +30,15 @@ const QString kLogOutAndIn = QStringLiteral("log out and in again");
 
 class PortAccess : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!test::AsOtherUserAvailable())
-            GTEST_SKIP() << "needs root and the user nobody";
+    void SetUp() override {
+        if (!test::AsOtherUserAvailable()) GTEST_SKIP() << "needs root and the user nobody";
         ASSERT_TRUE(dir_.isValid());
         // The other user must reach the files.
         ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
     }
 
     // A device file owned by uid 1 with the given group and mode.
-    QString Device(const QString& name, gid_t gid, mode_t mode) const
-    {
+    QString Device(const QString& name, gid_t gid, mode_t mode) const {
         const QString path = dir_.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -52,8 +49,7 @@ protected:
         return path;
     }
 
-    QString GroupFile(const QString& name, const QByteArray& lines) const
-    {
+    QString GroupFile(const QString& name, const QByteArray& lines) const {
         const QString path = dir_.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -64,8 +60,7 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(PortAccess, RemedyFollowsGroupFileSessionAndMode)
-{
+TEST_F(PortAccess, RemedyFollowsGroupFileSessionAndMode) {
     const QByteArray nobody = test::OtherUserName().toLocal8Bit();
     struct Case {
         const char* what;
@@ -79,10 +74,18 @@ TEST_F(PortAccess, RemedyFollowsGroupFileSessionAndMode)
         {"not in the group", 20, 0600, "root:x:0:\ndialout:x:20:alice\n", {}, kAddYourself},
         {"listed, session older", 20, 0600, "dialout:x:20:alice," + nobody + "\n", {}, kLogOutAndIn},
         {"listed, group may use it, session older", 20, 0660, "dialout:x:20:" + nobody + "\n", {}, kLogOutAndIn},
-        {"in the session, mode keeps the group out", 20, 0600, "dialout:x:20:" + nobody + "\n", {20},
+        {"in the session, mode keeps the group out",
+         20,
+         0600,
+         "dialout:x:20:" + nobody + "\n",
+         {20},
          QStringLiteral("the group dialout may not read and write it")},
         {"in the session and the group may use it", 20, 0660, "dialout:x:20:" + nobody + "\n", {20}, QString()},
-        {"another distribution's group", 14, 0660, "uucp:x:14:\ndialout:x:20:\n", {},
+        {"another distribution's group",
+         14,
+         0660,
+         "uucp:x:14:\ndialout:x:20:\n",
+         {},
          QStringLiteral("add yourself to the group uucp (sudo usermod -aG uucp $USER) and log in again")},
         {"the superuser's group is never the remedy", 0, 0660, "root:x:0:\ndialout:x:20:\n", {}, kAddYourself},
         {"no group file", 20, 0600, QByteArray(), {}, kAddYourself},
@@ -98,15 +101,13 @@ TEST_F(PortAccess, RemedyFollowsGroupFileSessionAndMode)
     }
 }
 
-TEST_F(PortAccess, OtherFailuresThanPermissionGiveNoRemedy)
-{
+TEST_F(PortAccess, OtherFailuresThanPermissionGiveNoRemedy) {
     EXPECT_EQ(AsOtherUser({}, [&] { return PortAccessRemedy(dir_.filePath(QStringLiteral("absent"))); }), QString());
 }
 
 // The port's open error and the exchange's error box carry the same remedy
 // as the listing, worked out with the machine's own group file.
-TEST_F(PortAccess, OpenErrorCarriesTheRemedy)
-{
+TEST_F(PortAccess, OpenErrorCarriesTheRemedy) {
     const QString device = Device(QStringLiteral("ttyUSB0"), 20, 0600);
     const QString texts = AsOtherUser({}, [&] {
         test::VirtualClock clock;

@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "core/XdgFolders.h"
 #include "link/CPDrv.h"
 #include "link/PortNaming.h"
-#include "core/XdgFolders.h"
 #include "support/VirtualClock.h"
 
 namespace zir {
@@ -16,8 +16,7 @@ namespace {
 
 class PortNaming : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         saved_ = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
         QDir(dir_.path()).mkpath("zir");
@@ -29,15 +28,17 @@ protected:
     QByteArray saved_;
 };
 
-TEST_F(PortNaming, LinkInConfigFolderWinsOtherwiseTtyS)
-{
+TEST_F(PortNaming, LinkInConfigFolderWinsOtherwiseTtyS) {
     ASSERT_TRUE(QFile::link("/dev/null", Com(1)));
-    ASSERT_TRUE(QFile::link(dir_.filePath("unplugged"), Com(2)));   // dangling
-    QFile(Com(3)).open(QIODevice::WriteOnly);                          // not a link
+    ASSERT_TRUE(QFile::link(dir_.filePath("unplugged"), Com(2))); // dangling
+    QFile(Com(3)).open(QIODevice::WriteOnly);                     // not a link
 
-    struct Case { int n; QString expected; };
-    for (const Case& c : {Case{1, Com(1)}, Case{2, Com(2)}, Case{3, Com(3)},
-                          Case{4, "/dev/ttyS3"}, Case{256, "/dev/ttyS255"}}) {
+    struct Case {
+        int n;
+        QString expected;
+    };
+    for (const Case& c :
+         {Case{1, Com(1)}, Case{2, Com(2)}, Case{3, Com(3)}, Case{4, "/dev/ttyS3"}, Case{256, "/dev/ttyS255"}}) {
         EXPECT_EQ(PortDevicePath(c.n), c.expected) << c.n;
     }
     EXPECT_EQ(DescribeDevicePath(Com(2)), Com(2) + " -> " + dir_.filePath("unplugged"));
@@ -47,28 +48,27 @@ TEST_F(PortNaming, LinkInConfigFolderWinsOtherwiseTtyS)
     EXPECT_EQ(PortDevicePath(256), Com(256));
 }
 
-TEST_F(PortNaming, ComLinkNamesAndNumbers)
-{
+TEST_F(PortNaming, ComLinkNamesAndNumbers) {
     EXPECT_EQ(ComLinkPath(7), Com(7));
-    struct Case { const char* name; int n; };
-    for (const Case c : {Case{"com1", 1}, Case{"com256", 256}, Case{"com42", 42}, Case{"com0", 0},
-                         Case{"com257", 0}, Case{"com01", 0}, Case{"com", 0}, Case{"com1a", 0},
-                         Case{"com1.new-12", 0}, Case{"COM1", 0}, Case{"xcom1", 0}, Case{"zir.INI", 0},
-                         Case{"com+1", 0}, Case{"com1000", 0}}) {
+    struct Case {
+        const char* name;
+        int n;
+    };
+    for (const Case c : {Case{"com1", 1}, Case{"com256", 256}, Case{"com42", 42}, Case{"com0", 0}, Case{"com257", 0},
+                         Case{"com01", 0}, Case{"com", 0}, Case{"com1a", 0}, Case{"com1.new-12", 0}, Case{"COM1", 0},
+                         Case{"xcom1", 0}, Case{"zir.INI", 0}, Case{"com+1", 0}, Case{"com1000", 0}}) {
         EXPECT_EQ(ComLinkNumber(QString::fromLatin1(c.name)), c.n) << c.name;
     }
 }
 
-TEST_F(PortNaming, RelativeOrEmptyConfigHomeFallsBackToHome)
-{
+TEST_F(PortNaming, RelativeOrEmptyConfigHomeFallsBackToHome) {
     for (const char* value : {"", "relative/dir"}) {
         qputenv("XDG_CONFIG_HOME", value);
         EXPECT_EQ(ZirConfigDir(), QDir::homePath() + "/.config/zir") << value;
     }
 }
 
-TEST_F(PortNaming, PortNumberNamesTheDeviceWhenClosed)
-{
+TEST_F(PortNaming, PortNumberNamesTheDeviceWhenClosed) {
     ASSERT_TRUE(QFile::link("/dev/null", Com(5)));
     test::VirtualClock clock;
     TCPDrv port(clock);

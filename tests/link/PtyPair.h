@@ -17,8 +17,7 @@ namespace zir::test {
 
 class PtyPair {
 public:
-    PtyPair()
-    {
+    PtyPair() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
             throw std::runtime_error("no pseudo-terminal");
@@ -26,13 +25,12 @@ public:
         // Held open so the master does not see a hang-up while the port
         // under test is closed between commands; it never reads.
         keeper_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios tio {};
+        termios tio{};
         ::tcgetattr(keeper_, &tio);
         ::cfmakeraw(&tio);
         ::tcsetattr(keeper_, TCSANOW, &tio);
     }
-    ~PtyPair()
-    {
+    ~PtyPair() {
         CloseMaster();
         if (keeper_ >= 0) ::close(keeper_);
     }
@@ -45,8 +43,7 @@ public:
     // Writes to the slave side and returns once the bytes can be read there
     // (the kernel hands them over asynchronously), so a read on a virtual
     // clock finds them without waiting.
-    void Write(const QByteArray& bytes) const
-    {
+    void Write(const QByteArray& bytes) const {
         const int before = Waiting();
         qsizetype done = 0;
         while (done < bytes.size()) {
@@ -58,19 +55,17 @@ public:
     }
 
     // Bytes waiting to be read on the slave side.
-    int Waiting() const
-    {
+    int Waiting() const {
         int count = 0;
         ::ioctl(keeper_, FIONREAD, &count);
         return count;
     }
 
     // Everything that arrives until `quietMs` pass without a byte.
-    QByteArray ReadUntilQuiet(int quietMs) const
-    {
+    QByteArray ReadUntilQuiet(int quietMs) const {
         QByteArray got;
         for (;;) {
-            pollfd pfd {master_, POLLIN, 0};
+            pollfd pfd{master_, POLLIN, 0};
             if (::poll(&pfd, 1, quietMs) <= 0 || !(pfd.revents & POLLIN)) return got;
             char buf[512];
             const ssize_t n = ::read(master_, buf, sizeof buf);
@@ -79,8 +74,7 @@ public:
         }
     }
 
-    void CloseMaster()
-    {
+    void CloseMaster() {
         if (master_ >= 0) ::close(master_);
         master_ = -1;
     }

@@ -17,8 +17,7 @@ struct ChecksumCase {
     std::uint32_t expected;
 };
 
-TEST(FrameChecksum, KnownAnswers)
-{
+TEST(FrameChecksum, KnownAnswers) {
     const ChecksumCase cases[] = {
         {"empty", QByteArray(), 0},
         {"one byte", Hex("7f"), 0x7F},
@@ -29,18 +28,15 @@ TEST(FrameChecksum, KnownAnswers)
         {"fifteen 0xFF", QByteArray(15, '\xff'), 0xBDEF45E8},
         {"clock request header", Hex("ffffff01010106020200"), 0x8074464F},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FrameChecksum(c.data), c.expected) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(FrameChecksum(c.data), c.expected) << c.name;
 }
 
-TEST(ChecksumBytes, LeastSignificantFirst)
-{
+TEST(ChecksumBytes, LeastSignificantFirst) {
     EXPECT_EQ(ChecksumBytes(QByteArray("abc")), Hex("436e0000"));
     EXPECT_EQ(ChecksumBytes(QByteArray()), Hex("00000000"));
 }
 
-TEST(ParseBusAddress, AcceptedTexts)
-{
+TEST(ParseBusAddress, AcceptedTexts) {
     struct Case {
         QString text;
         BusAddress expected;
@@ -48,26 +44,45 @@ TEST(ParseBusAddress, AcceptedTexts)
     const Case cases[] = {
         {"255.255.255", {0xFF, 0xFF, 0xFF}},
         {"  1.2.3\t ", {1, 2, 3}},
-        {QString::fromUtf8("\x01" "1.2.3\n"), {1, 2, 3}},
+        {QString::fromUtf8("\x01"
+                           "1.2.3\n"),
+         {1, 2, 3}},
         {"0.0.0", {0, 0, 0}},
         {"$FF.$a.$0", {0xFF, 0x0A, 0}},
         {"+1. 2.  3", {1, 2, 3}},
         {"001.002.003", {1, 2, 3}},
         {"-0.0.0", {0, 0, 0}},
-        {" 255.255.255", {0xFF, 0xFF, 0xFF}},      // read whole, not cut to 11 characters
+        {" 255.255.255", {0xFF, 0xFF, 0xFF}}, // read whole, not cut to 11 characters
         {"001.002.0003", {1, 2, 3}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseBusAddress(c.text), c.expected) << c.text.toStdString();
+    for (const auto& c : cases) EXPECT_EQ(ParseBusAddress(c.text), c.expected) << c.text.toStdString();
 }
 
-TEST(ParseBusAddress, MalformedTextsAreRefused)
-{
+TEST(ParseBusAddress, MalformedTextsAreRefused) {
     const char* cases[] = {
-        "", "   ", "1.2", "1.2.", "1..3", ".2.3", "1.2.3.4", "a.b.c",
-        "1 .2.3", "1.2 .3", "1.2.3x", "1.2.0x3", "$.1.1", "1.2.$", "1.2.--3", "1.2.+", "1.2.3,",
+        "",
+        "   ",
+        "1.2",
+        "1.2.",
+        "1..3",
+        ".2.3",
+        "1.2.3.4",
+        "a.b.c",
+        "1 .2.3",
+        "1.2 .3",
+        "1.2.3x",
+        "1.2.0x3",
+        "$.1.1",
+        "1.2.$",
+        "1.2.--3",
+        "1.2.+",
+        "1.2.3,",
         // Parts outside 0..255 name another instrument: refused, not wrapped.
-        "1.2.300", "1.2.-1", "256.0.0", "0.$100.0", "1.2.99999999999999999999",
+        "1.2.300",
+        "1.2.-1",
+        "256.0.0",
+        "0.$100.0",
+        "1.2.99999999999999999999",
     };
     for (const char* text : cases) {
         try {
@@ -79,14 +94,13 @@ TEST(ParseBusAddress, MalformedTextsAreRefused)
     }
 }
 
-TEST(BuildFrame, ClockRequestToBroadcastAddress)
-{
+TEST(BuildFrame, ClockRequestToBroadcastAddress) {
     EXPECT_EQ(BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT"),
-              Hex("ffffff010101060202004f46748058545458" "0000"));
+              Hex("ffffff010101060202004f46748058545458"
+                  "0000"));
 }
 
-TEST(BuildFrame, BinaryDataAndEmptyData)
-{
+TEST(BuildFrame, BinaryDataAndEmptyData) {
     const QByteArray data = Hex("000102030405060708");
     EXPECT_EQ(BuildFrame("1.1.1", "1.2.3", kKindRead, 0, data),
               Hex("0101010102030600090000459810000102030405060708c8b78d00"));
@@ -96,35 +110,28 @@ TEST(BuildFrame, BinaryDataAndEmptyData)
     EXPECT_EQ(ValidateFrame(empty), FrameVerdict::Accepted);
 }
 
-TEST(BuildFrame, MalformedAddressBuildsNothing)
-{
+TEST(BuildFrame, MalformedAddressBuildsNothing) {
     EXPECT_THROW(BuildFrame("1.2.300", kHostAddress, kKindWrite, kControlRequest, "T1"), EFormatError);
     EXPECT_THROW(BuildFrame("1.2.3", "1.1", kKindRead, kControlRequest, "XT"), EFormatError);
-    EXPECT_THROW(BuildFrame("1.2.3", kHostAddress, kKindRead, kControlRequest, QByteArray(65536, 'x')),
-                 EZirError);
+    EXPECT_THROW(BuildFrame("1.2.3", kHostAddress, kKindRead, kControlRequest, QByteArray(65536, 'x')), EZirError);
 }
 
-TEST(AcknowledgementFrame, FromDeviceToHost)
-{
-    EXPECT_EQ(AcknowledgementFrame("255.255.255"), Hex("010101ffffff01000000" "005c1013"));
+TEST(AcknowledgementFrame, FromDeviceToHost) {
+    EXPECT_EQ(AcknowledgementFrame("255.255.255"), Hex("010101ffffff01000000"
+                                                       "005c1013"));
     EXPECT_EQ(ValidateFrame(AcknowledgementFrame("7.8.9")), FrameVerdict::Accepted);
     EXPECT_THROW(AcknowledgementFrame("7.8"), EFormatError);
 }
 
 // A valid 27-byte frame (data length 9), as the clock reply has.
-QByteArray Reply27()
-{
-    return BuildFrame("1.1.1", "255.255.255", 6, 0, Hex("585400112233445566"));
-}
+QByteArray Reply27() { return BuildFrame("1.1.1", "255.255.255", 6, 0, Hex("585400112233445566")); }
 
-QByteArray Flipped(QByteArray bytes, int index)
-{
+QByteArray Flipped(QByteArray bytes, int index) {
     bytes[index] = static_cast<char>(bytes[index] ^ 0x01);
     return bytes;
 }
 
-TEST(ValidateFrame, Verdicts)
-{
+TEST(ValidateFrame, Verdicts) {
     const QByteArray ack = AcknowledgementFrame("255.255.255");
     const QByteArray reply = Reply27();
     ASSERT_EQ(reply.size(), 27);
@@ -161,8 +168,7 @@ TEST(ValidateFrame, Verdicts)
     }
 }
 
-TEST(ValidateFrame, EveryChecksumByteMatters)
-{
+TEST(ValidateFrame, EveryChecksumByteMatters) {
     const QByteArray reply = Reply27();
     for (int index : {10, 11, 12, 13, 23, 24, 25, 26}) {
         const FrameCheck check = CheckFrame(Flipped(reply, index));
@@ -171,8 +177,7 @@ TEST(ValidateFrame, EveryChecksumByteMatters)
     }
 }
 
-TEST(FindWholeFrame, TheFrameAmongStrayBytes)
-{
+TEST(FindWholeFrame, TheFrameAmongStrayBytes) {
     const QByteArray reply = Reply27();
     const QByteArray ack = AcknowledgementFrame("255.255.255");
     const QByteArray stray = Hex("0055aa");

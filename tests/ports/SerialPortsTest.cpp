@@ -34,8 +34,7 @@ struct Expected {
     bool present;
 };
 
-void ExpectListing(const std::vector<SerialPortEntry>& listed, const std::vector<Expected>& expected)
-{
+void ExpectListing(const std::vector<SerialPortEntry>& listed, const std::vector<Expected>& expected) {
     ASSERT_EQ(listed.size(), expected.size());
     for (std::size_t i = 0; i < listed.size(); ++i) {
         const SerialPortEntry& got = listed[i];
@@ -54,21 +53,36 @@ void ExpectListing(const std::vector<SerialPortEntry>& listed, const std::vector
 
 class SerialPorts : public ::testing::Test {
 protected:
-    SerialPorts()
-    {
+    SerialPorts() {
         ftdi_.tty = QStringLiteral("ttyUSB0");
-        ch340_ = Usb{QStringLiteral("ttyUSB1"), QStringLiteral("1-2"), QStringLiteral("1a86"),
-                     QStringLiteral("USB Serial"), QString(), QStringLiteral("1a86"), QStringLiteral("7523"), {}};
+        ch340_ = Usb{QStringLiteral("ttyUSB1"),
+                     QStringLiteral("1-2"),
+                     QStringLiteral("1a86"),
+                     QStringLiteral("USB Serial"),
+                     QString(),
+                     QStringLiteral("1a86"),
+                     QStringLiteral("7523"),
+                     {}};
         // A hub port of two digits: ttyUSB10 sorts after ttyUSB1.
-        tenth_ = Usb{QStringLiteral("ttyUSB10"), QStringLiteral("1-4.2"), QStringLiteral("Prolific Technology Inc."),
-                     QStringLiteral("USB-Serial Controller"), QStringLiteral("P10"), QStringLiteral("067b"),
-                     QStringLiteral("2303"), {}};
-        acm_ = Usb{QStringLiteral("ttyACM0"), QStringLiteral("1-3"), QStringLiteral("Arduino (www.arduino.cc)"),
-                   QStringLiteral("Uno"), QStringLiteral("8573"), QStringLiteral("2341"), QStringLiteral("0043"), {}};
-        for (const Usb& usb : {ftdi_, ch340_, tenth_, acm_})
-            tree_.AddUsb(usb);
+        tenth_ = Usb{QStringLiteral("ttyUSB10"),
+                     QStringLiteral("1-4.2"),
+                     QStringLiteral("Prolific Technology Inc."),
+                     QStringLiteral("USB-Serial Controller"),
+                     QStringLiteral("P10"),
+                     QStringLiteral("067b"),
+                     QStringLiteral("2303"),
+                     {}};
+        acm_ = Usb{QStringLiteral("ttyACM0"),
+                   QStringLiteral("1-3"),
+                   QStringLiteral("Arduino (www.arduino.cc)"),
+                   QStringLiteral("Uno"),
+                   QStringLiteral("8573"),
+                   QStringLiteral("2341"),
+                   QStringLiteral("0043"),
+                   {}};
+        for (const Usb& usb : {ftdi_, ch340_, tenth_, acm_}) tree_.AddUsb(usb);
         tree_.AddBuiltIn(QStringLiteral("ttyS0"), 4);
-        tree_.AddBuiltIn(QStringLiteral("ttyS1"), 0);  // placeholder without a UART
+        tree_.AddBuiltIn(QStringLiteral("ttyS1"), 0); // placeholder without a UART
         tree_.AddBuiltIn(QStringLiteral("ttyS2"), 4, QStringLiteral("0x3E8"), QStringLiteral("5"));
     }
 
@@ -76,8 +90,7 @@ protected:
     Usb ftdi_, ch340_, tenth_, acm_;
 };
 
-TEST_F(SerialPorts, ListsAdaptersUartsAndLinks)
-{
+TEST_F(SerialPorts, ListsAdaptersUartsAndLinks) {
     const QString ftdiId = FakeDeviceTree::ByIdPath(ftdi_);
     const QString gone = QStringLiteral("/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0");
     tree_.ComLink(1, ftdiId);
@@ -93,23 +106,45 @@ TEST_F(SerialPorts, ListsAdaptersUartsAndLinks)
     QFile(tree_.ConfigDir() + QStringLiteral("/zir.INI")).open(QIODevice::WriteOnly);
 
     using K = PortKind;
-    ExpectListing(ListSerialPorts(tree_.Tree()), {
-        {K::UsbAdapter, "/dev/ttyACM0", FakeDeviceTree::ByIdPath(acm_),
-         "Arduino (www.arduino.cc) Uno, serial 8573, USB 2341:0043", {}, 0, true},
-        {K::BuiltIn, "/dev/ttyS0", "", "built-in UART 16550A, I/O 0x3F8, IRQ 4", {}, 0, true},
-        {K::BuiltIn, "/dev/ttyS2", "", "built-in UART 16550A, I/O 0x3E8, IRQ 5", {}, 3, true},
-        {K::UsbAdapter, "/dev/ttyUSB0", ftdiId, "FTDI FT232R USB UART, serial A1B2C3, USB 0403:6001", {1, 7}, 0, true},
-        {K::UsbAdapter, "/dev/ttyUSB1", FakeDeviceTree::ByIdPath(ch340_), "1a86 USB Serial, USB 1a86:7523", {2}, 0, true},
-        {K::UsbAdapter, "/dev/ttyUSB10", FakeDeviceTree::ByIdPath(tenth_),
-         "Prolific Technology Inc. USB-Serial Controller, serial P10, USB 067b:2303", {}, 0, true},
-        {K::LinkOnly, gone, gone, "", {5}, 0, false},
-        {K::LinkOnly, "/dev/pts/77", "", "pseudo-terminal", {6, 8}, 0, false},
-        {K::LinkOnly, tree_.ConfigDir() + "/com9", "", "", {9}, 0, true},
-    });
+    ExpectListing(ListSerialPorts(tree_.Tree()),
+                  {
+                      {K::UsbAdapter,
+                       "/dev/ttyACM0",
+                       FakeDeviceTree::ByIdPath(acm_),
+                       "Arduino (www.arduino.cc) Uno, serial 8573, USB 2341:0043",
+                       {},
+                       0,
+                       true},
+                      {K::BuiltIn, "/dev/ttyS0", "", "built-in UART 16550A, I/O 0x3F8, IRQ 4", {}, 0, true},
+                      {K::BuiltIn, "/dev/ttyS2", "", "built-in UART 16550A, I/O 0x3E8, IRQ 5", {}, 3, true},
+                      {K::UsbAdapter,
+                       "/dev/ttyUSB0",
+                       ftdiId,
+                       "FTDI FT232R USB UART, serial A1B2C3, USB 0403:6001",
+                       {1, 7},
+                       0,
+                       true},
+                      {K::UsbAdapter,
+                       "/dev/ttyUSB1",
+                       FakeDeviceTree::ByIdPath(ch340_),
+                       "1a86 USB Serial, USB 1a86:7523",
+                       {2},
+                       0,
+                       true},
+                      {K::UsbAdapter,
+                       "/dev/ttyUSB10",
+                       FakeDeviceTree::ByIdPath(tenth_),
+                       "Prolific Technology Inc. USB-Serial Controller, serial P10, USB 067b:2303",
+                       {},
+                       0,
+                       true},
+                      {K::LinkOnly, gone, gone, "", {5}, 0, false},
+                      {K::LinkOnly, "/dev/pts/77", "", "pseudo-terminal", {6, 8}, 0, false},
+                      {K::LinkOnly, tree_.ConfigDir() + "/com9", "", "", {9}, 0, true},
+                  });
 }
 
-TEST_F(SerialPorts, UnpluggedAdapterStaysListedByItsLink)
-{
+TEST_F(SerialPorts, UnpluggedAdapterStaysListedByItsLink) {
     const QString ftdiId = FakeDeviceTree::ByIdPath(ftdi_);
     tree_.ComLink(1, ftdiId);
     tree_.ComLink(3, QStringLiteral("/dev/ttyUSB1"));
@@ -138,8 +173,7 @@ TEST_F(SerialPorts, UnpluggedAdapterStaysListedByItsLink)
     EXPECT_EQ(listed[5].device, "/dev/ttyUSB1") << "a link to the tty name waits for that name";
 }
 
-TEST_F(SerialPorts, DefaultComFollowsTheFallbackRule)
-{
+TEST_F(SerialPorts, DefaultComFollowsTheFallbackRule) {
     // ttyS2 is COM3 while no com3 is there; a link com3 to it is the same
     // number by link, a link com3 elsewhere takes the number away.
     EXPECT_EQ(ListSerialPorts(tree_.Tree())[2].ComNumber(), 3);
@@ -152,11 +186,10 @@ TEST_F(SerialPorts, DefaultComFollowsTheFallbackRule)
     EXPECT_EQ(s2.ComNumber(), 0);
 }
 
-TEST_F(SerialPorts, AssignReplaceAndRemoveLinks)
-{
+TEST_F(SerialPorts, AssignReplaceAndRemoveLinks) {
     const QString id = FakeDeviceTree::ByIdPath(ftdi_);
     QDir(tree_.ConfigDir()).removeRecursively();
-    AssignComLink(4, id);  // the folder is made
+    AssignComLink(4, id); // the folder is made
     EXPECT_EQ(QFile::symLinkTarget(ComLinkPath(4)), id);
     EXPECT_EQ(ListSerialPorts(tree_.Tree())[3].comLinks, QList<int>{4});
 
@@ -166,7 +199,8 @@ TEST_F(SerialPorts, AssignReplaceAndRemoveLinks)
     EXPECT_TRUE(replaced.isLink);
     EXPECT_EQ(replaced.target, "/dev/ttyUSB1");
     EXPECT_EQ(QDir(tree_.ConfigDir()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-              QStringList{"com4"}) << "no temporary name is left behind";
+              QStringList{"com4"})
+        << "no temporary name is left behind";
     EXPECT_EQ(ListSerialPorts(tree_.Tree())[4].comLinks, QList<int>{4});
 
     RemoveComLink(4);
@@ -185,10 +219,8 @@ TEST_F(SerialPorts, AssignReplaceAndRemoveLinks)
     EXPECT_EQ(plain.readAll(), "keep");
 }
 
-TEST_F(SerialPorts, DeviceAnotherUserMayNotOpenIsMarked)
-{
-    if (!test::AsOtherUserAvailable())
-        GTEST_SKIP() << "needs root and the user nobody";
+TEST_F(SerialPorts, DeviceAnotherUserMayNotOpenIsMarked) {
+    if (!test::AsOtherUserAvailable()) GTEST_SKIP() << "needs root and the user nobody";
     ASSERT_EQ(::chmod(QFile::encodeName(tree_.Root()).constData(), 0755), 0);
     const QByteArray node = QFile::encodeName(tree_.At(QStringLiteral("/dev/ttyUSB0")));
     ASSERT_EQ(::chown(node.constData(), 1, 20), 0);

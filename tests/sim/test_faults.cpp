@@ -25,8 +25,8 @@ struct SpoilCase {
     FaultKind kind;
     QByteArray request;
     std::uint8_t requestKind;
-    int length;              // -1: nothing is sent
-    FrameVerdict verdict;    // of what is sent
+    int length;           // -1: nothing is sent
+    FrameVerdict verdict; // of what is sent
 };
 
 TEST(Faults, EachKindSpoilsTheReplyAsNamed) {
@@ -50,7 +50,8 @@ TEST(Faults, EachKindSpoilsTheReplyAsNamed) {
         plan.kind = c.kind;
         FaultInjector faults(plan);
         const Outcome out = faults.Apply(answer, instrument);
-        const QString what = QStringLiteral("fault %1 on %2").arg(int(c.kind)).arg(QString::fromLatin1(c.request.toHex()));
+        const QString what =
+            QStringLiteral("fault %1 on %2").arg(int(c.kind)).arg(QString::fromLatin1(c.request.toHex()));
         if (c.length < 0) {
             EXPECT_FALSE(out.bytes) << what.toStdString();
             continue;

@@ -23,7 +23,8 @@ Instrument MakeInstrument() {
     return Instrument(state, [] { return QDateTime(QDate(2030, 1, 1), QTime(0, 0)); });
 }
 
-QByteArray Request(const QByteArray& data, std::uint8_t kind = kKindRead, const QString& to = QStringLiteral("255.255.255")) {
+QByteArray Request(const QByteArray& data, std::uint8_t kind = kKindRead,
+                   const QString& to = QStringLiteral("255.255.255")) {
     return BuildFrame(to, kHostAddress, kind, kControlRequest, data);
 }
 
@@ -31,8 +32,7 @@ QByteArray DataOf(const QByteArray& frame) { return frame.mid(kFrameHeaderSize, 
 
 QByteArray Bytes(std::initializer_list<int> values) {
     QByteArray b;
-    for (int v : values)
-        b.append(static_cast<char>(v));
+    for (int v : values) b.append(static_cast<char>(v));
     return b;
 }
 
@@ -45,7 +45,7 @@ struct ReadCase {
     const char* name;
     QByteArray request;
     int replyLength;
-    int at;  // data offset of the expected bytes
+    int at; // data offset of the expected bytes
     QByteArray expected;
 };
 
@@ -59,7 +59,7 @@ TEST_P(ReadReplies, HaveTheLayoutTheToolDecodes) {
     const QByteArray& reply = *answer.reply;
     EXPECT_EQ(reply.size(), c.replyLength);
     EXPECT_EQ(ValidateFrame(reply), FrameVerdict::Accepted);
-    EXPECT_EQ(reply.left(6), Bytes({1, 1, 1, 0xFF, 0xFF, 0xFF}));  // to the tool, from the instrument
+    EXPECT_EQ(reply.left(6), Bytes({1, 1, 1, 0xFF, 0xFF, 0xFF})); // to the tool, from the instrument
     EXPECT_EQ(DataOf(reply).mid(c.at, c.expected.size()).toHex(' '), c.expected.toHex(' '));
 }
 
@@ -74,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"HeaderOfCurrentBankIsToday", "CV", 24, 0, Bytes({'C', 'V', 0, 0x25, 0x12, 0x07})},
         ReadCase{"HeaderOfOldestActiveBank", "AV", 24, 3, Bytes({0x23, 0x12, 0x07})},
         ReadCase{"HeaderOfErasedBankHasNoDate", "NV", 24, 3, Bytes({0, 0, 0})},
-        ReadCase{"RecordEchoesIndex", "B0075", 30, 0, QByteArray("B0075\0", 6) + ReadingBytes(ArchiveRecord(1, DayBefore(1), 75))},
+        ReadCase{"RecordEchoesIndex", "B0075", 30, 0,
+                 QByteArray("B0075\0", 6) + ReadingBytes(ArchiveRecord(1, DayBefore(1), 75))},
         ReadCase{"LastMinuteOfDay", "A1439", 30, 6, ReadingBytes(ArchiveRecord(1, DayBefore(2), 1439))},
         ReadCase{"RecordOfErasedBankIsEmpty", "D0000", 30, 6, Bytes({255, 0, 0, 255, 0, 0})}),
     [](const auto& test) { return std::string(test.param.name); });
@@ -92,7 +93,7 @@ TEST(Instrument, MinutesOfTheBankInUseAfterTheClockAreNotMeasuredYet) {
     } cases[] = {
         {"C0000", ReadingBytes(ArchiveRecord(seed, DayBefore(0), 0))},
         {"C0869", ReadingBytes(ArchiveRecord(seed, DayBefore(0), 869))},
-        {"C0870", ReadingBytes(measured)},  // the clock's own minute
+        {"C0870", ReadingBytes(measured)}, // the clock's own minute
         {"C0871", unwritten},
         {"C1439", unwritten},
         {"B1439", ReadingBytes(ArchiveRecord(seed, DayBefore(1), 1439))},
@@ -122,10 +123,10 @@ TEST(Instrument, ARunningClockFillsTheMinutesAsItPassesThem) {
         return reply ? DataOf(*reply).mid(6) : QByteArray();
     };
     EXPECT_EQ(record("E0600"), Bytes({255, 0, 0, 255, 0, 0}));
-    now = now.addSecs(20);  // 10:00:00
+    now = now.addSecs(20); // 10:00:00
     EXPECT_EQ(record("E0600"), ReadingBytes(ArchiveRecord(1, today, 600)));
     EXPECT_EQ(record("E0601"), Bytes({255, 0, 0, 255, 0, 0}));
-    now = QDateTime(QDate(2024, 5, 18), QTime(0, 0, 5));  // the next day moves on to bank F
+    now = QDateTime(QDate(2024, 5, 18), QTime(0, 0, 5)); // the next day moves on to bank F
     EXPECT_EQ(record("E0601"), ReadingBytes(ArchiveRecord(1, today, 601))) << "yesterday is whole";
     EXPECT_EQ(record("F0001"), Bytes({255, 0, 0, 255, 0, 0}));
     EXPECT_EQ(record("F0000"), ReadingBytes(ArchiveRecord(1, today + 1, 0)));
@@ -167,7 +168,8 @@ TEST(Instrument, WritesAreAcknowledgedAndChangeTheState) {
     EXPECT_EQ(DataOf(*dimension).mid(4), unit);
     EXPECT_EQ(instrument.State().banks[1].dimensions[1], DefaultDimension(1, 1)) << "older banks keep their text";
 
-    EXPECT_EQ(instrument.Handle(Request(Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}), kKindWrite)).reply, ack);
+    EXPECT_EQ(instrument.Handle(Request(Bytes({'T', '1', 0, 0x64, 0x00, 0x64, 0xEC, 0x64, 0x0C}), kKindWrite)).reply,
+              ack);
     EXPECT_EQ(instrument.State().coefficients[0].k, 0x0064);
     EXPECT_EQ(instrument.State().coefficients[0].m, 0xEC64);
     EXPECT_EQ(instrument.State().coefficients[0].threshold, 0x0C64);
@@ -218,13 +220,13 @@ namespace {
 
 TEST(Instrument, EachNewDayMovesOnToTheNextBank) {
     QDateTime now(QDate(2024, 3, 1), QTime(23, 59));
-    InstrumentState state = DefaultState(now.date(), 13, 3);  // banks 11, 12, 13 active
+    InstrumentState state = DefaultState(now.date(), 13, 3); // banks 11, 12, 13 active
     state.banks[13].dimensions[0] = QByteArray("\x08P\x0B     ", 8);
     Instrument instrument(state, [&now] { return now; });
 
     const struct {
         QDateTime at;
-        int bank;  // in use afterwards
+        int bank; // in use afterwards
         QByteArray header;
     } steps[] = {
         {QDateTime(QDate(2024, 3, 1), QTime(23, 59)), 13, Bytes({0x01, 0x03, 0x24})},

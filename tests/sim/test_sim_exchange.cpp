@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-#include "support/SimLink.h"
 #include "link/ZebusModTransport.h"
+#include "support/SimLink.h"
 
 using namespace zir;
 
@@ -17,7 +17,8 @@ protected:
 
     QByteArray Ask(SimProcess& sim, const QByteArray& data, std::uint8_t kind = kKindRead) {
         link_.Connect(sim);
-        return link_.exchange.Request(BuildFrame(QStringLiteral("255.255.255"), kHostAddress, kind, kControlRequest, data));
+        return link_.exchange.Request(
+            BuildFrame(QStringLiteral("255.255.255"), kHostAddress, kind, kControlRequest, data));
     }
 
     test::SimLink link_;
@@ -46,12 +47,14 @@ TEST_F(ExchangeWithSim, EveryCommandGetsItsReplyLengthInOneFrame) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400))
             << "a whole frame ends the read: " << c.data.toHex().constData();
     }
-    EXPECT_EQ(Ask(sim, QByteArray("R1\0A       ", 11), kKindWrite), AcknowledgementFrame(QStringLiteral("255.255.255")));
+    EXPECT_EQ(Ask(sim, QByteArray("R1\0A       ", 11), kKindWrite),
+              AcknowledgementFrame(QStringLiteral("255.255.255")));
     EXPECT_EQ(sim.ReceivedFrames().size(), 9) << "one frame a command";
 }
 
 TEST_F(ExchangeWithSim, ShortPacketIsAbsorbedAndTheFrameSentAgain) {
-    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("short"), QStringLiteral("--fault-count"), QStringLiteral("1")});
+    SimProcess sim(
+        {QStringLiteral("--fault"), QStringLiteral("short"), QStringLiteral("--fault-count"), QStringLiteral("1")});
     EXPECT_EQ(Ask(sim, "AV").size(), 24);
     EXPECT_EQ(sim.ReceivedFrames().size(), 2);
 }

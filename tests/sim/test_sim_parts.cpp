@@ -30,8 +30,7 @@ QByteArray Request(const QByteArray& data) {
 
 std::vector<std::pair<LinePiece::Kind, QByteArray>> Drain(FrameSplitter& splitter) {
     std::vector<std::pair<LinePiece::Kind, QByteArray>> pieces;
-    while (auto p = splitter.Next())
-        pieces.emplace_back(p->kind, p->bytes);
+    while (auto p = splitter.Next()) pieces.emplace_back(p->kind, p->bytes);
     return pieces;
 }
 
@@ -72,8 +71,7 @@ TEST(FrameSplitter, CutsFramesByTheirLengthAndSkipsJunk) {
     splitter.Feed(falseHeader + xt, t0);
     EXPECT_FALSE(splitter.Next()) << "waits while the long frame may still be arriving";
     std::vector<std::pair<K, QByteArray>> stale;
-    while (auto p = splitter.DropStale(t0 + 1000ms, 1000ms))
-        stale.emplace_back(p->kind, p->bytes);
+    while (auto p = splitter.DropStale(t0 + 1000ms, 1000ms)) stale.emplace_back(p->kind, p->bytes);
     EXPECT_EQ(stale, (std::vector<std::pair<K, QByteArray>>{{K::Junk, falseHeader}, {K::Frame, xt}}));
     EXPECT_TRUE(splitter.Empty());
 }
@@ -81,7 +79,7 @@ TEST(FrameSplitter, CutsFramesByTheirLengthAndSkipsJunk) {
 // Days of seed 7 from 1 May 2024 on, decoded to numbers.
 struct SimDay {
     std::int64_t day = 0;
-    std::vector<Measurement> records;  // 1440
+    std::vector<Measurement> records; // 1440
 };
 
 double ValueOf(const ChannelReading& r) { return StrToFloat(ValueCodeToText(r.valueCode)); }
@@ -101,7 +99,8 @@ std::vector<SimDay> Days(std::uint32_t seed, int count) {
     const std::int64_t first = QDate(2024, 5, 1).toJulianDay();
     for (int d = 0; d < count; ++d) {
         SimDay day{first + d, {}};
-        for (int minute = 0; minute < kMinutesPerDay; ++minute) day.records.push_back(ArchiveRecord(seed, day.day, minute));
+        for (int minute = 0; minute < kMinutesPerDay; ++minute)
+            day.records.push_back(ArchiveRecord(seed, day.day, minute));
         days.push_back(day);
     }
     return days;
@@ -140,7 +139,7 @@ TEST(Measurements, RecordsAreWellFormedRepeatableAndSeeded) {
 TEST(Measurements, BackgroundIsSteadyFromDayToDay) {
     const struct {
         int channel;
-        double low, high;  // the plausible band of a day's quiet level
+        double low, high; // the plausible band of a day's quiet level
     } channels[] = {{0, 0.06, 0.24}, {1, 9.0, 36.0}};
     const std::vector<SimDay> days = Days(7, 30);
     for (const auto& c : channels) {
@@ -259,10 +258,10 @@ TEST(InstrumentState, ActiveBanksEndTodayAtTheCurrentBankAndWrap) {
     const struct {
         int bank;
         QDate date;
-    } expected[] = {{1, QDate(2024, 3, 1)}, {0, QDate(2024, 2, 29)}, {13, QDate(2024, 2, 28)}, {12, QDate(2024, 2, 27)}};
+    } expected[] = {
+        {1, QDate(2024, 3, 1)}, {0, QDate(2024, 2, 29)}, {13, QDate(2024, 2, 28)}, {12, QDate(2024, 2, 27)}};
     int active = 0;
-    for (const Bank& b : s.banks)
-        active += b.active;
+    for (const Bank& b : s.banks) active += b.active;
     EXPECT_EQ(active, 4);
     for (const auto& e : expected) {
         EXPECT_TRUE(s.banks[static_cast<std::size_t>(e.bank)].active) << e.bank;
@@ -277,7 +276,10 @@ TEST(InstrumentState, SurvivesTheStateFile) {
     s.address = {10, 20, 30};
     s.clock.fixedMoment = QDateTime(QDate(2007, 12, 25), QTime(14, 30));
     s.banks[9].headerBytes = QByteArray("\x31\x04\x24", 3);
-    s.banks[5].dimensions[1] = QByteArray("\x09\x0A\xFF\x00" "abcd", 8);
+    s.banks[5].dimensions[1] = QByteArray(
+        "\x09\x0A\xFF\x00"
+        "abcd",
+        8);
     s.coefficients[1] = {0x1234, 0xFDF4, 0x0464};
     s.service = {65535, 7, 4, 6};
     s.seed = 99;
@@ -316,14 +318,24 @@ TEST(InstrumentState, RefusesBrokenStateNamingTheField) {
     EXPECT_EQ(partial.service.serialNumber, base.service.serialNumber) << "missing fields keep their value";
 }
 
-ParsedCommandLine Parse(const QStringList& args) { return ParseCommandLine(QStringList{QStringLiteral("zir-sim")} + args); }
+ParsedCommandLine Parse(const QStringList& args) {
+    return ParseCommandLine(QStringList{QStringLiteral("zir-sim")} + args);
+}
 
 TEST(CommandLine, RefusesBadValues) {
     const QStringList bad[] = {
-        {"--fault", "noisy"},          {"--fault-command", "XT,ZZ"}, {"--answer-from", "0"},
-        {"--current-bank", "14"},      {"--active-banks", "15"},     {"--clock", "yesterday"},
-        {"--clock-bytes", "30 14 25"}, {"--xw-bytes", "zz"},         {"--address", "1.2"},
-        {"--pty", "--device", "/dev/null"}, {"--baud", "fast"},      {"stray"},
+        {"--fault", "noisy"},
+        {"--fault-command", "XT,ZZ"},
+        {"--answer-from", "0"},
+        {"--current-bank", "14"},
+        {"--active-banks", "15"},
+        {"--clock", "yesterday"},
+        {"--clock-bytes", "30 14 25"},
+        {"--xw-bytes", "zz"},
+        {"--address", "1.2"},
+        {"--pty", "--device", "/dev/null"},
+        {"--baud", "fast"},
+        {"stray"},
         {"--speed-check", "--baud", "14400"},
     };
     for (const QStringList& args : bad) {
@@ -334,7 +346,8 @@ TEST(CommandLine, RefusesBadValues) {
     const ParsedCommandLine help = Parse({QStringLiteral("--help")});
     EXPECT_FALSE(help.options);
     EXPECT_TRUE(help.error.isEmpty());
-    for (const char* option : {"--fault-command", "--answer-from", "--clock-bytes", "--xw-bytes", "--save-state", "--link", "--speed-check"})
+    for (const char* option :
+         {"--fault-command", "--answer-from", "--clock-bytes", "--xw-bytes", "--save-state", "--link", "--speed-check"})
         EXPECT_TRUE(help.helpText.contains(QLatin1String(option))) << option;
 }
 
@@ -370,9 +383,10 @@ TEST(Pacing, ReplyWaitsForTheRequestsWireTimeAndTurnaround) {
 TEST(FrameLog, LinesParseBackPerDirection) {
     const QByteArray rx1 = Request("XT"), tx = AcknowledgementFrame(QStringLiteral("1.1.1")), rx2 = Request("AV");
     const QDateTime at(QDate(2026, 1, 2), QTime(3, 4, 5, 6));
-    const QByteArray log = (FrameLogLine(at, QStringLiteral("RX"), rx1) + FrameLogLine(at, QStringLiteral("TX"), tx) +
-                            FrameLogLine(at, QStringLiteral("DROP"), "\x01") + FrameLogLine(at, QStringLiteral("RX"), rx2))
-                               .toUtf8();
+    const QByteArray log =
+        (FrameLogLine(at, QStringLiteral("RX"), rx1) + FrameLogLine(at, QStringLiteral("TX"), tx) +
+         FrameLogLine(at, QStringLiteral("DROP"), "\x01") + FrameLogLine(at, QStringLiteral("RX"), rx2))
+            .toUtf8();
     EXPECT_EQ(FramesInLog(log, QStringLiteral("RX")), (QList<QByteArray>{rx1, rx2}));
     EXPECT_EQ(FramesInLog(log, QStringLiteral("TX")), (QList<QByteArray>{tx}));
 }

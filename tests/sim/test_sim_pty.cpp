@@ -1,19 +1,19 @@
 // zir-sim as a process, over a real pseudo-terminal: what the tool will meet.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
-#include "support/SimProcess.h"
 #include "link/ZebusModTransport.h"
+#include "support/SimProcess.h"
 
 using namespace zir;
 using Clock = std::chrono::steady_clock;
@@ -24,8 +24,7 @@ namespace {
 class Peer {
 public:
     explicit Peer(const QString& path) : fd_(open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY)) {
-        if (fd_ < 0)
-            throw std::runtime_error("cannot open " + path.toStdString());
+        if (fd_ < 0) throw std::runtime_error("cannot open " + path.toStdString());
         termios tio{};
         tcgetattr(fd_, &tio);
         cfmakeraw(&tio);
@@ -50,16 +49,13 @@ public:
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             const auto length = ExpectedFrameLength(got);
-            if (length && got.size() >= *length)
-                return got;
+            if (length && got.size() >= *length) return got;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             pollfd p{fd_, POLLIN, 0};
-            if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0)
-                return got;
+            if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) return got;
             char buffer[300];
             const ssize_t n = read(fd_, buffer, sizeof buffer);
-            if (n <= 0)
-                return got;
+            if (n <= 0) return got;
             got.append(buffer, static_cast<int>(n));
         }
     }
@@ -83,7 +79,9 @@ TEST(SimPty, AnswersAtTheLinePaceAndLogsBothDirections) {
     const auto elapsed = Clock::now() - start;
     ASSERT_EQ(reply.size(), 27);
     EXPECT_EQ(ValidateFrame(reply), FrameVerdict::Accepted);
-    EXPECT_EQ(reply.mid(17, 6), QByteArray("\x30\x14\x25\x12\x07" "C", 6));
+    EXPECT_EQ(reply.mid(17, 6), QByteArray("\x30\x14\x25\x12\x07"
+                                           "C",
+                                           6));
     // 20 + 27 bytes at 19200 baud and 10 bits a byte is 24.5 ms, plus 2 ms turnaround.
     EXPECT_GE(elapsed, std::chrono::microseconds(26000));
     EXPECT_LT(elapsed, std::chrono::milliseconds(500));
@@ -111,8 +109,8 @@ TEST(SimPty, SavesWritesAtExitAndRemovesItsLink) {
     QTemporaryDir dir;
     const QString statePath = dir.filePath(QStringLiteral("state.json"));
     const QString linkPath = dir.filePath(QStringLiteral("config/zir/com3"));
-    SimProcess sim({QStringLiteral("--no-pacing"), QStringLiteral("--save-state"), statePath, QStringLiteral("--link"),
-                    linkPath});
+    SimProcess sim(
+        {QStringLiteral("--no-pacing"), QStringLiteral("--save-state"), statePath, QStringLiteral("--link"), linkPath});
     ASSERT_EQ(QFileInfo(linkPath).symLinkTarget(), sim.PtyPath());
     {
         Peer peer(linkPath);
@@ -140,7 +138,11 @@ TEST(SimPty, WithSpeedCheckAnswersOnlyAtItsRate) {
     SimProcess sim({QStringLiteral("--no-pacing"), QStringLiteral("--baud"), QStringLiteral("2400"),
                     QStringLiteral("--speed-check")});
     Peer peer(sim.PtyPath());
-    struct Case { speed_t rate; int baud; bool answered; };
+    struct Case {
+        speed_t rate;
+        int baud;
+        bool answered;
+    };
     for (const Case c : {Case{B19200, 19200, false}, Case{B9600, 9600, false}, Case{B4800, 4800, false},
                          Case{B2400, 2400, true}, Case{B1200, 1200, false}}) {
         peer.SetRate(c.rate);

@@ -21,37 +21,29 @@
 
 namespace zir::test {
 
-inline constexpr uid_t kOtherUid = 65534;  // "nobody" on Debian
-inline constexpr gid_t kOtherGid = 65534;  // "nogroup"
+inline constexpr uid_t kOtherUid = 65534; // "nobody" on Debian
+inline constexpr gid_t kOtherGid = 65534; // "nogroup"
 
-inline bool AsOtherUserAvailable()
-{
-    return ::geteuid() == 0 && ::getpwuid(kOtherUid) != nullptr;
-}
+inline bool AsOtherUserAvailable() { return ::geteuid() == 0 && ::getpwuid(kOtherUid) != nullptr; }
 
-inline QString OtherUserName()
-{
+inline QString OtherUserName() {
     const passwd* entry = ::getpwuid(kOtherUid);
     return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
 }
 
 // The body's result; std::runtime_error when the child could not drop its
 // privileges or died.
-inline QString AsOtherUser(const std::vector<gid_t>& groups, const std::function<QString()>& body)
-{
+inline QString AsOtherUser(const std::vector<gid_t>& groups, const std::function<QString()>& body) {
     int out[2];
-    if (::pipe(out) != 0)
-        throw std::runtime_error("no pipe");
+    if (::pipe(out) != 0) throw std::runtime_error("no pipe");
     const pid_t child = ::fork();
-    if (child < 0)
-        throw std::runtime_error("no fork");
+    if (child < 0) throw std::runtime_error("no fork");
     if (child == 0) {
         ::close(out[0]);
         const bool dropped = ::setgroups(groups.size(), groups.data()) == 0 &&
                              ::setresgid(kOtherGid, kOtherGid, kOtherGid) == 0 &&
                              ::setresuid(kOtherUid, kOtherUid, kOtherUid) == 0;
-        if (!dropped)
-            ::_exit(3);
+        if (!dropped) ::_exit(3);
         QByteArray text;
         try {
             text = body().toUtf8();
@@ -65,15 +57,13 @@ inline QString AsOtherUser(const std::vector<gid_t>& groups, const std::function
     char buffer[512];
     for (;;) {
         const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         text.append(buffer, n);
     }
     ::close(out[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the child as another user failed");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("the child as another user failed");
     return QString::fromUtf8(text);
 }
 

@@ -25,7 +25,7 @@ public:
     // Bytes that arrive together at virtual time atMs.
     void Feed(const QByteArray& bytes, std::int64_t atMs) {
         const auto at = std::upper_bound(pending_.begin(), pending_.end(), atMs,
-            [](std::int64_t t, const Chunk& c) { return t < c.atMs; });
+                                         [](std::int64_t t, const Chunk& c) { return t < c.atMs; });
         pending_.insert(at, Chunk{bytes, atMs});
     }
     void FeedAfter(const QByteArray& bytes, std::int64_t delayMs) { Feed(bytes, clock_.now + delayMs); }
@@ -45,7 +45,7 @@ public:
     int opens = 0;
     int closes = 0;
     int discards = 0;
-    QList<QByteArray> discarded;  // what each DiscardInput dropped
+    QList<QByteArray> discarded; // what each DiscardInput dropped
     int portNumber = -1;
     std::uint32_t baud = 0;
 
@@ -67,7 +67,7 @@ public:
         open_ = true;
         gone_ = false;
         lastError_.clear();
-        DropArrived();   // opening discards what was pending
+        DropArrived(); // opening discards what was pending
         if (onOpen) onOpen();
         return true;
     }
@@ -121,8 +121,7 @@ public:
             if (!pending_.isEmpty()) next = std::min(next, pending_.front().atMs);
             if (goneAtMs) next = std::min(next, std::max(*goneAtMs, clock_.now));
             clock_.now = std::max(clock_.now, next);
-            if (clock_.now >= silenceEnd && (pending_.isEmpty() || pending_.front().atMs > clock_.now))
-                return received;
+            if (clock_.now >= silenceEnd && (pending_.isEmpty() || pending_.front().atMs > clock_.now)) return received;
         }
         return received;
     }

@@ -28,7 +28,7 @@ public:
     // Runs before the n-th request (from 1) is answered; throwing from it
     // ends the request as an Escape press does.
     std::function<void(int requestNumber)> beforeRequest;
-    std::vector<QByteArray> sent;  // every request frame, in order
+    std::vector<QByteArray> sent; // every request frame, in order
 
     QByteArray Request(const QByteArray& frame) override {
         sent.push_back(frame);

@@ -23,7 +23,7 @@ class FakeDeviceTree {
 public:
     struct Usb {
         QString tty = QStringLiteral("ttyUSB0");
-        QString busPort = QStringLiteral("1-1");   // the USB device's sysfs name
+        QString busPort = QStringLiteral("1-1"); // the USB device's sysfs name
         QString manufacturer = QStringLiteral("FTDI");
         QString product = QStringLiteral("FT232R USB UART");
         QString serial = QStringLiteral("A1B2C3");
@@ -34,10 +34,8 @@ public:
         QString nodeTarget;
     };
 
-    FakeDeviceTree() : savedConfig_(qgetenv("XDG_CONFIG_HOME"))
-    {
-        if (!root_.isValid() || !config_.isValid())
-            throw std::runtime_error("no temporary folder");
+    FakeDeviceTree() : savedConfig_(qgetenv("XDG_CONFIG_HOME")) {
+        if (!root_.isValid() || !config_.isValid()) throw std::runtime_error("no temporary folder");
         qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
         Dir(QStringLiteral("dev"));
         Dir(QStringLiteral("sys/class/tty"));
@@ -59,11 +57,9 @@ public:
     QString GroupFile() const { return root_.filePath(QStringLiteral("etc/group")); }
     void SetGroupFile(const QByteArray& lines) { File(QStringLiteral("etc/group"), lines); }
 
-    static QString ByIdName(const Usb& usb)
-    {
+    static QString ByIdName(const Usb& usb) {
         QString name = QStringLiteral("usb-") + usb.manufacturer + QLatin1Char('_') + usb.product;
-        if (!usb.serial.isEmpty())
-            name += QLatin1Char('_') + usb.serial;
+        if (!usb.serial.isEmpty()) name += QLatin1Char('_') + usb.serial;
         name.replace(QLatin1Char(' '), QLatin1Char('_'));
         return name + (IsAcm(usb) ? QStringLiteral("-if00") : QStringLiteral("-if00-port0"));
     }
@@ -71,13 +67,11 @@ public:
 
     // A USB adapter: ttyUSB* the way usb-serial registers it, ttyACM* the
     // way cdc-acm does.
-    void AddUsb(const Usb& usb)
-    {
+    void AddUsb(const Usb& usb) {
         const QString device = QStringLiteral("sys/devices/pci0000:00/0000:00:14.0/usb1/") + usb.busPort;
         Dir(device);
         const auto attribute = [&](const char* name, const QString& value) {
-            if (!value.isEmpty())
-                File(device + QLatin1Char('/') + QLatin1String(name), value.toUtf8() + '\n');
+            if (!value.isEmpty()) File(device + QLatin1Char('/') + QLatin1String(name), value.toUtf8() + '\n');
         };
         attribute("manufacturer", usb.manufacturer);
         attribute("product", usb.product);
@@ -90,7 +84,8 @@ public:
         if (IsAcm(usb)) {
             ttyDir = interface + QStringLiteral("/tty/") + usb.tty;
             Dir(ttyDir);
-            Link(QStringLiteral("../../../") + usb.busPort + QStringLiteral(":1.0"), ttyDir + QStringLiteral("/device"));
+            Link(QStringLiteral("../../../") + usb.busPort + QStringLiteral(":1.0"),
+                 ttyDir + QStringLiteral("/device"));
         } else {
             ttyDir = interface + QLatin1Char('/') + usb.tty + QStringLiteral("/tty/") + usb.tty;
             Dir(ttyDir);
@@ -104,8 +99,7 @@ public:
 
     // A port of the 8250 driver; type 0 is one of its placeholders.
     void AddBuiltIn(const QString& tty, int type, const QString& port = QStringLiteral("0x3F8"),
-                    const QString& irq = QStringLiteral("4"))
-    {
+                    const QString& irq = QStringLiteral("4")) {
         const QString parent = type == 0 ? QStringLiteral("sys/devices/platform/serial8250")
                                          : QStringLiteral("sys/devices/pnp0/00:0") + tty.right(1);
         const QString ttyDir = parent + QStringLiteral("/tty/") + tty;
@@ -120,17 +114,16 @@ public:
 
     // Unplugged: udev removes the node and the by-id link, the kernel the
     // tty and its device.
-    void Unplug(const Usb& usb)
-    {
+    void Unplug(const Usb& usb) {
         Remove(QStringLiteral("dev/") + usb.tty);
         Remove(QStringLiteral("dev/serial/by-id/") + ByIdName(usb));
         Remove(QStringLiteral("sys/class/tty/") + usb.tty);
-        QDir(root_.filePath(QStringLiteral("sys/devices/pci0000:00/0000:00:14.0/usb1/") + usb.busPort)).removeRecursively();
+        QDir(root_.filePath(QStringLiteral("sys/devices/pci0000:00/0000:00:14.0/usb1/") + usb.busPort))
+            .removeRecursively();
     }
 
     // A link com<n> in the configuration folder, holding `target` as written.
-    void ComLink(int n, const QString& target) const
-    {
+    void ComLink(int n, const QString& target) const {
         QDir().mkpath(ConfigDir());
         const QString link = ConfigDir() + QStringLiteral("/com") + QString::number(n);
         QFile::remove(link);
@@ -141,8 +134,7 @@ public:
     // The machine path's file in the tree.
     QString At(const QString& machinePath) const { return Tree().At(machinePath); }
 
-    void File(const QString& relative, const QByteArray& content = {}) const
-    {
+    void File(const QString& relative, const QByteArray& content = {}) const {
         const QString path = root_.filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
         WriteFileBytes(path, content);
@@ -153,16 +145,14 @@ private:
 
     void Dir(const QString& relative) const { QDir().mkpath(root_.filePath(relative)); }
 
-    void Link(const QString& target, const QString& relative) const
-    {
+    void Link(const QString& target, const QString& relative) const {
         const QString path = root_.filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
         if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0)
             throw std::runtime_error("cannot make " + path.toStdString());
     }
 
-    void Node(const QString& tty, const QString& target) const
-    {
+    void Node(const QString& tty, const QString& target) const {
         if (target.isEmpty())
             File(QStringLiteral("dev/") + tty);
         else

@@ -11,11 +11,9 @@
 
 namespace zir::test {
 
-inline QString Digest(const LineEvent& event)
-{
+inline QString Digest(const LineEvent& event) {
     switch (event.kind) {
-    case LineEvent::Kind::Sent:
-        return QStringLiteral("TX #%1 %2 B").arg(event.attempt).arg(event.bytes.size());
+    case LineEvent::Kind::Sent: return QStringLiteral("TX #%1 %2 B").arg(event.attempt).arg(event.bytes.size());
     case LineEvent::Kind::Read:
         return QStringLiteral("RX %1 B %2%3")
             .arg(event.bytes.size())
@@ -32,26 +30,21 @@ public:
     QList<LineEvent> events;
     void OnLineEvent(const LineEvent& event) override { events.append(event); }
 
-    QStringList Digests() const
-    {
+    QStringList Digests() const {
         QStringList digests;
-        for (const LineEvent& event : events)
-            digests << Digest(event);
+        for (const LineEvent& event : events) digests << Digest(event);
         return digests;
     }
     // The digests without the reads that brought nothing: how many of those
     // a window holds depends on real timing.
-    QStringList DigestsWithoutSilence() const
-    {
+    QStringList DigestsWithoutSilence() const {
         QStringList digests;
         for (const LineEvent& event : events) {
-            if (event.kind != LineEvent::Kind::Read || !event.bytes.isEmpty())
-                digests << Digest(event);
+            if (event.kind != LineEvent::Kind::Read || !event.bytes.isEmpty()) digests << Digest(event);
         }
         return digests;
     }
-    QList<LineEvent> OfKind(LineEvent::Kind kind) const
-    {
+    QList<LineEvent> OfKind(LineEvent::Kind kind) const {
         QList<LineEvent> found;
         std::copy_if(events.begin(), events.end(), std::back_inserter(found),
                      [kind](const LineEvent& e) { return e.kind == kind; });

@@ -1,5 +1,10 @@
 #include "support/SimProcess.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,12 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -22,9 +22,7 @@ namespace {
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kStopTimeoutMs = 3000;
 
-std::runtime_error StartError(const QString& what) {
-    return std::runtime_error(("zir-sim: " + what).toStdString());
-}
+std::runtime_error StartError(const QString& what) { return std::runtime_error(("zir-sim: " + what).toStdString()); }
 
 // The frames of one direction ("RX", "TX") in the simulator's log; each line
 // reads "<time> <direction> <hex bytes>".
@@ -32,8 +30,7 @@ QList<QByteArray> FramesOf(const QByteArray& log, const QByteArray& direction) {
     QList<QByteArray> frames;
     for (const QByteArray& line : log.split('\n')) {
         const QList<QByteArray> fields = line.trimmed().split(' ');
-        if (fields.size() < 3 || fields[1] != direction)
-            continue;
+        if (fields.size() < 3 || fields[1] != direction) continue;
         frames.append(QByteArray::fromHex(fields.mid(2).join()));
     }
     return frames;
@@ -43,10 +40,8 @@ bool WaitForExit(pid_t pid, int timeoutMs, int& status) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid || (done < 0 && errno != EINTR))
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
+        if (done == pid || (done < 0 && errno != EINTR)) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         usleep(5000);
     }
 }
@@ -55,22 +50,18 @@ bool WaitForExit(pid_t pid, int timeoutMs, int& status) {
 
 SimProcess::SimProcess(const QStringList& extraArgs, const QString& simPath) {
     const QByteArray program = simPath.isEmpty() ? QByteArray(ZIR_SIM_PATH) : QFile::encodeName(simPath);
-    if (!dir_.isValid())
-        throw StartError(QStringLiteral("cannot create a temporary folder"));
+    if (!dir_.isValid()) throw StartError(QStringLiteral("cannot create a temporary folder"));
     logPath_ = dir_.filePath(QStringLiteral("sim.log"));
     const QString errPath = dir_.filePath(QStringLiteral("sim.err"));
 
     QList<QByteArray> args{program, "--pty", "--log", QFile::encodeName(logPath_)};
-    for (const QString& a : extraArgs)
-        args.append(a.toLocal8Bit());
+    for (const QString& a : extraArgs) args.append(a.toLocal8Bit());
     std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
+    for (QByteArray& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
-        throw StartError(QStringLiteral("cannot create a pipe"));
+    if (pipe2(out, O_CLOEXEC) != 0) throw StartError(QStringLiteral("cannot create a pipe"));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -82,20 +73,20 @@ SimProcess::SimProcess(const QStringList& extraArgs, const QString& simPath) {
     if (spawned != 0) {
         close(out[0]);
         pid_ = -1;
-        throw StartError(QStringLiteral("cannot start %1: %2").arg(QFile::decodeName(program), QString::fromLocal8Bit(std::strerror(spawned))));
+        throw StartError(QStringLiteral("cannot start %1: %2")
+                             .arg(QFile::decodeName(program), QString::fromLocal8Bit(std::strerror(spawned))));
     }
 
     QByteArray output;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
     while (!output.contains('\n')) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{out[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            break;
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
         char buffer[256];
         const ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         output.append(buffer, static_cast<int>(n));
     }
     close(out[0]);
@@ -103,9 +94,11 @@ SimProcess::SimProcess(const QStringList& extraArgs, const QString& simPath) {
     if (!output.contains('\n') || !line.startsWith("PTY ")) {
         Stop();
         QFile err(errPath);
-        const QString reason = err.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(err.readAll()).trimmed() : QString();
+        const QString reason =
+            err.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(err.readAll()).trimmed() : QString();
         throw StartError(QStringLiteral("no \"PTY <path>\" line within %1 s (output \"%2\", errors \"%3\")")
-                             .arg(kStartTimeoutMs / 1000).arg(QString::fromLocal8Bit(output), reason));
+                             .arg(kStartTimeoutMs / 1000)
+                             .arg(QString::fromLocal8Bit(output), reason));
     }
     ptyPath_ = QString::fromLocal8Bit(line.mid(4));
 }
@@ -113,8 +106,7 @@ SimProcess::SimProcess(const QStringList& extraArgs, const QString& simPath) {
 SimProcess::~SimProcess() { Stop(); }
 
 int SimProcess::Stop() {
-    if (pid_ <= 0)
-        return exitStatus_;
+    if (pid_ <= 0) return exitStatus_;
     int status = 0;
     kill(pid_, SIGTERM);
     if (!WaitForExit(pid_, kStopTimeoutMs, status)) {
@@ -128,13 +120,12 @@ int SimProcess::Stop() {
 
 void SimProcess::LinkAsCom(const QString& configDir, int n) const {
     const QString folder = QDir(configDir).filePath(QStringLiteral("zir"));
-    if (!QDir().mkpath(folder))
-        throw std::runtime_error(("cannot create " + folder).toStdString());
+    if (!QDir().mkpath(folder)) throw std::runtime_error(("cannot create " + folder).toStdString());
     const QString link = QDir(folder).filePath(QStringLiteral("com%1").arg(n));
-    if (QFileInfo(link).isSymLink())
-        QFile::remove(link);
+    if (QFileInfo(link).isSymLink()) QFile::remove(link);
     if (symlink(QFile::encodeName(ptyPath_).constData(), QFile::encodeName(link).constData()) != 0)
-        throw std::runtime_error(("cannot make the link " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+        throw std::runtime_error(
+            ("cannot make the link " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))).toStdString());
 }
 
 QByteArray SimProcess::ReadLog() const {

@@ -3,12 +3,12 @@
 // on a new pseudo-terminal with a private frame log, and stops it when the
 // fixture goes out of scope.
 
+#include <sys/types.h>
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <sys/types.h>
 
 class SimProcess {
 public:

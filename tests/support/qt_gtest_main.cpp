@@ -1,10 +1,10 @@
 // Runs the GoogleTest cases inside a QApplication, for tests of real widgets.
 // The program's data folder ($XDG_DATA_HOME, where the history lives) is a
 // temporary folder of the test process, never the user's.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));

@@ -6,6 +6,7 @@
 #include "app/settings/IniFile.h"
 #include "tests/app/ScriptedDialogs.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -25,13 +25,15 @@ namespace {
 
 const ScreenInfo kScreen1024{QSize(1024, 768), 96, QRect(0, 0, 1024, 768)};
 const ScreenInfo kScreen1280{QSize(1280, 1024), 96, QRect(0, 0, 1280, 1024)};
-const QPoint kSystemPlace(10, 20);  // where the "system" puts a new window
+const QPoint kSystemPlace(10, 20); // where the "system" puts a new window
 
 class FaceSettings : public ::testing::Test {
 protected:
     FaceSettings() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path())); }
 
-    QString IniPath() const { return home_.path() + QStringLiteral("/zir/") + QCoreApplication::applicationName() + ".INI"; }
+    QString IniPath() const {
+        return home_.path() + QStringLiteral("/zir/") + QCoreApplication::applicationName() + ".INI";
+    }
 
     void WriteIni(const QByteArray& text) {
         QDir().mkpath(home_.path() + "/zir");
@@ -91,13 +93,17 @@ TEST_F(FaceSettings, FirstStartLeavesDefaultsAndCloseWritesEveryKeyInOrder) {
     Close();
 
     const QString norm = QStringLiteral("%1,%2,%3,%4")
-                             .arg(frame.left()).arg(frame.top())
-                             .arg(frame.left() + frame.width()).arg(frame.top() + frame.height());
+                             .arg(frame.left())
+                             .arg(frame.top())
+                             .arg(frame.left() + frame.width())
+                             .arg(frame.top() + frame.height());
     const QByteArray expected =
         "[TFace]\n"
         "FormVersion=0\nFlags=0\nShowCmd=1\nPixelsPerInch=96\n"
         "MinMaxPos(1024x768)=-1,-1,-1,-1\nMinMaxPos=-1,-1,-1,-1\n"
-        "NormPos(1024x768)=" + norm.toUtf8() + "\nNormPos=" + norm.toUtf8() + "\n"
+        "NormPos(1024x768)=" +
+        norm.toUtf8() + "\nNormPos=" + norm.toUtf8() +
+        "\n"
         "Visible=0\n"
         "Edit_Razmernost_Text=\nPageControl1_ActivePage=TabSheet1\nLE_DeviceAdr_Text=255.255.255\n"
         "Edit_Koeff_K_Text=1\nEdit_Koeff_M_Text=1E-5\nEdit_Koeff_Porog_Text=1000\n"
@@ -127,7 +133,7 @@ TEST_F(FaceSettings, FieldsAndPositionComeBackAfterARestart) {
     face.CB_ComPort_Speed->setCurrentIndex(2);
     face.CB_ToExcel->setChecked(true);
     face.CB_NoNull->setChecked(true);
-    face.CB_TimeFrom->click();  // the operator enables the filter
+    face.CB_TimeFrom->click(); // the operator enables the filter
     face.ME_TimeFrom->setText("07:05");
     face.NProgressCheck->setChecked(false);
     face.PageControl1->setCurrentWidget(face.TabSheet2);
@@ -157,32 +163,38 @@ TEST_F(FaceSettings, FieldsAndPositionComeBackAfterARestart) {
     EXPECT_FALSE(back.ME_TimeTo->isEnabled());
     EXPECT_FALSE(back.NProgressCheck->isChecked());
     EXPECT_EQ(back.PageControl1->currentWidget(), back.TabSheet2);
-    EXPECT_EQ(back.Status(), "");  // a page selected by the restore writes no page note
+    EXPECT_EQ(back.Status(), ""); // a page selected by the restore writes no page note
 }
 
 struct PlacementCase {
     const char* name;
-    QByteArray keys;        // placement keys of the stored file
-    ScreenInfo screen;      // the screen at the new start
-    QPoint expected;        // where the window's frame ends up
+    QByteArray keys;   // placement keys of the stored file
+    ScreenInfo screen; // the screen at the new start
+    QPoint expected;   // where the window's frame ends up
 };
 
 TEST_F(FaceSettings, PositionFollowsTheRulesOfThePlacementKeys) {
     const PlacementCase cases[] = {
-        {"suffixed key of this screen wins", "NormPos(1024x768)=300,200,900,700\nNormPos=50,60,650,560\n", kScreen1024,
+        {"suffixed key of this screen wins",
+         "NormPos(1024x768)=300,200,900,700\nNormPos=50,60,650,560\n",
+         kScreen1024,
          {300, 200}},
-        {"another screen size falls back to the plain key", "NormPos(1024x768)=300,200,900,700\nNormPos=50,60,650,560\n",
-         kScreen1280, {50, 60}},
-        {"a differing resolution leaves the window alone", "PixelsPerInch=120\nNormPos=300,200,900,700\n",
-         kScreen1024, kSystemPlace},
+        {"another screen size falls back to the plain key",
+         "NormPos(1024x768)=300,200,900,700\nNormPos=50,60,650,560\n",
+         kScreen1280,
+         {50, 60}},
+        {"a differing resolution leaves the window alone", "PixelsPerInch=120\nNormPos=300,200,900,700\n", kScreen1024,
+         kSystemPlace},
         {"right not above left leaves the window alone", "NormPos=300,200,300,700\n", kScreen1024, kSystemPlace},
         {"right below left leaves the window alone", "NormPos=300,200,100,700\n", kScreen1024, kSystemPlace},
         {"no position keys leave the window alone", "Flags=0\nPixelsPerInch=96\n", kScreen1024, kSystemPlace},
         {"a missing word keeps the current right edge", "NormPos=300\n", kScreen1024, {300, kSystemPlace.y()}},
         {"words split at blanks too", "NormPos=  310 , 210,,999 999\n", kScreen1024, {310, 210}},
         {"partly off the desktop stays where it was", "NormPos=800,300,1400,800\n", kScreen1024, {800, 300}},
-        {"a position off every screen comes back into view", "NormPos=5000,4000,5600,4500\n", kScreen1024,
-         {-1, -1}},  // checked separately below
+        {"a position off every screen comes back into view",
+         "NormPos=5000,4000,5600,4500\n",
+         kScreen1024,
+         {-1, -1}}, // checked separately below
     };
     for (const PlacementCase& c : cases) {
         WriteIni("[TFace]\n" + c.keys);
@@ -202,7 +214,7 @@ TEST_F(FaceSettings, ANewScreenSizeAddsItsOwnPairAndKeepsTheOld) {
     Close();
     const QString at1024 = Stored("NormPos(1024x768)");
 
-    TFace& face = Start(kScreen1280);  // the plain pair brings the window back
+    TFace& face = Start(kScreen1280); // the plain pair brings the window back
     EXPECT_EQ(face.frameGeometry().topLeft(), QPoint(100, 110));
     face.move(400, 300);
     Close();
@@ -244,8 +256,9 @@ TEST_F(FaceSettings, TimeFilterBoxesSetTheirEditsAfterTheStoredEnabledStates) {
     // ME_TimeTo's stored state is overruled by its box, whose click handler
     // runs because its state changes; ME_TimeFrom's box does not change, so
     // its stored state stays.
-    WriteIni("[TFace]\nME_TimeTo_Enabled=False\nME_TimeFrom_Enabled=True\n"
-             "CB_TimeFrom_Checked=False\nCB_TimeTo_Checked=True\nME_TimeTo_Text=12:30\n");
+    WriteIni(
+        "[TFace]\nME_TimeTo_Enabled=False\nME_TimeFrom_Enabled=True\n"
+        "CB_TimeFrom_Checked=False\nCB_TimeTo_Checked=True\nME_TimeTo_Text=12:30\n");
     TFace& face = Start();
     EXPECT_TRUE(face.CB_TimeTo->isChecked());
     EXPECT_TRUE(face.ME_TimeTo->isEnabled());
@@ -289,7 +302,7 @@ TEST_F(FaceSettings, ValuesThatDoNotConvertLeaveTheirFieldsAlone) {
 struct PageCase {
     const char* stored;
     bool selectsSecond;
-    const char* savedAfter;  // the key's value after the next save
+    const char* savedAfter; // the key's value after the next save
 };
 
 TEST_F(FaceSettings, StoredPageNamesSelectAPageOrLeaveTheStoredName) {
@@ -302,7 +315,7 @@ TEST_F(FaceSettings, StoredPageNamesSelectAPageOrLeaveTheStoredName) {
         {"TabSheet9", false, "TabSheet9"},
         {"Face.TabSheet9", false, "Face.TabSheet9"},
         {"LE_DeviceAdr", false, "LE_DeviceAdr"},   // a component that is no page
-        {"Nowhere.TabSheet2", false, "TabSheet1"},  // no such window: nothing happens
+        {"Nowhere.TabSheet2", false, "TabSheet1"}, // no such window: nothing happens
     };
     for (const PageCase& c : cases) {
         WriteIni(QByteArray("[TFace]\nPageControl1_ActivePage=") + c.stored + "\n");
@@ -320,14 +333,16 @@ TEST_F(FaceSettings, StoredPageNamesSelectAPageOrLeaveTheStoredName) {
 }
 
 TEST_F(FaceSettings, OtherSectionsUnknownKeysAndCommentsAreKept) {
-    WriteIni("; written by hand\n[Other]\nLE_DeviceAdr_Text=9.9.9\n\n[TFace]\nMyOwnKey=keep me\n"
-             "LE_DeviceAdr_Text=1.2.3\n\n[Last]\nx=1\n");
+    WriteIni(
+        "; written by hand\n[Other]\nLE_DeviceAdr_Text=9.9.9\n\n[TFace]\nMyOwnKey=keep me\n"
+        "LE_DeviceAdr_Text=1.2.3\n\n[Last]\nx=1\n");
     TFace& face = Start();
     EXPECT_EQ(face.LE_DeviceAdr->text(), "1.2.3");
     Close();
     const QByteArray text = IniText();
-    EXPECT_TRUE(text.startsWith("; written by hand\n[Other]\nLE_DeviceAdr_Text=9.9.9\n\n[TFace]\nMyOwnKey=keep me\n"
-                                "LE_DeviceAdr_Text=1.2.3\n"));
+    EXPECT_TRUE(
+        text.startsWith("; written by hand\n[Other]\nLE_DeviceAdr_Text=9.9.9\n\n[TFace]\nMyOwnKey=keep me\n"
+                        "LE_DeviceAdr_Text=1.2.3\n"));
     EXPECT_TRUE(text.endsWith("RxSpinEdit_ComPort_Value=1\n\n[Last]\nx=1\n"));
 }
 
@@ -340,12 +355,12 @@ TEST_F(FaceSettings, AFailedSaveShowsTheErrorAndTheWindowClosesAllTheSame) {
     EXPECT_TRUE(face.close());
     EXPECT_FALSE(face.isVisible());
     EXPECT_EQ(dialogs_.errors, QStringList{"Unable to write to " + IniPath() + "."});
-    face.FormStorage1->FormDestroy();  // program end: no second error box
+    face.FormStorage1->FormDestroy(); // program end: no second error box
     EXPECT_EQ(dialogs_.errors.size(), 1);
 }
 
 TEST_F(FaceSettings, UnreadableSettingsNeverStopTheStart) {
-    QDir().mkpath(IniPath());  // a folder in the file's place
+    QDir().mkpath(IniPath()); // a folder in the file's place
     TFace& face = Start();
     EXPECT_TRUE(face.isVisible());
     EXPECT_EQ(face.LE_DeviceAdr->text(), "255.255.255");
@@ -366,15 +381,15 @@ TEST_F(FaceSettings, UnreadableSettingsNeverStopTheStart) {
 TEST_F(FaceSettings, ARefusedCloseSavesNothingAndProgramEndSavesVisible) {
     TFace& face = Start();
     face.BeginLongOperation();
-    EXPECT_FALSE(face.close());  // held back while the operation is cancelled
+    EXPECT_FALSE(face.close()); // held back while the operation is cancelled
     EXPECT_FALSE(QFile::exists(IniPath()));
-    face.EndLongOperation();     // closes as soon as the handler has returned
+    face.EndLongOperation(); // closes as soon as the handler has returned
     QCoreApplication::processEvents();
     EXPECT_FALSE(face.isVisible());
     EXPECT_EQ(Stored("Visible"), "0");
     face_.reset();
 
-    Start().FormStorage1->FormDestroy();  // program end without a close
+    Start().FormStorage1->FormDestroy(); // program end without a close
     EXPECT_EQ(Stored("Visible"), "1");
 }
 
@@ -385,13 +400,13 @@ TEST_F(FaceSettings, StoredPropsEntriesResolveByNameIgnoringCase) {
         {" le_deviceadr . TEXT ", "LE_DeviceAdr_Text"},
         {"NProgressCheck.Checked", "NProgressCheck_Checked"},
         {"PageControl1.activepage", "PageControl1_ActivePage"},
-        {"LE_DeviceAdr", nullptr},            // no property
-        {".Text", nullptr},                   // no component name
-        {"LE_DeviceAdr.", nullptr},           // no property name
-        {"Nothing.Text", nullptr},            // no such component
-        {"LE_DeviceAdr.Caption", nullptr},    // no such property
-        {"CB_Refresh.Text", nullptr},         // a property of another kind of component
-        {"GB_Hidden.Checked", nullptr},       // a group box that cannot be checked
+        {"LE_DeviceAdr", nullptr},         // no property
+        {".Text", nullptr},                // no component name
+        {"LE_DeviceAdr.", nullptr},        // no property name
+        {"Nothing.Text", nullptr},         // no such component
+        {"LE_DeviceAdr.Caption", nullptr}, // no such property
+        {"CB_Refresh.Text", nullptr},      // a property of another kind of component
+        {"GB_Hidden.Checked", nullptr},    // a group box that cannot be checked
     };
     for (const auto& [entry, key] : cases) {
         const auto resolved = ResolveStoredProperty(&face, QString::fromLatin1(entry));
@@ -408,9 +423,9 @@ TEST_F(FaceSettings, StoredPropsEntriesResolveByNameIgnoringCase) {
 // restored, what the close left in the file, and how many error boxes came.
 struct LeftFileCase {
     const char* name;
-    QByteArray file;                            // laid down as the settings file
-    std::function<bool(TFace&)> restored;       // what the start brought back
-    std::function<void(TFace&)> operatorDoes;   // before the close; may be empty
+    QByteArray file;                          // laid down as the settings file
+    std::function<bool(TFace&)> restored;     // what the start brought back
+    std::function<void(TFace&)> operatorDoes; // before the close; may be empty
     std::function<bool(const QByteArray& before, const QByteArray& after)> saved;
 };
 
@@ -428,60 +443,90 @@ TEST_F(FaceSettings, FilesAsPeopleLeaveThemStartRestoreWhatTheyCanAndKeepTheRest
     };
     const QByteArray twentyMegabytes = Junk(20 * 1024 * 1024);
     const LeftFileCase cases[] = {
-        {"binary garbage", Junk(64 * 1024), [](TFace& f) { return f.LE_DeviceAdr->text() == "255.255.255"; }, {},
+        {"binary garbage",
+         Junk(64 * 1024),
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "255.255.255"; },
+         {},
          [](const QByteArray& before, const QByteArray& after) {
              return after.startsWith(before) && after.contains("\n[TFace]\nFormVersion=0\n");
          }},
-        {"twenty megabytes before the section", twentyMegabytes + "\n[TFace]\nLE_DeviceAdr_Text=1.2.3\n",
-         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3"; }, {},
+        {"twenty megabytes before the section",
+         twentyMegabytes + "\n[TFace]\nLE_DeviceAdr_Text=1.2.3\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3"; },
+         {},
          [](const QByteArray& before, const QByteArray& after) {
              return after.startsWith(before) && after.endsWith("RxSpinEdit_ComPort_Value=1\n");
          }},
-        {"Windows-1251 unit text of an older installation", "[TFace]\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2/\xF7\n",
-         [unknown](TFace& f) { return f.Edit_Razmernost->text() == unknown.repeated(4) + "/" + unknown; }, {},
+        {"Windows-1251 unit text of an older installation",
+         "[TFace]\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2/\xF7\n",
+         [unknown](TFace& f) { return f.Edit_Razmernost->text() == unknown.repeated(4) + "/" + unknown; },
+         {},
          holds("\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2/\xF7\n")},
-        {"Windows-1251 text the operator then changes", "[TFace]\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2\n", {},
+        {"Windows-1251 text the operator then changes",
+         "[TFace]\nEdit_Razmernost_Text=\xEC\xEA\xC7\xE2\n",
+         {},
          [](TFace& f) { f.Edit_Razmernost->setText(QString::fromUtf8("мкЗв/ч")); },
          holds("\nEdit_Razmernost_Text=\xD0\xBC\xD0\xBA\xD0\x97\xD0\xB2/\xD1\x87\n")},
-        {"invalid UTF-8 in a text", "[TFace]\nEdit_Koeff_K_Text=\xFF\xC3(\n",
-         [unknown](TFace& f) { return f.Edit_Koeff_K->text() == unknown + unknown + "("; }, {},
+        {"invalid UTF-8 in a text",
+         "[TFace]\nEdit_Koeff_K_Text=\xFF\xC3(\n",
+         [unknown](TFace& f) { return f.Edit_Koeff_K->text() == unknown + unknown + "("; },
+         {},
          holds("\nEdit_Koeff_K_Text=\xFF\xC3(\n")},
-        {"byte order mark and CR LF", "\xEF\xBB\xBF[TFace]\r\nLE_DeviceAdr_Text=1.2.3\r\n",
-         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3"; }, {},
+        {"byte order mark and CR LF",
+         "\xEF\xBB\xBF[TFace]\r\nLE_DeviceAdr_Text=1.2.3\r\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3"; },
+         {},
          [](const QByteArray&, const QByteArray& after) {
              return after.startsWith("\xEF\xBB\xBF[TFace]\r\nLE_DeviceAdr_Text=1.2.3\r\n") &&
                     after.endsWith("\r\nRxSpinEdit_ComPort_Value=1\r\n") && after.count('\n') == after.count("\r\n");
          }},
-        {"CR-only line ends", "[TFace]\rLE_DeviceAdr_Text=1.2.3\rCB_NoNull_Checked=True\r",
-         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3" && f.CB_NoNull->isChecked(); }, {},
+        {"CR-only line ends",
+         "[TFace]\rLE_DeviceAdr_Text=1.2.3\rCB_NoNull_Checked=True\r",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3" && f.CB_NoNull->isChecked(); },
+         {},
          [](const QByteArray&, const QByteArray& after) {
-             return !after.contains('\n') && after.startsWith("[TFace]\rLE_DeviceAdr_Text=1.2.3\rCB_NoNull_Checked=True\r");
+             return !after.contains('\n') &&
+                    after.startsWith("[TFace]\rLE_DeviceAdr_Text=1.2.3\rCB_NoNull_Checked=True\r");
          }},
         {"duplicate sections and keys: the first counts",
          "[TFace]\nLE_DeviceAdr_Text=1.2.3\nLE_DeviceAdr_Text=4.5.6\n[tface]\nCB_NoNull_Checked=True\n",
-         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3" && !f.CB_NoNull->isChecked(); }, {},
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "1.2.3" && !f.CB_NoNull->isChecked(); },
+         {},
          [](const QByteArray&, const QByteArray& after) {
              return after.startsWith("[TFace]\nLE_DeviceAdr_Text=1.2.3\nLE_DeviceAdr_Text=4.5.6\n") &&
                     after.endsWith("RxSpinEdit_ComPort_Value=1\n[tface]\nCB_NoNull_Checked=True\n");
          }},
-        {"lines without =", "[TFace]\nLE_DeviceAdr_Text 1.2.3\nCB_NoNull_Checked\n",
-         [](TFace& f) { return f.LE_DeviceAdr->text() == "255.255.255" && !f.CB_NoNull->isChecked(); }, {},
+        {"lines without =",
+         "[TFace]\nLE_DeviceAdr_Text 1.2.3\nCB_NoNull_Checked\n",
+         [](TFace& f) { return f.LE_DeviceAdr->text() == "255.255.255" && !f.CB_NoNull->isChecked(); },
+         {},
          [](const QByteArray&, const QByteArray& after) {
              return after.startsWith("[TFace]\nLE_DeviceAdr_Text 1.2.3\nCB_NoNull_Checked\nFormVersion=0\n");
          }},
         {"numbers beyond 32 bits",
-         "[TFace]\nFormVersion=4294967296\nRxSpinEdit_ComPort_Value=99999999999\nCB_ComPort_Speed_ItemIndex=4294967298\n"
+         "[TFace]\nFormVersion=4294967296\nRxSpinEdit_ComPort_Value=99999999999\nCB_ComPort_Speed_ItemIndex="
+         "4294967298\n"
          "NormPos=4294967396,4294967396,4294968000,4294968000\n",
          [](TFace& f) {
              return f.RxSpinEdit_ComPort->value() == 256 && f.CB_ComPort_Speed->currentIndex() == -1 &&
                     f.frameGeometry().topLeft() == kSystemPlace;
          },
-         {}, holds("\nFormVersion=0\n")},
-        {"the least left and top", "[TFace]\nNormPos=-2147483648,-2147483648,-2147483548,-2147483548\n", inSight, {},
+         {},
+         holds("\nFormVersion=0\n")},
+        {"the least left and top",
+         "[TFace]\nNormPos=-2147483648,-2147483648,-2147483548,-2147483548\n",
+         inSight,
+         {},
          holds("\nNormPos=-")},
-        {"left and top near the greatest number", "[TFace]\nNormPos=2147483547,2147483547,2147483647,2147483647\n",
-         inSight, {}, holds("\nNormPos(1024x768)=")},
-        {"the widest rectangle", "[TFace]\nNormPos=-2147483648,-2147483648,2147483647,2147483647\n", inSight, {},
+        {"left and top near the greatest number",
+         "[TFace]\nNormPos=2147483547,2147483547,2147483647,2147483647\n",
+         inSight,
+         {},
+         holds("\nNormPos(1024x768)=")},
+        {"the widest rectangle",
+         "[TFace]\nNormPos=-2147483648,-2147483648,2147483647,2147483647\n",
+         inSight,
+         {},
          holds("\nNormPos=-")},
     };
     for (const LeftFileCase& c : cases) {
@@ -516,7 +561,7 @@ TEST_F(FaceSettings, AReadOnlySettingsFileIsHonoured) {
     TFace& changed = Start();
     changed.LE_DeviceAdr->setText("4.5.6");
     EXPECT_TRUE(changed.close());
-    changed.FormStorage1->FormDestroy();  // program end: no second box
+    changed.FormStorage1->FormDestroy(); // program end: no second box
     face_.reset();
     EXPECT_EQ(dialogs_.errors, QStringList{"Unable to write to " + IniPath() + "."});
     EXPECT_EQ(IniText(), locked);

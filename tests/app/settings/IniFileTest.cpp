@@ -7,18 +7,18 @@
 #include "core/NumberText.h"
 #include "core/XdgFolders.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "support/Files.h"
 
-#include <csignal>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <vector>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+#include <vector>
 
 namespace zir {
 namespace {
@@ -61,7 +61,8 @@ TEST_F(IniFileTest, ReadsValuesAsTheProfileFunctionsDo) {
         {"first of two equal keys", "[TFace]\nk=1\nK=2\n", "k", "1"},
         {"CR LF lines", "[TFace]\r\nk=v\r\nj=w\r\n", "k", "v"},
         {"byte order mark", "\xEF\xBB\xBF[TFace]\nk=v\n", "k", "v"},
-        {"a value that begins with a byte order mark keeps it", "[TFace]\nk=\xEF\xBB\xBFv\n", "k", QStringLiteral("\uFEFFv")},
+        {"a value that begins with a byte order mark keeps it", "[TFace]\nk=\xEF\xBB\xBFv\n", "k",
+         QStringLiteral("\uFEFFv")},
         {"no final line break", "[TFace]\nk=v", "k", "v"},
         {"Cyrillic", "[TFace]\nk=\xD0\xBC\xD0\xBA\xD0\xA0\n", "k", QString::fromUtf8("мкР")},
         {"equals sign inside the value", "[TFace]\nk=a=b\n", "k", "a=b"},
@@ -97,8 +98,8 @@ TEST_F(IniFileTest, WritesInPlaceOrAtTheEndOfTheSection) {
         {"empty file", "", "k", "v", "[TFace]\nk=v\n"},
         {"value replaced in place, order kept", "[TFace]\na=1\nk=old\nb=2\n", "k", "new", "[TFace]\na=1\nk=new\nb=2\n"},
         {"key spelling kept", "[TFace]\n Key = old\n", "key", "new", "[TFace]\nKey=new\n"},
-        {"new key before the blank line and the next section",
-         "[TFace]\na=1\n\n[Other]\nx=1\n", "k", "v", "[TFace]\na=1\nk=v\n\n[Other]\nx=1\n"},
+        {"new key before the blank line and the next section", "[TFace]\na=1\n\n[Other]\nx=1\n", "k", "v",
+         "[TFace]\na=1\nk=v\n\n[Other]\nx=1\n"},
         {"new key after a comment at the section end", "[TFace]\na=1\n; note\n", "k", "v",
          "[TFace]\na=1\n; note\nk=v\n"},
         {"new section after the others", "[Other]\nx=1\n", "k", "v", "[Other]\nx=1\n\n[TFace]\nk=v\n"},
@@ -140,8 +141,9 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndKeepsTheFileMode) {
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ini.WriteString("TFace", "k", "w");
     ini.Save();
-    EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-    EXPECT_EQ(QDir(PathOf("deep/er")).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
+    EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    EXPECT_EQ(QDir(PathOf("deep/er")).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
 }
 
 TEST_F(IniFileTest, SaveThroughALinkWritesTheLinkedFile) {
@@ -182,7 +184,7 @@ TEST_F(IniFileTest, FailedSaveLeavesTheOldFileIntact) {
 
     EXPECT_EQ(message, "Unable to write to " + path);
     EXPECT_EQ(ReadFileBytes(path), old);
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
 }
 
 TEST_F(IniFileTest, WhatCannotBeReadIsNeverReplaced) {
@@ -231,7 +233,7 @@ TEST_F(IniFileTest, TenMegabytesOfJunkAreReadAndKept) {
 struct EditCase {
     const char* name;
     QByteArray before;
-    std::vector<std::pair<const char*, QString>> writes;  // in [TFace]
+    std::vector<std::pair<const char*, QString>> writes; // in [TFace]
     QByteArray after;
 };
 
@@ -241,23 +243,35 @@ TEST_F(IniFileTest, ValuesTheWritesDoNotChangeKeepTheirBytes) {
     const QString twoUnknown = QString(2, QChar::ReplacementCharacter);
     const QByteArray longValue(5000, 'x');
     const EditCase cases[] = {
-        {"Windows-1251 bytes read and written back", "[TFace]\nk=\xEC\xEA\xC7\n", {{"k", QString(3, QChar::ReplacementCharacter)}},
+        {"Windows-1251 bytes read and written back",
+         "[TFace]\nk=\xEC\xEA\xC7\n",
+         {{"k", QString(3, QChar::ReplacementCharacter)}},
          "[TFace]\nk=\xEC\xEA\xC7\n"},
         {"invalid UTF-8 in quotes", "[TFace]\nk=\"\xFF\xFE\"\n", {{"k", twoUnknown}}, "[TFace]\nk=\"\xFF\xFE\"\n"},
         {"blanks around key and value", "[TFace]\n  k  =  v  \n", {{"k", "v"}}, "[TFace]\n  k  =  v  \n"},
-        {"only the changed line is rewritten", "[TFace]\na=\xEC\nb=1\n", {{"a", QString(QChar::ReplacementCharacter)}, {"b", "2"}},
+        {"only the changed line is rewritten",
+         "[TFace]\na=\xEC\nb=1\n",
+         {{"a", QString(QChar::ReplacementCharacter)}, {"b", "2"}},
          "[TFace]\na=\xEC\nb=2\n"},
-        {"a value longer than a read gives", "[TFace]\nk=" + longValue + "\n", {{"k", QString(2047, u'x')}},
+        {"a value longer than a read gives",
+         "[TFace]\nk=" + longValue + "\n",
+         {{"k", QString(2047, u'x')}},
          "[TFace]\nk=" + longValue + "\n"},
-        {"written back after a change in between", "[TFace]\nk=\xEC\n", {{"k", "other"}, {"k", QString(QChar::ReplacementCharacter)}},
+        {"written back after a change in between",
+         "[TFace]\nk=\xEC\n",
+         {{"k", "other"}, {"k", QString(QChar::ReplacementCharacter)}},
          "[TFace]\nk=\xEC\n"},
         {"CR-only line ends", "[TFace]\rk=1\rj=2\r", {{"j", "3"}, {"new", "4"}}, "[TFace]\rk=1\rj=3\rnew=4\r"},
         {"CR-only file without final break", "[Other]\rx=1", {{"k", "v"}}, "[Other]\rx=1\r\r[TFace]\rk=v\r"},
         {"byte order mark and CR LF", "\xEF\xBB\xBF[TFace]\r\nk=1\r\n", {{"k", "2"}}, "\xEF\xBB\xBF[TFace]\r\nk=2\r\n"},
-        {"duplicate sections: the first one takes the writes", "[TFace]\na=1\n[Other]\n[tface]\na=2\nb=3\n",
-         {{"a", "5"}, {"b", "4"}}, "[TFace]\na=5\nb=4\n[Other]\n[tface]\na=2\nb=3\n"},
+        {"duplicate sections: the first one takes the writes",
+         "[TFace]\na=1\n[Other]\n[tface]\na=2\nb=3\n",
+         {{"a", "5"}, {"b", "4"}},
+         "[TFace]\na=5\nb=4\n[Other]\n[tface]\na=2\nb=3\n"},
         {"duplicate keys: the first one is replaced", "[TFace]\nk=1\nK=2\n", {{"k", "3"}}, "[TFace]\nk=3\nK=2\n"},
-        {"a line without = is no key and stays", "[TFace]\njust words\nk=1\n", {{"just words", "x"}},
+        {"a line without = is no key and stays",
+         "[TFace]\njust words\nk=1\n",
+         {{"just words", "x"}},
          "[TFace]\njust words\nk=1\njust words=x\n"},
         {"a new key written twice is added once", "", {{"k", "1"}, {"K", "2"}}, "[TFace]\nk=2\n"},
     };
@@ -301,7 +315,7 @@ TEST_F(IniFileTest, ASaveThatChangesNothingWritesNothing) {
     ini.Save();
     struct stat after {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);  // not replaced by a rename
+    EXPECT_EQ(after.st_ino, before.st_ino); // not replaced by a rename
 }
 
 // Mode 0444 is how an operator locks the settings: a save that would change
@@ -330,15 +344,15 @@ TEST_F(IniFileTest, AReadOnlyFileIsNeverReplaced) {
     EXPECT_EQ(message, "Unable to write to " + path);
     EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), readOnly);
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
 }
 
 TEST_F(IniFileTest, LeftoversOfCutShortSavesGoButNotARunningSave) {
     const QString path = PathOf("zir.INI");
     WriteFileBytes(path, "[TFace]\nk=1\n");
     WriteFileBytes(PathOf(".zir.INI.a1B2c3"), "[TFace]\nk=");  // a save a kill cut short
-    WriteFileBytes(PathOf(".zir.INI.d4E5f6"), "[TFace]\nk=2");  // a save running meanwhile
-    WriteFileBytes(PathOf(".zir.INI.bak"), "the operator's");     // no name a save gives
+    WriteFileBytes(PathOf(".zir.INI.d4E5f6"), "[TFace]\nk=2"); // a save running meanwhile
+    WriteFileBytes(PathOf(".zir.INI.bak"), "the operator's");  // no name a save gives
     QFile running(PathOf(".zir.INI.d4E5f6"));
     ASSERT_TRUE(running.open(QIODevice::ReadOnly));
     ASSERT_EQ(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
@@ -350,7 +364,8 @@ TEST_F(IniFileTest, LeftoversOfCutShortSavesGoButNotARunningSave) {
 TEST(IniLocationTest, NameFollowsTheExecutable) {
     const std::pair<QString, QString> cases[] = {
         {"/usr/bin/zir", "zir.INI"}, {"/opt/x/zir.bin", "zir.INI"}, {"./a.b.c", "a.b.INI"}, {"", "zir.INI"}};
-    for (const auto& [executable, expected] : cases) EXPECT_EQ(IniNameFor(executable), expected) << executable.toStdString();
+    for (const auto& [executable, expected] : cases)
+        EXPECT_EQ(IniNameFor(executable), expected) << executable.toStdString();
 }
 
 TEST(IniLocationTest, FolderFollowsXdgConfigHome) {
@@ -359,14 +374,14 @@ TEST(IniLocationTest, FolderFollowsXdgConfigHome) {
     EXPECT_EQ(ZirConfigDir(), "/tmp/cfg/zir");
     EXPECT_EQ(ResolveIniFilePath("my.INI"), "/tmp/cfg/zir/my.INI");
     EXPECT_EQ(ResolveIniFilePath("/etc/x.INI"), "/etc/x.INI");
-    qputenv("XDG_CONFIG_HOME", "relative/path");  // not absolute: ignored
+    qputenv("XDG_CONFIG_HOME", "relative/path"); // not absolute: ignored
     EXPECT_EQ(ZirConfigDir(), QDir::homePath() + "/.config/zir");
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST(StoredValueFormTest, RealNumbersAndQuoting) {
-    const std::pair<double, QString> reals[] = {
-        {65535, "65535"}, {0, "0"}, {-3, "-3"}, {0.5, "0.5"}, {1e-5, "1E-5"}, {1e20, "1E20"}, {2.5e-12, "2.5E-12"}};
+    const std::pair<double, QString> reals[] = {{65535, "65535"}, {0, "0"},       {-3, "-3"},          {0.5, "0.5"},
+                                                {1e-5, "1E-5"},   {1e20, "1E20"}, {2.5e-12, "2.5E-12"}};
     for (const auto& [value, expected] : reals) EXPECT_EQ(FloatToText(value), expected) << value;
     const std::pair<QString, QString> quoted[] = {
         {"\"a\"", "\"\"a\"\""}, {"'a'", "\"'a'\""}, {"\"a'", "\"a'"}, {"a", "a"}, {"\"", "\""}, {"", ""}};
