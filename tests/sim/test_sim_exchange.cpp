@@ -2,7 +2,6 @@
 // line must agree on framing, timing and the port's life between commands.
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "link/ZebusModTransport.h"
 #include "support/SimLink.h"
@@ -40,12 +39,11 @@ TEST_F(ExchangeWithSim, EveryCommandGetsItsReplyLengthInOneFrame) {
         {QByteArray("T1\0\x64\x00\x64\xEC\x64\x0C", 9), kKindWrite, 14},
         {QByteArray("W\0\x12\x34\x07\x02\x01", 7), kKindWrite, 14},
     };
+    // That a whole frame ends the read without waiting for silence is timed
+    // on the exchange's own clock in the link tests.
     for (const auto& c : cases) {
-        const auto start = std::chrono::steady_clock::now();
         const QByteArray reply = Ask(sim, c.data, c.kind);
         EXPECT_EQ(reply.size(), c.length) << c.data.toHex().constData();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400))
-            << "a whole frame ends the read: " << c.data.toHex().constData();
     }
     EXPECT_EQ(Ask(sim, QByteArray("R1\0A       ", 11), kKindWrite),
               AcknowledgementFrame(QStringLiteral("255.255.255")));

@@ -82,9 +82,9 @@ TEST(SimPty, AnswersAtTheLinePaceAndLogsBothDirections) {
     EXPECT_EQ(reply.mid(17, 6), QByteArray("\x30\x14\x25\x12\x07"
                                            "C",
                                            6));
-    // 20 + 27 bytes at 19200 baud and 10 bits a byte is 24.5 ms, plus 2 ms turnaround.
+    // 20 + 27 bytes at 19200 baud and 10 bits a byte is 24.5 ms, plus 2 ms
+    // turnaround: the reply cannot come sooner (a busy machine only delays it).
     EXPECT_GE(elapsed, std::chrono::microseconds(26000));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(500));
     EXPECT_EQ(sim.ReceivedFrames(), QList<QByteArray>{request});
     EXPECT_EQ(sim.SentFrames(), QList<QByteArray>{reply});
 }
