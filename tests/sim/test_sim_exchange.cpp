@@ -2,7 +2,6 @@
 // line must agree on framing, timing and the port's life between commands.
 #include <gtest/gtest.h>
 
-
 #include "link/ZebusModTransport.h"
 #include "support/SimLink.h"
 
