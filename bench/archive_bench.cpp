@@ -75,15 +75,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QString simPath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ZIR_SIM_PATH);
 
-    std::unique_ptr<SimProcess> sim;
-    try {
-        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
-                                                       "--current-bank", "3", "--active-banks", "7"},
-                                           simPath);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
+    const std::unique_ptr<SimProcess> sim =
+        SimProcess::StartOrTell(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
+                                            "--current-bank", "3", "--active-banks", "7"},
+                                simPath);
+    if (!sim) return 1;
     SimLink link;
     link.Connect(*sim);
     QTemporaryDir data;

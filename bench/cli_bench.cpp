@@ -64,15 +64,11 @@ int main(int argc, char** argv) {
     const QString simPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ZIR_SIM_PATH);
     const QString cliPath = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral(ZIR_CLI_PATH);
 
-    std::unique_ptr<SimProcess> sim;
-    try {
-        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
-                                                       "--current-bank", QString::number(kBank)},
-                                           simPath);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
+    const std::unique_ptr<SimProcess> sim =
+        SimProcess::StartOrTell(QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59",
+                                            "--current-bank", QString::number(kBank)},
+                                simPath);
+    if (!sim) return 1;
     // The bare loop: record exchanges through the program's port and
     // exchange, on COM-port 1 of a private configuration folder, which
     // zir-cli (started below with this environment) finds as well.

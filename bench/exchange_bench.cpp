@@ -53,13 +53,9 @@ int main(int argc, char** argv) {
     const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 40;
     const QString simPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ZIR_SIM_PATH);
 
-    std::unique_ptr<SimProcess> sim;
-    try {
-        sim = std::make_unique<SimProcess>(QStringList{"--baud", QString::number(kBaud)}, simPath);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
+    const std::unique_ptr<SimProcess> sim =
+        SimProcess::StartOrTell(QStringList{"--baud", QString::number(kBaud)}, simPath);
+    if (!sim) return 1;
     SimLink link;
     link.Connect(*sim);
     TExchange& exchange = link.exchange;

@@ -119,13 +119,8 @@ int main(int argc, char** argv) {
     constexpr int kSampleMs = 10000;
     constexpr int kWarmUpMs = 60000;
 
-    std::unique_ptr<SimProcess> sim;
-    try {
-        sim = std::make_unique<SimProcess>(QStringList{"--baud", "19200"});
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
+    const std::unique_ptr<SimProcess> sim = SimProcess::StartOrTell(QStringList{"--baud", "19200"});
+    if (!sim) return 1;
     sim->LinkAsCom(config.path(), 1);
 
     zir::TFace face;

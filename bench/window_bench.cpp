@@ -156,16 +156,11 @@ int main(int argc, char** argv) {
     // The history the window's reading adds to goes to a folder of this run.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
-    std::unique_ptr<SimProcess> sim;
-    try {
-        sim = std::make_unique<SimProcess>(
-            QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank",
-                        QString::number(kBank), "--active-banks", QString::number(kActiveBanks)},
-            simPath);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
+    const std::unique_ptr<SimProcess> sim = SimProcess::StartOrTell(
+        QStringList{"--baud", QString::number(kBaud), "--clock", "2024-05-17 23:59", "--current-bank",
+                    QString::number(kBank), "--active-banks", QString::number(kActiveBanks)},
+        simPath);
+    if (!sim) return 1;
     // COM-port 1 of a private configuration folder, for the bare loop's
     // exchange and the window's alike; the window's settings file stays there.
     SimLink link;

@@ -1,5 +1,7 @@
 #include "support/SimProcess.h"
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -116,6 +118,15 @@ int SimProcess::Stop() {
     pid_ = -1;
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return exitStatus_;
+}
+
+std::unique_ptr<SimProcess> SimProcess::StartOrTell(const QStringList& extraArgs, const QString& simPath) {
+    try {
+        return std::make_unique<SimProcess>(extraArgs, simPath);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return nullptr;
+    }
 }
 
 void SimProcess::LinkAsCom(const QString& configDir, int n) const {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 
 class SimProcess {
 public:
@@ -17,6 +18,9 @@ public:
     // error output) when it does not come within 10 s. simPath defaults to the
     // zir-sim of this build.
     explicit SimProcess(const QStringList& extraArgs = {}, const QString& simPath = {});
+    // The same for a program without a test framework (the benchmarks): on
+    // failure prints the reason on standard error and returns nullptr.
+    static std::unique_ptr<SimProcess> StartOrTell(const QStringList& extraArgs = {}, const QString& simPath = {});
     // Stops it: SIGTERM, then SIGKILL if it has not ended within 3 s.
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
