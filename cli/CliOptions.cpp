@@ -203,15 +203,16 @@ struct KnownOptions {
 CliOptions Interpret(const QCommandLineParser& parser, const KnownOptions& k) {
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) Refuse(QStringLiteral("a command is missing"));
-    const auto spec = std::find_if(kCommands.begin(), kCommands.end(),
-                                   [&](const CommandSpec& c) { return positional.first() == QLatin1String(c.name); });
-    if (spec == kCommands.end()) Refuse(QStringLiteral("unknown command '%1'").arg(positional.first()));
+    const auto command = std::find_if(kCommands.begin(), kCommands.end(), [&](const CommandSpec& c) {
+        return positional.first() == QLatin1String(c.name);
+    });
+    if (command == kCommands.end()) Refuse(QStringLiteral("unknown command '%1'").arg(positional.first()));
     const QStringList args = positional.mid(1);
-    if (args.size() < spec->minArguments || args.size() > spec->maxArguments)
-        Refuse(QStringLiteral("usage: zir-cli [OPTIONS] %1").arg(QLatin1String(spec->usage)));
+    if (args.size() < command->minArguments || args.size() > command->maxArguments)
+        Refuse(QStringLiteral("usage: zir-cli [OPTIONS] %1").arg(QLatin1String(command->usage)));
 
     CliOptions o;
-    o.command = spec->command;
+    o.command = command->command;
     if (parser.isSet(k.port) && parser.isSet(k.device))
         Refuse(QStringLiteral("--port and --device exclude each other"));
     if (parser.isSet(k.port))
