@@ -822,14 +822,25 @@ std::optional<StoreCounts> THistoryStore::Import(const QString& filePath, const 
 
 // --- queries
 
-QStringList THistoryStore::Addresses() {
+template <typename Result, typename Body>
+Result THistoryStore::ReadOr(Result none, Body&& body) {
     readError_.clear();
-    QStringList list;
     if (!Open()) {
         readError_ = problem_;
-        return list;
+        return none;
     }
     try {
+        return body();
+    } catch (const SqlFailure& f) {
+        Fail(QStringLiteral("could not be read"), f.text);
+        readError_ = problem_;
+    }
+    return none;
+}
+
+QStringList THistoryStore::Addresses() {
+    return ReadOr(QStringList(), [&] {
+        QStringList list;
         QSqlQuery q = Prepared(
             db_->db,
             QStringLiteral(
@@ -837,11 +848,8 @@ QStringList THistoryStore::Addresses() {
                 "OR EXISTS (SELECT 1 FROM current_readings c WHERE c.address_id = a.id) ORDER BY address"));
         Exec(q);
         while (q.next()) list << q.value(0).toString();
-    } catch (const SqlFailure& f) {
-        Fail(QStringLiteral("could not be read"), f.text);
-        readError_ = problem_;
-    }
-    return list;
+        return list;
+    });
 }
 
 namespace {
@@ -928,13 +936,8 @@ private:
 
 HistorySeries THistoryStore::Records(const QString& address, const QDateTime& from, const QDateTime& to,
                                      Detail detail) {
-    HistorySeries series;
-    readError_.clear();
-    if (!Open()) {
-        readError_ = problem_;
-        return series;
-    }
-    try {
+    return ReadOr(HistorySeries(), [&] {
+        HistorySeries series;
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return series;
         sqlite3* native = NativeHandle(db_->db);
@@ -967,22 +970,13 @@ HistorySeries THistoryStore::Records(const QString& address, const QDateTime& fr
             }
             series.records.push_back(r);
         }
-    } catch (const SqlFailure& f) {
-        Fail(QStringLiteral("could not be read"), f.text);
-        readError_ = problem_;
-        series.records.clear();
-    }
-    return series;
+        return series;
+    });
 }
 
 CurrentSeries THistoryStore::CurrentReadings(const QString& address, const QDateTime& from, const QDateTime& to) {
-    readError_.clear();
-    CurrentSeries series;
-    if (!Open()) {
-        readError_ = problem_;
-        return series;
-    }
-    try {
+    return ReadOr(CurrentSeries(), [&] {
+        CurrentSeries series;
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return series;
         QSqlQuery q = Prepared(
@@ -1002,20 +996,13 @@ CurrentSeries THistoryStore::CurrentReadings(const QString& address, const QDate
             series.readings.push_back(r);
         }
         if (q.lastError().isValid()) throw FailureOf(q.lastError());
-    } catch (const SqlFailure& f) {
-        Fail(QStringLiteral("could not be read"), f.text);
-        readError_ = problem_;
-    }
-    return series;
+        return series;
+    });
 }
 
 std::optional<std::pair<QDateTime, QDateTime>> THistoryStore::RecordSpan(const QString& address) {
-    readError_.clear();
-    if (!Open()) {
-        readError_ = problem_;
-        return std::nullopt;
-    }
-    try {
+    using Span = std::optional<std::pair<QDateTime, QDateTime>>;
+    return ReadOr(Span(), [&]() -> Span {
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return std::nullopt;
         QSqlQuery q =
@@ -1024,22 +1011,13 @@ std::optional<std::pair<QDateTime, QDateTime>> THistoryStore::RecordSpan(const Q
         Exec(q);
         if (!q.next() || q.value(0).isNull()) return std::nullopt;
         return std::pair{TimeOfMinute(q.value(0).toLongLong()), TimeOfMinute(q.value(1).toLongLong())};
-    } catch (const SqlFailure& f) {
-        Fail(QStringLiteral("could not be read"), f.text);
-        readError_ = problem_;
-    }
-    return std::nullopt;
+    });
 }
 
 std::vector<HistoryRevision> THistoryStore::Revisions(const QString& address, const QDateTime& from,
                                                       const QDateTime& to) {
-    readError_.clear();
-    std::vector<HistoryRevision> list;
-    if (!Open()) {
-        readError_ = problem_;
-        return list;
-    }
-    try {
+    return ReadOr(std::vector<HistoryRevision>(), [&] {
+        std::vector<HistoryRevision> list;
         const std::optional<std::int64_t> addressId = db_->FindAddress(address.trimmed());
         if (!addressId) return list;
         QSqlQuery q = Prepared(
@@ -1064,20 +1042,12 @@ std::vector<HistoryRevision> THistoryStore::Revisions(const QString& address, co
             rev.unitB = q.value(13).toString();
             list.push_back(rev);
         }
-    } catch (const SqlFailure& f) {
-        Fail(QStringLiteral("could not be read"), f.text);
-        readError_ = problem_;
-    }
-    return list;
+        return list;
+    });
 }
 
 std::optional<HistorySource> THistoryStore::Source(std::int64_t id) {
-    readError_.clear();
-    if (!Open()) {
-        readError_ = problem_;
-        return std::nullopt;
-    }
-    try {
+    return ReadOr(std::optional<HistorySource>(), [&]() -> std::optional<HistorySource> {
         QSqlQuery q = Prepared(db_->db, QStringLiteral("SELECT kind, at, detail FROM sources WHERE id = ?"));
         q.addBindValue(static_cast<qlonglong>(id));
         Exec(q);
@@ -1090,11 +1060,7 @@ std::optional<HistorySource> THistoryStore::Source(std::int64_t id) {
         s.at.setTimeSpec(Qt::UTC);
         s.detail = q.value(2).toString();
         return s;
-    } catch (const SqlFailure& f) {
-        Fail(QStringLiteral("could not be read"), f.text);
-        readError_ = problem_;
-    }
-    return std::nullopt;
+    });
 }
 
 } // namespace zir

@@ -157,6 +157,11 @@ private:
     bool WriteStaged();
     std::int64_t NowMs() const;
     void NoteStaged();
+    // A query: opens the file if need be and runs body; when the file cannot
+    // be opened or the query fails, the failure is told, ReadError() names it
+    // and the result is none.
+    template <typename Result, typename Body>
+    Result ReadOr(Result none, Body&& body);
 
     QString path_;
     IClock& clock_;
