@@ -211,7 +211,13 @@ TEST(KillNine, DuringBankReadingsArchiveTextAndWorkbooksStayWhole) {
         workbooks = static_cast<int>(finished.size());
         leftBehind = rig.Files("data", ".*.part");
         EXPECT_LE(leftBehind.size(), 1);
-        EXPECT_TRUE(rig.Files("tmp", "*").isEmpty()) << rig.Files("tmp", "*").join(' ').toStdString();
+        // The workbook's rows never stay in the temporary folder. The library
+        // names each of its temporary files tmp.XXXXXXXXXX and unlinks it as
+        // soon as it is open; a kill between the two leaves an empty one.
+        for (const QString& name : rig.Files("tmp", "*")) {
+            EXPECT_TRUE(name.startsWith(QStringLiteral("tmp.")) && QFileInfo(rig.Path("tmp/" + name)).size() == 0)
+                << name.toStdString() << ", " << QFileInfo(rig.Path("tmp/" + name)).size() << " bytes";
+        }
         ExpectSoundHistory(rig.HistoryPath(), history);
         EXPECT_TRUE(rig.Files("share/zir", "*damaged*").isEmpty());
     }
