@@ -38,6 +38,7 @@
 #include "core/DateText.h"
 #include "core/NumberText.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryTestSupport.h"
 #include "link/numFormats.h"
 #include "support/Files.h"
 #include "support/VirtualClock.h"
@@ -53,20 +54,9 @@ QDateTime Local(const QDateTime& wall) { return QDateTime(wall.date(), wall.time
 
 ArchiveEntry Entry(const QDateTime& time, double a, int uncA, double b, int uncB,
                    const QString& unitA = QStringLiteral("Bq"), const QString& unitB = QStringLiteral("1/s")) {
-    ArchiveEntry e;
-    e.time = time;
-    e.bank = 3;
     const std::uint16_t codeA = a == 0 ? std::uint16_t{0} : EncodeValueCode(a);
     const std::uint16_t codeB = b == 0 ? std::uint16_t{0} : EncodeValueCode(b);
-    e.codeA = codeA;
-    e.codeB = codeB;
-    e.valueA = ValueCodeToText(codeA);
-    e.valueB = ValueCodeToText(codeB);
-    e.uncertaintyA = uncA;
-    e.uncertaintyB = uncB;
-    e.unitA = unitA;
-    e.unitB = unitB;
-    return e;
+    return Reading(time, codeA, uncA, codeB, uncB, unitA, unitB);
 }
 
 ArchiveEntry Empty(const QDateTime& time) { return Entry(time, 0, 0, 0, 255); }
