@@ -1,5 +1,6 @@
 #include "app/windows/UProgressBar.h"
 
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <climits>
@@ -88,5 +89,17 @@ void TFProgressBar::ShowOver(const QWidget* owner) {
 }
 
 void TFProgressBar::keyPressEvent(QKeyEvent* event) { event->accept(); }
+
+void TFProgressBar::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (event->spontaneous()) return; // minimised with its owner: it comes back as it was
+    // Not while Qt is still hiding it; by then it may have been shown again.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isHidden() && windowHandle()) destroy();
+        },
+        Qt::QueuedConnection);
+}
 
 } // namespace zir
