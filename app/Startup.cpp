@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include <QDir>
+
 #include "app/UFace.h"
 #include "archive/ArchiveWorkbook.h"
 
@@ -9,6 +11,7 @@ void StartMainWindow(TFace& face) {
     face.show();
     face.CreateAuxiliaryWindows();
     TArchiveWorkbook::RemoveLeftovers(face.AppDir());
+    TArchiveWorkbook::RemoveLeftoverRows(QDir::tempPath());
 }
 
 } // namespace zir

@@ -8,10 +8,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "core/DateText.h"
 #include "core/Errors.h"
@@ -24,6 +26,19 @@ constexpr double kTitleFontSize = 14;
 const QString kTemporaryPrefix = QStringLiteral(".");
 const QString kTemporarySuffix = QStringLiteral(".part");
 const QString kLeftoverPattern = QStringLiteral(".ZIR_archive_*.xlsx.part");
+// The names the library gives its row files.
+const QString kRowFilePattern = QStringLiteral("tmp.*");
+// A row file keeps its name for a moment only.
+constexpr time_t kRowFileLifeS = 10;
+
+// A folder of this user's that nobody else may write into.
+bool OwnFolder(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & 022) == 0;
+}
+
+QString RowsFolderName(const QString& tempFolder) { return tempFolder + QStringLiteral("/zir-%1").arg(::geteuid()); }
 
 QString NameWithCounter(const QString& base, int counter) {
     return counter < 2 ? base + QStringLiteral(".xlsx") : base + QStringLiteral("_%1.xlsx").arg(counter);
@@ -147,6 +162,29 @@ int TArchiveWorkbook::RemoveLeftovers(const QString& folder) {
     return removed;
 }
 
+QString TArchiveWorkbook::RowsFolder(const QString& tempFolder) {
+    const QString folder = RowsFolderName(tempFolder);
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) return tempFolder;
+    return OwnFolder(name) ? folder : tempFolder;
+}
+
+int TArchiveWorkbook::RemoveLeftoverRows(const QString& tempFolder) {
+    const QString folder = RowsFolderName(tempFolder);
+    if (!OwnFolder(QFile::encodeName(folder))) return 0;
+    const QDir dir(folder);
+    const time_t before = ::time(nullptr) - kRowFileLifeS;
+    int removed = 0;
+    for (const QString& name : dir.entryList({kRowFilePattern}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat info {};
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < before &&
+            ::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QDate& bankDate, const QDateTime& now,
                               const QString& tempFolder) {
     Discard();
@@ -176,7 +214,8 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
         return false;
     }
 
-    tmpDir_ = QFile::encodeName(tempFolder);
+    const QString rowsFolder = RowsFolder(tempFolder);
+    tmpDir_ = QFile::encodeName(rowsFolder);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = tmpDir_.data();
@@ -187,7 +226,7 @@ bool TArchiveWorkbook::Create(const QString& folder, std::uint8_t bank, const QD
     if (!book_ || !sheet_ || !titleFormat_ || !dateTimeFormat_) {
         const int error = errno;
         error_ = QStringLiteral("Can't create the workbook %1 (its rows go to %2): %3")
-                     .arg(path_, tempFolder, SystemErrorText(error ? error : EIO));
+                     .arg(path_, rowsFolder, SystemErrorText(error ? error : EIO));
         Discard();
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // One .xlsx workbook per bank reading. Rows are written in ascending order and
-// streamed to the library's own temporary file (in the temporary folder) as
+// streamed to the library's own temporary file (in a folder of the user's in
+// the temporary folder) as
 // they are finished, so a whole day stays small in memory. The workbook is
 // built under a temporary name beside its final one and renamed when whole,
 // so its final name never holds a broken workbook, not even after a kill;
@@ -42,8 +43,20 @@ public:
     // the program) is left alone. Returns how many were removed.
     static int RemoveLeftovers(const QString& folder);
 
+    // The folder in tempFolder that the library keeps a workbook's rows in:
+    // "zir-<user id>", this user's alone (made when missing), so that what a
+    // killed program left there is told apart from other programs' files;
+    // tempFolder itself when that folder cannot be made or is not this
+    // user's alone.
+    static QString RowsFolder(const QString& tempFolder);
+    // The library removes the name of each row file right after making it;
+    // a program killed in between leaves an empty file. Removes those in
+    // RowsFolder(tempFolder) older than a few seconds (a younger one may be
+    // another copy's, still in that moment). Returns how many were removed.
+    static int RemoveLeftoverRows(const QString& tempFolder);
+
     // Claims a temporary file in folder and begins the workbook; the library
-    // keeps its rows in tempFolder. False when the file or the workbook
+    // keeps its rows in RowsFolder(tempFolder). False when the file or the workbook
     // cannot be created; ErrorText() says why.
     bool Create(const QString& folder, std::uint8_t bank, const QDate& bankDate, const QDateTime& now,
                 const QString& tempFolder);

@@ -3,12 +3,14 @@
 #include <unistd.h>
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
 #include <optional>
 
 #include "archive/ArchiveReport.h"
+#include "archive/ArchiveWorkbook.h"
 #include "archive/BankList.h"
 #include "archive/BankReading.h"
 #include "archive/ReadingInputs.h"
@@ -172,9 +174,13 @@ public:
             textFile_ = std::make_unique<TArchiveReport>(
                 TArchiveReport::Services{list_, s.Status(), s.Env().appDir, {}, s.Clock()});
         const QString folder = o.xlsxDir.endsWith(u'/') ? o.xlsxDir : o.xlsxDir + u'/';
-        if (!o.xlsxDir.isEmpty())
+        if (!o.xlsxDir.isEmpty()) {
+            // What a killed run left behind, as the window does at its start.
+            TArchiveWorkbook::RemoveLeftovers(folder);
+            TArchiveWorkbook::RemoveLeftoverRows(QDir::tempPath());
             workbook_ =
                 std::make_unique<TArchiveReport>(TArchiveReport::Services{list_, s.Status(), folder, {}, s.Clock()});
+        }
         csv_ = std::make_unique<TCsvArchiveReport>(s.Out(), s.Status(), textFile_.get(), workbook_.get(), folder);
         if (!o.noHistory) history_ = std::make_unique<THistoryReport>(*csv_, s.History(), o.address);
         if (o.from) inputs_.filter.from = TimeLimitAt(*o.from);

@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include "ArchiveFakes.h"
 #include "XlsxReadBack.h"
@@ -439,6 +442,89 @@ TEST(ArchiveWorkbook, LeftoversOfAKilledRunGoButNotAWorkbookBeingBuilt) {
     EXPECT_EQ(FilesIn(rig.appDir).size(), 3);
     building.Save();
     EXPECT_EQ(FilesIn(rig.appDir).size(), 3);
+}
+
+// The library's row files: each is open without a name while the rows are
+// written, in the user's own folder in the temporary folder.
+TEST(ArchiveWorkbook, RowsGoToTheUsersOwnFolderInTheTemporaryFolder) {
+    OutputRig rig;
+    QTemporaryDir temp;
+    TArchiveWorkbook book;
+    ASSERT_TRUE(book.Create(rig.appDir, 2, kBankDate, kNow, temp.path()));
+    book.PutText(1, 1, kTitle, true);
+    book.PutNumber(2, 2, 0.5);
+    book.Flush();
+    const QString own = temp.path() + QStringLiteral("/zir-%1").arg(::geteuid());
+    EXPECT_EQ(TArchiveWorkbook::RowsFolder(temp.path()), own);
+    EXPECT_EQ(QFileInfo(own).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
+                                              QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther),
+              QFileDevice::Permissions());
+    QStringList openRowFiles;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System)) {
+        const QString target = fd.symLinkTarget();
+        if (target.startsWith(own + QStringLiteral("/tmp."))) openRowFiles << target;
+    }
+    EXPECT_FALSE(openRowFiles.isEmpty());
+    for (const QString& target : openRowFiles) EXPECT_TRUE(target.endsWith(" (deleted)")) << target.toStdString();
+    EXPECT_TRUE(QDir(own).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty());
+    book.Save();
+}
+
+struct LeftoverRowsCase {
+    const char* name;
+    // What stands at the folder's name before the start: "folder", "open
+    // folder" (others may write into it), "link" (to a folder elsewhere),
+    // "file".
+    const char* folderKind;
+    int removed;
+};
+
+// Empty row files a killed run left go at the next start, but only old ones
+// and only in the user's own folder: a younger one may be another copy's in
+// the moment between making it and taking its name away.
+TEST(ArchiveWorkbook, RowFilesAKilledRunLeftGoAtTheNextStart) {
+    const LeftoverRowsCase cases[] = {
+        {"the user's own folder: the old row file goes", "folder", 1},
+        {"a folder others may write into is not the program's", "open folder", 0},
+        {"a link to a folder elsewhere is not followed", "link", 0},
+        {"a file in the folder's place", "file", 0},
+    };
+    for (const LeftoverRowsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir temp, elsewhere;
+        const QString own = temp.path() + QStringLiteral("/zir-%1").arg(::geteuid());
+        const QString kind = QString::fromUtf8(c.folderKind);
+        QString holder = own; // where the files are laid down
+        if (kind == "link") {
+            ASSERT_TRUE(QFile::link(elsewhere.path(), own));
+            holder = elsewhere.path();
+        } else if (kind == "file") {
+            WriteFileBytes(own, "");
+            holder = elsewhere.path();
+        } else {
+            ASSERT_TRUE(QDir().mkdir(own));
+            ASSERT_TRUE(QFile::setPermissions(own, kind == "open folder"
+                                                       ? QFileDevice::Permissions(0x7777)
+                                                       : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        }
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-60);
+        auto layDown = [&](const QString& name, const QDateTime& modified) {
+            WriteFileBytes(holder + u'/' + name, "");
+            QFile file(holder + u'/' + name);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        };
+        layDown(QStringLiteral("tmp.AbCdEf0123"), old);                          // a killed run's
+        layDown(QStringLiteral("tmp.XyZ9876543"), QDateTime::currentDateTime()); // just made
+        layDown(QStringLiteral("notes.txt"), old);                               // not the library's
+
+        EXPECT_EQ(TArchiveWorkbook::RemoveLeftoverRows(temp.path()), c.removed);
+        EXPECT_EQ(QFile::exists(holder + QStringLiteral("/tmp.AbCdEf0123")), c.removed == 0);
+        EXPECT_TRUE(QFile::exists(holder + QStringLiteral("/tmp.XyZ9876543")));
+        EXPECT_TRUE(QFile::exists(holder + QStringLiteral("/notes.txt")));
+        // Where it is not the user's own folder the rows go to the temporary folder itself.
+        EXPECT_EQ(TArchiveWorkbook::RowsFolder(temp.path()), c.removed == 1 ? own : temp.path());
+    }
 }
 
 } // namespace
