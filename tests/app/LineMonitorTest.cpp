@@ -27,6 +27,7 @@
 #include "device/Clock.h"
 #include "device/FakeDevice.h"
 #include "link/ZebusModTransport.h"
+#include "support/ClockFrames.h"
 #include "support/FakeByteChannel.h"
 #include "support/RecordingStatus.h"
 #include "support/TestExchangeHost.h"
@@ -35,10 +36,9 @@
 namespace zir::test {
 namespace {
 
-const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
+const QByteArray kRequest = ClockRequestFrame();
 // 14:30 on 25.12.2007, bank C.
-const QByteArray kReply =
-    BuildFrame(kHostAddress, "255.255.255", kKindRead, 0, QByteArray::fromHex("000000301425120743"));
+const QByteArray kReply = ClockReplyFrame(QByteArray::fromHex("000000301425120743"));
 const QString kTxLine =
     "TX  #%1  20 B  FF FF FF 01 01 01 06 02 02 00 4F 46 74 80 58 54 54 58 00 00  |..........OFt.XTTX..|";
 

@@ -7,13 +7,14 @@
 #include <QFile>
 
 #include "link/ZebusModTransport.h"
+#include "support/ClockFrames.h"
 #include "support/RecordingLineObserver.h"
 #include "support/SimLink.h"
 
 namespace zir {
 namespace {
 
-const QByteArray kClockRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
+const QByteArray kClockRequest = test::ClockRequestFrame();
 
 class LinkWithSim : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 
 #include "link/Exchange.h"
 #include "link/ZebusModTransport.h"
+#include "support/ClockFrames.h"
 #include "support/FakeByteChannel.h"
 #include "support/RecordingLineObserver.h"
 #include "support/RecordingStatus.h"
@@ -19,10 +20,9 @@ using test::RecordingStatus;
 using test::TestExchangeHost;
 using test::VirtualClock;
 
-const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
+const QByteArray kRequest = test::ClockRequestFrame();
 // A 27-byte clock reply from the instrument.
-const QByteArray kReply =
-    BuildFrame(kHostAddress, "255.255.255", kKindRead, 0, QByteArray::fromHex("3014251207434300aa"));
+const QByteArray kReply = test::ClockReplyFrame(QByteArray::fromHex("3014251207434300aa"));
 
 QByteArray WithBadHeaderChecksum(QByteArray frame) {
     frame[10] = static_cast<char>(frame[10] ^ 0x01);

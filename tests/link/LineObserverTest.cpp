@@ -6,6 +6,7 @@
 #include "link/Exchange.h"
 #include "link/LineObserver.h"
 #include "link/ZebusModTransport.h"
+#include "support/ClockFrames.h"
 #include "support/FakeByteChannel.h"
 #include "support/RecordingLineObserver.h"
 #include "support/RecordingStatus.h"
@@ -21,9 +22,8 @@ using test::RecordingStatus;
 using test::TestExchangeHost;
 using test::VirtualClock;
 
-const QByteArray kRequest = BuildFrame("255.255.255", kHostAddress, kKindRead, kControlRequest, "XT");
-const QByteArray kReply =
-    BuildFrame(kHostAddress, "255.255.255", kKindRead, 0, QByteArray::fromHex("3014251207434300aa"));
+const QByteArray kRequest = test::ClockRequestFrame();
+const QByteArray kReply = test::ClockReplyFrame(QByteArray::fromHex("3014251207434300aa"));
 
 QByteArray Spoiled(QByteArray frame, int index) {
     frame[index] = static_cast<char>(frame[index] ^ 0x5A);
