@@ -11,11 +11,20 @@
 // events than the program's 100,000, so that the cap is reached within the
 // run (1 leaves the log all but out).
 //
+// --full-log fills the log to its capacity before auto refresh starts, with
+// copies of the events of a real reading, so that the run measures a station
+// that has been reading for hours (at 3 s the log of 100,000 events is full
+// after about seven hours): each new event then takes the place of the
+// oldest.
+//
 // --no-progress turns "Show progressbar while refresh is doing" off,
 // --no-file leaves ZIR.txt off (the readings are counted as the history
 // commits them).
 //
-//   soak_bench [seconds] [--event-capacity N] [--no-progress] [--no-file]
+// Runs on the platform QT_QPA_PLATFORM names, offscreen when it is not set
+// (under Xvfb with a window manager: QT_QPA_PLATFORM=xcb).
+//
+//   soak_bench [seconds] [--event-capacity N] [--full-log] [--no-progress] [--no-file]
 
 #include <QAction>
 #include <QApplication>
@@ -23,28 +32,34 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QList>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <malloc.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/UFace.h"
 #include "app/windows/LineEventLog.h"
 #include "core/NumberText.h"
 #include "device/CurrentData.h"
+#include "device/DeviceContext.h"
 #include "history/HistoryStore.h"
+#include "support/HeapInUse.h"
+#include "support/RecordingLineObserver.h"
+#include "support/SimLink.h"
 #include "support/SimProcess.h"
 
 namespace {
@@ -79,12 +94,7 @@ RssParts RssSplit() {
     return parts;
 }
 
-// Bytes of the C heap in use (malloc's small blocks plus its mapped large
-// ones), whatever the resident pages show.
-long HeapInUseKb() {
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
-}
+long HeapInUseKb() { return static_cast<long>(zir::test::HeapInUse() / 1024); }
 
 double CpuSeconds() {
     rusage usage{};
@@ -93,10 +103,82 @@ double CpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The events of one "Read Current data" against the simulator, from an
+// exchange of its own.
+QList<zir::LineEvent> EventsOfAReading(const SimProcess& sim) {
+    zir::test::SimLink link;
+    link.Connect(sim);
+    zir::test::RecordingLineObserver observer;
+    link.exchange.SetObserver(&observer);
+    zir::NoProgress noProgress;
+    if (!zir::ReadCurrentData(
+            zir::DeviceContext{link.exchange, QStringLiteral("255.255.255"), link.status, noProgress, false})) {
+        std::fprintf(stderr, "soak_bench: the simulator did not answer the current data request\n");
+        std::exit(1);
+    }
+    return observer.events;
+}
+
+// Copies of `events` until the log is full. Each round has bytes of its own,
+// in blocks of the size the exchange's are, shared between its events where
+// the reading's events share them (a request's end carries the reply its
+// read brought).
+void FillToCapacity(zir::TLineEventLog& log, const QList<zir::LineEvent>& events) {
+    while (log.Kept() < log.Capacity()) {
+        std::vector<std::pair<const char*, QByteArray>> copied;
+        for (const zir::LineEvent& event : events) {
+            zir::LineEvent copy = event;
+            const auto same = std::find_if(copied.begin(), copied.end(),
+                                           [&](const auto& c) { return c.first == event.bytes.constData(); });
+            if (same != copied.end()) {
+                copy.bytes = same->second;
+            } else {
+                copy.bytes = QByteArray();
+                copy.bytes.reserve(event.bytes.capacity()); // the same block as the exchange's
+                copy.bytes.append(event.bytes.constData(), event.bytes.size());
+                copied.emplace_back(event.bytes.constData(), copy.bytes);
+            }
+            copy.message = QString(event.message.constData(), event.message.size());
+            log.OnLineEvent(copy);
+        }
+    }
+    log.Flush();
+}
+
+// The least-squares line through (seconds, kB): its slope in kB an hour and
+// the farthest a sample lies from it.
+struct Trend {
+    double kbPerHour = 0;
+    double spreadKb = 0;
+};
+
+template <typename Sample, typename Value>
+Trend TrendOf(const std::vector<Sample>& samples, Value value) {
+    const double n = static_cast<double>(samples.size());
+    if (samples.size() < 2) return {};
+    double sumT = 0, sumV = 0;
+    for (const Sample& s : samples) {
+        sumT += s.atS;
+        sumV += static_cast<double>(value(s));
+    }
+    const double meanT = sumT / n, meanV = sumV / n;
+    double covariance = 0, variance = 0;
+    for (const Sample& s : samples) {
+        covariance += (s.atS - meanT) * (static_cast<double>(value(s)) - meanV);
+        variance += (s.atS - meanT) * (s.atS - meanT);
+    }
+    const double slope = variance > 0 ? covariance / variance : 0;
+    Trend trend{slope * 3600, 0};
+    for (const Sample& s : samples)
+        trend.spreadKb =
+            std::max(trend.spreadKb, std::abs(static_cast<double>(value(s)) - (meanV + slope * (s.atS - meanT))));
+    return trend;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config, data;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path())); // the history goes there too
@@ -104,11 +186,13 @@ int main(int argc, char** argv) {
     zir::InitNumberFormats();
     int seconds = 600;
     qsizetype eventCapacity = 0; // the program's
-    bool progress = true, toFile = true;
+    bool progress = true, toFile = true, fullLog = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--event-capacity" && i + 1 < argc)
             eventCapacity = std::atoll(argv[++i]);
+        else if (arg == "--full-log")
+            fullLog = true;
         else if (arg == "--no-progress")
             progress = false;
         else if (arg == "--no-file")
@@ -122,11 +206,13 @@ int main(int argc, char** argv) {
     const std::unique_ptr<SimProcess> sim = SimProcess::StartOrTell(QStringList{"--baud", "19200"});
     if (!sim) return 1;
     sim->LinkAsCom(config.path(), 1);
+    const QList<zir::LineEvent> readingEvents = fullLog ? EventsOfAReading(*sim) : QList<zir::LineEvent>{};
 
     zir::TFace face;
     face.SetAppDir(data.path() + u'/');
     face.show();
     if (eventCapacity > 0) face.LineEventLog->SetCapacity(eventCapacity);
+    if (fullLog) FillToCapacity(*face.LineEventLog, readingEvents);
     face.RxSpinEdit_ComPort->setValue(1);
     face.CB_ComPort_Speed->setCurrentIndex(0); // 19200
     face.RxSpE_AutoTime->setValue(3);
@@ -226,6 +312,13 @@ int main(int argc, char** argv) {
         static_cast<long long>(keptAtEnd), static_cast<long long>(face.LineEventLog->Capacity()),
         static_cast<double>(last.keptEvents - warm->keptEvents) / readings, heapBeforeClear - heapAfterClear,
         eventBytes);
+    const std::vector<Sample> steady(warm, samples.end());
+    const Trend rssTrend = TrendOf(steady, [](const Sample& s) { return s.rssKb; });
+    const Trend heapTrend = TrendOf(steady, [](const Sample& s) { return s.heapKb; });
+    std::printf(
+        "  trend after the first minute (least squares): resident %+.0f kB an hour (samples within %.0f kB of "
+        "the line), heap in use %+.0f kB an hour (within %.0f kB)\n",
+        rssTrend.kbPerHour, rssTrend.spreadKb, heapTrend.kbPerHour, heapTrend.spreadKb);
     std::printf("  samples (s: readings, RSS kB, anon, file, heap kB, SQLite kB, events kept):\n");
     for (const Sample& s : samples)
         std::printf("    %4.0f: %ld %ld %ld %ld %ld %ld %lld\n", s.atS, s.readings, s.rssKb, s.rss.anonKb, s.rss.fileKb,
