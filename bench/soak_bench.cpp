@@ -51,6 +51,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/Startup.h"
 #include "app/UFace.h"
 #include "app/windows/LineEventLog.h"
 #include "core/NumberText.h"
@@ -210,7 +211,7 @@ int main(int argc, char** argv) {
 
     zir::TFace face;
     face.SetAppDir(data.path() + u'/');
-    face.show();
+    zir::StartMainWindow(face); // as zir starts it
     if (eventCapacity > 0) face.LineEventLog->SetCapacity(eventCapacity);
     if (fullLog) FillToCapacity(*face.LineEventLog, readingEvents);
     face.RxSpinEdit_ComPort->setValue(1);
@@ -241,6 +242,7 @@ int main(int argc, char** argv) {
                       readingsStored};
     };
     std::vector<Sample> samples;
+    samples.reserve(static_cast<std::size_t>(seconds) * 1000 / kSampleMs + 2); // its own growth is not measured
     QElapsedTimer wall;
     wall.start();
     const double cpuAtStart = CpuSeconds();

@@ -20,3 +20,9 @@ zir_add_gtest(app_line_monitor_test
   LIBS zir_app Qt6::Test
   QT_MAIN
   TIMEOUT 120)
+# What libX11 keeps of Qt's requests, on a real X server (Xvfb).
+zir_add_gtest(app_xlib_requests_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/XlibRequestsTest.cpp
+  LIBS zir_app zir_test_support Qt6::Test
+  MAIN zir_x11_gtest_main
+  TIMEOUT 120)
