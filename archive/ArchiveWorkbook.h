@@ -1,8 +1,8 @@
 #pragma once
 // One .xlsx workbook per bank reading. Rows are written in ascending order and
 // streamed to the library's own temporary file (in a folder of the user's in
-// the temporary folder) as
-// they are finished, so a whole day stays small in memory. The workbook is
+// the temporary folder) as they are finished, so a whole day stays small in
+// memory. The workbook is
 // built under a temporary name beside its final one and renamed when whole,
 // so its final name never holds a broken workbook, not even after a kill;
 // the final name never replaces an existing file.
@@ -56,8 +56,8 @@ public:
     static int RemoveLeftoverRows(const QString& tempFolder);
 
     // Claims a temporary file in folder and begins the workbook; the library
-    // keeps its rows in RowsFolder(tempFolder). False when the file or the workbook
-    // cannot be created; ErrorText() says why.
+    // keeps its rows in RowsFolder(tempFolder). False when the file or the
+    // workbook cannot be created; ErrorText() says why.
     bool Create(const QString& folder, std::uint8_t bank, const QDate& bankDate, const QDateTime& now,
                 const QString& tempFolder);
 
