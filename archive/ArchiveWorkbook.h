@@ -2,10 +2,9 @@
 // One .xlsx workbook per bank reading. Rows are written in ascending order and
 // streamed to the library's own temporary file (in a folder of the user's in
 // the temporary folder) as they are finished, so a whole day stays small in
-// memory. The workbook is
-// built under a temporary name beside its final one and renamed when whole,
-// so its final name never holds a broken workbook, not even after a kill;
-// the final name never replaces an existing file.
+// memory. The workbook is built under a temporary name beside its final one
+// and renamed when whole, so its final name never holds a broken workbook,
+// not even after a kill; the final name never replaces an existing file.
 
 #include <QByteArray>
 #include <QDate>
