@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <vector>
 
@@ -40,6 +41,19 @@ namespace zir::fuzz {
 
 // A broken invariant: says which and aborts, which libFuzzer reports as a
 // finding and keeps the input.
+// What a decoding target sets up before its first input: the program's
+// number formats and, for the targets that read dates and times, a time zone
+// whose clocks change (the days of 23 and 25 hours).
+enum class TimeZone { Machine, WithDaylightSaving };
+inline int InitTarget(TimeZone zone = TimeZone::Machine) {
+    if (zone == TimeZone::WithDaylightSaving) {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+    InitNumberFormats();
+    return 0;
+}
+
 [[noreturn]] inline void Broken(const char* what, const QString& detail = QString()) {
     std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.toLocal8Bit().constData());
     std::abort();

@@ -15,12 +15,7 @@
 using namespace zir;
 using namespace zir::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
-    InitNumberFormats();
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitTarget(TimeZone::WithDaylightSaving); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ReplyScript script(Bytes(data, size));

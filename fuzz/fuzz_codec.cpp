@@ -89,10 +89,7 @@ void CheckConversions(const QByteArray& bytes, const QString& text) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    zir::InitNumberFormats();
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return zir::fuzz::InitTarget(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -16,10 +16,7 @@
 using namespace zir;
 using namespace zir::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    InitNumberFormats();
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitTarget(); }
 
 namespace {
 
